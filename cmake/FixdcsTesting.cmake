@@ -1,0 +1,23 @@
+# Helpers shared by the build: warnings for our own targets, GoogleTest built
+# for the current target, and a one-line way to register a test program.
+
+function(fixdcs_warnings target)
+  target_compile_options(${target} PRIVATE ${FIXDCS_WARNINGS})
+endfunction()
+
+# A test program: one CTest test per executable. Windows programs are linked
+# statically and run serially under wine; exit 77 marks a skipped run.
+function(fixdcs_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} fixdcs_gtest_main)
+  fixdcs_warnings(${name})
+  if(FIXDCS_WINDOWS)
+    target_link_options(${name} PRIVATE -static)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+  if(FIXDCS_WINDOWS)
+    set_tests_properties(${name} PROPERTIES RUN_SERIAL ON)
+  endif()
+endfunction()
