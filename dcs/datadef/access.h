@@ -1,0 +1,81 @@
+// The access layer of the DCSDataDef record: small get and set operations that
+// take the record first, then a row index, then a column index. All other code
+// reaches the record only through these. No operation checks an index against
+// a count; callers keep indices in range.
+#pragma once
+
+#include <cstdint>
+
+#include "datadef/record.h"
+
+namespace dcs {
+
+// The four tables of column definitions.
+enum class DefTable { Gen, Ctrl, PV, PVImport };
+// The cell arrays that the driver allocates and sets: GenData and the three
+// default rows' Data arrays.
+enum class CellArray { GenData, CtrlDataDefault, PVDataDefault, PVImportDataDefault };
+// The three tag tables.
+enum class RowTable { Ctrl, PV, PVImport };
+
+// Text buffers that the driver allocates hold 63 characters and a NUL.
+constexpr int TextBufferSize = 64;
+
+// Column definitions.
+int32_t GetDefCount(const DCSDataDef* record, DefTable table);
+int32_t GetColumnType(const DCSDataDef* record, DefTable table, int32_t column);
+int SetColumnType(DCSDataDef* record, DefTable table, int32_t column, int32_t type);
+const char* GetColumnName(const DCSDataDef* record, DefTable table, int32_t column);
+// Allocates a 64-byte name buffer; 1 (and a null Name) when that fails.
+int SetColumnName(DCSDataDef* record, DefTable table, int32_t column, const char* text);
+const char* GetColumnKey(const DCSDataDef* record, DefTable table, int32_t column);
+const char* const* GetOptionList(const DCSDataDef* record, DefTable table, int32_t column);
+int SetOptionList(DCSDataDef* record, DefTable table, int32_t column, const char* const* list);
+// True when the table's column definitions exist (the array is not null).
+bool HasColumnDefs(const DCSDataDef* record, DefTable table);
+// The count and array fields themselves, for the declarations and their release.
+void SetDefCount(DCSDataDef* record, DefTable table, int32_t count);
+DCSFieldDef* GetDefArray(const DCSDataDef* record, DefTable table);
+void SetDefArray(DCSDataDef* record, DefTable table, DCSFieldDef* defs);
+
+// Cells of GenData and of the default rows.
+DCSCell* GetCellArray(const DCSDataDef* record, CellArray cells);
+void SetCellArray(DCSDataDef* record, CellArray cells, DCSCell* array);
+// Sets the default row that a default cell array completes to its load-time
+// values (ModeValue 1.0, every other value and flag 0); nothing for GenData.
+void FillDefaultRow(DCSDataDef* record, CellArray cells);
+int SetCellInt(DCSDataDef* record, CellArray cells, int32_t column, int32_t value);
+int SetCellDouble(DCSDataDef* record, CellArray cells, int32_t column, double value);
+// Allocates a 64-byte buffer for the text; 1 (and a null text) when that fails.
+int SetCellText(DCSDataDef* record, CellArray cells, int32_t column, const char* text);
+const char* GetGenCellText(const DCSDataDef* record, int32_t column);
+double GetGenCellDouble(const DCSDataDef* record, int32_t column);
+int32_t GetGenCellInt(const DCSDataDef* record, int32_t column);
+// 1 when every general text column holds a non-null, non-empty text.
+int CheckGenTexts(const DCSDataDef* record);
+
+// Rows of the tag tables.
+int32_t GetRowCount(const DCSDataDef* record, RowTable table);
+int32_t GetActive(const DCSDataDef* record, RowTable table, int32_t row);
+bool HasRowCells(const DCSDataDef* record, RowTable table, int32_t row);
+const char* GetRowCellText(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
+double GetRowCellDouble(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
+int32_t GetRowCellInt(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
+
+int32_t GetPVHostWord(const DCSDataDef* record, int32_t row);
+double GetPVValue(const DCSDataDef* record, int32_t row);
+double GetPVImportValue(const DCSDataDef* record, int32_t row);
+int SetPVImportValue(DCSDataDef* record, int32_t row, double value);
+
+double GetCtrlModeValue(const DCSDataDef* record, int32_t row);
+int SetCtrlModeValue(DCSDataDef* record, int32_t row, double value);
+double GetCtrlHostValue(const DCSDataDef* record, int32_t row);
+int SetCtrlHostValue(DCSDataDef* record, int32_t row, double value);
+double GetCtrlTV1Value(const DCSDataDef* record, int32_t row);
+// Also sets TV1Updated to 1.
+int SetCtrlTV1Value(DCSDataDef* record, int32_t row, double value);
+double GetCtrlOutputValue(const DCSDataDef* record, int32_t row);
+// Also sets OutputUpdated to 1.
+int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value);
+
+}  // namespace dcs

@@ -1,0 +1,31 @@
+// The driver's way to the FIX database: one call per FIX operation, with the
+// reserved arguments filled in and every text that FIX writes terminated
+// before the driver reads it. Group handles and point handles are 32-bit,
+// statuses and error codes 16-bit signed, 0 meaning success.
+#pragma once
+
+#include <cstdint>
+
+namespace dcs::platform {
+
+constexpr int32_t ErrorTextLength = 256;  // buffer for the text of an error code
+constexpr int32_t AsciiValueLength = 10;  // buffer for a text value fetched from a point
+
+bool FixRunning();
+int32_t CreateGroup(int32_t points);
+void DeleteGroup(int32_t group);
+int32_t DefinePoint(int32_t group, const char* node, const char* tag, const char* field);
+void ResolveGroup(int32_t group);
+void ReadGroup(int32_t group);
+void WriteGroup(int32_t group);
+void WaitGroup(int32_t group);
+int16_t PointError(int32_t group, int32_t point);
+int16_t GetFloat(int32_t group, int32_t point, float& value);
+// Fetches a text value; the buffer is NUL-terminated afterwards whatever FIX put there.
+int16_t GetAscii(int32_t group, int32_t point, char (&buffer)[AsciiValueLength]);
+void SetFloat(int32_t group, int32_t point, float value);
+void SetAscii(int32_t group, int32_t point, const char* text);
+// True when FIX has a text for the code; the buffer is NUL-terminated afterwards.
+bool ErrorText(int16_t code, char (&buffer)[ErrorTextLength]);
+
+}  // namespace dcs::platform
