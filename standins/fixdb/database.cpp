@@ -1,0 +1,545 @@
+// The simulated FIX process database behind the EDA stand-in: nodes, tags and
+// fields; groups of points with FIX's deferred semantics (gets see the group's
+// last read, sets reach the database at the next group write, and a wait
+// completes the group's last operation); point errors with codes and texts;
+// failure injection for every call; and a journal of every call. Groups and
+// points are addressed by index, so no call on the step path searches by name.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "fixdb_control.h"
+#include "platform/fix_api.h"
+
+namespace {
+
+enum Fn {
+  FnCreateGroup, FnDeleteGroup, FnDefinePoint, FnResolveGroup, FnReadGroup, FnWriteGroup,
+  FnWaitGroup, FnPointError, FnGetFloat, FnGetAscii, FnSetFloat, FnSetAscii,
+  FnRunningCheck, FnErrorText, FnCount
+};
+
+const char* const FnNames[FnCount] = {
+    "EdaCreateGroup", "EdaDeleteGroup", "EdaDefinePoint", "EdaResolveGroup", "EdaReadGroup",
+    "EdaWriteGroup",  "EdaWaitGroup",   "EdaPointError",  "EdaGetFloat",     "EdaGetAscii",
+    "EdaSetFloat",    "EdaSetAscii",    "FixRunningCheck", "FixErrorText"};
+
+struct Field {
+  bool isText = false;
+  float value = 0.0F;
+  std::string text;
+  int16_t error = 0;
+};
+
+struct Point {
+  std::string node, tag, field;
+  Field* target = nullptr;  // set by resolution
+  int16_t error = FixdbNotResolved;
+  bool read = false;
+  float readValue = 0.0F;
+  std::string readText;
+  bool pendingFloat = false;
+  float newValue = 0.0F;
+  bool pendingText = false;
+  std::string newText;
+};
+
+enum class Operation { None, Resolve, Read, Write };
+
+struct Group {
+  bool alive = true;
+  int32_t capacity = 0;
+  std::vector<Point> points;
+  Operation pending = Operation::None;
+};
+
+struct Injection {
+  unsigned long at = 0;  // absolute call number, 0 = none
+  bool persistent = false;
+  int32_t result = 0;
+};
+
+const std::map<int16_t, std::string> BuiltinErrorTexts = {
+    {FixdbNodeNotFound, "Node not found"},
+    {FixdbTagNotFound, "Tag not found in the process database"},
+    {FixdbFieldNotFound, "Field not found for this block"},
+    {FixdbWrongFieldType, "Field value is of another type"},
+    {FixdbBadGroup, "Invalid group handle"},
+    {FixdbBadPoint, "Invalid point handle"},
+    {FixdbNotResolved, "Point not resolved"},
+    {FixdbNotRead, "Point value not read yet"},
+    {FixdbGroupFull, "Group holds no more points"},
+};
+
+struct Database {
+  std::unordered_map<std::string, Field> fields;  // "NODE:TAG.FIELD"
+  std::unordered_map<std::string, bool> nodes;
+  std::unordered_map<std::string, bool> tags;  // "NODE:TAG"
+  std::vector<Group> groups;                   // handle = index + 1
+  bool running = true;
+  bool journalOn = true;
+  bool unterminated = false;
+  std::vector<std::string> journal;
+  unsigned long calls[FnCount] = {};
+  Injection injections[FnCount];
+  unsigned long groupOperations = 0;
+  std::map<int16_t, std::string> errorTexts = BuiltinErrorTexts;
+};
+
+Database& Db() {
+  static Database db;
+  return db;
+}
+
+std::string Key(const char* node, const char* tag, const char* field) {
+  return std::string(node) + ":" + tag + "." + field;
+}
+
+std::string Quote(const char* text) { return text == nullptr ? "null" : "\"" + std::string(text) + "\""; }
+
+std::string Num(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.9g", value);
+  return buffer;
+}
+
+void Record(Fn fn, const std::string& args, const std::string& result) {
+  Database& db = Db();
+  if (db.journalOn) {
+    db.journal.push_back(std::string(FnNames[fn]) + "(" + args + ")=" + result);
+  }
+}
+
+// Counts the call; true (and the result) when an injection answers it.
+bool Injected(Fn fn, int32_t& result) {
+  Database& db = Db();
+  const unsigned long n = ++db.calls[fn];
+  const Injection& injection = db.injections[fn];
+  if (injection.at != 0 && (n == injection.at || (injection.persistent && n > injection.at))) {
+    result = injection.result;
+    return true;
+  }
+  return false;
+}
+
+Group* FindGroup(int32_t handle) {
+  Database& db = Db();
+  if (handle < 1 || static_cast<size_t>(handle) > db.groups.size()) {
+    return nullptr;
+  }
+  Group& group = db.groups[static_cast<size_t>(handle) - 1];
+  return group.alive ? &group : nullptr;
+}
+
+// The point of a live group, or the error code that says why there is none.
+Point* FindPoint(int32_t group, int32_t point, int16_t& error) {
+  Group* g = FindGroup(group);
+  if (g == nullptr) {
+    error = FixdbBadGroup;
+    return nullptr;
+  }
+  if (point < 1 || static_cast<size_t>(point) > g->points.size()) {
+    error = FixdbBadPoint;
+    return nullptr;
+  }
+  error = 0;
+  return &g->points[static_cast<size_t>(point) - 1];
+}
+
+// The point's current error: its resolution error, else its field's error.
+int16_t PointState(const Point& p) {
+  if (p.target == nullptr) {
+    return p.error;
+  }
+  return p.target->error;
+}
+
+void Resolve(Point& p) {
+  Database& db = Db();
+  p.target = nullptr;
+  if (db.nodes.count(p.node) == 0) {
+    p.error = FixdbNodeNotFound;
+  } else if (db.tags.count(p.node + ":" + p.tag) == 0) {
+    p.error = FixdbTagNotFound;
+  } else {
+    auto found = db.fields.find(Key(p.node.c_str(), p.tag.c_str(), p.field.c_str()));
+    if (found == db.fields.end()) {
+      p.error = FixdbFieldNotFound;
+    } else {
+      p.target = &found->second;
+      p.error = 0;
+    }
+  }
+}
+
+void Complete(Group& group) {
+  switch (group.pending) {
+    case Operation::None: break;
+    case Operation::Resolve:
+      for (Point& p : group.points) {
+        Resolve(p);
+      }
+      break;
+    case Operation::Read:
+      for (Point& p : group.points) {
+        if (p.target != nullptr && p.target->error == 0) {
+          p.read = true;
+          p.readValue = p.target->value;
+          p.readText = p.target->text;
+        }
+      }
+      break;
+    case Operation::Write:
+      for (Point& p : group.points) {
+        if (p.target != nullptr && p.target->error == 0) {
+          if (p.pendingFloat) {
+            p.target->value = p.newValue;
+          }
+          if (p.pendingText) {
+            p.target->text = p.newText;
+          }
+        }
+        p.pendingFloat = false;
+        p.pendingText = false;
+      }
+      break;
+  }
+  group.pending = Operation::None;
+}
+
+int16_t StartOperation(Fn fn, int32_t group, Operation operation) {
+  int32_t result = 0;
+  if (Injected(fn, result)) {
+    Record(fn, std::to_string(group), std::to_string(result));
+    return static_cast<int16_t>(result);
+  }
+  Group* g = FindGroup(group);
+  int16_t status = FixdbBadGroup;
+  if (g != nullptr) {
+    Complete(*g);  // an operation still pending finishes first
+    g->pending = operation;
+    ++Db().groupOperations;
+    status = 0;
+  }
+  Record(fn, std::to_string(group), std::to_string(status));
+  return status;
+}
+
+void FillUnterminated(char* buffer, int32_t length) {
+  for (int32_t i = 0; i < length; ++i) {
+    buffer[i] = static_cast<char>('A' + i % 26);
+  }
+}
+
+Field& FieldFor(const char* node, const char* tag, const char* field) {
+  Database& db = Db();
+  db.nodes[node] = true;
+  db.tags[std::string(node) + ":" + tag] = true;
+  Field& f = db.fields[Key(node, tag, field)];
+  f.isText = field[0] == 'A';
+  return f;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t EdaCreateGroup(int32_t points, int32_t reserved) {
+  int32_t result = 0;
+  const std::string args = std::to_string(points) + "," + std::to_string(reserved);
+  if (!Injected(FnCreateGroup, result)) {
+    if (points >= 0) {
+      Database& db = Db();
+      Group group;
+      group.capacity = points;
+      db.groups.push_back(std::move(group));
+      result = static_cast<int32_t>(db.groups.size());
+    }
+  }
+  Record(FnCreateGroup, args, std::to_string(result));
+  return result;
+}
+
+int16_t EdaDeleteGroup(int32_t group) {
+  int32_t result = 0;
+  if (!Injected(FnDeleteGroup, result)) {
+    Group* g = FindGroup(group);
+    if (g == nullptr) {
+      result = FixdbBadGroup;
+    } else {
+      g->alive = false;
+      g->points.clear();
+      g->points.shrink_to_fit();
+    }
+  }
+  Record(FnDeleteGroup, std::to_string(group), std::to_string(result));
+  return static_cast<int16_t>(result);
+}
+
+int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field,
+                       int32_t reserved) {
+  int32_t result = 0;
+  const std::string args = std::to_string(group) + "," + Quote(node) + "," + Quote(tag) + "," +
+                           Quote(field) + "," + std::to_string(reserved);
+  if (!Injected(FnDefinePoint, result)) {
+    Group* g = FindGroup(group);
+    if (g == nullptr || g->points.size() >= static_cast<size_t>(g->capacity)) {
+      result = -1;
+    } else {
+      Point p;
+      p.node = node != nullptr ? node : "";
+      p.tag = tag != nullptr ? tag : "";
+      p.field = field != nullptr ? field : "";
+      g->points.push_back(std::move(p));
+      result = static_cast<int32_t>(g->points.size());
+    }
+  }
+  Record(FnDefinePoint, args, std::to_string(result));
+  return result;
+}
+
+int16_t EdaResolveGroup(int32_t group) { return StartOperation(FnResolveGroup, group, Operation::Resolve); }
+int16_t EdaReadGroup(int32_t group) { return StartOperation(FnReadGroup, group, Operation::Read); }
+int16_t EdaWriteGroup(int32_t group) { return StartOperation(FnWriteGroup, group, Operation::Write); }
+
+int16_t EdaWaitGroup(int32_t group) {
+  int32_t result = 0;
+  if (!Injected(FnWaitGroup, result)) {
+    Group* g = FindGroup(group);
+    if (g == nullptr) {
+      result = FixdbBadGroup;
+    } else {
+      Complete(*g);
+    }
+  }
+  Record(FnWaitGroup, std::to_string(group), std::to_string(result));
+  return static_cast<int16_t>(result);
+}
+
+int16_t EdaPointError(int32_t group, int32_t point) {
+  int32_t result = 0;
+  if (!Injected(FnPointError, result)) {
+    int16_t error = 0;
+    Point* p = FindPoint(group, point, error);
+    result = p == nullptr ? error : PointState(*p);
+  }
+  Record(FnPointError, std::to_string(group) + "," + std::to_string(point), std::to_string(result));
+  return static_cast<int16_t>(result);
+}
+
+int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
+  int32_t result = 0;
+  std::string fetched;
+  if (!Injected(FnGetFloat, result)) {
+    int16_t error = 0;
+    Point* p = FindPoint(group, point, error);
+    if (p == nullptr) {
+      result = error;
+    } else if ((result = PointState(*p)) == 0) {
+      if (p->target->isText) {
+        result = FixdbWrongFieldType;
+      } else if (!p->read) {
+        result = FixdbNotRead;
+      } else {
+        *value = p->readValue;
+        fetched = ":" + Num(p->readValue);
+      }
+    }
+  }
+  Record(FnGetFloat, std::to_string(group) + "," + std::to_string(point),
+         std::to_string(result) + fetched);
+  return static_cast<int16_t>(result);
+}
+
+int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) {
+  int32_t result = 0;
+  std::string fetched;
+  if (!Injected(FnGetAscii, result)) {
+    int16_t error = 0;
+    Point* p = FindPoint(group, point, error);
+    if (p == nullptr) {
+      result = error;
+    } else if ((result = PointState(*p)) == 0) {
+      if (!p->target->isText) {
+        result = FixdbWrongFieldType;
+      } else if (!p->read) {
+        result = FixdbNotRead;
+      } else if (Db().unterminated) {
+        FillUnterminated(buffer, length);
+        fetched = ":(unterminated)";
+      } else if (length > 0) {
+        std::strncpy(buffer, p->readText.c_str(), static_cast<size_t>(length) - 1);
+        buffer[length - 1] = '\0';
+        fetched = ":" + Quote(buffer);
+      }
+    }
+  }
+  Record(FnGetAscii, std::to_string(group) + "," + std::to_string(point) + "," + std::to_string(length),
+         std::to_string(result) + fetched);
+  return static_cast<int16_t>(result);
+}
+
+int16_t EdaSetFloat(int32_t group, int32_t point, float* value) {
+  int32_t result = 0;
+  if (!Injected(FnSetFloat, result)) {
+    int16_t error = 0;
+    Point* p = FindPoint(group, point, error);
+    if (p == nullptr) {
+      result = error;
+    } else if ((result = PointState(*p)) == 0) {
+      if (p->target->isText) {
+        result = FixdbWrongFieldType;
+      } else {
+        p->pendingFloat = true;
+        p->newValue = *value;
+      }
+    }
+  }
+  Record(FnSetFloat, std::to_string(group) + "," + std::to_string(point) + "," + Num(*value),
+         std::to_string(result));
+  return static_cast<int16_t>(result);
+}
+
+int16_t EdaSetAscii(int32_t group, int32_t point, const char* text) {
+  int32_t result = 0;
+  if (!Injected(FnSetAscii, result)) {
+    int16_t error = 0;
+    Point* p = FindPoint(group, point, error);
+    if (p == nullptr) {
+      result = error;
+    } else if ((result = PointState(*p)) == 0) {
+      if (!p->target->isText) {
+        result = FixdbWrongFieldType;
+      } else {
+        p->pendingText = true;
+        p->newText = text != nullptr ? text : "";
+      }
+    }
+  }
+  Record(FnSetAscii, std::to_string(group) + "," + std::to_string(point) + "," + Quote(text),
+         std::to_string(result));
+  return static_cast<int16_t>(result);
+}
+
+int32_t FixdbToolsRunningCheck(void) {
+  int32_t result = 0;
+  if (!Injected(FnRunningCheck, result)) {
+    result = Db().running ? 1 : 0;
+  }
+  Record(FnRunningCheck, "", std::to_string(result));
+  return result;
+}
+
+int32_t FixdbToolsErrorText(int32_t code, char* buffer, int32_t length) {
+  int32_t result = 0;
+  Database& db = Db();
+  if (!Injected(FnErrorText, result)) {
+    auto found = db.errorTexts.find(static_cast<int16_t>(code));
+    if (code >= INT16_MIN && code <= INT16_MAX && found != db.errorTexts.end() && length > 0) {
+      if (db.unterminated) {
+        FillUnterminated(buffer, length);
+      } else {
+        std::strncpy(buffer, found->second.c_str(), static_cast<size_t>(length) - 1);
+        buffer[length - 1] = '\0';
+      }
+      result = FixErrorTextFound;
+    }
+  }
+  Record(FnErrorText, std::to_string(code) + "," + std::to_string(length), std::to_string(result));
+  return result;
+}
+
+void FixdbReset(void) { Db() = Database(); }
+
+void FixdbSetRunning(int running) { Db().running = running != 0; }
+
+void FixdbSetFloat(const char* node, const char* tag, const char* field, float value) {
+  Field& f = FieldFor(node, tag, field);
+  f.value = value;
+}
+
+void FixdbSetText(const char* node, const char* tag, const char* field, const char* text) {
+  Field& f = FieldFor(node, tag, field);
+  f.text = text;
+}
+
+int FixdbGetFloat(const char* node, const char* tag, const char* field, float* value) {
+  auto& fields = Db().fields;
+  auto found = fields.find(Key(node, tag, field));
+  if (found == fields.end() || found->second.isText) {
+    return 0;
+  }
+  *value = found->second.value;
+  return 1;
+}
+
+const char* FixdbGetText(const char* node, const char* tag, const char* field) {
+  auto& fields = Db().fields;
+  auto found = fields.find(Key(node, tag, field));
+  if (found == fields.end() || !found->second.isText) {
+    return nullptr;
+  }
+  return found->second.text.c_str();
+}
+
+void FixdbSetFieldError(const char* node, const char* tag, const char* field, int16_t code) {
+  FieldFor(node, tag, field).error = code;
+}
+
+void FixdbInject(const char* function, unsigned long nth, int32_t result, int persistent) {
+  Database& db = Db();
+  for (int fn = 0; fn < FnCount; ++fn) {
+    if (std::strcmp(FnNames[fn], function) == 0) {
+      Injection& injection = db.injections[fn];
+      injection.at = nth == 0 ? 0 : db.calls[fn] + nth;
+      injection.persistent = persistent != 0;
+      injection.result = result;
+      return;
+    }
+  }
+  std::fprintf(stderr, "fixdb: FixdbInject: no function named %s\n", function);
+}
+
+void FixdbSetUnterminatedTexts(int on) { Db().unterminated = on != 0; }
+
+void FixdbSetErrorText(int16_t code, const char* text) { Db().errorTexts[code] = text; }
+
+size_t FixdbLiveGroups(void) {
+  size_t live = 0;
+  for (const Group& group : Db().groups) {
+    live += group.alive ? 1 : 0;
+  }
+  return live;
+}
+
+size_t FixdbGroupPoints(int32_t group) {
+  Group* g = FindGroup(group);
+  return g == nullptr ? 0 : g->points.size();
+}
+
+unsigned long FixdbCallCount(const char* function) {
+  for (int fn = 0; fn < FnCount; ++fn) {
+    if (std::strcmp(FnNames[fn], function) == 0) {
+      return Db().calls[fn];
+    }
+  }
+  return 0;
+}
+
+unsigned long FixdbGroupOperations(void) { return Db().groupOperations; }
+
+size_t FixdbJournalSize(void) { return Db().journal.size(); }
+
+const char* FixdbJournalEntry(size_t index) {
+  const auto& journal = Db().journal;
+  return index < journal.size() ? journal[index].c_str() : nullptr;
+}
+
+void FixdbClearJournal(void) { Db().journal.clear(); }
+
+void FixdbSetJournal(int on) { Db().journalOn = on != 0; }
+
+}  // extern "C"

@@ -1,0 +1,70 @@
+// Control API of the fixdb stand-in (the simulated FIX process database behind
+// EDA and FIXTOOLS), for tests and the host program: build the database, make
+// any call fail, and read the journal of every call the driver made.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Error codes of the simulated database; FixErrorText has a text for each.
+enum FixdbError : int16_t {
+  FixdbNodeNotFound = 1101,
+  FixdbTagNotFound = 1102,
+  FixdbFieldNotFound = 1103,
+  FixdbWrongFieldType = 1104,
+  FixdbBadGroup = 1105,
+  FixdbBadPoint = 1106,
+  FixdbNotResolved = 1107,
+  FixdbNotRead = 1108,
+  FixdbGroupFull = 1109,
+};
+
+extern "C" {
+// Empties the database, deletes every group, clears the journal, the
+// injections and the error texts added by tests; FIX is running again.
+void FixdbReset(void);
+void FixdbSetRunning(int running);
+
+// Fields: a name starting with 'A' is a text field, any other a float field.
+// Setting a value creates the node, tag and field as needed.
+void FixdbSetFloat(const char* node, const char* tag, const char* field, float value);
+void FixdbSetText(const char* node, const char* tag, const char* field, const char* text);
+// 1 and the value when the field exists and holds a float; 0 otherwise.
+int FixdbGetFloat(const char* node, const char* tag, const char* field, float* value);
+// The field's text, or null when it does not exist or holds a float.
+const char* FixdbGetText(const char* node, const char* tag, const char* field);
+// Makes a field report this error code (0 clears it): its points fail the
+// error check after resolution, and its gets and sets fail with the code.
+void FixdbSetFieldError(const char* node, const char* tag, const char* field, int16_t code);
+
+// Makes the nth call from now (1 = the next) of one function answer with
+// result and do nothing else; with persistent, every call from the nth on.
+// For FixErrorText the result replaces 11000 and no text is written.
+void FixdbInject(const char* function, unsigned long nth, int32_t result, int persistent);
+// When on, EdaGetAscii and FixErrorText fill the whole buffer with letters and
+// no terminating NUL, as a misbehaving FIX might.
+void FixdbSetUnterminatedTexts(int on);
+// Gives an error code a text (or replaces one); codes without a text make
+// FixErrorText answer 0.
+void FixdbSetErrorText(int16_t code, const char* text);
+
+// Groups alive now, and the points defined in a group.
+size_t FixdbLiveGroups(void);
+size_t FixdbGroupPoints(int32_t group);
+// Calls made to one function since the last reset.
+unsigned long FixdbCallCount(const char* function);
+// Group operations (resolve, read, write) started since the last reset.
+unsigned long FixdbGroupOperations(void);
+
+// The journal: one line per call, as "Function(arguments)=result", with a
+// fetched value after a colon, e.g. "EdaGetFloat(3,2)=0:50".
+size_t FixdbJournalSize(void);
+const char* FixdbJournalEntry(size_t index);
+void FixdbClearJournal(void);
+// Journal recording is on unless turned off (the benchmarks turn it off).
+void FixdbSetJournal(int on);
+
+// FIXTOOLS' view of the database (used by the FIXTOOLS stand-in library).
+int32_t FixdbToolsRunningCheck(void);
+int32_t FixdbToolsErrorText(int32_t code, char* buffer, int32_t length);
+}
