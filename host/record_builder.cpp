@@ -24,34 +24,34 @@ DCSCell* RecordBuilder::Cells(const std::string& node, const std::string& tag, c
   return cells_.back().data();
 }
 
-int32_t RecordBuilder::AddCtrl(const CtrlRowSpec& spec) {
+int32_t RecordBuilder::AddCtrl(const CtrlRowValues& values) {
   DCSCtrlRow row;
   std::memset(&row, 0, sizeof row);
-  row.Active = spec.active;
-  row.ModeValue = spec.mode;
-  row.OutputValue = spec.output;
-  row.TV1Value = spec.tv1;
-  row.Data = Cells(spec.node, spec.tag, spec.field);
+  row.Active = values.active;
+  row.ModeValue = values.mode;
+  row.OutputValue = values.output;
+  row.TV1Value = values.tv1;
+  row.Data = Cells(values.node, values.tag, values.field);
   ctrl_.push_back(row);
   return static_cast<int32_t>(ctrl_.size() - 1);
 }
 
-static DCSPVRow MakePVRow(const PVRowSpec& spec, DCSCell* cells) {
+static DCSPVRow MakePVRow(const PVRowValues& values, DCSCell* cells) {
   DCSPVRow row;
   std::memset(&row, 0, sizeof row);
-  row.Active = spec.active;
-  row.Value = spec.value;
+  row.Active = values.active;
+  row.Value = values.value;
   row.Data = cells;
   return row;
 }
 
-int32_t RecordBuilder::AddPV(const PVRowSpec& spec) {
-  pv_.push_back(MakePVRow(spec, Cells(spec.node, spec.tag, spec.field)));
+int32_t RecordBuilder::AddPV(const PVRowValues& values) {
+  pv_.push_back(MakePVRow(values, Cells(values.node, values.tag, values.field)));
   return static_cast<int32_t>(pv_.size() - 1);
 }
 
-int32_t RecordBuilder::AddPVImport(const PVRowSpec& spec) {
-  pvImport_.push_back(MakePVRow(spec, Cells(spec.node, spec.tag, spec.field)));
+int32_t RecordBuilder::AddPVImport(const PVRowValues& values) {
+  pvImport_.push_back(MakePVRow(values, Cells(values.node, values.tag, values.field)));
   return static_cast<int32_t>(pvImport_.size() - 1);
 }
 

@@ -13,7 +13,7 @@
 
 namespace host {
 
-struct CtrlRowSpec {
+struct CtrlRowValues {
   std::string node, tag, field;
   int16_t active = 1;
   double mode = 1.0;    // 1.0 automatic, anything else manual
@@ -21,7 +21,7 @@ struct CtrlRowSpec {
   double tv1 = 0.0;
 };
 
-struct PVRowSpec {
+struct PVRowValues {
   std::string node, tag, field;
   int16_t active = 1;
   double value = 0.0;
@@ -33,9 +33,9 @@ class RecordBuilder {
   RecordBuilder(const RecordBuilder&) = delete;
   RecordBuilder& operator=(const RecordBuilder&) = delete;
 
-  int32_t AddCtrl(const CtrlRowSpec& spec);
-  int32_t AddPV(const PVRowSpec& spec);
-  int32_t AddPVImport(const PVRowSpec& spec);
+  int32_t AddCtrl(const CtrlRowValues& values);
+  int32_t AddPV(const PVRowValues& values);
+  int32_t AddPVImport(const PVRowValues& values);
   // Supplies GenData (one cell per declared general column, with Plinth_new)
   // if the record has none yet, and sets "Init Cycle" (0 Perform, 1 Skip).
   bool SetInitCycle(int32_t value);
