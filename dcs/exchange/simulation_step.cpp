@@ -1,8 +1,88 @@
-// The per-step exchange. Not built yet: a step exchanges nothing.
+// The per-step exchange. Runs once per host step: three group operations, each
+// waited for; allocates nothing; compares no text but each controller's FIELD
+// with "F_CV". Without a binding in force it makes no FIX call at all.
 #include "exchange/simulation_step.h"
 
-namespace dcs {
+#include <cstring>
 
-void SimulationStep(DCSDataDef* /*record*/) {}
+#include "datadef/access.h"
+#include "driver/driver_state.h"
+#include "driver/row_limits.h"
+#include "exchange/converters.h"
+#include "platform/fix.h"
+
+namespace dcs {
+namespace {
+
+constexpr int32_t FieldColumn = 2;
+// FIX holds a controller's output in percent, the simulation a fraction.
+constexpr double PercentToFraction = 0.01;
+
+// True when the controller's FIELD is exactly "F_CV"; a row whose cells or
+// FIELD text are missing is not.
+bool ExchangesTV1(const DCSDataDef* record, int32_t row) {
+  if (!HasRowCells(record, RowTable::Ctrl, row)) {
+    return false;
+  }
+  const char* field = GetRowCellText(record, RowTable::Ctrl, row, FieldColumn);
+  return field != nullptr && std::strcmp(field, "F_CV") == 0;
+}
+
+void ReadGroupAndWait(int32_t group) {
+  platform::ReadGroup(group);
+  platform::WaitGroup(group);
+}
+
+void ImportValues(DCSDataDef* record, int32_t rows) {
+  ReadGroupAndWait(DriverState.PVImportGroupHandle);
+  for (int32_t row = 0; row < rows; ++row) {
+    if (GetActive(record, RowTable::PVImport, row) != 1) {
+      continue;
+    }
+    int16_t status = -1;  // stays non-zero for a row without a reader
+    const float value = ReadImportValue(row, status);
+    if (status == 0) {
+      SetPVImportValue(record, row, static_cast<double>(value));
+    }
+  }
+}
+
+void ControllerValues(DCSDataDef* record, int32_t rows) {
+  const int32_t group = DriverState.CtrlGroupHandle;
+  ReadGroupAndWait(group);
+  for (int32_t row = 0; row < rows; ++row) {
+    float value = 0.0F;
+    if (GetActive(record, RowTable::Ctrl, row) == 1 &&
+        platform::GetFloat(group, DriverState.CtrlFieldPoint[row], value) == 0) {
+      SetCtrlOutputValue(record, row, static_cast<double>(value) * PercentToFraction);
+    }
+    if (ExchangesTV1(record, row) && platform::GetFloat(group, DriverState.CtrlTV1Point[row], value) == 0) {
+      SetCtrlTV1Value(record, row, static_cast<double>(value));
+    }
+  }
+}
+
+void ProcessValues(const DCSDataDef* record, int32_t rows) {
+  const int32_t group = DriverState.PVGroupHandle;
+  for (int32_t row = 0; row < rows; ++row) {
+    if (GetActive(record, RowTable::PV, row) == 1) {
+      platform::SetFloat(group, DriverState.PVPoint[row], static_cast<float>(GetPVValue(record, row)));
+    }
+  }
+  platform::WriteGroup(group);
+  platform::WaitGroup(group);
+}
+
+}  // namespace
+
+void SimulationStep(DCSDataDef* record) {
+  if (!BindingInForce()) {
+    return;
+  }
+  const RowCounts counts = TakeRowCounts(record);
+  ImportValues(record, counts.pvImport);
+  ControllerValues(record, counts.ctrl);
+  ProcessValues(record, counts.pv);
+}
 
 }  // namespace dcs
