@@ -106,12 +106,18 @@ std::string Num(double value) {
   return buffer;
 }
 
-void Record(Fn fn, const std::string& args, const std::string& result) {
-  Database& db = Db();
-  if (db.journalOn) {
-    db.journal.push_back(std::string(FnNames[fn]) + "(" + args + ")=" + result);
-  }
+void Append(Fn fn, const std::string& args, const std::string& result) {
+  Db().journal.push_back(std::string(FnNames[fn]) + "(" + args + ")=" + result);
 }
+
+// Journals a call; its argument and result texts are built only when the
+// journal is on, so that a call costs no formatting otherwise.
+#define RECORD(fn, args, result)  \
+  do {                            \
+    if (Db().journalOn) {         \
+      Append(fn, args, result);   \
+    }                             \
+  } while (false)
 
 // Counts the call; true (and the result) when an injection answers it.
 bool Injected(Fn fn, int32_t& result) {
@@ -213,7 +219,7 @@ void Complete(Group& group) {
 int16_t StartOperation(Fn fn, int32_t group, Operation operation) {
   int32_t result = 0;
   if (Injected(fn, result)) {
-    Record(fn, std::to_string(group), std::to_string(result));
+    RECORD(fn, std::to_string(group), std::to_string(result));
     return static_cast<int16_t>(result);
   }
   Group* g = FindGroup(group);
@@ -224,7 +230,7 @@ int16_t StartOperation(Fn fn, int32_t group, Operation operation) {
     ++Db().groupOperations;
     status = 0;
   }
-  Record(fn, std::to_string(group), std::to_string(status));
+  RECORD(fn, std::to_string(group), std::to_string(status));
   return status;
 }
 
@@ -249,7 +255,6 @@ extern "C" {
 
 int32_t EdaCreateGroup(int32_t points, int32_t reserved) {
   int32_t result = 0;
-  const std::string args = std::to_string(points) + "," + std::to_string(reserved);
   if (!Injected(FnCreateGroup, result)) {
     if (points >= 0) {
       Database& db = Db();
@@ -259,7 +264,7 @@ int32_t EdaCreateGroup(int32_t points, int32_t reserved) {
       result = static_cast<int32_t>(db.groups.size());
     }
   }
-  Record(FnCreateGroup, args, std::to_string(result));
+  RECORD(FnCreateGroup, std::to_string(points) + "," + std::to_string(reserved), std::to_string(result));
   return result;
 }
 
@@ -275,15 +280,13 @@ int16_t EdaDeleteGroup(int32_t group) {
       g->points.shrink_to_fit();
     }
   }
-  Record(FnDeleteGroup, std::to_string(group), std::to_string(result));
+  RECORD(FnDeleteGroup, std::to_string(group), std::to_string(result));
   return static_cast<int16_t>(result);
 }
 
 int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field,
                        int32_t reserved) {
   int32_t result = 0;
-  const std::string args = std::to_string(group) + "," + Quote(node) + "," + Quote(tag) + "," +
-                           Quote(field) + "," + std::to_string(reserved);
   if (!Injected(FnDefinePoint, result)) {
     Group* g = FindGroup(group);
     if (g == nullptr || g->points.size() >= static_cast<size_t>(g->capacity)) {
@@ -297,7 +300,10 @@ int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const c
       result = static_cast<int32_t>(g->points.size());
     }
   }
-  Record(FnDefinePoint, args, std::to_string(result));
+  RECORD(FnDefinePoint,
+         std::to_string(group) + "," + Quote(node) + "," + Quote(tag) + "," + Quote(field) + "," +
+             std::to_string(reserved),
+         std::to_string(result));
   return result;
 }
 
@@ -315,7 +321,7 @@ int16_t EdaWaitGroup(int32_t group) {
       Complete(*g);
     }
   }
-  Record(FnWaitGroup, std::to_string(group), std::to_string(result));
+  RECORD(FnWaitGroup, std::to_string(group), std::to_string(result));
   return static_cast<int16_t>(result);
 }
 
@@ -326,13 +332,13 @@ int16_t EdaPointError(int32_t group, int32_t point) {
     Point* p = FindPoint(group, point, error);
     result = p == nullptr ? error : PointState(*p);
   }
-  Record(FnPointError, std::to_string(group) + "," + std::to_string(point), std::to_string(result));
+  RECORD(FnPointError, std::to_string(group) + "," + std::to_string(point), std::to_string(result));
   return static_cast<int16_t>(result);
 }
 
 int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
   int32_t result = 0;
-  std::string fetched;
+  bool fetched = false;
   if (!Injected(FnGetFloat, result)) {
     int16_t error = 0;
     Point* p = FindPoint(group, point, error);
@@ -345,18 +351,18 @@ int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
         result = FixdbNotRead;
       } else {
         *value = p->readValue;
-        fetched = ":" + Num(p->readValue);
+        fetched = true;
       }
     }
   }
-  Record(FnGetFloat, std::to_string(group) + "," + std::to_string(point),
-         std::to_string(result) + fetched);
+  RECORD(FnGetFloat, std::to_string(group) + "," + std::to_string(point),
+         std::to_string(result) + (fetched ? ":" + Num(*value) : std::string()));
   return static_cast<int16_t>(result);
 }
 
 int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) {
   int32_t result = 0;
-  std::string fetched;
+  enum class Fetched { None, Text, Unterminated } fetched = Fetched::None;
   if (!Injected(FnGetAscii, result)) {
     int16_t error = 0;
     Point* p = FindPoint(group, point, error);
@@ -369,16 +375,18 @@ int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) 
         result = FixdbNotRead;
       } else if (Db().unterminated) {
         FillUnterminated(buffer, length);
-        fetched = ":(unterminated)";
+        fetched = Fetched::Unterminated;
       } else if (length > 0) {
         std::strncpy(buffer, p->readText.c_str(), static_cast<size_t>(length) - 1);
         buffer[length - 1] = '\0';
-        fetched = ":" + Quote(buffer);
+        fetched = Fetched::Text;
       }
     }
   }
-  Record(FnGetAscii, std::to_string(group) + "," + std::to_string(point) + "," + std::to_string(length),
-         std::to_string(result) + fetched);
+  RECORD(FnGetAscii, std::to_string(group) + "," + std::to_string(point) + "," + std::to_string(length),
+         std::to_string(result) + (fetched == Fetched::Text           ? ":" + Quote(buffer)
+                                   : fetched == Fetched::Unterminated ? std::string(":(unterminated)")
+                                                                      : std::string()));
   return static_cast<int16_t>(result);
 }
 
@@ -398,7 +406,7 @@ int16_t EdaSetFloat(int32_t group, int32_t point, float* value) {
       }
     }
   }
-  Record(FnSetFloat, std::to_string(group) + "," + std::to_string(point) + "," + Num(*value),
+  RECORD(FnSetFloat, std::to_string(group) + "," + std::to_string(point) + "," + Num(*value),
          std::to_string(result));
   return static_cast<int16_t>(result);
 }
@@ -419,7 +427,7 @@ int16_t EdaSetAscii(int32_t group, int32_t point, const char* text) {
       }
     }
   }
-  Record(FnSetAscii, std::to_string(group) + "," + std::to_string(point) + "," + Quote(text),
+  RECORD(FnSetAscii, std::to_string(group) + "," + std::to_string(point) + "," + Quote(text),
          std::to_string(result));
   return static_cast<int16_t>(result);
 }
@@ -429,7 +437,7 @@ int32_t FixdbToolsRunningCheck(void) {
   if (!Injected(FnRunningCheck, result)) {
     result = Db().running ? 1 : 0;
   }
-  Record(FnRunningCheck, "", std::to_string(result));
+  RECORD(FnRunningCheck, "", std::to_string(result));
   return result;
 }
 
@@ -448,7 +456,7 @@ int32_t FixdbToolsErrorText(int32_t code, char* buffer, int32_t length) {
       result = FixErrorTextFound;
     }
   }
-  Record(FnErrorText, std::to_string(code) + "," + std::to_string(length), std::to_string(result));
+  RECORD(FnErrorText, std::to_string(code) + "," + std::to_string(length), std::to_string(result));
   return result;
 }
 
