@@ -2,7 +2,7 @@
 PRESETS := linux-x64 linux-x86 windows-x86
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: setup demo test build lint clean $(addprefix test-,$(PRESETS)) $(addprefix build-,$(PRESETS))
+.PHONY: setup demo test build lint clean reliability soak bench $(addprefix test-,$(PRESETS)) $(addprefix build-,$(PRESETS))
 
 setup:
 	@scripts/setup.sh
@@ -26,6 +26,19 @@ test: $(addprefix test-,$(PRESETS))
 
 lint: build-linux-x64
 	scripts/lint.sh
+
+# The sanitizer suite, valgrind, the fuzz corpus replay and a bounded fuzz
+# run, and the coverage report.
+reliability: setup
+	scripts/reliability.sh
+
+# The million-step soak test at full capacity (long; not part of `make test`).
+soak: setup
+	scripts/soak.sh
+
+# The benchmarks and the instruction counts of one step.
+bench: setup
+	scripts/bench.sh
 
 clean:
 	rm -rf build
