@@ -11,56 +11,25 @@
 #include <unordered_map>
 #include <vector>
 
+#include "database_internal.h"
 #include "fixdb_control.h"
 #include "platform/fix_api.h"
 
 namespace {
 
-enum Fn {
-  FnCreateGroup, FnDeleteGroup, FnDefinePoint, FnResolveGroup, FnReadGroup, FnWriteGroup,
-  FnWaitGroup, FnPointError, FnGetFloat, FnGetAscii, FnSetFloat, FnSetAscii,
-  FnRunningCheck, FnErrorText, FnCount
-};
-
-const char* const FnNames[FnCount] = {
+const char* const FnNames[fixdb::FnCount] = {
     "EdaCreateGroup", "EdaDeleteGroup", "EdaDefinePoint", "EdaResolveGroup", "EdaReadGroup",
     "EdaWriteGroup",  "EdaWaitGroup",   "EdaPointError",  "EdaGetFloat",     "EdaGetAscii",
     "EdaSetFloat",    "EdaSetAscii",    "FixRunningCheck", "FixErrorText"};
 
-struct Field {
-  bool isText = false;
-  float value = 0.0F;
-  std::string text;
-  int16_t error = 0;
-};
 
-struct Point {
-  std::string node, tag, field;
-  Field* target = nullptr;  // set by resolution
-  int16_t error = FixdbNotResolved;
-  bool read = false;
-  float readValue = 0.0F;
-  std::string readText;
-  bool pendingFloat = false;
-  float newValue = 0.0F;
-  bool pendingText = false;
-  std::string newText;
-};
+}  // namespace
 
-enum class Operation { None, Resolve, Read, Write };
+namespace fixdb {
 
-struct Group {
-  bool alive = true;
-  int32_t capacity = 0;
-  std::vector<Point> points;
-  Operation pending = Operation::None;
-};
-
-struct Injection {
-  unsigned long at = 0;  // absolute call number, 0 = none
-  bool persistent = false;
-  int32_t result = 0;
-};
+std::string Key(const char* node, const char* tag, const char* field) {
+  return std::string(node) + ":" + tag + "." + field;
+}
 
 const std::map<int16_t, std::string> BuiltinErrorTexts = {
     {FixdbNodeNotFound, "Node not found"},
@@ -72,21 +41,7 @@ const std::map<int16_t, std::string> BuiltinErrorTexts = {
     {FixdbNotResolved, "Point not resolved"},
     {FixdbNotRead, "Point value not read yet"},
     {FixdbGroupFull, "Group holds no more points"},
-};
-
-struct Database {
-  std::unordered_map<std::string, Field> fields;  // "NODE:TAG.FIELD"
-  std::unordered_map<std::string, bool> nodes;
-  std::unordered_map<std::string, bool> tags;  // "NODE:TAG"
-  std::vector<Group> groups;                   // handle = index + 1
-  bool running = true;
-  bool journalOn = true;
-  bool unterminated = false;
-  std::vector<std::string> journal;
-  unsigned long calls[FnCount] = {};
-  Injection injections[FnCount];
-  unsigned long groupOperations = 0;
-  std::map<int16_t, std::string> errorTexts = BuiltinErrorTexts;
+    {FixdbOutputProtected, "Output is protected while the controller is in AUTO"},
 };
 
 Database& Db() {
@@ -94,9 +49,23 @@ Database& Db() {
   return db;
 }
 
-std::string Key(const char* node, const char* tag, const char* field) {
-  return std::string(node) + ":" + tag + "." + field;
+Field& FieldFor(const char* node, const char* tag, const char* field) {
+  Database& db = Db();
+  db.nodes[node] = true;
+  db.tags[std::string(node) + ":" + tag] = true;
+  Field& f = db.fields[Key(node, tag, field)];
+  f.isText = field[0] == 'A';
+  return f;
 }
+
+
+
+}  // namespace fixdb
+
+namespace {
+
+using namespace fixdb;  // NOLINT(google-build-using-namespace)
+
 
 std::string Quote(const char* text) { return text == nullptr ? "null" : "\"" + std::string(text) + "\""; }
 
@@ -200,12 +169,18 @@ void Complete(Group& group) {
       break;
     case Operation::Write:
       for (Point& p : group.points) {
-        if (p.target != nullptr && p.target->error == 0) {
-          if (p.pendingFloat) {
-            p.target->value = p.newValue;
-          }
-          if (p.pendingText) {
-            p.target->text = p.newText;
+        p.writeError = 0;
+        if (p.target != nullptr && p.target->error == 0 && (p.pendingFloat || p.pendingText)) {
+          if (WriteRefused(*p.target)) {
+            p.writeError = FixdbOutputProtected;
+          } else {
+            if (p.pendingFloat) {
+              p.target->value = p.newValue;
+            }
+            if (p.pendingText) {
+              p.target->text = p.newText;
+            }
+            FieldWritten(*p.target);
           }
         }
         p.pendingFloat = false;
@@ -240,16 +215,10 @@ void FillUnterminated(char* buffer, int32_t length) {
   }
 }
 
-Field& FieldFor(const char* node, const char* tag, const char* field) {
-  Database& db = Db();
-  db.nodes[node] = true;
-  db.tags[std::string(node) + ":" + tag] = true;
-  Field& f = db.fields[Key(node, tag, field)];
-  f.isText = field[0] == 'A';
-  return f;
-}
 
 }  // namespace
+
+using namespace fixdb;  // NOLINT(google-build-using-namespace)
 
 extern "C" {
 
@@ -330,7 +299,7 @@ int16_t EdaPointError(int32_t group, int32_t point) {
   if (!Injected(FnPointError, result)) {
     int16_t error = 0;
     Point* p = FindPoint(group, point, error);
-    result = p == nullptr ? error : PointState(*p);
+    result = p == nullptr ? error : (p->writeError != 0 ? p->writeError : PointState(*p));
   }
   RECORD(FnPointError, std::to_string(group) + "," + std::to_string(point), std::to_string(result));
   return static_cast<int16_t>(result);
@@ -467,11 +436,24 @@ void FixdbSetRunning(int running) { Db().running = running != 0; }
 void FixdbSetFloat(const char* node, const char* tag, const char* field, float value) {
   Field& f = FieldFor(node, tag, field);
   f.value = value;
+  FieldWritten(f);
 }
 
 void FixdbSetText(const char* node, const char* tag, const char* field, const char* text) {
   Field& f = FieldFor(node, tag, field);
   f.text = text;
+  FieldWritten(f);
+}
+
+void FixdbScan(double seconds) { ScanBlocks(seconds); }
+
+int16_t FixdbPointProblem(const char* node, const char* tag, const char* field) {
+  Point p;
+  p.node = node != nullptr ? node : "";
+  p.tag = tag != nullptr ? tag : "";
+  p.field = field != nullptr ? field : "";
+  Resolve(p);
+  return p.target == nullptr ? p.error : p.target->error;
 }
 
 int FixdbGetFloat(const char* node, const char* tag, const char* field, float* value) {

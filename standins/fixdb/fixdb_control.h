@@ -17,6 +17,7 @@ enum FixdbError : int16_t {
   FixdbNotResolved = 1107,
   FixdbNotRead = 1108,
   FixdbGroupFull = 1109,
+  FixdbOutputProtected = 1110,
 };
 
 extern "C" {
@@ -47,6 +48,17 @@ void FixdbSetUnterminatedTexts(int on);
 // Gives an error code a text (or replaces one); codes without a text make
 // FixErrorText answer 0.
 void FixdbSetErrorText(int16_t code, const char* text);
+
+// Loads a database file: one block per line, "NODE,TAG,TYPE,FIELD=VALUE;...",
+// TYPE one of AI, AO, PID, DI; '#' starts a comment. 1 on success; 0 with
+// "file:line: what is wrong" in error. The database is emptied first.
+int FixdbLoadFile(const char* path, char* error, size_t length);
+// Runs every block once over the given time: PID controllers in AUTO compute
+// their output from their input and target.
+void FixdbScan(double seconds);
+// The error code a point on this node, tag and field would report after
+// resolution (0 when it is good).
+int16_t FixdbPointProblem(const char* node, const char* tag, const char* field);
 
 // Groups alive now, and the points defined in a group.
 size_t FixdbLiveGroups(void);

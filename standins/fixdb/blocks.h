@@ -1,0 +1,34 @@
+// Block behaviour of the simulated database: analog input and output blocks,
+// a PID controller and a digital flag. A block ties its fields together (a
+// PID's two mode views), computes at each scan, and protects a PID's output
+// while it is in AUTO, as a real control system does.
+#pragma once
+
+#include <string>
+
+namespace fixdb {
+
+struct Field;
+
+enum class BlockType { AnalogInput, AnalogOutput, Pid, DigitalFlag };
+
+struct Block {
+  BlockType type = BlockType::AnalogInput;
+  Field* cv = nullptr;         // F_CV: value, or a PID's output in percent
+  Field* target = nullptr;     // F_TV1: a PID's target value
+  Field* modeText = nullptr;   // A_AUTO: "AUTO" or "MANL"
+  Field* modeFloat = nullptr;  // F_AUTO: 1.0 automatic, 0.0 manual
+  Field* gain = nullptr;       // F_KP: percent of output per unit of error
+  Field* resetTime = nullptr;  // F_TI: integral time in seconds, 0 = none
+  Field* input = nullptr;      // a PID's measured value: F_CV of the linked tag
+  double integral = 0.0;       // a PID's integral part, percent of output
+};
+
+// Keeps the block's fields in step after one of them was written.
+void FieldWritten(Field& field);
+// True when a write to the field is refused now: a PID's output in AUTO.
+bool WriteRefused(const Field& field);
+// One scan of every block over the given time.
+void ScanBlocks(double seconds);
+
+}  // namespace fixdb

@@ -1,0 +1,249 @@
+// Loads a database file into the simulated database: one block per line as
+// "NODE,TAG,TYPE,FIELD=VALUE;FIELD=VALUE", with '#' comments and blank lines.
+// Every problem is reported as "file:line: what is wrong"; nothing is thrown.
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "database_internal.h"
+
+namespace fixdb {
+namespace {
+
+struct FieldDefault {
+  const char* name;
+  const char* value;  // a number for F_ fields, a text for A_ fields
+};
+
+struct BlockKind {
+  const char* name;
+  BlockType type;
+  std::vector<FieldDefault> fields;
+  bool needsInput;
+};
+
+const BlockKind Kinds[] = {
+    {"AI", BlockType::AnalogInput, {{"F_CV", "0"}}, false},
+    {"AO", BlockType::AnalogOutput, {{"F_CV", "0"}}, false},
+    {"PID", BlockType::Pid,
+     {{"F_CV", "0"}, {"F_TV1", "0"}, {"A_AUTO", "MANL"}, {"F_AUTO", "0"}, {"F_KP", "1"}, {"F_TI", "60"}},
+     true},
+    {"DI", BlockType::DigitalFlag, {{"A_ROUT", "NO"}, {"F_CV", "0"}}, false},
+};
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) {
+    return std::string();
+  }
+  const size_t last = text.find_last_not_of(" \t\r");
+  return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream stream(text);
+  while (std::getline(stream, part, separator)) {
+    parts.push_back(Trim(part));
+  }
+  if (!text.empty() && text.back() == separator) {
+    parts.emplace_back();
+  }
+  return parts;
+}
+
+bool ParseNumber(const std::string& text, float& value) {
+  if (text.empty()) {
+    return false;
+  }
+  char* end = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (end == nullptr || *end != '\0') {
+    return false;
+  }
+  value = static_cast<float>(parsed);
+  return true;
+}
+
+// Checks a field's value for the block; empty when it is acceptable.
+std::string CheckValue(const std::string& field, const std::string& value) {
+  if (field[0] == 'F') {
+    float number = 0.0F;
+    return ParseNumber(value, number) ? std::string() : "value of " + field + " is not a number: '" + value + "'";
+  }
+  if (field == "A_AUTO" && value != "AUTO" && value != "MANL") {
+    return "A_AUTO must be AUTO or MANL, not '" + value + "'";
+  }
+  if (field == "A_ROUT" && value != "YES" && value != "NO") {
+    return "A_ROUT must be YES or NO, not '" + value + "'";
+  }
+  return std::string();
+}
+
+void SetValue(const std::string& node, const std::string& tag, const std::string& field, const std::string& value,
+              Block& block) {
+  Field& f = FieldFor(node.c_str(), tag.c_str(), field.c_str());
+  f.block = &block;
+  if (field[0] == 'F') {
+    ParseNumber(value, f.value);
+  } else {
+    f.text = value;
+  }
+}
+
+struct PendingInput {
+  std::string node, tag, input;
+  int line;
+};
+
+class Loader {
+ public:
+  explicit Loader(std::string path) : path_(std::move(path)) {}
+
+  bool Load(std::string& error) {
+    std::ifstream file(path_);
+    if (!file) {
+      error = path_ + ": cannot open the database file";
+      return false;
+    }
+    std::string text;
+    int line = 0;
+    while (std::getline(file, text)) {
+      ++line;
+      const std::string content = Trim(text.substr(0, text.find('#')));
+      if (content.empty() || (line == 1 && content.rfind("NODE,", 0) == 0)) {
+        continue;
+      }
+      if (!Line(content, line, error)) {
+        return false;
+      }
+    }
+    return LinkInputs(error);
+  }
+
+ private:
+  bool Fail(int line, const std::string& what, std::string& error) const {
+    error = path_ + ":" + std::to_string(line) + ": " + what;
+    return false;
+  }
+
+  bool Line(const std::string& content, int line, std::string& error) {
+    const std::vector<std::string> columns = Split(content, ',');
+    if (columns.size() < 3 || columns.size() > 4) {
+      return Fail(line, "expected NODE,TAG,TYPE[,FIELD=VALUE;...], found " + std::to_string(columns.size()) +
+                            " columns", error);
+    }
+    const std::string& node = columns[0];
+    const std::string& tag = columns[1];
+    if (node.empty() || tag.empty()) {
+      return Fail(line, "NODE and TAG must not be empty", error);
+    }
+    const BlockKind* kind = nullptr;
+    for (const BlockKind& candidate : Kinds) {
+      if (columns[2] == candidate.name) {
+        kind = &candidate;
+      }
+    }
+    if (kind == nullptr) {
+      return Fail(line, "unknown block type '" + columns[2] + "' (AI, AO, PID or DI)", error);
+    }
+    const std::string key = node + ":" + tag;
+    if (Db().blocks.count(key) != 0) {
+      return Fail(line, "tag " + key + " is defined twice", error);
+    }
+    Block& block = Db().blocks[key];
+    block.type = kind->type;
+    for (const FieldDefault& field : kind->fields) {
+      SetValue(node, tag, field.name, field.value, block);
+    }
+    std::string input;
+    if (columns.size() == 4 && !columns[3].empty()) {
+      for (const std::string& assignment : Split(columns[3], ';')) {
+        const size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+          return Fail(line, "expected FIELD=VALUE, found '" + assignment + "'", error);
+        }
+        const std::string field = Trim(assignment.substr(0, equals));
+        const std::string value = Trim(assignment.substr(equals + 1));
+        if (field == "INPUT" && kind->needsInput) {
+          input = value;
+          continue;
+        }
+        bool known = false;
+        for (const FieldDefault& candidate : kind->fields) {
+          known = known || field == candidate.name;
+        }
+        if (!known) {
+          return Fail(line, "'" + field + "' is not a field of a " + kind->name + " block", error);
+        }
+        const std::string problem = CheckValue(field, value);
+        if (!problem.empty()) {
+          return Fail(line, problem, error);
+        }
+        SetValue(node, tag, field, value, block);
+      }
+    }
+    Bind(block, node, tag);
+    if (kind->needsInput) {
+      if (input.empty()) {
+        return Fail(line, "a PID block needs INPUT=TAG, the tag whose F_CV it controls", error);
+      }
+      inputs_.push_back(PendingInput{node, tag, input, line});
+    }
+    // The two mode views start in step with the text.
+    if (block.modeText != nullptr) {
+      FieldWritten(*block.modeText);
+    }
+    return true;
+  }
+
+  static void Bind(Block& block, const std::string& node, const std::string& tag) {
+    auto field = [&](const char* name) -> Field* {
+      auto found = Db().fields.find(node + ":" + tag + "." + name);
+      return found == Db().fields.end() ? nullptr : &found->second;
+    };
+    block.cv = field("F_CV");
+    block.target = field("F_TV1");
+    block.modeText = field("A_AUTO");
+    block.modeFloat = field("F_AUTO");
+    block.gain = field("F_KP");
+    block.resetTime = field("F_TI");
+  }
+
+  bool LinkInputs(std::string& error) {
+    for (const PendingInput& pending : inputs_) {
+      auto found = Db().fields.find(pending.node + ":" + pending.input + ".F_CV");
+      if (found == Db().fields.end() || found->second.isText) {
+        return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.input + ", which has no F_CV",
+                    error);
+      }
+      Db().blocks[pending.node + ":" + pending.tag].input = &found->second;
+    }
+    return true;
+  }
+
+  std::string path_;
+  std::vector<PendingInput> inputs_;
+};
+
+}  // namespace
+}  // namespace fixdb
+
+extern "C" int FixdbLoadFile(const char* path, char* error, size_t length) {
+  fixdb::Database& db = fixdb::Db();
+  db.fields.clear();
+  db.nodes.clear();
+  db.tags.clear();
+  db.blocks.clear();
+  std::string message;
+  fixdb::Loader loader(path != nullptr ? path : "");
+  const bool loaded = loader.Load(message);
+  if (!loaded && error != nullptr && length > 0) {
+    std::snprintf(error, length, "%s", message.c_str());
+  }
+  return loaded ? 1 : 0;
+}
