@@ -1,0 +1,27 @@
+# Instrumented builds: every target of the tree (driver, stand-ins, host side
+# and tests) gets the same sanitizer or coverage flags, so that a fault is
+# caught wherever it happens and coverage counts every line that ran.
+
+if(FIXDCS_SANITIZE)
+  # AddressSanitizer and UndefinedBehaviorSanitizer; the first report of
+  # either ends the program with a failure instead of carrying on.
+  set(FIXDCS_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all)
+  add_compile_options(${FIXDCS_SANITIZER_FLAGS} -fno-omit-frame-pointer -g)
+  add_link_options(${FIXDCS_SANITIZER_FLAGS})
+endif()
+
+if(FIXDCS_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "The record fuzzer needs clang (libFuzzer); use the fuzz preset")
+  endif()
+  # Coverage feedback for libFuzzer from every library the fuzzer reaches;
+  # only the fuzzer program itself links libFuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+if(FIXDCS_COVERAGE)
+  # gcov counters, without optimisation so that lines and branches map one
+  # to one onto the source.
+  add_compile_options(--coverage -O0)
+  add_link_options(--coverage)
+endif()
