@@ -23,10 +23,19 @@ const RowLimit& LimitOf(RowTable table) { return Limits[static_cast<int>(table)]
 
 }  // namespace
 
+bool HasRowArray(const DCSDataDef* record, RowTable table) {
+  switch (table) {
+    case RowTable::Ctrl: return record->CtrlRows != nullptr;
+    case RowTable::PV: return record->PVRows != nullptr;
+    case RowTable::PVImport: return record->PVImportRows != nullptr;
+  }
+  return false;
+}
+
 int32_t RowsToUse(const DCSDataDef* record, RowTable table) {
   const int32_t count = GetRowCount(record, table);
   const int32_t capacity = LimitOf(table).capacity;
-  if (count < 0) {
+  if (count < 0 || !HasRowArray(record, table)) {
     return 0;
   }
   return count > capacity ? capacity : count;

@@ -9,7 +9,10 @@
 
 namespace dcs {
 
-// The table's row count, negative counted as 0 and capped at its capacity.
+// True when the record has the table's row array (a null array holds no rows).
+bool HasRowArray(const DCSDataDef* record, RowTable table);
+// The table's row count, negative counted as 0 and capped at its capacity;
+// 0 for a table without its row array, whatever its count says.
 int32_t RowsToUse(const DCSDataDef* record, RowTable table);
 // Reports the table's limit key, with no argument, when its count is above
 // the capacity.

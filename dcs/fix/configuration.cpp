@@ -36,6 +36,9 @@ bool ValidateCells(const DCSDataDef* record, RowTable rows, DefTable columns) {
     }
   }
   const int32_t rowCount = GetRowCount(record, rows);
+  if (rowCount > 0 && !HasRowArray(record, rows)) {
+    return false;  // rows counted but missing: their cells are missing too
+  }
   for (int32_t row = 0; row < rowCount; ++row) {
     if (!HasRowCells(record, rows, row)) {
       return false;
