@@ -11,16 +11,19 @@ namespace {
 
 bool Automatic(const Block& block) { return block.modeText != nullptr && block.modeText->text == "AUTO"; }
 
-// The output a PID computes from its error, before clamping.
+// The output a PID computes from its error, before clamping; none while its
+// input is not linked yet.
 double Proportional(const Block& block) {
+  if (block.input == nullptr) {
+    return 0.0;
+  }
   const double error = static_cast<double>(block.target->value) - static_cast<double>(block.input->value);
   return static_cast<double>(block.gain->value) * error;
 }
 
-// Entering AUTO starts from the output as it stands, without a bump.
-void StartAutomatic(Block& block) { block.integral = static_cast<double>(block.cv->value) - Proportional(block); }
-
 }  // namespace
+
+void StartAutomatic(Block& block) { block.integral = static_cast<double>(block.cv->value) - Proportional(block); }
 
 void FieldWritten(Field& field) {
   Block* block = field.block;
@@ -49,7 +52,7 @@ bool WriteRefused(const Field& field) {
 void ScanBlocks(double seconds) {
   for (auto& entry : Db().blocks) {
     Block& block = entry.second;
-    if (block.type != BlockType::Pid || !Automatic(block)) {
+    if (block.type != BlockType::Pid || !Automatic(block) || block.input == nullptr) {
       continue;
     }
     const double proportional = Proportional(block);

@@ -24,6 +24,8 @@ struct Block {
   double integral = 0.0;       // a PID's integral part, percent of output
 };
 
+// A PID entering AUTO starts from its output as it stands, without a bump.
+void StartAutomatic(Block& block);
 // Keeps the block's fields in step after one of them was written.
 void FieldWritten(Field& field);
 // True when a write to the field is refused now: a PID's output in AUTO.

@@ -221,7 +221,9 @@ class Loader {
         return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.input + ", which has no F_CV",
                     error);
       }
-      Db().blocks[pending.node + ":" + pending.tag].input = &found->second;
+      Block& block = Db().blocks[pending.node + ":" + pending.tag];
+      block.input = &found->second;
+      StartAutomatic(block);
     }
     return true;
   }
