@@ -21,17 +21,6 @@ DCSFieldDef& Column(const DCSDataDef* record, DefTable table, int32_t column) {
   return DefArray(record, table)[column];
 }
 
-const DCSPVRow& PVRowOf(const DCSDataDef* record, RowTable table, int32_t row) {
-  return table == RowTable::PV ? record->PVRows[row] : record->PVImportRows[row];
-}
-
-DCSCell* RowCells(const DCSDataDef* record, RowTable table, int32_t row) {
-  if (table == RowTable::Ctrl) {
-    return record->CtrlRows[row].Data;
-  }
-  return PVRowOf(record, table, row).Data;
-}
-
 // Copies at most 63 characters into a new 64-byte buffer, always terminated.
 char* CopyText(const char* text) {
   auto* buffer = static_cast<char*>(platform::HostMalloc(TextBufferSize));
@@ -201,37 +190,17 @@ int32_t GetRowCount(const DCSDataDef* record, RowTable table) {
   return 0;
 }
 
-int32_t GetActive(const DCSDataDef* record, RowTable table, int32_t row) {
-  if (table == RowTable::Ctrl) {
-    return record->CtrlRows[row].Active;
-  }
-  return PVRowOf(record, table, row).Active;
-}
-
-bool HasRowCells(const DCSDataDef* record, RowTable table, int32_t row) {
-  return RowCells(record, table, row) != nullptr;
-}
-
-const char* GetRowCellText(const DCSDataDef* record, RowTable table, int32_t row, int32_t column) {
-  return RowCells(record, table, row)[column].StrValue;
-}
-
 double GetRowCellDouble(const DCSDataDef* record, RowTable table, int32_t row, int32_t column) {
-  return RowCells(record, table, row)[column].DblValue;
+  return RowCellsOf(record, table, row)[column].DblValue;
 }
 
 int32_t GetRowCellInt(const DCSDataDef* record, RowTable table, int32_t row, int32_t column) {
-  return RowCells(record, table, row)[column].IntValue;
+  return RowCellsOf(record, table, row)[column].IntValue;
 }
 
 int32_t GetPVHostWord(const DCSDataDef* record, int32_t row) { return record->PVRows[row].HostWord; }
-double GetPVValue(const DCSDataDef* record, int32_t row) { return record->PVRows[row].Value; }
 double GetPVImportValue(const DCSDataDef* record, int32_t row) {
   return record->PVImportRows[row].Value;
-}
-int SetPVImportValue(DCSDataDef* record, int32_t row, double value) {
-  record->PVImportRows[row].Value = value;
-  return 0;
 }
 
 double GetCtrlModeValue(const DCSDataDef* record, int32_t row) {
@@ -251,18 +220,8 @@ int SetCtrlHostValue(DCSDataDef* record, int32_t row, double value) {
 double GetCtrlTV1Value(const DCSDataDef* record, int32_t row) {
   return record->CtrlRows[row].TV1Value;
 }
-int SetCtrlTV1Value(DCSDataDef* record, int32_t row, double value) {
-  record->CtrlRows[row].TV1Value = value;
-  record->CtrlRows[row].TV1Updated = 1;
-  return 0;
-}
 double GetCtrlOutputValue(const DCSDataDef* record, int32_t row) {
   return record->CtrlRows[row].OutputValue;
-}
-int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value) {
-  record->CtrlRows[row].OutputValue = value;
-  record->CtrlRows[row].OutputUpdated = 1;
-  return 0;
 }
 
 }  // namespace dcs

@@ -56,16 +56,18 @@ int CheckGenTexts(const DCSDataDef* record);
 
 // Rows of the tag tables.
 int32_t GetRowCount(const DCSDataDef* record, RowTable table);
-int32_t GetActive(const DCSDataDef* record, RowTable table, int32_t row);
-bool HasRowCells(const DCSDataDef* record, RowTable table, int32_t row);
-const char* GetRowCellText(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
+// The operations that the simulation step calls for every row are defined
+// inline at the end of this header, so that a step pays no call for them.
+inline int32_t GetActive(const DCSDataDef* record, RowTable table, int32_t row);
+inline bool HasRowCells(const DCSDataDef* record, RowTable table, int32_t row);
+inline const char* GetRowCellText(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
 double GetRowCellDouble(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
 int32_t GetRowCellInt(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
 
 int32_t GetPVHostWord(const DCSDataDef* record, int32_t row);
-double GetPVValue(const DCSDataDef* record, int32_t row);
+inline double GetPVValue(const DCSDataDef* record, int32_t row);
 double GetPVImportValue(const DCSDataDef* record, int32_t row);
-int SetPVImportValue(DCSDataDef* record, int32_t row, double value);
+inline int SetPVImportValue(DCSDataDef* record, int32_t row, double value);
 
 double GetCtrlModeValue(const DCSDataDef* record, int32_t row);
 int SetCtrlModeValue(DCSDataDef* record, int32_t row, double value);
@@ -73,9 +75,52 @@ double GetCtrlHostValue(const DCSDataDef* record, int32_t row);
 int SetCtrlHostValue(DCSDataDef* record, int32_t row, double value);
 double GetCtrlTV1Value(const DCSDataDef* record, int32_t row);
 // Also sets TV1Updated to 1.
-int SetCtrlTV1Value(DCSDataDef* record, int32_t row, double value);
+inline int SetCtrlTV1Value(DCSDataDef* record, int32_t row, double value);
 double GetCtrlOutputValue(const DCSDataDef* record, int32_t row);
 // Also sets OutputUpdated to 1.
-int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value);
+inline int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value);
+
+// Inline row operations (declared above).
+
+inline DCSCell* RowCellsOf(const DCSDataDef* record, RowTable table, int32_t row) {
+  if (table == RowTable::Ctrl) {
+    return record->CtrlRows[row].Data;
+  }
+  return table == RowTable::PV ? record->PVRows[row].Data : record->PVImportRows[row].Data;
+}
+
+inline int32_t GetActive(const DCSDataDef* record, RowTable table, int32_t row) {
+  if (table == RowTable::Ctrl) {
+    return record->CtrlRows[row].Active;
+  }
+  return table == RowTable::PV ? record->PVRows[row].Active : record->PVImportRows[row].Active;
+}
+
+inline bool HasRowCells(const DCSDataDef* record, RowTable table, int32_t row) {
+  return RowCellsOf(record, table, row) != nullptr;
+}
+
+inline const char* GetRowCellText(const DCSDataDef* record, RowTable table, int32_t row, int32_t column) {
+  return RowCellsOf(record, table, row)[column].StrValue;
+}
+
+inline double GetPVValue(const DCSDataDef* record, int32_t row) { return record->PVRows[row].Value; }
+
+inline int SetPVImportValue(DCSDataDef* record, int32_t row, double value) {
+  record->PVImportRows[row].Value = value;
+  return 0;
+}
+
+inline int SetCtrlTV1Value(DCSDataDef* record, int32_t row, double value) {
+  record->CtrlRows[row].TV1Value = value;
+  record->CtrlRows[row].TV1Updated = 1;
+  return 0;
+}
+
+inline int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value) {
+  record->CtrlRows[row].OutputValue = value;
+  record->CtrlRows[row].OutputUpdated = 1;
+  return 0;
+}
 
 }  // namespace dcs
