@@ -1,5 +1,6 @@
-// Calls into the FIX libraries. The only file of the driver that names them;
-// it adds nothing but the reserved arguments and the terminating NULs.
+// Calls into the FIX libraries. With fix.h (the per-point fetches and sets,
+// inline) the only file of the driver that names them; it adds nothing but
+// the reserved arguments and the terminating NULs.
 #include "platform/fix.h"
 
 #include "platform/fix_api.h"
@@ -22,20 +23,6 @@ void WriteGroup(int32_t group) { (void)EdaWriteGroup(group); }
 void WaitGroup(int32_t group) { (void)EdaWaitGroup(group); }
 
 int16_t PointError(int32_t group, int32_t point) { return EdaPointError(group, point); }
-
-int16_t GetFloat(int32_t group, int32_t point, float& value) {
-  return EdaGetFloat(group, point, &value);
-}
-
-int16_t GetAscii(int32_t group, int32_t point, char (&buffer)[AsciiValueLength]) {
-  const int16_t status = EdaGetAscii(group, point, buffer, AsciiValueLength);
-  buffer[AsciiValueLength - 1] = '\0';
-  return status;
-}
-
-void SetFloat(int32_t group, int32_t point, float value) {
-  (void)EdaSetFloat(group, point, &value);
-}
 
 void SetAscii(int32_t group, int32_t point, const char* text) {
   (void)EdaSetAscii(group, point, text);
