@@ -58,6 +58,13 @@ const ModeText ModeTexts[] = {
     {"MANL", SimManual}, {"manl", SimManual}, {"PMAN", SimManual}, {"pman", SimManual},
     {"AUTO", SimAuto},   {"auto", SimAuto},   {"PAUT", SimAuto},   {"paut", SimAuto},
 };
+// Every mode text is four characters; comparing its five bytes with the NUL
+// against the fetched buffer (always ten bytes, always terminated) is the same
+// test as comparing the texts, without a call per candidate.
+constexpr size_t ModeTextBytes = sizeof "MANL";
+static_assert(ModeTextBytes <= platform::AsciiValueLength, "a mode text fits the fetch buffer");
+// The flag text that reads as yes, with its NUL.
+constexpr char FlagYesText[] = "YES";
 
 void CopyText(char* buffer, const char* text) {
   std::strncpy(buffer, text, platform::AsciiValueLength - 1);
@@ -127,7 +134,7 @@ float ReadModeFromText(int32_t row, int16_t& status) {
   char text[platform::AsciiValueLength] = {};
   status = platform::GetAscii(DriverState.PVImportGroupHandle, DriverState.PVImportPoint[row], text);
   for (const ModeText& mode : ModeTexts) {
-    if (std::strcmp(text, mode.text) == 0) {
+    if (std::memcmp(text, mode.text, ModeTextBytes) == 0) {
       return mode.value;
     }
   }
@@ -137,7 +144,7 @@ float ReadModeFromText(int32_t row, int16_t& status) {
 float ReadFlagFromText(int32_t row, int16_t& status) {
   char text[platform::AsciiValueLength] = {};
   status = platform::GetAscii(DriverState.PVImportGroupHandle, DriverState.PVImportPoint[row], text);
-  if (std::strcmp(text, "YES") == 0) {
+  if (std::memcmp(text, FlagYesText, sizeof FlagYesText) == 0) {
     return FlagYes;
   }
   return FlagNo;

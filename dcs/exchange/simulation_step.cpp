@@ -3,8 +3,6 @@
 // with "F_CV". Without a binding in force it makes no FIX call at all.
 #include "exchange/simulation_step.h"
 
-#include <cstring>
-
 #include "datadef/access.h"
 #include "driver/driver_state.h"
 #include "driver/row_limits.h"
@@ -18,6 +16,13 @@ constexpr int32_t FieldColumn = 2;
 // FIX holds a controller's output in percent, the simulation a fraction.
 constexpr double PercentToFraction = 0.01;
 
+// True when the text is exactly "F_CV": the five bytes with the NUL, compared
+// one at a time so that a shorter text is never read past its end, and
+// without a call into the C library for each controller at each step.
+bool IsFCV(const char* field) {
+  return field[0] == 'F' && field[1] == '_' && field[2] == 'C' && field[3] == 'V' && field[4] == '\0';
+}
+
 // True when the controller's FIELD is exactly "F_CV"; a row whose cells or
 // FIELD text are missing is not.
 bool ExchangesTV1(const DCSDataDef* record, int32_t row) {
@@ -25,7 +30,7 @@ bool ExchangesTV1(const DCSDataDef* record, int32_t row) {
     return false;
   }
   const char* field = GetRowCellText(record, RowTable::Ctrl, row, FieldColumn);
-  return field != nullptr && std::strcmp(field, "F_CV") == 0;
+  return field != nullptr && IsFCV(field);
 }
 
 void ReadGroupAndWait(int32_t group) {
