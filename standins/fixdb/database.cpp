@@ -80,17 +80,19 @@ void Append(Fn fn, const std::string& args, const std::string& result) {
 }
 
 // Journals a call; its argument and result texts are built only when the
-// journal is on, so that a call costs no formatting otherwise.
-#define RECORD(fn, args, result)  \
-  do {                            \
-    if (Db().journalOn) {         \
-      Append(fn, args, result);   \
-    }                             \
+// journal is on, so that a call costs no formatting otherwise. RECORD_IN takes
+// the database a per-point call already holds, saving a lookup per call.
+#define RECORD_IN(database, fn, args, result) \
+  do {                                        \
+    if ((database).journalOn) {               \
+      Append(fn, args, result);               \
+    }                                         \
   } while (false)
+#define RECORD(fn, args, result) RECORD_IN(Db(), fn, args, result)
 
 // Counts the call; true (and the result) when an injection answers it.
-bool Injected(Fn fn, int32_t& result) {
-  Database& db = Db();
+// Per-point calls pass the database they already hold.
+bool Injected(Fn fn, int32_t& result, Database& db = Db()) {
   const unsigned long n = ++db.calls[fn];
   const Injection& injection = db.injections[fn];
   if (injection.at != 0 && (n == injection.at || (injection.persistent && n > injection.at))) {
@@ -110,12 +112,14 @@ Group* FindGroup(int32_t handle) {
 }
 
 // The point of a live group, or the error code that says why there is none.
-Point* FindPoint(int32_t group, int32_t point, int16_t& error) {
-  Group* g = FindGroup(group);
-  if (g == nullptr) {
+// Two index checks: no search, and no lookup of the database but the caller's.
+Point* FindPoint(int32_t group, int32_t point, int16_t& error, Database& db = Db()) {
+  if (group < 1 || static_cast<size_t>(group) > db.groups.size() ||
+      !db.groups[static_cast<size_t>(group) - 1].alive) {
     error = FixdbBadGroup;
     return nullptr;
   }
+  Group* g = &db.groups[static_cast<size_t>(group) - 1];
   if (point < 1 || static_cast<size_t>(point) > g->points.size()) {
     error = FixdbBadPoint;
     return nullptr;
@@ -295,22 +299,24 @@ int16_t EdaWaitGroup(int32_t group) {
 }
 
 int16_t EdaPointError(int32_t group, int32_t point) {
+  Database& db = Db();
   int32_t result = 0;
-  if (!Injected(FnPointError, result)) {
+  if (!Injected(FnPointError, result, db)) {
     int16_t error = 0;
-    Point* p = FindPoint(group, point, error);
+    Point* p = FindPoint(group, point, error, db);
     result = p == nullptr ? error : (p->writeError != 0 ? p->writeError : PointState(*p));
   }
-  RECORD(FnPointError, std::to_string(group) + "," + std::to_string(point), std::to_string(result));
+  RECORD_IN(db, FnPointError, std::to_string(group) + "," + std::to_string(point), std::to_string(result));
   return static_cast<int16_t>(result);
 }
 
 int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
+  Database& db = Db();
   int32_t result = 0;
   bool fetched = false;
-  if (!Injected(FnGetFloat, result)) {
+  if (!Injected(FnGetFloat, result, db)) {
     int16_t error = 0;
-    Point* p = FindPoint(group, point, error);
+    Point* p = FindPoint(group, point, error, db);
     if (p == nullptr) {
       result = error;
     } else if ((result = PointState(*p)) == 0) {
@@ -324,17 +330,18 @@ int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
       }
     }
   }
-  RECORD(FnGetFloat, std::to_string(group) + "," + std::to_string(point),
+  RECORD_IN(db, FnGetFloat, std::to_string(group) + "," + std::to_string(point),
          std::to_string(result) + (fetched ? ":" + Num(*value) : std::string()));
   return static_cast<int16_t>(result);
 }
 
 int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) {
+  Database& db = Db();
   int32_t result = 0;
   enum class Fetched { None, Text, Unterminated } fetched = Fetched::None;
-  if (!Injected(FnGetAscii, result)) {
+  if (!Injected(FnGetAscii, result, db)) {
     int16_t error = 0;
-    Point* p = FindPoint(group, point, error);
+    Point* p = FindPoint(group, point, error, db);
     if (p == nullptr) {
       result = error;
     } else if ((result = PointState(*p)) == 0) {
@@ -342,7 +349,7 @@ int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) 
         result = FixdbWrongFieldType;
       } else if (!p->read) {
         result = FixdbNotRead;
-      } else if (Db().unterminated) {
+      } else if (db.unterminated) {
         FillUnterminated(buffer, length);
         fetched = Fetched::Unterminated;
       } else if (length > 0) {
@@ -352,7 +359,7 @@ int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) 
       }
     }
   }
-  RECORD(FnGetAscii, std::to_string(group) + "," + std::to_string(point) + "," + std::to_string(length),
+  RECORD_IN(db, FnGetAscii, std::to_string(group) + "," + std::to_string(point) + "," + std::to_string(length),
          std::to_string(result) + (fetched == Fetched::Text           ? ":" + Quote(buffer)
                                    : fetched == Fetched::Unterminated ? std::string(":(unterminated)")
                                                                       : std::string()));
@@ -360,10 +367,11 @@ int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) 
 }
 
 int16_t EdaSetFloat(int32_t group, int32_t point, float* value) {
+  Database& db = Db();
   int32_t result = 0;
-  if (!Injected(FnSetFloat, result)) {
+  if (!Injected(FnSetFloat, result, db)) {
     int16_t error = 0;
-    Point* p = FindPoint(group, point, error);
+    Point* p = FindPoint(group, point, error, db);
     if (p == nullptr) {
       result = error;
     } else if ((result = PointState(*p)) == 0) {
@@ -375,16 +383,17 @@ int16_t EdaSetFloat(int32_t group, int32_t point, float* value) {
       }
     }
   }
-  RECORD(FnSetFloat, std::to_string(group) + "," + std::to_string(point) + "," + Num(*value),
+  RECORD_IN(db, FnSetFloat, std::to_string(group) + "," + std::to_string(point) + "," + Num(*value),
          std::to_string(result));
   return static_cast<int16_t>(result);
 }
 
 int16_t EdaSetAscii(int32_t group, int32_t point, const char* text) {
+  Database& db = Db();
   int32_t result = 0;
-  if (!Injected(FnSetAscii, result)) {
+  if (!Injected(FnSetAscii, result, db)) {
     int16_t error = 0;
-    Point* p = FindPoint(group, point, error);
+    Point* p = FindPoint(group, point, error, db);
     if (p == nullptr) {
       result = error;
     } else if ((result = PointState(*p)) == 0) {
@@ -396,7 +405,7 @@ int16_t EdaSetAscii(int32_t group, int32_t point, const char* text) {
       }
     }
   }
-  RECORD(FnSetAscii, std::to_string(group) + "," + std::to_string(point) + "," + Quote(text),
+  RECORD_IN(db, FnSetAscii, std::to_string(group) + "," + std::to_string(point) + "," + Quote(text),
          std::to_string(result));
   return static_cast<int16_t>(result);
 }
