@@ -20,7 +20,7 @@ $(foreach p,$(PRESETS),$(eval $(call PRESET_RULES,$(p))))
 build: $(addprefix build-,$(PRESETS))
 
 demo: build-linux-x64
-	build/linux-x64/bin/dcsdemo
+	cd build/linux-x64 && bin/dcshost
 
 test: $(addprefix test-,$(PRESETS))
 

@@ -1,0 +1,89 @@
+// The process models.
+#include "process_model.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace host {
+namespace {
+
+struct Parameter {
+  const char* name;
+  double fallback;
+  double minimum;
+};
+
+// The tank: area in m2, inflow through a fully open valve in m3/s, outflow
+// coefficient in m3/s per square root of a metre, height in m, initial level.
+const Parameter TankParameters[] = {
+    {"area", 2.0, 1e-6}, {"inflow_max", 0.05, 0.0}, {"outflow_coefficient", 0.025, 0.0},
+    {"height", 5.0, 1e-6}, {"level", 1.0, 0.0},
+};
+
+}  // namespace
+
+bool ProcessModel::Configure(const ModelSpec& spec, std::string& error) {
+  type_ = spec.type;
+  if (type_ == "none") {
+    if (!spec.parameters.empty()) {
+      error = "model \"none\" takes no parameters, found '" + spec.parameters.begin()->first + "'";
+      return false;
+    }
+    return true;
+  }
+  for (const auto& given : spec.parameters) {
+    const bool known = std::any_of(std::begin(TankParameters), std::end(TankParameters),
+                                   [&](const Parameter& p) { return given.first == p.name; });
+    if (!known) {
+      error = "unknown tank parameter '" + given.first + "' (area, inflow_max, outflow_coefficient, height, level)";
+      return false;
+    }
+  }
+  for (const Parameter& p : TankParameters) {
+    auto found = spec.parameters.find(p.name);
+    const double value = found == spec.parameters.end() ? p.fallback : found->second;
+    if (value < p.minimum) {
+      error = std::string("tank parameter '") + p.name + "' must be at least " + std::to_string(p.minimum);
+      return false;
+    }
+    parameters_[p.name] = value;
+  }
+  variables_ = {{"level", parameters_["level"]}, {"valve", 0.0}, {"inflow", 0.0}, {"outflow", 0.0}};
+  return true;
+}
+
+double ProcessModel::Get(const std::string& name) const {
+  auto found = variables_.find(name);
+  return found == variables_.end() ? 0.0 : found->second;
+}
+
+void ProcessModel::Set(const std::string& name, double value) {
+  auto found = variables_.find(name);
+  if (found != variables_.end()) {
+    found->second = value;
+  }
+}
+
+void ProcessModel::Advance(double seconds) {
+  if (type_ != "tank") {
+    return;
+  }
+  const double valve = std::clamp(variables_["valve"], 0.0, 1.0);
+  double level = variables_["level"];
+  const double inflow = parameters_["inflow_max"] * valve;
+  const double outflow = parameters_["outflow_coefficient"] * std::sqrt(std::max(level, 0.0));
+  level += (inflow - outflow) * seconds / parameters_["area"];
+  variables_["level"] = std::clamp(level, 0.0, parameters_["height"]);
+  variables_["inflow"] = inflow;
+  variables_["outflow"] = outflow;
+}
+
+std::vector<std::string> ProcessModel::Names() const {
+  std::vector<std::string> names;
+  for (const auto& variable : variables_) {
+    names.push_back(variable.first);
+  }
+  return names;
+}
+
+}  // namespace host

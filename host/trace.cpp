@@ -1,0 +1,112 @@
+// Trace files and plots.
+#include "trace.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace host {
+
+bool TraceWriter::Open(const std::string& path, const std::vector<std::string>& columns, std::string& error) {
+  file_.open(path);
+  if (!file_) {
+    error = path + ": cannot write the trace";
+    return false;
+  }
+  file_ << "step,time_s";
+  for (const std::string& column : columns) {
+    file_ << ',' << column;
+  }
+  file_ << '\n';
+  return true;
+}
+
+void TraceWriter::Write(int step, double seconds, const std::vector<double>& values) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%d,%.6g", step, seconds);
+  file_ << buffer;
+  for (double value : values) {
+    std::snprintf(buffer, sizeof buffer, ",%.9g", value);
+    file_ << buffer;
+  }
+  file_ << '\n';
+}
+
+namespace {
+
+constexpr double Width = 900.0;
+constexpr double PanelHeight = 160.0;
+constexpr double Left = 90.0;
+constexpr double Right = 20.0;
+constexpr double Top = 40.0;
+constexpr const char* Colours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#17becf"};
+
+std::string Number(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.4g", value);
+  return buffer;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '&' ? "&amp;" : std::string(1, c);
+  }
+  return out;
+}
+
+}  // namespace
+
+bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
+               const std::vector<Signal>& signals, std::string& error) {
+  std::ofstream svg(path);
+  if (!svg) {
+    error = path + ": cannot write the plot";
+    return false;
+  }
+  const double height = Top + PanelHeight * static_cast<double>(signals.size()) + 40.0;
+  const double tEnd = times.empty() ? 1.0 : std::max(times.back(), 1e-9);
+  svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Width << "\" height=\"" << height
+      << "\" font-family=\"sans-serif\" font-size=\"12\">\n";
+  svg << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg << "<text x=\"" << Left << "\" y=\"24\" font-size=\"16\">" << Escape(title) << "</text>\n";
+  for (size_t i = 0; i < signals.size(); ++i) {
+    const Signal& signal = signals[i];
+    const double y0 = Top + PanelHeight * static_cast<double>(i);
+    const double plotHeight = PanelHeight - 30.0;
+    double lo = signal.values.empty() ? 0.0 : *std::min_element(signal.values.begin(), signal.values.end());
+    double hi = signal.values.empty() ? 1.0 : *std::max_element(signal.values.begin(), signal.values.end());
+    if (hi - lo < 1e-9) {
+      lo -= 0.5;
+      hi += 0.5;
+    }
+    const double margin = (hi - lo) * 0.05;
+    lo -= margin;
+    hi += margin;
+    const double plotWidth = Width - Left - Right;
+    svg << "<rect x=\"" << Left << "\" y=\"" << y0 << "\" width=\"" << plotWidth << "\" height=\"" << plotHeight
+        << "\" fill=\"none\" stroke=\"#999\"/>\n";
+    svg << "<text x=\"" << Left - 6 << "\" y=\"" << y0 + 10 << "\" text-anchor=\"end\">" << Number(hi) << "</text>\n";
+    svg << "<text x=\"" << Left - 6 << "\" y=\"" << y0 + plotHeight << "\" text-anchor=\"end\">" << Number(lo)
+        << "</text>\n";
+    svg << "<text x=\"" << Left + 6 << "\" y=\"" << y0 + 14 << "\" fill=\"" << Colours[i % 6] << "\">"
+        << Escape(signal.name) << "</text>\n";
+    svg << "<polyline fill=\"none\" stroke=\"" << Colours[i % 6] << "\" stroke-width=\"1.5\" points=\"";
+    const size_t n = std::min(times.size(), signal.values.size());
+    // At most about two points per pixel column.
+    const size_t stride = std::max<size_t>(1, n / static_cast<size_t>(plotWidth * 2));
+    for (size_t k = 0; k < n; k += stride) {
+      const double x = Left + plotWidth * times[k] / tEnd;
+      const double y = y0 + plotHeight * (hi - signal.values[k]) / (hi - lo);
+      svg << Number(x) << ',' << Number(y) << ' ';
+    }
+    svg << "\"/>\n";
+  }
+  const double axisY = Top + PanelHeight * static_cast<double>(signals.size()) + 4.0;
+  svg << "<text x=\"" << Left << "\" y=\"" << axisY << "\">0 s</text>\n";
+  svg << "<text x=\"" << Width - Right << "\" y=\"" << axisY << "\" text-anchor=\"end\">" << Number(tEnd)
+      << " s</text>\n";
+  svg << "</svg>\n";
+  return static_cast<bool>(svg);
+}
+
+}  // namespace host

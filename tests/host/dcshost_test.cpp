@@ -1,0 +1,185 @@
+// The host emulator: every example run through dcshost with its outcome
+// asserted, and malformed case and database files each refused with a clear
+// "file:line: what is wrong" and exit status 2.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "case_file.h"
+#include "dcshost/cli.h"
+#include "journals.h"
+
+namespace {
+
+const std::string Source = FIXDCS_SOURCE_DIR;
+
+struct Outcome {
+  int status;
+  std::string output;
+};
+
+Outcome Dcshost(std::vector<std::string> args) {
+  args.insert(args.begin(), "dcshost");
+  std::vector<char*> argv;
+  for (std::string& arg : args) {
+    argv.push_back(&arg[0]);
+  }
+  std::ostringstream out;
+  const int status = host::RunCli(static_cast<int>(argv.size()), argv.data(), out);
+  return Outcome{status, out.str()};
+}
+
+// The trace's columns by name at one step (1-based), read back from the CSV.
+std::map<std::string, double> TraceAt(const std::string& path, int step) {
+  std::ifstream file(path);
+  std::string line;
+  std::getline(file, line);
+  std::vector<std::string> names;
+  std::stringstream header(line);
+  for (std::string name; std::getline(header, name, ',');) {
+    names.push_back(name);
+  }
+  std::map<std::string, double> values;
+  while (std::getline(file, line)) {
+    std::stringstream cells(line);
+    std::vector<double> row;
+    for (std::string cell; std::getline(cells, cell, ',');) {
+      row.push_back(std::stod(cell));
+    }
+    if (!row.empty() && static_cast<int>(row[0]) == step) {
+      for (size_t i = 0; i < names.size() && i < row.size(); ++i) {
+        values[names[i]] = row[i];
+      }
+    }
+  }
+  return values;
+}
+
+std::string Temp(const std::string& name) { return testing::TempDir() + name; }
+
+class DcshostTest : public testing_support::StandinTest {};
+
+TEST_F(DcshostTest, TankLevelSettlesAndFollowsTheOperatorsSetpoint) {
+  const std::string trace = Temp("tank-trace.csv");
+  const std::string plot = Temp("tank-plot.svg");
+  const Outcome run = Dcshost({"run", Source + "/examples/tank/tank.toml", "--trace", trace, "--plot", plot,
+                               "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("LIC101 ends in AUTO"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("step 600: operator sets SCADA1:LIC101.F_TV1 to 2.5"), std::string::npos);
+  const auto beforeChange = TraceAt(trace, 600);
+  EXPECT_EQ(beforeChange.at("LIC101.tv1"), 2.0);
+  EXPECT_NEAR(beforeChange.at("level"), 2.0, 0.02 * 2.0);
+  const auto atEnd = TraceAt(trace, 1200);
+  EXPECT_EQ(atEnd.at("LIC101.tv1"), 2.5);  // the new setpoint reached the simulation
+  EXPECT_NEAR(atEnd.at("level"), 2.5, 0.02 * 2.5);
+  std::ifstream svg(plot);
+  std::string first;
+  std::getline(svg, first);
+  EXPECT_EQ(first.rfind("<svg", 0), 0U);
+}
+
+TEST_F(DcshostTest, BuiltInExampleIsTheTankExample) {
+  const Outcome run = Dcshost({});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("running the built-in example: the tank level loop"), std::string::npos);
+  EXPECT_NE(run.output.find("LIC101 ends in AUTO"), std::string::npos);
+}
+
+TEST_F(DcshostTest, EveryImportFieldKindArrivesConverted) {
+  const std::string trace = Temp("import-trace.csv");
+  const Outcome run = Dcshost({"run", Source + "/examples/import-kinds/import-kinds.toml", "--trace", trace});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const auto before = TraceAt(trace, 5);
+  EXPECT_EQ(before.at("FV201.F_CV"), 42.5);
+  EXPECT_EQ(before.at("FIC202.F_AUTO"), 2.0);  // the cycle sent AUTO, read back as automatic
+  EXPECT_EQ(before.at("FIC202.A_AUTO"), 2.0);
+  EXPECT_EQ(before.at("HS203.A_ROUT"), 0.0);   // "YES"
+  const auto after = TraceAt(trace, 10);
+  EXPECT_EQ(after.at("FIC202.F_AUTO"), 1.0);   // the operator's MANL
+  EXPECT_EQ(after.at("FIC202.A_AUTO"), 1.0);
+  EXPECT_EQ(after.at("HS203.A_ROUT"), 1.0);    // "NO"
+}
+
+TEST_F(DcshostTest, FullCapacityCaseBindsWithinASecond) {
+  const auto begin = std::chrono::steady_clock::now();
+  const Outcome check = Dcshost({"check", Source + "/examples/full-capacity/full-capacity.toml"});
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_NE(check.output.find("300 controllers, 2500 PV rows, 2500 PV-import rows: binds"), std::string::npos);
+  EXPECT_LT(seconds, 1.0);
+  const Outcome run = Dcshost({"run", Source + "/examples/full-capacity/full-capacity.toml", "--steps", "20"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("controllers end in 300 AUTO"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("messages           0"), std::string::npos);
+}
+
+TEST_F(DcshostTest, CheckNamesEveryBindingProblemByRowAndTag) {
+  const std::string path = Source + "/examples/binding-errors/binding-errors.toml";
+  const Outcome check = Dcshost({"check", path});
+  EXPECT_EQ(check.status, 1);
+  for (const std::string& expected : {
+           "problem: controller row 0 (" + path + ":10): SCADA3:TIC999.F_CV: Tag not found in the process database",
+           "problem: PV row 0 (" + path + ":20): TAG is blank",
+           "problem: PV-import row 0 (" + path + ":30): SCADA3:TT301.F_XX: Field not found for this block",
+           "message DCSCtrlVendorMsg: Controller row 0: FIX reports: Tag not found in the process database  "
+           "[controller row 0, SCADA3:TIC999.F_CV (" + path + ":10)]",
+           std::string("does not bind (5 problems)")}) {
+    EXPECT_NE(check.output.find(expected), std::string::npos) << expected << "\n---\n" << check.output;
+  }
+  const Outcome run = Dcshost({"run", path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(FixdbLiveGroups(), 0U);
+}
+
+struct Malformed {
+  const char* file;
+  const char* error;  // what follows "<path>:"
+};
+
+TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
+  const std::string dir = Source + "/tests/host/malformed/";
+  const Malformed cases[] = {
+      {"syntax-error.toml", "2: "},
+      {"no-case-table.toml", "1: missing the [case] table"},
+      {"unknown-key.toml", "3: unknown key 'stpes' in [case]"},
+      {"steps-text.toml", "3: 'steps' must be a whole number"},
+      {"init-cycle.toml", "3: init_cycle must be \"Perform\" or \"Skip\", not \"Maybe\""},
+      {"controller-no-tag.toml", "4: missing 'tag' in a controller row"},
+      {"event-point.toml", "7: point must read NODE:TAG.FIELD, not \"N-T101\""},
+      {"event-step.toml", "6: event step 9 lies outside the run of 5 steps"},
+      {"model-type.toml", "5: unknown model type \"reactor\" (none or tank)"},
+  };
+  for (const Malformed& c : cases) {
+    SCOPED_TRACE(c.file);
+    const Outcome check = Dcshost({"check", dir + c.file});
+    EXPECT_EQ(check.status, 2);
+    EXPECT_NE(check.output.find("dcshost: " + dir + c.file + ":" + c.error), std::string::npos) << check.output;
+  }
+  // Problems in the files a case names are reported against those files.
+  const Malformed referenced[] = {
+      {"csv-header.toml", "bad-header.csv:1: the header must read NODE,TAG,FIELD,Active,Value[,From]"},
+      {"csv-active.toml", "bad-active.csv:3: Active must be a number, not 'yes'"},
+      {"db-type.toml", "bad-type-db.csv:3: unknown block type 'XYZ' (AI, AO, PID or DI)"},
+      {"db-pid-input.toml", "no-input-db.csv:3: a PID block needs INPUT=TAG"},
+      {"db-number.toml", "bad-number-db.csv:3: value of F_CV is not a number: 'one'"},
+      {"db-missing.toml", "missing-db.csv: cannot open the database file"},
+  };
+  for (const Malformed& c : referenced) {
+    SCOPED_TRACE(c.file);
+    const Outcome check = Dcshost({"check", dir + c.file});
+    EXPECT_EQ(check.status, 2);
+    EXPECT_NE(check.output.find(std::string("dcshost: ") + dir + c.error), std::string::npos) << check.output;
+  }
+  const Outcome missing = Dcshost({"run", dir + "no-such-case.toml"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.output.find("no-such-case.toml: no such case file"), std::string::npos);
+  const Outcome usage = Dcshost({"run"});
+  EXPECT_EQ(usage.status, 2);
+}
+
+}  // namespace
