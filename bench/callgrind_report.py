@@ -59,6 +59,14 @@ def main(folder):
     for fn, ir in sorted(own.items(), key=lambda item: -item[1]):
         if ir / steps >= 1:
             print(f"    {ir / steps:10,.0f}  {ir / steps / rows:6.2f}  {fn}")
+    # The C library's work that the driver itself asks for (a text compare,
+    # say) shows as the C library's instructions beyond the floor run's.
+    libc_driver = sum(ir for (fn, obj), ir in driver.items() if "/libc.so" in obj and "below main" not in fn
+                      and "libc_start" not in fn)
+    libc_floor = sum(ir for (fn, obj), ir in floor.items() if "/libc.so" in obj and "below main" not in fn
+                     and "libc_start" not in fn)
+    print(f"  C library work beyond the floor's: {(libc_driver - libc_floor) / steps:,.0f} per step = "
+          f"{(libc_driver - libc_floor) / steps / rows:.1f} per row")
     print(f"  instruction ratio driver run / floor run: {driver_total / floor_total:.3f}")
     print("  the driver's own per row of one table, that table alone at capacity:")
     for table, key, label in (("ctrl", "ctrl", "controller"), ("pv", "pv", "PV"),
