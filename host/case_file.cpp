@@ -112,7 +112,7 @@ class CaseReader {
 
   bool General(const toml::table& table) {
     if (!OnlyKeys(table, {"name", "init_cycle", "steps", "step_seconds", "database", "controllers", "pv",
-                          "pv_import"},
+                          "pv_import", "plot"},
                   "[case]")) {
       return false;
     }
@@ -133,6 +133,18 @@ class CaseReader {
     case_.steps = static_cast<int>(steps);
     if (case_.stepSeconds <= 0.0) {
       return Fail(*table.get("step_seconds"), "step_seconds must be above 0");
+    }
+    if (const toml::node* plot = table.get("plot")) {
+      const toml::array* panels = plot->as_array();
+      if (panels == nullptr) {
+        return Fail(*plot, "plot must be a list of texts, such as [\"level+LIC101.tv1\", \"valve\"]");
+      }
+      for (const toml::node& panel : *panels) {
+        if (!panel.is_string()) {
+          return Fail(panel, "each entry of plot must be a text");
+        }
+        case_.plot.push_back(*panel.value<std::string>());
+      }
     }
     std::string database;
     if (!Text(table, "database", database, true, "[case]")) {

@@ -62,6 +62,7 @@ struct Case {
   std::vector<CasePVRow> pv;
   std::vector<CasePVRow> pvImport;
   std::vector<CaseEvent> events;
+  std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
 };
 
 // Loads a case; false with "file:line: what is wrong" in error.

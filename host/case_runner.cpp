@@ -330,22 +330,36 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
     Release(session);
     return Fail(out, error);
   }
-  std::vector<std::string> plotted = options.signals.empty() ? session.model.Names() : options.signals;
+  // Each plotted entry is a panel: signal names joined by '+' share it.
+  std::vector<std::string> plotted = options.signals.empty() ? c.plot : options.signals;
+  if (plotted.empty()) {
+    plotted = session.model.Names();
+  }
   if (plotted.empty() && !columns.empty()) {
     plotted.assign(columns.begin(), columns.begin() + static_cast<long>(std::min<size_t>(3, columns.size())));
   }
+  std::vector<Panel> panels;
+  std::vector<std::pair<size_t, size_t>> plotSlots;  // (panel, signal) of each plotted column
   std::vector<size_t> plotIndex;
-  for (const std::string& name : plotted) {
-    auto found = std::find(columns.begin(), columns.end(), name);
-    if (found == columns.end()) {
-      Release(session);
-      return Fail(out, "no signal named '" + name + "' in this case's trace");
+  for (const std::string& entry : plotted) {
+    panels.emplace_back();
+    size_t begin = 0;
+    while (begin <= entry.size()) {
+      const size_t plus = entry.find('+', begin);
+      const std::string name = entry.substr(begin, plus == std::string::npos ? std::string::npos : plus - begin);
+      auto found = std::find(columns.begin(), columns.end(), name);
+      if (found == columns.end()) {
+        Release(session);
+        return Fail(out, "no signal named '" + name + "' in this case's trace");
+      }
+      plotIndex.push_back(static_cast<size_t>(found - columns.begin()));
+      plotSlots.emplace_back(panels.size() - 1, panels.back().signals.size());
+      panels.back().signals.push_back(Signal{name, {}});
+      if (plus == std::string::npos) {
+        break;
+      }
+      begin = plus + 1;
     }
-    plotIndex.push_back(static_cast<size_t>(found - columns.begin()));
-  }
-  std::vector<Signal> signals;
-  for (const std::string& name : plotted) {
-    signals.push_back(Signal{name, {}});
   }
   std::vector<double> times;
   std::vector<double> values;
@@ -363,7 +377,7 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
       }
       times.push_back(seconds);
       for (size_t k = 0; k < plotIndex.size(); ++k) {
-        signals[k].values.push_back(values[plotIndex[k]]);
+        panels[plotSlots[k].first].signals[plotSlots[k].second].values.push_back(values[plotIndex[k]]);
       }
     }
     if (progress && (step % 64 == 0 || step + 1 == steps)) {
@@ -385,7 +399,7 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
   CollectMessages(c, session, result, out);
   Summary(c, session, result, dt, out);
   if (!options.plotPath.empty()) {
-    if (!WritePlot(options.plotPath, c.name.empty() ? c.path : c.name, times, signals, error)) {
+    if (!WritePlot(options.plotPath, c.name.empty() ? c.path : c.name, times, panels, error)) {
       return Fail(out, error);
     }
     out << "plot written to " << options.plotPath << '\n';

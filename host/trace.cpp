@@ -57,24 +57,33 @@ std::string Escape(const std::string& text) {
 }  // namespace
 
 bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
-               const std::vector<Signal>& signals, std::string& error) {
+               const std::vector<Panel>& panels, std::string& error) {
   std::ofstream svg(path);
   if (!svg) {
     error = path + ": cannot write the plot";
     return false;
   }
-  const double height = Top + PanelHeight * static_cast<double>(signals.size()) + 40.0;
+  const double height = Top + PanelHeight * static_cast<double>(panels.size()) + 40.0;
   const double tEnd = times.empty() ? 1.0 : std::max(times.back(), 1e-9);
+  const double plotWidth = Width - Left - Right;
+  const double plotHeight = PanelHeight - 30.0;
   svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Width << "\" height=\"" << height
       << "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   svg << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg << "<text x=\"" << Left << "\" y=\"24\" font-size=\"16\">" << Escape(title) << "</text>\n";
-  for (size_t i = 0; i < signals.size(); ++i) {
-    const Signal& signal = signals[i];
+  size_t colour = 0;
+  for (size_t i = 0; i < panels.size(); ++i) {
     const double y0 = Top + PanelHeight * static_cast<double>(i);
-    const double plotHeight = PanelHeight - 30.0;
-    double lo = signal.values.empty() ? 0.0 : *std::min_element(signal.values.begin(), signal.values.end());
-    double hi = signal.values.empty() ? 1.0 : *std::max_element(signal.values.begin(), signal.values.end());
+    double lo = 0.0;
+    double hi = 0.0;
+    bool first = true;
+    for (const Signal& signal : panels[i].signals) {
+      for (double v : signal.values) {
+        lo = first ? v : std::min(lo, v);
+        hi = first ? v : std::max(hi, v);
+        first = false;
+      }
+    }
     if (hi - lo < 1e-9) {
       lo -= 0.5;
       hi += 0.5;
@@ -82,26 +91,30 @@ bool WritePlot(const std::string& path, const std::string& title, const std::vec
     const double margin = (hi - lo) * 0.05;
     lo -= margin;
     hi += margin;
-    const double plotWidth = Width - Left - Right;
     svg << "<rect x=\"" << Left << "\" y=\"" << y0 << "\" width=\"" << plotWidth << "\" height=\"" << plotHeight
         << "\" fill=\"none\" stroke=\"#999\"/>\n";
     svg << "<text x=\"" << Left - 6 << "\" y=\"" << y0 + 10 << "\" text-anchor=\"end\">" << Number(hi) << "</text>\n";
     svg << "<text x=\"" << Left - 6 << "\" y=\"" << y0 + plotHeight << "\" text-anchor=\"end\">" << Number(lo)
         << "</text>\n";
-    svg << "<text x=\"" << Left + 6 << "\" y=\"" << y0 + 14 << "\" fill=\"" << Colours[i % 6] << "\">"
-        << Escape(signal.name) << "</text>\n";
-    svg << "<polyline fill=\"none\" stroke=\"" << Colours[i % 6] << "\" stroke-width=\"1.5\" points=\"";
-    const size_t n = std::min(times.size(), signal.values.size());
-    // At most about two points per pixel column.
-    const size_t stride = std::max<size_t>(1, n / static_cast<size_t>(plotWidth * 2));
-    for (size_t k = 0; k < n; k += stride) {
-      const double x = Left + plotWidth * times[k] / tEnd;
-      const double y = y0 + plotHeight * (hi - signal.values[k]) / (hi - lo);
-      svg << Number(x) << ',' << Number(y) << ' ';
+    double labelX = Left + 6;
+    for (const Signal& signal : panels[i].signals) {
+      const char* stroke = Colours[colour++ % 6];
+      svg << "<text x=\"" << labelX << "\" y=\"" << y0 + 14 << "\" fill=\"" << stroke << "\">" << Escape(signal.name)
+          << "</text>\n";
+      labelX += 9.0 * static_cast<double>(signal.name.size()) + 20.0;
+      svg << "<polyline fill=\"none\" stroke=\"" << stroke << "\" stroke-width=\"1.5\" points=\"";
+      const size_t n = std::min(times.size(), signal.values.size());
+      // At most about two points per pixel column.
+      const size_t stride = std::max<size_t>(1, n / static_cast<size_t>(plotWidth * 2));
+      for (size_t k = 0; k < n; k += stride) {
+        const double x = Left + plotWidth * times[k] / tEnd;
+        const double y = y0 + plotHeight * (hi - signal.values[k]) / (hi - lo);
+        svg << Number(x) << ',' << Number(y) << ' ';
+      }
+      svg << "\"/>\n";
     }
-    svg << "\"/>\n";
   }
-  const double axisY = Top + PanelHeight * static_cast<double>(signals.size()) + 4.0;
+  const double axisY = Top + PanelHeight * static_cast<double>(panels.size()) + 4.0;
   svg << "<text x=\"" << Left << "\" y=\"" << axisY << "\">0 s</text>\n";
   svg << "<text x=\"" << Width - Right << "\" y=\"" << axisY << "\" text-anchor=\"end\">" << Number(tEnd)
       << " s</text>\n";

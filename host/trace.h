@@ -24,9 +24,14 @@ struct Signal {
   std::vector<double> values;
 };
 
-// Draws each signal in a panel of its own against time; false with a message
+// One panel of the plot: its signals share one scale.
+struct Panel {
+  std::vector<Signal> signals;
+};
+
+// Draws each panel against time, one above the other; false with a message
 // when the file cannot be written.
 bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
-               const std::vector<Signal>& signals, std::string& error);
+               const std::vector<Panel>& panels, std::string& error);
 
 }  // namespace host
