@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,11 @@ std::vector<Fault> FaultTable() {
 
   add(Entry::Destroy, Allocation, zero, 1);
   return table;
+}
+
+// How a fault reads in test output (instead of its bytes, padding included).
+void PrintTo(const Fault& fault, std::ostream* out) {
+  *out << EntryName(fault.entry) << ": " << fault.call << " answers " << fault.result;
 }
 
 std::string FaultName(const testing::TestParamInfo<Fault>& info) {

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The reliability campaign, as CI runs it (make reliability):
+#   1. the whole test suite under AddressSanitizer and UBSan (asan preset);
+#   2. valgrind memcheck over the end-to-end and fault-injection programs of
+#      an x86-64 build (valgrind cannot run i686 programs on these machines);
+#   3. the record fuzzer: its seed corpus replayed, then a bounded run
+#      (FUZZ_SECONDS, 120 by default) from that corpus;
+#   4. line and branch coverage of dcs/ from the whole suite (coverage
+#      preset, gcovr), which must reach 95 % of lines and 90 % of branches.
+# Exits non-zero at the first failure. JOBS (default 2) bounds the builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+JOBS=${JOBS:-2}
+FUZZ_SECONDS=${FUZZ_SECONDS:-120}
+MIN_LINES=95
+MIN_BRANCHES=90
+started=$(date +%s)
+stage() { printf '\n== %s (%ds) ==\n' "$*" "$(( $(date +%s) - started ))"; }
+
+export ASAN_OPTIONS=abort_on_error=1:halt_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+stage "AddressSanitizer and UBSan: the whole suite"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$JOBS"
+ctest --preset asan
+
+stage "valgrind memcheck: end-to-end and fault-injection programs (x86-64)"
+cmake --preset linux-x64 -B build/h6-valgrind >/dev/null
+cmake --build build/h6-valgrind -j "$JOBS" --target end_to_end_test fault_injection_test fixdcs
+for program in end_to_end_test fault_injection_test; do
+  valgrind --tool=memcheck --error-exitcode=1 --leak-check=full --show-leak-kinds=definite,indirect \
+           --errors-for-leak-kinds=definite,indirect --quiet "build/h6-valgrind/bin/$program" --gtest_brief=1
+done
+
+stage "record fuzzer: seed corpus replay and a bounded run of ${FUZZ_SECONDS}s"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$JOBS" --target record_fuzzer fuzz_corpus_replay
+build/fuzz/bin/fuzz_corpus_replay tests/fuzz/corpus
+rm -rf build/fuzz/run-corpus build/fuzz/artifacts
+mkdir -p build/fuzz/run-corpus build/fuzz/artifacts
+build/fuzz/bin/record_fuzzer -max_total_time="$FUZZ_SECONDS" -max_len=4096 -timeout=30 -print_final_stats=1 \
+  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/run-corpus tests/fuzz/corpus 2>&1 |
+  grep -E '^#[0-9]+ +(INITED|DONE|pulse)|^stat::|ERROR|SUMMARY|runtime error|record fuzzer:' || true
+if [ -n "$(ls -A build/fuzz/artifacts)" ]; then
+  echo "reliability: the fuzzer found inputs that fail: build/fuzz/artifacts/" >&2
+  exit 1
+fi
+
+stage "coverage of dcs/: the whole suite"
+cmake --preset coverage >/dev/null
+cmake --build --preset coverage -j "$JOBS"
+find build/coverage -name '*.gcda' -delete
+ctest --preset coverage
+gcovr --root . --filter 'dcs/' --exclude-unreachable-branches --exclude-throw-branches \
+      --txt build/coverage/coverage-dcs.txt --json-summary build/coverage/coverage-dcs.json \
+      --print-summary build/coverage
+python3 - "$MIN_LINES" "$MIN_BRANCHES" build/coverage/coverage-dcs.json <<'PY'
+import json, sys
+lines_min, branches_min, path = float(sys.argv[1]), float(sys.argv[2]), sys.argv[3]
+s = json.load(open(path))
+lines, branches = s["line_percent"], s["branch_percent"]
+print(f"coverage of dcs/: lines {lines:.1f} % ({s['line_covered']}/{s['line_total']}), "
+      f"branches {branches:.1f} % ({s['branch_covered']}/{s['branch_total']})")
+if lines < lines_min or branches < branches_min:
+    print(f"reliability: coverage below {lines_min:.0f} % of lines or {branches_min:.0f} % of branches",
+          file=sys.stderr)
+    sys.exit(1)
+PY
+
+stage "reliability: all passed"
