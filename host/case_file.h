@@ -45,7 +45,7 @@ struct CaseEvent {
   Origin origin;
 };
 
-struct ModelSpec {
+struct ModelSettings {
   std::string type = "none";              // "none" or "tank"
   std::map<std::string, double> parameters;
 };
@@ -57,7 +57,7 @@ struct Case {
   int steps = 10;
   double stepSeconds = 1.0;
   std::string database;   // path of the database file, resolved
-  ModelSpec model;
+  ModelSettings model;
   std::vector<CaseCtrlRow> controllers;
   std::vector<CasePVRow> pv;
   std::vector<CasePVRow> pvImport;

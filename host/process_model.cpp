@@ -22,16 +22,16 @@ const Parameter TankParameters[] = {
 
 }  // namespace
 
-bool ProcessModel::Configure(const ModelSpec& spec, std::string& error) {
-  type_ = spec.type;
+bool ProcessModel::Configure(const ModelSettings& settings, std::string& error) {
+  type_ = settings.type;
   if (type_ == "none") {
-    if (!spec.parameters.empty()) {
-      error = "model \"none\" takes no parameters, found '" + spec.parameters.begin()->first + "'";
+    if (!settings.parameters.empty()) {
+      error = "model \"none\" takes no parameters, found '" + settings.parameters.begin()->first + "'";
       return false;
     }
     return true;
   }
-  for (const auto& given : spec.parameters) {
+  for (const auto& given : settings.parameters) {
     const bool known = std::any_of(std::begin(TankParameters), std::end(TankParameters),
                                    [&](const Parameter& p) { return given.first == p.name; });
     if (!known) {
@@ -40,8 +40,8 @@ bool ProcessModel::Configure(const ModelSpec& spec, std::string& error) {
     }
   }
   for (const Parameter& p : TankParameters) {
-    auto found = spec.parameters.find(p.name);
-    const double value = found == spec.parameters.end() ? p.fallback : found->second;
+    auto found = settings.parameters.find(p.name);
+    const double value = found == settings.parameters.end() ? p.fallback : found->second;
     if (value < p.minimum) {
       error = std::string("tank parameter '") + p.name + "' must be at least " + std::to_string(p.minimum);
       return false;

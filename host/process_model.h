@@ -15,7 +15,7 @@ namespace host {
 class ProcessModel {
  public:
   // False with a message when a parameter is unknown or out of range.
-  bool Configure(const ModelSpec& spec, std::string& error);
+  bool Configure(const ModelSettings& settings, std::string& error);
   bool HasVariable(const std::string& name) const { return variables_.count(name) != 0; }
   double Get(const std::string& name) const;
   void Set(const std::string& name, double value);
