@@ -36,6 +36,11 @@ def own_costs(costs):
     return {fn: ir for (fn, obj), ir in costs.items() if obj.endswith("/libfixdcs.so")}
 
 
+# A binding is linear in rows when its instructions per row at full capacity
+# stay within this share of those at 10 %.
+CONFIGURE_PER_ROW_LIMIT = 0.10
+
+
 def main(folder):
     facts = probe_facts(f"{folder}/driver-all.txt")
     steps, rows, calls = facts["steps"], facts["rows"], facts["eda_calls"]
@@ -76,9 +81,25 @@ def main(folder):
         table_own = sum(own_costs(costs).values()) / table_facts["steps"]
         print(f"    {label:10s} {table_facts[key]:5d} rows: {table_own:10,.0f} per step = "
               f"{table_own / table_facts[key]:5.1f} per row")
+    print("DCSReset + DCSConfigure, instructions per binding:")
+    per_row = {}
+    for share in (10, 50, 100):
+        share_facts = probe_facts(f"{folder}/configure-{share}.txt")
+        costs, total = self_costs(f"{folder}/configure-{share}.out.1")
+        count, share_rows = share_facts["steps"], share_facts["rows"]
+        share_own = sum(own_costs(costs).values()) / count
+        per_row[share] = total / count / share_rows
+        print(f"  {share:3d} % ({share_rows:5d} rows): {total / count:12,.0f} in all = {per_row[share]:6.1f} per row;"
+              f" the driver's own {share_own:10,.0f} = {share_own / share_rows:5.1f} per row")
+    growth = per_row[100] / per_row[10] - 1.0
+    print(f"  per row at 100 % against 10 %: {growth:+.1%} (limit {CONFIGURE_PER_ROW_LIMIT:.0%})")
+    if abs(growth) > CONFIGURE_PER_ROW_LIMIT:
+        print("FAILED: DCSConfigure is not linear in rows")
+        return 1
+    return 0
 
 
 if __name__ == "__main__":
     if len(sys.argv) != 2:
         sys.exit("usage: callgrind_report.py FOLDER (of scripts/callgrind_step.sh)")
-    main(sys.argv[1])
+    sys.exit(main(sys.argv[1]))

@@ -1,15 +1,19 @@
 // The benchmarks of the driver's exchange at and below full capacity:
 // DCSSimulate per step against its floor (the same EDA calls made by a bare
-// loop), DCSStart per cycle against its floor, DCSConfigure + DCSReset per
+// loop), alone and paired step by step with it, DCSStart per cycle against its floor, DCSConfigure + DCSReset per
 // binding, with the allocations per call from the host's allocator. Never
 // changes the driver or the stand-ins; only calls them.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "eda_trace.h"
 #include "fixdb_control.h"
@@ -83,6 +87,54 @@ void BM_SimulateFloor(benchmark::State& state) {
   state.counters["eda_calls"] = static_cast<double>(floor.size());
 }
 
+double MedianOf(std::vector<double>& samples) {
+  if (samples.empty()) {
+    return 0.0;
+  }
+  const auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+  std::nth_element(samples.begin(), middle, samples.end());
+  return *middle;
+}
+
+// One DCSSimulate and one floor replay per iteration, each timed alone, in
+// alternating order: both see the same load on the machine within
+// microseconds of each other, and the medians of the single timings drop the
+// ones that another process interrupted. The ratio of those medians is the
+// driver's cost over the floor's.
+void BM_SimulatePaired(benchmark::State& state) {
+  BoundCase& bound = CaseAt(static_cast<int>(state.range(0)));
+  DCSDataDef* record = bound.record();
+  EdaTrace& floor = FloorOf(Entry::Simulate, bound);
+  const auto simulate = Driver().DCSSimulate;
+  std::vector<double> driverTimes;
+  std::vector<double> floorTimes;
+  driverTimes.reserve(1 << 16);
+  floorTimes.reserve(1 << 16);
+  bool driverFirst = true;
+  using Clock = std::chrono::steady_clock;
+  for (auto _ : state) {
+    for (int half = 0; half < 2; ++half) {
+      const bool driver = (half == 0) == driverFirst;
+      const Clock::time_point begin = Clock::now();
+      if (driver) {
+        benchmark::DoNotOptimize(simulate(record));
+      } else {
+        floor.Replay();
+      }
+      benchmark::ClobberMemory();
+      const double seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+      (driver ? driverTimes : floorTimes).push_back(seconds);
+    }
+    driverFirst = !driverFirst;
+  }
+  const double driverMedian = MedianOf(driverTimes);
+  const double floorMedian = MedianOf(floorTimes);
+  state.counters["driver_us"] = driverMedian * 1e6;
+  state.counters["floor_us"] = floorMedian * 1e6;
+  state.counters["ratio"] = floorMedian > 0.0 ? driverMedian / floorMedian : 0.0;
+  state.counters["rows"] = bound.rows().Total();
+}
+
 // DCSStart with "Init Cycle" Perform: one whole initialization cycle.
 void BM_Start(benchmark::State& state) {
   BoundCase& bound = CaseAt(static_cast<int>(state.range(0)));
@@ -125,6 +177,7 @@ void BM_ConfigureReset(benchmark::State& state) {
 
 void ShareArgs(benchmark::internal::Benchmark* b) { b->Arg(10)->Arg(50)->Arg(100); }
 
+BENCHMARK(BM_SimulatePaired)->Apply(ShareArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Simulate)->Apply(ShareArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SimulateFloor)->Apply(ShareArgs)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Start)->Arg(100)->Unit(benchmark::kMicrosecond);

@@ -1,9 +1,11 @@
-// One configured case, stepped under callgrind: the counts are zeroed before
-// the measured calls and dumped right after them, so the dump holds the steps
-// (or their floor) and nothing of the set-up. Never times anything.
-//   fixdcs_step_probe driver|floor [steps] [all|ctrl|pv|pvimport]
-// "all" is the full-capacity case; the others fill one table to its capacity
-// and leave the other two empty, to show each table's cost per row.
+// One configured case, run under callgrind: the counts are zeroed before the
+// measured calls and dumped right after them, so the dump holds the steps (or
+// their floor, or the bindings) and nothing of the set-up. Never times anything.
+//   fixdcs_step_probe driver|floor|configure [count] [all|ctrl|pv|pvimport|PERCENT]
+// "all" is the full-capacity case; ctrl, pv and pvimport fill one table to its
+// capacity and leave the other two empty, to show each table's cost per row; a
+// number fills every table to that percent of its capacity. "configure"
+// measures DCSReset + DCSConfigure, count times.
 #include <valgrind/callgrind.h>
 
 #include <cstdio>
@@ -25,6 +27,8 @@ bench::CaseRows RowsFor(const char* table) {
     rows.ctrl = rows.pvImport = 0;
   } else if (std::strcmp(table, "pvimport") == 0) {
     rows.ctrl = rows.pv = 0;
+  } else if (table[0] >= '0' && table[0] <= '9') {
+    rows = bench::RowsAt(std::atoi(table));
   } else if (std::strcmp(table, "all") != 0) {
     std::fprintf(stderr, "fixdcs_step_probe: no table named %s\n", table);
     std::exit(2);
@@ -36,6 +40,7 @@ bench::CaseRows RowsFor(const char* table) {
 
 int main(int argc, char** argv) {
   const bool floor = argc > 1 && std::strcmp(argv[1], "floor") == 0;
+  const bool configure = argc > 1 && std::strcmp(argv[1], "configure") == 0;
   const int steps = argc > 2 ? std::atoi(argv[2]) : 10;
   const char* table = argc > 3 ? argv[3] : "all";
   auto bound = std::make_unique<bench::BoundCase>(RowsFor(table));
@@ -47,7 +52,10 @@ int main(int argc, char** argv) {
   const unsigned long allocations = PlinthAllocationCount();
   CALLGRIND_ZERO_STATS;
   for (int step = 0; step < steps; ++step) {
-    if (floor) {
+    if (configure) {
+      bench::Driver().DCSReset(record);
+      bench::Driver().DCSConfigure(record);
+    } else if (floor) {
       trace.Replay();
     } else {
       simulate(record);

@@ -30,6 +30,6 @@ echo
 status=0
 python3 bench/report.py "$results" || status=$?
 echo
-echo "Instructions of one full-capacity step (callgrind):"
-scripts/callgrind_step.sh
+echo "Instructions of one full-capacity step and of a binding (callgrind):"
+scripts/callgrind_step.sh || status=$?
 exit "$status"
