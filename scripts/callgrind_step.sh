@@ -15,7 +15,7 @@ mkdir -p "$dir"
 rm -f "$dir"/*.out*
 # The full case with the driver and with its floor, then the driver with one
 # table filled at a time, then DCSReset + DCSConfigure at 10, 50 and 100 % of
-# capacity. The probe dumps the measured calls as part 1.
+# capacity. The probe dumps the measured calls as the first dump (".1").
 for run in driver:all floor:all driver:ctrl driver:pv driver:pvimport configure:10 configure:50 configure:100; do
   mode=${run%%:*}
   table=${run##*:}
