@@ -29,7 +29,7 @@ constexpr int PVRows = 2500;
 constexpr int ImportRows = 2500;
 constexpr long FirstSample = 1000;
 // Anonymous resident memory may move by a few pages (malloc's arenas); a leak
-// of even one byte per step would pass this after a thousand steps.
+// of one byte per step exceeds this long before the millionth step.
 constexpr long ResidentSlackKiB = 64;
 
 const char* const CtrlFields[] = {"F_CV", "H_DV", "F_OUT"};
