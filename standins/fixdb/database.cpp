@@ -167,7 +167,9 @@ void Complete(Group& group) {
         if (p.target != nullptr && p.target->error == 0) {
           p.read = true;
           p.readValue = p.target->value;
-          p.readText = p.target->text;
+          if (p.target->isText) {
+            p.readText = p.target->text;
+          }
         }
       }
       break;
