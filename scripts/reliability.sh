@@ -43,7 +43,7 @@ rm -rf build/fuzz/run-corpus build/fuzz/artifacts
 mkdir -p build/fuzz/run-corpus build/fuzz/artifacts
 build/fuzz/bin/record_fuzzer -max_total_time="$FUZZ_SECONDS" -max_len=4096 -timeout=30 -print_final_stats=1 \
   -artifact_prefix=build/fuzz/artifacts/ build/fuzz/run-corpus tests/fuzz/corpus 2>&1 |
-  grep -E '^#[0-9]+ +(INITED|DONE|pulse)|^stat::|ERROR|SUMMARY|runtime error|record fuzzer:' || true
+  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|runtime error|record fuzzer:' || true
 if [ -n "$(ls -A build/fuzz/artifacts)" ]; then
   echo "reliability: the fuzzer found inputs that fail: build/fuzz/artifacts/" >&2
   exit 1
