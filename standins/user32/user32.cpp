@@ -1,71 +1,13 @@
-// The message box stand-in for Linux: records every box and prints it; the
-// user's answer is always OK.
-#include <cstdio>
-#include <string>
-#include <vector>
-
+// The message box stand-in for Linux: records every box in the journal and
+// prints it; the user's answer is always OK.
 #include "platform/message_box_api.h"
 #include "user32_control.h"
 
 namespace {
-
-struct Box {
-  bool ownerless;
-  std::string caption;
-  std::string text;
-  unsigned type;
-};
-
-struct Journal {
-  std::vector<Box> boxes;
-  bool echo = true;
-};
-
-Journal& TheJournal() {
-  static Journal journal;
-  return journal;
-}
-
-const Box* BoxAt(size_t index) {
-  const auto& boxes = TheJournal().boxes;
-  return index < boxes.size() ? &boxes[index] : nullptr;
-}
-
 constexpr int IdOk = 1;
-
 }  // namespace
 
-extern "C" {
-
-int MessageBoxA(void* owner, const char* text, const char* caption, unsigned type) {
-  Journal& journal = TheJournal();
-  journal.boxes.push_back(Box{owner == nullptr, caption != nullptr ? caption : "",
-                              text != nullptr ? text : "", type});
-  if (journal.echo) {
-    std::fprintf(stderr, "[message box] %s: %s\n", journal.boxes.back().caption.c_str(),
-                 journal.boxes.back().text.c_str());
-  }
+extern "C" int MessageBoxA(void* owner, const char* text, const char* caption, unsigned type) {
+  RecordMessageBox(owner == nullptr ? 1 : 0, caption, text, type);
   return IdOk;
 }
-
-size_t User32MessageBoxCount(void) { return TheJournal().boxes.size(); }
-const char* User32MessageBoxCaption(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr ? box->caption.c_str() : nullptr;
-}
-const char* User32MessageBoxText(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr ? box->text.c_str() : nullptr;
-}
-unsigned User32MessageBoxType(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr ? box->type : 0U;
-}
-int User32MessageBoxOwnerless(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr && box->ownerless ? 1 : 0;
-}
-void User32ClearMessageBoxes(void) { TheJournal().boxes.clear(); }
-void User32SetEcho(int on) { TheJournal().echo = on != 0; }
-
-}  // extern "C"

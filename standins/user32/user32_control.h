@@ -6,6 +6,8 @@
 #include <cstddef>
 
 extern "C" {
+// Adds a box to the journal (and prints it unless echo is off).
+void RecordMessageBox(int ownerless, const char* caption, const char* text, unsigned type);
 size_t User32MessageBoxCount(void);
 const char* User32MessageBoxCaption(size_t index);
 const char* User32MessageBoxText(size_t index);

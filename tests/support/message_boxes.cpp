@@ -5,32 +5,15 @@
 #include <windows.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "user32_control.h"
 
 namespace {
 
-struct Box {
-  bool ownerless;
-  std::string caption;
-  std::string text;
-  unsigned type;
-};
-
-std::vector<Box>& Boxes() {
-  static std::vector<Box> boxes;
-  return boxes;
-}
-
 int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  Boxes().push_back(Box{owner == nullptr, caption != nullptr ? caption : "",
-                        text != nullptr ? text : "", type});
+  RecordMessageBox(owner == nullptr ? 1 : 0, caption, text, type);
   return IDOK;
 }
-
-const Box* BoxAt(size_t index) { return index < Boxes().size() ? &Boxes()[index] : nullptr; }
 
 }  // namespace
 
@@ -62,28 +45,6 @@ void RecordMessageBoxesOf(void* module) {
 }
 
 }  // namespace testing_support
-
-extern "C" {
-size_t User32MessageBoxCount(void) { return Boxes().size(); }
-const char* User32MessageBoxCaption(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr ? box->caption.c_str() : nullptr;
-}
-const char* User32MessageBoxText(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr ? box->text.c_str() : nullptr;
-}
-unsigned User32MessageBoxType(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr ? box->type : 0U;
-}
-int User32MessageBoxOwnerless(size_t index) {
-  const Box* box = BoxAt(index);
-  return box != nullptr && box->ownerless ? 1 : 0;
-}
-void User32ClearMessageBoxes(void) { Boxes().clear(); }
-void User32SetEcho(int /*on*/) {}
-}
 
 #else
 
