@@ -47,6 +47,8 @@ int Fail(std::ostream& out, const std::string& message) {
 
 // Loads the driver, the database and the model; 0 or the exit status.
 int Prepare(const Case& c, const RunOptions& options, Session& session, std::ostream& out) {
+  PlinthSetEcho(0);  // messages are printed by the runner, with their context
+  session.messagesSeen = PlinthMessageCount();
   std::string error;
   FixdbSetJournal(0);  // the runner reads no journal; keep the database fast
   char dbError[512] = "";
@@ -296,9 +298,7 @@ void Release(Session& session) {
 }  // namespace
 
 int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
-  PlinthSetEcho(0);  // messages are printed here, with their context
   Session session;
-  session.messagesSeen = PlinthMessageCount();
   if (const int status = Prepare(c, options, session, out); status != 0) {
     return status;
   }
@@ -469,9 +469,7 @@ void FindProblems(const Case& c, RunResult& result) {
 }  // namespace
 
 int CheckCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
-  PlinthSetEcho(0);  // messages are printed here, with their context
   Session session;
-  session.messagesSeen = PlinthMessageCount();
   if (const int status = Prepare(c, options, session, out); status != 0) {
     return status;
   }
