@@ -51,6 +51,7 @@ class BindingTest : public testing_support::StandinTest {
     std::string error;
     driver = host::DriverLibrary::Load(host::DefaultDriverPath(), error);
     ASSERT_TRUE(driver) << error;
+    CountLeaksFromHere();
     testing_support::RecordMessageBoxesOf(driver->handle());
     builder = std::make_unique<host::RecordBuilder>();
     dcs().DCSLoad(record());

@@ -23,6 +23,7 @@ class LibraryTest : public testing_support::StandinTest {
     std::string error;
     driver = host::DriverLibrary::Load(host::DefaultDriverPath(), error);
     ASSERT_TRUE(driver) << error;
+    CountLeaksFromHere();
     testing_support::RecordMessageBoxesOf(driver->handle());
   }
   std::unique_ptr<host::DriverLibrary> driver;
@@ -60,6 +61,23 @@ TEST_F(LibraryTest, LoadFailureShowsItsMessageBoxFromTheLibrary) {
             std::vector<std::string>{"KVDCSAPI|Could not allocate DCSDataDef(Gen)"});
   driver->entry().DCSDestroy(builder.record());
   EXPECT_EQ(LeakedBlocks(), 0);
+}
+
+// Loading and unloading the driver, twice, returns the host's heap to its count
+// before the load: whatever the library's runtime takes at attach it gives
+// back at detach.
+class LibraryLoadTest : public testing_support::StandinTest {};
+
+TEST_F(LibraryLoadTest, LoadAndUnloadReturnTheHeapToItsCountBeforeTheLoad) {
+  for (int load = 1; load <= 2; ++load) {
+    const size_t before = PlinthLiveBlocks();
+    std::string error;
+    std::unique_ptr<host::DriverLibrary> driver = host::DriverLibrary::Load(host::DefaultDriverPath(), error);
+    ASSERT_TRUE(driver) << error;
+    driver.reset();
+    EXPECT_EQ(PlinthLiveBlocks(), before) << "load " << load;
+  }
+  EXPECT_EQ(PlinthMisuseCount(), 0U);
 }
 
 TEST_F(LibraryTest, EntryPointsAcceptTheRecordPointerToo) {
