@@ -94,9 +94,20 @@ class CaseReader {
     return true;
   }
 
+  // A path in the case, relative to the case file's folder. The folder keeps
+  // the case path's own spelling and separator, so that messages name files
+  // as the user wrote them (a Unix path given under wine stays one).
   std::string Resolve(const std::string& relative) const {
     const fs::path p(relative);
-    return p.is_absolute() ? relative : (fs::path(path_).parent_path() / p).string();
+    if (p.is_absolute() || p.has_root_directory()) {
+      return relative;
+    }
+#if defined(_WIN32)
+    const size_t slash = path_.find_last_of("/\\");
+#else
+    const size_t slash = path_.find_last_of('/');
+#endif
+    return slash == std::string::npos ? relative : path_.substr(0, slash + 1) + relative;
   }
 
   bool Root(const toml::table& root) {

@@ -42,6 +42,11 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   RunOptions options;
   std::string casePath;
   bool noProgress = false;
+  // Options are `--name` and `-x` only, on every platform: on Windows CLI11
+  // would also take `/name`, and then every absolute Unix path given under
+  // wine would be read as an unknown option. Subcommands inherit the setting.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version", std::string("dcshost ") + FIXDCS_VERSION);
   app.require_subcommand(0, 1);
   CLI::App* run = app.add_subcommand("run", "load, configure, start, step, reset and destroy a case");
   run->add_option("case", casePath, "the case file (TOML)")->required();
