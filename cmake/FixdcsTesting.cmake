@@ -6,7 +6,10 @@ function(fixdcs_warnings target)
 endfunction()
 
 # A test program: one CTest test per executable. Windows programs are linked
-# statically and run serially under wine; exit 77 marks a skipped run.
+# statically and run serially under wine; exit 77 marks a skipped run. Every
+# program runs in the build's bin folder (as cmake/run-wine.sh does) and writes
+# its GoogleTest results into test-results/ beside it, which the summary of
+# `make test` counts.
 function(fixdcs_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
@@ -15,8 +18,9 @@ function(fixdcs_add_test name)
   if(FIXDCS_WINDOWS)
     target_link_options(${name} PRIVATE -static)
   endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600
+                       ENVIRONMENT "GTEST_OUTPUT=xml:../test-results/")
   if(FIXDCS_WINDOWS)
     set_tests_properties(${name} PROPERTIES RUN_SERIAL ON)
   endif()

@@ -6,6 +6,9 @@ if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   exec "$@"
 fi
 if command -v qemu-i386 >/dev/null 2>&1; then
+  # Tells programs that measure the process (resident memory, time) that they
+  # measure the emulator too.
+  export FIXDCS_EMULATED=qemu-i386
   exec qemu-i386 -L / "$@"
 fi
 echo "run-i686: this machine cannot execute i686 programs and has no qemu-i386" >&2

@@ -7,6 +7,9 @@ PE (Windows): the export directory names exactly the nine entry points; EDA.dll
 and FIXTOOLS.dll are imported by ordinal only, with the expected ordinals;
 plinth.dll by name; user32.dll for MessageBoxA; no C runtime heap routine is
 imported; and the version resource holds every expected entry.
+With --version A.B.C.D, the version resource must carry that version: the
+fixed part's numbers, ProductVersion, FileVersion (A.B) and Program Build
+Number (D).
 Prints one line per check and exits non-zero when any fails.
 """
 import struct
@@ -26,6 +29,7 @@ VERSION_KEYS = {"FileVersion", "ProductVersion", "Program Build Number", "DCSDis
                 "CompanyName", "ProductName", "OriginalFilename", "InternalName"}
 
 failures = []
+EXPECTED_VERSION = None
 
 
 def check(ok, what):
@@ -212,6 +216,14 @@ def check_version(pe):
     check(len(product.split(".")) == 4 and strings.get("Program Build Number") == product.split(".")[-1],
           "Program Build Number is the fourth component of ProductVersion")
     check(len(strings.get("FileVersion", "").split(".")) == 2, "FileVersion has two components")
+    if EXPECTED_VERSION:
+        parts = [int(p) for p in EXPECTED_VERSION.split(".")]
+        found = (fv_ms >> 16, fv_ms & 0xFFFF, fv_ls >> 16, fv_ls & 0xFFFF)
+        check(list(found) == parts, "fixed part carries version %s (found %s)" %
+              (EXPECTED_VERSION, ".".join(map(str, found))))
+        check(product == EXPECTED_VERSION, "ProductVersion is %s (found %r)" % (EXPECTED_VERSION, product))
+        check(strings.get("FileVersion") == ".".join(EXPECTED_VERSION.split(".")[:2]),
+              "FileVersion is the version's first two components (found %r)" % strings.get("FileVersion"))
     var = {v[0]: v for v in children.get("VarFileInfo", ("", b"", 0, []))[3]}
     translation = var.get("Translation")
     check(translation is not None and struct.unpack_from("<HH", translation[1]) == (0x0409, 0x04E4),
@@ -241,14 +253,22 @@ def check_pe(data):
 
 
 def main():
-    with open(sys.argv[1], "rb") as f:
+    global EXPECTED_VERSION
+    args = sys.argv[1:]
+    if len(args) == 3 and args[0] == "--version":
+        EXPECTED_VERSION = args[1]
+        args = args[2:]
+    if len(args) != 1:
+        print("usage: check_binary.py [--version A.B.C.D] LIBRARY", file=sys.stderr)
+        return 2
+    with open(args[0], "rb") as f:
         data = f.read()
     if data[:4] == b"\x7fELF":
         check_elf(data)
     elif data[:2] == b"MZ":
         check_pe(data)
     else:
-        check(False, "%s is neither ELF nor PE" % sys.argv[1])
+        check(False, "%s is neither ELF nor PE" % args[0])
     return 1 if failures else 0
 
 

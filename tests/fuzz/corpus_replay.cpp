@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "message_boxes.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
@@ -36,6 +38,7 @@ std::vector<std::filesystem::path> Inputs(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  testing_support::RecordMessageBoxesOf(nullptr);  // Windows: no real box appears
   const std::vector<std::filesystem::path> files = Inputs(argc, argv);
   if (files.empty()) {
     std::fprintf(stderr, "corpus_replay: no inputs given or found\n");
