@@ -6,11 +6,9 @@
 
 #include <cstdint>
 
-namespace dcs {
+#include "driver/driver_rules.h"
 
-constexpr int32_t MaxCtrlRows = 300;
-constexpr int32_t MaxPVRows = 2500;
-constexpr int32_t MaxPVImportRows = 2500;
+namespace dcs {
 
 // A reader turns the FIX value of a PV-import row's point (from the group's
 // last read) into the simulation's value, storing the fetch status.

@@ -20,10 +20,6 @@ constexpr int32_t NodeColumn = 0;
 constexpr int32_t TagColumn = 1;
 constexpr int32_t FieldColumn = 2;
 
-constexpr const char* FieldCV = "F_CV";
-constexpr const char* FieldTV1 = "F_TV1";
-constexpr const char* FieldMode = "A_AUTO";
-constexpr const char* FieldHDV = "H_DV";
 
 bool ValidateCells(const DCSDataDef* record, RowTable rows, DefTable columns) {
   const int32_t columnCount = GetDefCount(record, columns);
@@ -72,11 +68,10 @@ void DefineCtrlPoints(const DCSDataDef* record, int32_t rows) {
   const int32_t group = DriverState.CtrlGroupHandle;
   for (int32_t row = 0; row < rows; ++row) {
     const PointName name = NameOf(record, RowTable::Ctrl, row);
-    const bool hdv = std::strcmp(name.field, FieldHDV) == 0;
-    DriverState.CtrlFieldPoint[row] =
-        platform::DefinePoint(group, name.node, name.tag, hdv ? FieldCV : name.field);
-    DriverState.CtrlTV1Point[row] = platform::DefinePoint(group, name.node, name.tag, hdv ? FieldCV : FieldTV1);
-    DriverState.CtrlModePoint[row] = platform::DefinePoint(group, name.node, name.tag, FieldMode);
+    const CtrlPointFields fields = CtrlPointFieldsOf(name.field);
+    DriverState.CtrlFieldPoint[row] = platform::DefinePoint(group, name.node, name.tag, fields.output);
+    DriverState.CtrlTV1Point[row] = platform::DefinePoint(group, name.node, name.tag, fields.tv1);
+    DriverState.CtrlModePoint[row] = platform::DefinePoint(group, name.node, name.tag, fields.mode);
   }
 }
 

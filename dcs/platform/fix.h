@@ -11,8 +11,8 @@
 
 namespace dcs::platform {
 
-constexpr int32_t ErrorTextLength = 256;  // buffer for the text of an error code
-constexpr int32_t AsciiValueLength = 10;  // buffer for a text value fetched from a point
+using dcs::AsciiValueLength;
+using dcs::ErrorTextLength;
 
 bool FixRunning();
 int32_t CreateGroup(int32_t points);

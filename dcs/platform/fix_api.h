@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "driver/driver_rules.h"
+
 extern "C" {
 int32_t EdaCreateGroup(int32_t points, int32_t reserved);
 int16_t EdaDeleteGroup(int32_t group);
@@ -26,4 +28,4 @@ int32_t FixErrorText(int32_t code, char* buffer, int32_t length);
 }
 
 // FixErrorText's result when the buffer received the code's text.
-constexpr int32_t FixErrorTextFound = 11000;
+using dcs::FixErrorTextFound;
