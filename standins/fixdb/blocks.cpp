@@ -44,9 +44,18 @@ void FieldWritten(Field& field) {
   }
 }
 
-bool WriteRefused(const Field& field) {
+int16_t WriteRefusal(const Field& field, const std::string* text) {
   const Block* block = field.block;
-  return block != nullptr && block->type == BlockType::Pid && &field == block->cv && Automatic(*block);
+  if (block == nullptr || block->type != BlockType::Pid) {
+    return 0;
+  }
+  if (&field == block->cv && Automatic(*block)) {
+    return FixdbOutputProtected;
+  }
+  if (&field == block->modeText && text != nullptr && *text != "AUTO" && *text != "MANL") {
+    return FixdbValueNotAllowed;
+  }
+  return 0;
 }
 
 void ScanBlocks(double seconds) {

@@ -4,6 +4,7 @@
 // while it is in AUTO, as a real control system does.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace fixdb {
@@ -28,8 +29,10 @@ struct Block {
 void StartAutomatic(Block& block);
 // Keeps the block's fields in step after one of them was written.
 void FieldWritten(Field& field);
-// True when a write to the field is refused now: a PID's output in AUTO.
-bool WriteRefused(const Field& field);
+// The error code that refuses a write to the field now (0: it is taken): a
+// PID's output in AUTO, or a PID's mode text other than "AUTO" and "MANL"
+// (text is the text being written, null for a float).
+int16_t WriteRefusal(const Field& field, const std::string* text);
 // One scan of every block over the given time.
 void ScanBlocks(double seconds);
 

@@ -42,6 +42,7 @@ const std::map<int16_t, std::string> BuiltinErrorTexts = {
     {FixdbNotRead, "Point value not read yet"},
     {FixdbGroupFull, "Group holds no more points"},
     {FixdbOutputProtected, "Output is protected while the controller is in AUTO"},
+    {FixdbValueNotAllowed, "Value not allowed for this field"},
 };
 
 Database& Db() {
@@ -177,9 +178,8 @@ void Complete(Group& group) {
       for (Point& p : group.points) {
         p.writeError = 0;
         if (p.target != nullptr && p.target->error == 0 && (p.pendingFloat || p.pendingText)) {
-          if (WriteRefused(*p.target)) {
-            p.writeError = FixdbOutputProtected;
-          } else {
+          p.writeError = WriteRefusal(*p.target, p.pendingText ? &p.newText : nullptr);
+          if (p.writeError == 0) {
             if (p.pendingFloat) {
               p.target->value = p.newValue;
             }

@@ -18,6 +18,7 @@ enum FixdbError : int16_t {
   FixdbNotRead = 1108,
   FixdbGroupFull = 1109,
   FixdbOutputProtected = 1110,
+  FixdbValueNotAllowed = 1111,
 };
 
 extern "C" {
