@@ -2,7 +2,9 @@
 // file and line; paths inside a case are relative to the case file.
 #include "case_file.h"
 
+#include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
@@ -14,9 +16,41 @@
 #include "csv_table.h"
 
 namespace host {
+
+const std::vector<TableDescriptor>& TableDescriptors() {
+  static const std::vector<TableDescriptor> tables = {
+      {TableKind::Ctrl, "controller", "controllers", "controller", {"mode", "output", "tv1"},
+       {"Mode", "Output", "TV1"}, {1.0, 0.0, 0.0}, "drives", "Drives"},
+      {TableKind::PV, "pv", "pv", "PV", {"value"}, {"Value"}, {0.0}, "from", "From"},
+      {TableKind::PVImport, "pv_import", "pv_import", "PV-import", {"value"}, {"Value"}, {0.0}, nullptr, nullptr},
+  };
+  return tables;
+}
+
+bool IsTextField(const std::string& field) { return !field.empty() && field[0] == 'A'; }
+
+bool FitsFixFloat(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
+
 namespace {
 
 namespace fs = std::filesystem;
+
+// One row as read, before it is stored into its table.
+struct RowCells {
+  std::string node, tag, field;
+  int16_t active = 1;
+  std::vector<double> values;
+  std::string link;
+  Origin origin;
+};
+
+// What a value sent to FIX must fit, in a message.
+std::string BeyondFloat(const std::string& name, double value) {
+  char text[96];
+  std::snprintf(text, sizeof text, " %g is beyond what FIX can hold (a float, at most %.2g)", value,
+                static_cast<double>(FLT_MAX));
+  return name + text;
+}
 
 class CaseReader {
  public:
@@ -49,6 +83,9 @@ class CaseReader {
   }
 
   bool OnlyKeys(const toml::table& table, std::initializer_list<const char*> allowed, const char* where) {
+    return OnlyKeys(table, std::vector<const char*>(allowed), where);
+  }
+  bool OnlyKeys(const toml::table& table, const std::vector<const char*>& allowed, const char* where) {
     const std::set<std::string> known(allowed.begin(), allowed.end());
     for (const auto& entry : table) {
       if (known.count(std::string(entry.first.str())) == 0) {
@@ -138,8 +175,8 @@ class CaseReader {
       return Fail(*table.get("init_cycle"), "init_cycle must be \"Perform\" or \"Skip\", not \"" + initCycle + "\"");
     }
     case_.initCycle = initCycle == "Skip" ? 1 : 0;
-    if (steps < 0 || steps > 100000000) {
-      return Fail(*table.get("steps"), "steps must be between 0 and 100000000");
+    if (steps < 0 || steps > MaxSteps) {
+      return Fail(*table.get("steps"), "steps must be between 0 and " + std::to_string(MaxSteps));
     }
     case_.steps = static_cast<int>(steps);
     if (case_.stepSeconds <= 0.0) {
@@ -157,21 +194,42 @@ class CaseReader {
         case_.plot.push_back(*panel.value<std::string>());
       }
     }
+    // The simulated database's file; a real FIX has its own database.
     std::string database;
-    if (!Text(table, "database", database, true, "[case]")) {
+    if (!Text(table, "database", database, false, "[case]")) {
       return false;
     }
-    case_.database = Resolve(database);
-    for (const char* key : {"controllers", "pv", "pv_import"}) {
-      std::string file;
-      if (!Text(table, key, file, false, "[case]")) {
+    if (!database.empty()) {
+      case_.database = Resolve(database);
+      if (!UsableFile(case_.database, "database file")) {
         return false;
       }
-      if (!file.empty() && !CsvRows(key, Resolve(file))) {
+    }
+    for (const TableDescriptor& kind : TableDescriptors()) {
+      std::string file;
+      if (!Text(table, kind.fileKey, file, false, "[case]")) {
+        return false;
+      }
+      if (!file.empty() && !CsvRows(kind, Resolve(file))) {
         return false;
       }
     }
     return true;
+  }
+
+  // A file the case names must be a file with something in it.
+  bool UsableFile(const std::string& file, const std::string& what) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    const auto size = fs::is_regular_file(status) ? fs::file_size(file, ec) : 0;
+    if (ec || !fs::exists(status)) {
+      error_ = file + ": cannot open the " + what;
+    } else if (fs::is_directory(status)) {
+      error_ = file + ": is a folder, not a " + what;
+    } else if (size == 0) {
+      error_ = file + ": the " + what + " is empty";
+    }
+    return error_.empty();
   }
 
   bool Model(const toml::table& root) {
@@ -203,23 +261,23 @@ class CaseReader {
     return true;
   }
 
-  // Inline rows: [[controller]], [[pv]], [[pv_import]].
+  // Rows written in the case: [[controller]], [[pv]], [[pv_import]].
   bool InlineRows(const toml::table& root) {
-    for (const char* key : {"controller", "pv", "pv_import"}) {
-      const toml::node* node = root.get(key);
+    for (const TableDescriptor& kind : TableDescriptors()) {
+      const toml::node* node = root.get(kind.rowsKey);
       if (node == nullptr) {
         continue;
       }
       const toml::array* rows = node->as_array();
       if (rows == nullptr) {
-        return Fail(*node, std::string("[[") + key + "]] must be an array of tables");
+        return Fail(*node, std::string("[[") + kind.rowsKey + "]] must be an array of tables");
       }
       for (const toml::node& element : *rows) {
         const toml::table* row = element.as_table();
         if (row == nullptr) {
-          return Fail(element, std::string("each ") + key + " must be a table");
+          return Fail(element, std::string("each ") + kind.rowsKey + " must be a table");
         }
-        if (!InlineRow(key, *row)) {
+        if (!InlineRow(kind, *row)) {
           return false;
         }
       }
@@ -227,41 +285,77 @@ class CaseReader {
     return true;
   }
 
-  bool InlineRow(const std::string& kind, const toml::table& row) {
-    const int line = static_cast<int>(row.source().begin.line);
-    const Origin origin{path_, line};
-    const char* where = kind == "controller" ? "a controller row" : (kind == "pv" ? "a PV row" : "a PV-import row");
-    std::string node, tag, field;
+  bool InlineRow(const TableDescriptor& kind, const toml::table& row) {
+    const std::string where = std::string("a ") + kind.label + " row";
+    std::vector<const char*> keys = {"node", "tag", "field", "active"};
+    keys.insert(keys.end(), kind.valueKeys.begin(), kind.valueKeys.end());
+    if (kind.linkKey != nullptr) {
+      keys.push_back(kind.linkKey);
+    }
+    RowCells cells;
+    cells.origin = Origin{path_, static_cast<int>(row.source().begin.line)};
     int64_t active = 1;
-    if (!Text(row, "node", node, true, where) || !Text(row, "tag", tag, true, where) ||
-        !Text(row, "field", field, true, where) || !Integer(row, "active", active, false, where)) {
+    if (!Text(row, "node", cells.node, true, where.c_str()) || !Text(row, "tag", cells.tag, true, where.c_str()) ||
+        !Text(row, "field", cells.field, true, where.c_str()) ||
+        !Integer(row, "active", active, false, where.c_str())) {
       return false;
     }
     if (active < INT16_MIN || active > INT16_MAX) {
       return Fail(*row.get("active"), "active must fit 16 bits");
     }
-    if (kind == "controller") {
-      CaseCtrlRow c{node, tag, field, static_cast<int16_t>(active), 1.0, 0.0, 0.0, "", origin};
-      return OnlyKeys(row, {"node", "tag", "field", "active", "mode", "output", "tv1", "drives"}, where) &&
-             Number(row, "mode", c.mode, false, where) && Number(row, "output", c.output, false, where) &&
-             Number(row, "tv1", c.tv1, false, where) && Text(row, "drives", c.drives, false, where) &&
-             Keep(case_.controllers, c);
+    cells.active = static_cast<int16_t>(active);
+    if (!OnlyKeys(row, keys, where.c_str())) {
+      return false;
     }
-    CasePVRow p{node, tag, field, static_cast<int16_t>(active), 0.0, "", origin};
-    if (kind == "pv") {
-      return OnlyKeys(row, {"node", "tag", "field", "active", "value", "from"}, where) &&
-             Number(row, "value", p.value, false, where) && Text(row, "from", p.from, false, where) &&
-             Keep(case_.pv, p);
+    cells.values = kind.valueDefaults;
+    for (size_t k = 0; k < kind.valueKeys.size(); ++k) {
+      if (!Number(row, kind.valueKeys[k], cells.values[k], false, where.c_str())) {
+        return false;
+      }
     }
-    return OnlyKeys(row, {"node", "tag", "field", "active", "value"}, where) &&
-           Number(row, "value", p.value, false, where) && Keep(case_.pvImport, p);
-  }
-
-  template <typename T>
-  static bool Keep(std::vector<T>& rows, const T& row) {
-    rows.push_back(row);
+    if (kind.linkKey != nullptr && !Text(row, kind.linkKey, cells.link, false, where.c_str())) {
+      return false;
+    }
+    const std::string beyond = ValueBeyondFloat(kind, cells);
+    if (!beyond.empty()) {
+      return FailAt(cells.origin.line, beyond);
+    }
+    Store(kind, cells);
     return true;
   }
+
+  // The first value of a row that FIX could not hold, as a message; empty when all fit.
+  static std::string ValueBeyondFloat(const TableDescriptor& kind, const RowCells& cells) {
+    for (size_t k = 0; k < cells.values.size(); ++k) {
+      // A controller's output travels in percent; its mode is never sent.
+      const std::string key = kind.valueKeys[k];
+      if (kind.kind == TableKind::Ctrl && key == "mode") {
+        continue;
+      }
+      const double sent = kind.kind == TableKind::Ctrl && key == "output" ? cells.values[k] * 100.0 : cells.values[k];
+      if (!FitsFixFloat(sent)) {
+        return BeyondFloat(key, cells.values[k]);
+      }
+    }
+    return std::string();
+  }
+
+  void Store(const TableDescriptor& kind, const RowCells& r) {
+    switch (kind.kind) {
+      case TableKind::Ctrl:
+        case_.controllers.push_back(
+            CaseCtrlRow{r.node, r.tag, r.field, r.active, r.values[0], r.values[1], r.values[2], r.link, r.origin});
+        break;
+      case TableKind::PV:
+        case_.pv.push_back(CasePVRow{r.node, r.tag, r.field, r.active, r.values[0], r.link, r.origin});
+        break;
+      case TableKind::PVImport:
+        case_.pvImport.push_back(CasePVRow{r.node, r.tag, r.field, r.active, r.values[0], "", r.origin});
+        break;
+    }
+  }
+
+  static std::string PointName(const CaseEvent& event) { return event.node + ":" + event.tag + "." + event.field; }
 
   bool Events(const toml::table& root) {
     const toml::node* node = root.get("event");
@@ -303,38 +397,46 @@ class CaseReader {
                     : Number(*table, "value", event.value, true, "an event"))) {
         return false;
       }
+      if (IsTextField(event.field) != hasText) {
+        return Fail(*table->get(hasText ? "text" : "value"),
+                    PointName(event) + (hasText ? " holds a number: give it value = a number, not a text"
+                                                : " holds a text: give it text = \"...\", not a number"));
+      }
+      if (!hasText && !FitsFixFloat(event.value)) {
+        return Fail(*table->get("value"), BeyondFloat("value", event.value));
+      }
       case_.events.push_back(event);
     }
     return true;
   }
 
-  // Rows from a CSV table: NODE,TAG,FIELD,Active and the row's values.
-  bool CsvRows(const std::string& kind, const std::string& file) {
+  // Rows from a CSV table: NODE,TAG,FIELD,Active, the row's values and the
+  // optional link column.
+  bool CsvRows(const TableDescriptor& kind, const std::string& file) {
     CsvTable table;
     std::string problem;
     if (!ReadCsv(file, table, problem)) {
       error_ = problem;
       return false;
     }
-    const std::vector<std::string> expected =
-        kind == "controllers" ? std::vector<std::string>{"NODE", "TAG", "FIELD", "Active", "Mode", "Output", "TV1"}
-        : kind == "pv"        ? std::vector<std::string>{"NODE", "TAG", "FIELD", "Active", "Value"}
-                              : std::vector<std::string>{"NODE", "TAG", "FIELD", "Active", "Value"};
-    const std::string optional = kind == "controllers" ? "Drives" : (kind == "pv" ? "From" : "");
+    std::vector<std::string> expected = {"NODE", "TAG", "FIELD", "Active"};
+    expected.insert(expected.end(), kind.valueColumns.begin(), kind.valueColumns.end());
     const size_t width = table.header.size();
-    const bool headerOk = (width == expected.size() || (width == expected.size() + 1 && !optional.empty() &&
-                                                         table.header.back() == optional)) &&
+    const bool linked = kind.linkColumn != nullptr && width == expected.size() + 1 &&
+                        table.header.back() == kind.linkColumn;
+    const bool headerOk = (width == expected.size() || linked) &&
                           std::equal(expected.begin(), expected.end(), table.header.begin());
     if (!headerOk) {
       std::string names;
       for (const std::string& name : expected) {
         names += (names.empty() ? "" : ",") + name;
       }
-      error_ = file + ":1: the header must read " + names + (optional.empty() ? "" : "[," + optional + "]");
+      error_ = file + ":1: the header must read " + names +
+               (kind.linkColumn == nullptr ? "" : std::string("[,") + kind.linkColumn + "]");
       return false;
     }
     for (const CsvRow& row : table.rows) {
-      if (!CsvRow_(kind, file, row, width)) {
+      if (!CsvRowCells(kind, file, row, width, linked)) {
         return false;
       }
     }
@@ -352,7 +454,8 @@ class CaseReader {
     return true;
   }
 
-  bool CsvRow_(const std::string& kind, const std::string& file, const CsvRow& row, size_t width) {
+  bool CsvRowCells(const TableDescriptor& kind, const std::string& file, const CsvRow& row, size_t width,
+                   bool linked) {
     std::vector<std::string> cells = row.cells;
     cells.resize(width);
     double active = 0.0;
@@ -363,22 +466,20 @@ class CaseReader {
       error_ = file + ":" + std::to_string(row.line) + ": Active must be a whole number that fits 16 bits";
       return false;
     }
-    const Origin origin{file, row.line};
-    const auto activeFlag = static_cast<int16_t>(active);
-    if (kind == "controllers") {
-      CaseCtrlRow c{cells[0], cells[1], cells[2], activeFlag, 0.0, 0.0, 0.0, width > 7 ? cells[7] : "", origin};
-      if (!CsvNumber(file, row, 4, "Mode", c.mode) || !CsvNumber(file, row, 5, "Output", c.output) ||
-          !CsvNumber(file, row, 6, "TV1", c.tv1)) {
+    RowCells r{cells[0], cells[1], cells[2], static_cast<int16_t>(active), {}, linked ? cells.back() : "",
+               Origin{file, row.line}};
+    r.values.resize(kind.valueColumns.size());
+    for (size_t k = 0; k < kind.valueColumns.size(); ++k) {
+      if (!CsvNumber(file, row, 4 + k, kind.valueColumns[k], r.values[k])) {
         return false;
       }
-      case_.controllers.push_back(c);
-      return true;
     }
-    CasePVRow p{cells[0], cells[1], cells[2], activeFlag, 0.0, width > 5 ? cells[5] : "", origin};
-    if (!CsvNumber(file, row, 4, "Value", p.value)) {
+    const std::string beyond = ValueBeyondFloat(kind, r);
+    if (!beyond.empty()) {
+      error_ = file + ":" + std::to_string(row.line) + ": " + beyond;
       return false;
     }
-    (kind == "pv" ? case_.pv : case_.pvImport).push_back(p);
+    Store(kind, r);
     return true;
   }
 
@@ -405,8 +506,18 @@ bool ParsePointName(const std::string& text, std::string& node, std::string& tag
 bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
   loaded = Case();
   loaded.path = path;
-  if (!fs::exists(path)) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    error = path + ": cannot read the case file: " + ec.message();
+    return false;
+  }
+  if (!fs::exists(status)) {
     error = path + ": no such case file";
+    return false;
+  }
+  if (fs::is_directory(status)) {
+    error = path + ": is a folder, not a case file";
     return false;
   }
   CaseReader reader(path, loaded);

@@ -11,6 +11,33 @@
 
 namespace host {
 
+// A run's length at most, in a case file and on the command line.
+constexpr int64_t MaxSteps = 100000000;
+
+// A field whose name begins with 'A' (A_AUTO, A_ROUT) holds a text; every
+// other field a float.
+bool IsTextField(const std::string& field);
+// True when FIX, which holds 32-bit floats, can take the value as it is.
+bool FitsFixFloat(double value);
+
+// The three tag tables, each described once: its TOML array and file keys,
+// its name in messages and the values its rows carry.
+enum class TableKind { Ctrl, PV, PVImport };
+
+struct TableDescriptor {
+  TableKind kind;
+  const char* rowsKey;    // [[controller]]: rows written in the case
+  const char* fileKey;    // controllers = "file.csv": rows from a CSV table
+  const char* label;      // "controller", in "controller row 3"
+  std::vector<const char*> valueKeys;     // TOML keys of the row's numbers, in CSV order
+  std::vector<const char*> valueColumns;  // their CSV columns
+  std::vector<double> valueDefaults;      // when a TOML row leaves one out
+  const char* linkKey;    // the model variable the row is tied to ("drives", "from"), or null
+  const char* linkColumn; // its optional last CSV column
+};
+
+const std::vector<TableDescriptor>& TableDescriptors();
+
 // Where a row or event came from, for messages.
 struct Origin {
   std::string file;
@@ -56,7 +83,7 @@ struct Case {
   int32_t initCycle = 0;  // 0 Perform, 1 Skip
   int steps = 10;
   double stepSeconds = 1.0;
-  std::string database;   // path of the database file, resolved
+  std::string database;   // the simulated database's file, resolved; empty for a real FIX
   ModelSettings model;
   std::vector<CaseCtrlRow> controllers;
   std::vector<CasePVRow> pv;

@@ -16,6 +16,8 @@ namespace host {
 
 struct RunOptions {
   std::string driverPath;          // empty: the library beside the program
+  std::string fixFolder;           // the folder of EDA and FIXTOOLS; empty: the simulated database beside the program
+  bool live = false;               // consent to write into a FIX other than the simulated database
   int steps = -1;                  // -1: the case's own
   std::string tracePath;           // CSV of every exchanged value per step
   std::string plotPath;            // SVG of the chosen signals
@@ -43,8 +45,11 @@ struct RunResult {
   std::map<std::string, std::string> finalModes;  // controller tag -> A_AUTO text in FIX
 };
 
-// Exit status: 0 ran (or binds), 1 the case does not bind, 2 a file or the
-// driver could not be used.
+// Exit status: 0 ran (or binds, or was stopped by a signal at a step
+// boundary), 1 the case does not bind or the run went wrong (a model value
+// that is not finite, a value beyond what FIX can hold), 2 a file, the FIX
+// libraries or the driver could not be used, or a run against a FIX other
+// than the simulated database without --live.
 int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result);
 int CheckCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result);
 

@@ -1,5 +1,6 @@
 // Reads a CSV tag table with a header line, keeping each row's line number.
-// Fields are separated by commas and trimmed; '#' starts a comment line.
+// Cells are separated by commas; quoted cells and a UTF-8 byte-order mark are
+// read as spreadsheets export them; "#" starts a comment line.
 #pragma once
 
 #include <string>

@@ -122,4 +122,58 @@ bool WritePlot(const std::string& path, const std::string& title, const std::vec
   return static_cast<bool>(svg);
 }
 
+bool PlotRecorder::Choose(const std::vector<std::string>& entries, const std::vector<std::string>& columns,
+                          std::string& error) {
+  for (const std::string& entry : entries) {
+    panels_.emplace_back();
+    size_t begin = 0;
+    while (true) {
+      const size_t plus = entry.find('+', begin);
+      const std::string name = entry.substr(begin, plus == std::string::npos ? std::string::npos : plus - begin);
+      const auto found = std::find(columns.begin(), columns.end(), name);
+      if (found == columns.end()) {
+        error = "no signal named '" + name + "' in this case's trace";
+        return false;
+      }
+      columns_.push_back(static_cast<size_t>(found - columns.begin()));
+      slots_.emplace_back(panels_.size() - 1, panels_.back().signals.size());
+      panels_.back().signals.push_back(Signal{name, {}});
+      if (plus == std::string::npos) {
+        break;
+      }
+      begin = plus + 1;
+    }
+  }
+  return true;
+}
+
+void PlotRecorder::Add(double time, const std::vector<double>& values) {
+  if (seen_++ % stride_ != 0) {
+    return;
+  }
+  times_.push_back(time);
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    panels_[slots_[k].first].signals[slots_[k].second].values.push_back(values[columns_[k]]);
+  }
+  if (times_.size() >= 2 * MaxSamples) {
+    Halve();
+  }
+}
+
+void PlotRecorder::Halve() {
+  const auto keepEven = [](std::vector<double>& samples) {
+    for (size_t k = 0; 2 * k < samples.size(); ++k) {
+      samples[k] = samples[2 * k];
+    }
+    samples.resize((samples.size() + 1) / 2);
+  };
+  keepEven(times_);
+  for (Panel& panel : panels_) {
+    for (Signal& signal : panel.signals) {
+      keepEven(signal.values);
+    }
+  }
+  stride_ *= 2;
+}
+
 }  // namespace host

@@ -15,13 +15,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes the built-in tank example into a folder of its own; its case path.
+// Writes the built-in tank example into a folder of its own under the
+// temporary folder; its case path, or empty with a message when it cannot.
 std::string WriteBuiltinExample(std::ostream& out) {
-  const fs::path folder = fs::temp_directory_path() / "dcshost-builtin-tank";
-  std::error_code ignored;
-  fs::create_directories(folder, ignored);
+  std::error_code ec;
+  fs::path temp = fs::temp_directory_path(ec);
+  if (ec) {
+    out << "dcshost: there is no temporary folder to write the built-in example into (" << ec.message()
+        << "); set TMPDIR (TEMP on Windows) to a folder that exists\n";
+    return std::string();
+  }
+  const fs::path folder = temp / "dcshost-builtin-tank";
+  fs::create_directories(folder, ec);
   std::ofstream(folder / "tank.toml") << BuiltinTankCase;
-  std::ofstream(folder / "tank-db.csv") << BuiltinTankDatabase;
+  std::ofstream database(folder / "tank-db.csv");
+  database << BuiltinTankDatabase;
+  database.close();
+  if (ec || !database) {
+    out << "dcshost: cannot write the built-in example into " << folder.string() << "\n";
+    return std::string();
+  }
   out << "running the built-in example: the tank level loop (" << (folder / "tank.toml").string() << ")\n";
   return (folder / "tank.toml").string();
 }
@@ -50,16 +63,28 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   app.require_subcommand(0, 1);
   CLI::App* run = app.add_subcommand("run", "load, configure, start, step, reset and destroy a case");
   run->add_option("case", casePath, "the case file (TOML)")->required();
-  run->add_option("--steps", options.steps, "steps to run instead of the case's own")->check(CLI::NonNegativeNumber);
+  run->add_option("--steps", options.steps, "steps to run instead of the case's own")
+      ->check(CLI::Range(0, static_cast<int>(MaxSteps)));
   run->add_option("--trace", options.tracePath, "write every exchanged value per step to this CSV file");
   run->add_option("--plot", options.plotPath, "draw the chosen signals against time into this SVG file");
-  run->add_option("--signals", options.signals, "trace columns to plot (default: the model's variables)")
-      ->delimiter(',');
-  run->add_option("--driver", options.driverPath, "the driver library (default: the one beside dcshost)");
+  // One value per --signals (panels separated by ','), so that it never takes the case's path.
+  run->add_option("--signals", options.signals, "panels to plot: trace columns, '+' sharing a panel, ',' between "
+                                                "panels (default: the model's variables)")
+      ->delimiter(',')
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   run->add_flag("--no-progress", noProgress, "no progress bar");
-  CLI::App* check = app.add_subcommand("check", "load and configure a case, and list every problem");
+  run->add_flag("--live", options.live,
+                "consent to write into a FIX other than the simulated database: paced in wall time, "
+                "stopped by Ctrl-C or SIGTERM at a step boundary");
+  CLI::App* check = app.add_subcommand("check", "load and configure a case, and list every problem (reads only)");
   check->add_option("case", casePath, "the case file (TOML)")->required();
-  check->add_option("--driver", options.driverPath, "the driver library (default: the one beside dcshost)");
+  for (CLI::App* command : {run, check}) {
+    command->add_option("--driver", options.driverPath, "the driver library (default: the one beside dcshost)");
+    command->add_option("--fix", options.fixFolder,
+                        "the folder that holds FIX's EDA and FIXTOOLS (default: the simulated database beside "
+                        "dcshost)");
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -78,6 +103,9 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   }
   if (!run->parsed()) {
     casePath = WriteBuiltinExample(out);
+    if (casePath.empty()) {
+      return 2;
+    }
     options.tracePath = "dcshost-tank-trace.csv";
     options.plotPath = "dcshost-tank-plot.svg";
     options.progress = true;

@@ -7,6 +7,8 @@ PE (Windows): the export directory names exactly the nine entry points; EDA.dll
 and FIXTOOLS.dll are imported by ordinal only, with the expected ordinals;
 plinth.dll by name; user32.dll for MessageBoxA; no C runtime heap routine is
 imported; and the version resource holds every expected entry.
+With --host PROGRAM, checks the host program instead: it is linked to no FIX
+library and references no control function of the simulated database.
 With --version A.B.C.D, the version resource must carry that version: the
 fixed part's numbers, ProductVersion, FileVersion (A.B) and Program Build
 Number (D).
@@ -44,7 +46,8 @@ def cstr(data, offset):
 
 
 # ---------------------------------------------------------------- ELF
-def check_elf(data):
+def elf_dynamic(data):
+    """(exported symbols, undefined symbols, DT_NEEDED entries) of an ELF file."""
     is64 = data[4] == 2
     if is64:
         shoff, = struct.unpack_from("<Q", data, 0x28)
@@ -61,6 +64,7 @@ def check_elf(data):
             name, stype, _, _, off, size, link, _, _, entsize = struct.unpack_from("<IIIIIIIIII", data, base)
         sections.append((stype, off, size, link, entsize))
     exported = set()
+    undefined = set()
     needed = []
     for stype, off, size, link, entsize in sections:
         strtab_off = sections[link][1]
@@ -74,12 +78,19 @@ def check_elf(data):
                 bind, kind, vis = info >> 4, info & 0xF, other & 3
                 if shndx != 0 and bind in (1, 2) and vis == 0 and kind in (1, 2):
                     exported.add(cstr(data, strtab_off + name))
+                elif shndx == 0 and name != 0:
+                    undefined.add(cstr(data, strtab_off + name))
         if stype == 6:  # SHT_DYNAMIC
             fmt, step = ("<qQ", 16) if is64 else ("<iI", 8)
             for e in range(off, off + size, step):
                 tag, val = struct.unpack_from(fmt, data, e)
                 if tag == 1:  # DT_NEEDED
                     needed.append(cstr(data, strtab_off + val))
+    return exported, undefined, needed
+
+
+def check_elf(data):
+    exported, _, needed = elf_dynamic(data)
     check(exported == ENTRY_POINTS,
           "exports exactly the nine entry points (found: %s)" % sorted(exported))
     allowed = {"libplinth.so", "libEDA.so", "libFIXTOOLS.so", "libuser32.so", "libc.so.6", "libm.so.6"}
@@ -252,14 +263,37 @@ def check_pe(data):
     check_version(pe)
 
 
+def check_host(data):
+    """The host program loads FIX at run time from the folder it is given:
+    it must not be linked to EDA or FIXTOOLS, nor name any control function
+    of the simulated database."""
+    if data[:4] == b"\x7fELF":
+        _, undefined, needed = elf_dynamic(data)
+        names = undefined
+        libraries = {n.lower() for n in needed}
+    else:
+        imports = pe_imports(PE(data))
+        names = {name for entries in imports.values() for kind, name in entries if kind == "name"}
+        libraries = set(imports)
+    fix = sorted(lib for lib in libraries if lib in ("libeda.so", "libfixtools.so", "eda.dll", "fixtools.dll"))
+    check(not fix, "the host program is not linked to FIX's libraries (found %s)" % fix)
+    control = sorted(n for n in names if n.startswith("Fixdb"))
+    check(not control, "the host program references no control function of the simulated database "
+                       "(found %s)" % control)
+
+
 def main():
     global EXPECTED_VERSION
     args = sys.argv[1:]
+    if len(args) == 2 and args[0] == "--host":
+        with open(args[1], "rb") as f:
+            check_host(f.read())
+        return 1 if failures else 0
     if len(args) == 3 and args[0] == "--version":
         EXPECTED_VERSION = args[1]
         args = args[2:]
     if len(args) != 1:
-        print("usage: check_binary.py [--version A.B.C.D] LIBRARY", file=sys.stderr)
+        print("usage: check_binary.py [--version A.B.C.D] LIBRARY | --host PROGRAM", file=sys.stderr)
         return 2
     with open(args[0], "rb") as f:
         data = f.read()

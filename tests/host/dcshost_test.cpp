@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -14,10 +16,15 @@
 #include "case_file.h"
 #include "dcshost/cli.h"
 #include "journals.h"
+#include "shared_library.h"
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
+#include <thread>
 
 namespace {
 
@@ -161,6 +168,9 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
       {"event-point.toml", "7: point must read NODE:TAG.FIELD, not \"N-T101\""},
       {"event-step.toml", "6: event step 9 lies outside the run of 5 steps"},
       {"model-type.toml", "5: unknown model type \"reactor\" (none or tank)"},
+      {"event-type.toml", "8: N:T101.F_CV holds a number: give it value = a number, not a text"},
+      {"event-number-on-text.toml", "8: N:T101.A_AUTO holds a text: give it text = \"...\", not a number"},
+      {"pv-beyond-float.toml", "4: value 1e+39 is beyond what FIX can hold (a float, at most 3.4e+38)"},
   };
   for (const Malformed& c : cases) {
     SCOPED_TRACE(c.file);
@@ -176,6 +186,8 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
       {"db-pid-input.toml", "no-input-db.csv:3: a PID block needs INPUT=TAG"},
       {"db-number.toml", "bad-number-db.csv:3: value of F_CV is not a number: 'one'"},
       {"db-missing.toml", "missing-db.csv: cannot open the database file"},
+      {"db-empty.toml", "empty-db.csv: the database file is empty"},
+      {"db-folder.toml", ".: is a folder, not a database file"},
   };
   for (const Malformed& c : referenced) {
     SCOPED_TRACE(c.file);
@@ -188,6 +200,131 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
   EXPECT_NE(missing.output.find("no-such-case.toml: no such case file"), std::string::npos);
   const Outcome usage = Dcshost({"run"});
   EXPECT_EQ(usage.status, 2);
+}
+
+// Command lines and paths a user may get wrong: each refused with status 2
+// and a message, never an abort.
+TEST_F(DcshostTest, BadArgumentsAndPathsAreRefusedWithStatusTwo) {
+  const std::string tank = Source + "/examples/tank/tank.toml";
+  const std::vector<std::vector<std::string>> refused = {
+      {"run", tank, "--steps", "100000001"},      // beyond the longest case
+      {"run", "--signals", "level", "valve", tank},  // --signals takes one list, never the case
+      {"check", std::string(4096, 'x') + ".toml"},    // a name too long for the file system
+      {"check", Source + "/examples"},                // a folder
+  };
+  for (const std::vector<std::string>& args : refused) {
+    SCOPED_TRACE(args.back());
+    EXPECT_EQ(Dcshost(args).status, 2);
+  }
+#if !defined(_WIN32)
+  const std::string loop = Temp("dcshost-loop.toml");
+  std::remove(loop.c_str());
+  ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);  // a link to itself
+  const Outcome looped = Dcshost({"check", loop});
+  EXPECT_EQ(looped.status, 2);
+  EXPECT_NE(looped.output.find(loop + ": cannot read the case file"), std::string::npos) << looped.output;
+  std::remove(loop.c_str());
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string saved = tmpdir != nullptr ? tmpdir : "";
+  setenv("TMPDIR", "/no/such/folder", 1);
+  const Outcome builtin = Dcshost({});
+  tmpdir != nullptr ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+  EXPECT_EQ(builtin.status, 2);
+  EXPECT_NE(builtin.output.find("no temporary folder"), std::string::npos) << builtin.output;
+#endif
+}
+
+// Values FIX cannot hold stop a run with status 1, naming the step and the signal.
+TEST_F(DcshostTest, ModelValueBeyondWhatFixHoldsStopsTheRun) {
+  const Outcome run = Dcshost({"run", Source + "/tests/host/malformed/model-overflow.toml", "--no-progress"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("at the start: PV row 0 (N:T101.F_CV, from level) would send 1e+300, beyond what FIX "
+                            "can hold"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("DCSConfigure"), std::string::npos);  // nothing reached FIX
+}
+
+// Operator events go through FIX's own rules: a write FIX refuses is reported
+// with its text and changes nothing.
+TEST_F(DcshostTest, OperatorEventsFixRefusesAreReportedAndChangeNothing) {
+  const std::string trace = Temp("refused-trace.csv");
+  const Outcome run = Dcshost({"run", Source + "/tests/host/refused-events.toml", "--trace", trace, "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("step 2: FIX refuses the operator's SCADA1:LIC101.A_AUTO = SOMETIMES: Value not "
+                            "allowed for this field"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("step 3: FIX refuses the operator's SCADA1:LIC101.F_CV = 90: Output is protected while "
+                            "the controller is in AUTO"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("LIC101 ends in AUTO"), std::string::npos);
+  EXPECT_LT(TraceAt(trace, 4).at("valve"), 0.8);  // the PID's own output, not the refused 90 %
+}
+
+// `check` only reads: it defines and resolves points, and never sets a value
+// or writes a group.
+TEST_F(DcshostTest, CheckSetsNothingAndWritesNoGroup) {
+  FixdbSetJournal(1);
+  const Outcome check = Dcshost({"check", Source + "/examples/import-kinds/import-kinds.toml"});
+  ASSERT_EQ(check.status, 0) << check.output;
+  for (const std::string& line : testing_support::FixJournal()) {
+    for (const char* write : {"EdaSetFloat(", "EdaSetAscii(", "EdaWriteGroup("}) {
+      EXPECT_NE(line.rfind(write, 0), 0U) << line;
+    }
+  }
+}
+
+TEST_F(DcshostTest, RowsBeyondTheDriversCapacityDoNotBind) {
+  const std::string folder = Source + "/examples/full-capacity/";
+  const std::string controllers = Temp("controllers-301.csv");
+  {
+    std::ifstream in(folder + "controllers.csv");
+    std::ofstream out(controllers);
+    std::string line;
+    std::string last;
+    while (std::getline(in, line)) {
+      out << line << '\n';
+      last = line;
+    }
+    out << last << '\n';  // row 300, one past the capacity
+  }
+  const std::string path = Temp("controllers-301.toml");
+  // Literal TOML strings: a Windows temporary path has backslashes.
+  std::ofstream(path) << "[case]\ndatabase = '" << folder << "full-capacity-db.csv'\ncontrollers = '" << controllers
+                      << "'\n";
+  const Outcome check = Dcshost({"check", path});
+  EXPECT_EQ(check.status, 1) << check.output;
+  EXPECT_NE(check.output.find("controller row 300 (" + controllers), std::string::npos) << check.output;
+  EXPECT_NE(check.output.find("beyond the driver's 300 controller rows: it would never be bound"), std::string::npos);
+}
+
+TEST_F(DcshostTest, SpreadsheetExportsWithAByteOrderMarkAndQuotedCellsAreRead) {
+  host::Case c;
+  std::string error;
+  ASSERT_TRUE(host::LoadCase(Source + "/tests/host/spreadsheet.toml", c, error)) << error;
+  ASSERT_EQ(c.pv.size(), 2U);
+  EXPECT_EQ(c.pv[0].node, "N");
+  EXPECT_EQ(c.pv[0].tag, "T,101");
+  EXPECT_EQ(c.pv[0].value, 2.5);
+  EXPECT_EQ(c.pv[1].tag, "say \"hi\"");
+  EXPECT_EQ(c.pv[1].active, 0);
+}
+
+// A live run stops at a step boundary on SIGINT, releases everything and says so.
+TEST_F(DcshostTest, LiveRunStopsCleanlyOnASignal) {
+  std::thread interrupt([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::raise(SIGINT);
+  });
+  const Outcome run = Dcshost({"run", Source + "/examples/tank/tank.toml", "--live", "--steps", "100000"});
+  interrupt.join();
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("stopped by signal " + std::to_string(SIGINT)), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("summary of Tank level loop"), std::string::npos);
+  EXPECT_EQ(FixdbLiveGroups(), 0U);
+  EXPECT_EQ(PlinthLiveTexts(), 0);
 }
 
 }  // namespace
@@ -216,3 +353,76 @@ TEST_F(DcshostTest, ArgumentsThatBeginWithASlashArePathsAndOptionsAreDashedOnly)
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.output, std::string("dcshost ") + FIXDCS_VERSION + "\n");
 }
+
+// dcshost against a FIX other than the simulated database: the minimal FIX
+// in bin/minifix, which has no control API and keeps its own points. Each
+// run is a process of its own, so that the FIX it loads is the only one.
+class OtherFixTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::getenv("FIXDCS_EMULATED") != nullptr) {
+      GTEST_SKIP() << "dcshost runs as a program of its own, which the emulator cannot start";
+    }
+  }
+  static Outcome Program(const std::string& args) {
+    const std::string folder = host::ProgramFolder();
+#if defined(_WIN32)
+    const std::string command = "\"\"" + folder + "dcshost.exe\" " + args + " 2>&1\"";
+    FILE* pipe = _popen(command.c_str(), "r");
+#else
+    const std::string command = "'" + folder + "dcshost' " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+#endif
+    Outcome outcome{-1, std::string()};
+    if (pipe == nullptr) {
+      return outcome;
+    }
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+      outcome.output += buffer;
+    }
+#if defined(_WIN32)
+    outcome.status = _pclose(pipe);
+#else
+    const int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+    return outcome;
+  }
+  const std::string fix = "--fix \"" + host::ProgramFolder() + "minifix\"";
+  const std::string mini = "\"" + Source + "/tests/host/minifix/minifix.toml\"";
+};
+
+TEST_F(OtherFixTest, CheckBindsAndNamesTheLoadedLibraries) {
+  const Outcome check = Program("check " + mini + " " + fix);
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_NE(check.output.find("minifix"), std::string::npos) << check.output;
+  EXPECT_NE(check.output.find("1 controllers, 1 PV rows, 1 PV-import rows: binds"), std::string::npos);
+}
+
+TEST_F(OtherFixTest, RunWritesOnlyWithLiveAndTheEventReachesItsPoint) {
+  const Outcome refused = Program("run " + mini + " " + fix);
+  EXPECT_EQ(refused.status, 2) << refused.output;
+  EXPECT_NE(refused.output.find("give --live to consent"), std::string::npos) << refused.output;
+  const std::string trace = Temp("minifix-trace.csv");
+  const Outcome live = Program("run " + mini + " " + fix + " --live --trace \"" + trace + "\"");
+  ASSERT_EQ(live.status, 0) << live.output;
+  EXPECT_NE(live.output.find("live run against FIX"), std::string::npos) << live.output;
+  EXPECT_NE(live.output.find("step 2: operator sets MINI:TIC100.F_TV1 to 3.5"), std::string::npos);
+  EXPECT_EQ(TraceAt(trace, 2).at("TIC100.tv1"), 2.0);
+  EXPECT_EQ(TraceAt(trace, 3).at("TIC100.tv1"), 3.5);  // the operator's value, read back by the driver
+  const Outcome database = Program("run \"" + Source + "/examples/tank/tank.toml\" " + fix + " --live");
+  EXPECT_EQ(database.status, 2);
+  EXPECT_NE(database.output.find("which only the simulated database loads"), std::string::npos)
+      << database.output;
+}
+
+#if !defined(_WIN32)
+TEST_F(OtherFixTest, LiveRunStopsOnSigterm) {
+  const Outcome run = Program("run " + mini + " " + fix + " --live --steps 100000 & pid=$!; sleep 0.5; "
+                              "kill -TERM $pid; wait $pid");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("stopped by signal " + std::to_string(SIGTERM)), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("summary of Tank against another FIX"), std::string::npos);
+}
+#endif

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "driver/driver_rules.h"
 #include "driver_library.h"
 #include "fixdb_control.h"
 #include "plinth_control.h"
@@ -30,9 +31,9 @@
 
 namespace {
 
-constexpr int CtrlRows = 300;
-constexpr int PVRows = 2500;
-constexpr int ImportRows = 2500;
+constexpr int CtrlRows = dcs::MaxCtrlRows;
+constexpr int PVRows = dcs::MaxPVRows;
+constexpr int ImportRows = dcs::MaxPVImportRows;
 constexpr long FirstSample = 1000;
 // Anonymous resident memory may move by a few pages (malloc's arenas); a leak
 // of one byte per step exceeds this long before the millionth step.

@@ -1,0 +1,38 @@
+// dcshost's own FIX groups: for checking a case's points and for operator
+// events, through the same EDA functions the driver uses.
+#include "fix_group.h"
+
+#include "driver/driver_rules.h"
+
+namespace host {
+
+FixGroup::FixGroup(const FixApi& api, int32_t points) : api_(api), handle_(api.CreateGroup(points, 0)) {}
+
+FixGroup::~FixGroup() {
+  if (handle_ != 0) {
+    api_.DeleteGroup(handle_);
+  }
+}
+
+int32_t FixGroup::Define(const std::string& node, const std::string& tag, const std::string& field) {
+  return api_.DefinePoint(handle_, node.c_str(), tag.c_str(), field.c_str(), 0);
+}
+
+int16_t FixGroup::Finish(int16_t started) {
+  const int16_t waited = api_.WaitGroup(handle_);
+  return started != 0 ? started : waited;
+}
+
+int16_t FixGroup::Resolve() { return Finish(api_.ResolveGroup(handle_)); }
+int16_t FixGroup::Read() { return Finish(api_.ReadGroup(handle_)); }
+int16_t FixGroup::Write() { return Finish(api_.WriteGroup(handle_)); }
+
+int16_t FixGroup::GetText(int32_t point, std::string& text) const {
+  char buffer[dcs::AsciiValueLength] = {};
+  const int16_t status = api_.GetAscii(handle_, point, buffer, dcs::AsciiValueLength);
+  buffer[dcs::AsciiValueLength - 1] = '\0';
+  text = buffer;
+  return status;
+}
+
+}  // namespace host

@@ -1,0 +1,39 @@
+// A FIX point group of dcshost's own, released when it goes out of scope.
+// Every group operation is waited for before the call returns, as the driver
+// does, so no operation of dcshost is pending between two of its calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "fix_library.h"
+
+namespace host {
+
+class FixGroup {
+ public:
+  FixGroup(const FixApi& api, int32_t points);
+  ~FixGroup();
+  FixGroup(const FixGroup&) = delete;
+  FixGroup& operator=(const FixGroup&) = delete;
+
+  // False when FIX gave no group.
+  bool created() const { return handle_ != 0; }
+  int32_t Define(const std::string& node, const std::string& tag, const std::string& field);
+  // Resolve, read and write, each followed by its wait; the first nonzero status.
+  int16_t Resolve();
+  int16_t Read();
+  int16_t Write();
+  int16_t PointError(int32_t point) const { return api_.PointError(handle_, point); }
+  int16_t SetFloat(int32_t point, float value) const { return api_.SetFloat(handle_, point, &value); }
+  int16_t SetText(int32_t point, const std::string& text) const { return api_.SetAscii(handle_, point, text.c_str()); }
+  // A text value, terminated whatever FIX put into the buffer.
+  int16_t GetText(int32_t point, std::string& text) const;
+
+ private:
+  int16_t Finish(int16_t started);
+  const FixApi& api_;
+  int32_t handle_ = 0;
+};
+
+}  // namespace host

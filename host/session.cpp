@@ -1,0 +1,179 @@
+// The session: FIX, the driver, the record and the model of one run or check,
+// and the driver's messages printed with the row they concern.
+#include "session.h"
+
+#include <cstdlib>
+
+#include "fix_group.h"
+#include "plinth_control.h"
+#include "shared_library.h"
+
+namespace host {
+
+std::string PointText(const std::string& node, const std::string& tag, const std::string& field) {
+  return node + ":" + tag + "." + field;
+}
+
+std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
+
+namespace {
+
+// Resolves every event's point in a group of dcshost's own; the first bad one
+// as a message, or empty. Reads and writes nothing.
+std::string BadEventPoint(const FixLibrary& fix, const std::vector<CaseEvent>& events) {
+  if (events.empty()) {
+    return std::string();
+  }
+  FixGroup group(fix.api(), static_cast<int32_t>(events.size()));
+  if (!group.created()) {
+    return "FIX gave no group to check the events' points";
+  }
+  std::vector<int32_t> points;
+  for (const CaseEvent& event : events) {
+    points.push_back(group.Define(event.node, event.tag, event.field));
+  }
+  group.Resolve();
+  for (size_t i = 0; i < events.size(); ++i) {
+    const int16_t code = points[i] < 0 ? -1 : group.PointError(points[i]);
+    if (code != 0) {
+      const CaseEvent& e = events[i];
+      return Where(e.origin) + ": FIX has no point " + PointText(e.node, e.tag, e.field) + ": " +
+             fix.ErrorText(code);
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options, std::ostream& out, int& status) {
+  status = 2;
+  std::unique_ptr<Session> session(new Session(c));
+  PlinthSetEcho(0);  // messages are printed by the session, with their context
+  session->messagesSeen_ = PlinthMessageCount();
+  const auto fail = [&out](const std::string& message) {
+    out << "dcshost: " << message << '\n';
+    return nullptr;
+  };
+  std::string error;
+  session->fix_ = FixLibrary::Load(options.fixFolder.empty() ? ProgramFolder() : options.fixFolder, error);
+  if (!session->fix_) {
+    return fail(error);
+  }
+  const FixLibrary& fix = *session->fix_;
+  out << "FIX libraries: " << fix.edaPath() << ", " << fix.toolsPath()
+      << (fix.IsSimulated() ? " (the simulated database)" : "") << '\n';
+  if (!c.database.empty()) {
+    if (!fix.IsSimulated()) {
+      return fail(c.path + ": the case names a database file (" + c.database +
+                  "), which only the simulated database loads; this FIX keeps its own database: leave "
+                  "'database' out of the case to run against it");
+    }
+    char dbError[512] = "";
+    if (fix.simulated().LoadFile(c.database.c_str(), dbError, sizeof dbError) == 0) {
+      return fail(dbError);
+    }
+  }
+  if (!session->model_.Configure(c.model, error)) {
+    return fail(c.path + ": [model]: " + error);
+  }
+  for (const CaseCtrlRow& row : c.controllers) {
+    if (!row.drives.empty() && !session->model_.HasVariable(row.drives)) {
+      return fail(Where(row.origin) + ": the model has no input '" + row.drives + "'");
+    }
+  }
+  for (const CasePVRow& row : c.pv) {
+    if (!row.from.empty() && !session->model_.HasVariable(row.from)) {
+      return fail(Where(row.origin) + ": the model has no output '" + row.from + "'");
+    }
+  }
+  if (const std::string bad = BadEventPoint(fix, c.events); !bad.empty()) {
+    return fail(bad);
+  }
+  const std::string path = options.driverPath.empty() ? DefaultDriverPath() : options.driverPath;
+  session->driver_ = DriverLibrary::Load(path, error);
+  if (!session->driver_) {
+    return fail(error);
+  }
+  status = 0;
+  return session;
+}
+
+void Session::Declare() {
+  dcs().DCSInitialize();
+  dcs().DCSLoad(record());
+  declared_ = true;
+  for (const CaseCtrlRow& row : case_.controllers) {
+    builder_.AddCtrl({row.node, row.tag, row.field, row.active, row.mode, row.output, row.tv1});
+  }
+  for (const CasePVRow& row : case_.pv) {
+    const double value = row.from.empty() ? row.value : model_.Get(row.from);
+    builder_.AddPV({row.node, row.tag, row.field, row.active, value});
+  }
+  for (const CasePVRow& row : case_.pvImport) {
+    builder_.AddPVImport({row.node, row.tag, row.field, row.active, row.value});
+  }
+  builder_.SetInitCycle(case_.initCycle);
+}
+
+void Session::Release() {
+  if (declared_) {
+    declared_ = false;
+    dcs().DCSStop();
+    dcs().DCSReset(record());
+    dcs().DCSDestroy(record());
+  }
+}
+
+void Session::End(RunResult& result, std::ostream& out) {
+  Release();
+  CollectMessages(result, out);
+}
+
+Session::~Session() { Release(); }
+
+namespace {
+
+// Table, row, point and origin of a row-numbered report ("...VendorMsg" and
+// "...VendorCode" end with the row number).
+std::string ContextOf(const Case& c, const std::string& key, const std::string& args) {
+  const size_t comma = args.rfind(',');
+  if (key.find("Vendor") == std::string::npos || comma == std::string::npos) {
+    return std::string();
+  }
+  const long row = std::strtol(args.c_str() + comma + 1, nullptr, 10);
+  const auto describe = [&](TableKind kind, const auto& rows) -> std::string {
+    const std::string label = std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " +
+                              std::to_string(row);
+    if (row < 0 || static_cast<size_t>(row) >= rows.size()) {
+      return label;
+    }
+    const auto& r = rows[static_cast<size_t>(row)];
+    return label + ", " + PointText(r.node, r.tag, r.field) + " (" + Where(r.origin) + ")";
+  };
+  if (key.rfind("DCSCtrl", 0) == 0) {
+    return describe(TableKind::Ctrl, c.controllers);
+  }
+  if (key.rfind("DCSPVImport", 0) == 0) {
+    return describe(TableKind::PVImport, c.pvImport);
+  }
+  return describe(TableKind::PV, c.pv);
+}
+
+}  // namespace
+
+void Session::CollectMessages(RunResult& result, std::ostream& out) {
+  for (; messagesSeen_ < PlinthMessageCount(); ++messagesSeen_) {
+    const size_t i = messagesSeen_;
+    ReportedMessage message{PlinthMessageKey(i), PlinthMessageText(i),
+                            ContextOf(case_, PlinthMessageKey(i), PlinthMessageArgs(i))};
+    out << "  message " << message.key << ": " << message.text;
+    if (!message.context.empty()) {
+      out << "  [" << message.context << "]";
+    }
+    out << '\n';
+    result.messages.push_back(std::move(message));
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,64 @@
+// One use of the driver as the host uses it: the FIX libraries, loaded first
+// so that the driver's imports bind to them, the driver library, the record
+// built from the case, and the process model. The session releases itself:
+// once the columns are declared, its destructor calls DCSStop, DCSReset and
+// DCSDestroy, then unloads the driver and FIX, on every path.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "case_file.h"
+#include "case_runner.h"
+#include "driver_library.h"
+#include "fix_library.h"
+#include "process_model.h"
+#include "record_builder.h"
+
+namespace host {
+
+class Session {
+ public:
+  // Loads FIX from the options' folder (printing the files' full paths), the
+  // case's database into the simulated database, the model and the driver.
+  // Null with the exit status and a message printed when one cannot be used.
+  static std::unique_ptr<Session> Open(const Case& c, const RunOptions& options, std::ostream& out, int& status);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // DCSInitialize, DCSLoad and the record filled from the case; from here on
+  // the destructor releases the declarations.
+  void Declare();
+  const DriverEntryPoints& dcs() const { return driver_->entry(); }
+  DCSDataDef* record() { return builder_.record(); }
+  RecordBuilder& builder() { return builder_; }
+  ProcessModel& model() { return model_; }
+  const FixLibrary& fix() const { return *fix_; }
+  const Case& scenario() const { return case_; }
+  // Prints the driver's messages since the last call, each with its context.
+  void CollectMessages(RunResult& result, std::ostream& out);
+  // Releases the declarations now (DCSStop, DCSReset, DCSDestroy) and prints
+  // what the driver reported on the way; the destructor then has nothing left.
+  void End(RunResult& result, std::ostream& out);
+
+ private:
+  explicit Session(const Case& c) : case_(c) {}
+  void Release();
+  const Case& case_;
+  std::unique_ptr<FixLibrary> fix_;
+  std::unique_ptr<DriverLibrary> driver_;
+  RecordBuilder builder_;
+  ProcessModel model_;
+  size_t messagesSeen_ = 0;
+  bool declared_ = false;
+};
+
+// "NODE:TAG.FIELD".
+std::string PointText(const std::string& node, const std::string& tag, const std::string& field);
+// "file:line".
+std::string Where(const Origin& origin);
+
+}  // namespace host
