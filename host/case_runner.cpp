@@ -63,46 +63,64 @@ class StopOnSignal {
   void (*oldTerm_)(int) = SIG_DFL;
 };
 
-std::string Unique(std::vector<std::string>& names, std::string name, size_t row) {
-  if (std::find(names.begin(), names.end(), name) != names.end()) {
+std::string Unique(const std::vector<TraceColumn>& columns, std::string name, size_t row) {
+  if (std::any_of(columns.begin(), columns.end(), [&name](const TraceColumn& c) { return c.name == name; })) {
     name += "#" + std::to_string(row);
   }
-  names.push_back(name);
   return name;
 }
 
+// A PV-import field that carries a mode or a flag, drawn as steps.
+bool DiscreteField(const std::string& field) { return IsTextField(field) || field == "F_AUTO"; }
+
 // Trace columns: model variables, then every row's exchanged values.
-std::vector<std::string> TraceColumns(const Case& c, const ProcessModel& model) {
-  std::vector<std::string> names = model.Names();
+std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model) {
+  std::vector<TraceColumn> columns;
+  for (const std::string& name : model.Names()) {
+    columns.push_back(TraceColumn{name, model.Unit(name), "model", false});
+  }
   for (size_t i = 0; i < c.controllers.size(); ++i) {
-    Unique(names, c.controllers[i].tag + ".output", i);
-    Unique(names, c.controllers[i].tag + ".tv1", i);
+    const CaseCtrlRow& r = c.controllers[i];
+    columns.push_back(TraceColumn{Unique(columns, r.tag + ".output", i), "0-1", "from DCS", false});
+    columns.push_back(TraceColumn{Unique(columns, r.tag + ".tv1", i), "", "from DCS", false});
   }
   for (size_t i = 0; i < c.pv.size(); ++i) {
-    Unique(names, c.pv[i].tag + "." + c.pv[i].field, i);
+    const CasePVRow& r = c.pv[i];
+    const std::string unit = r.from.empty() ? std::string() : model.Unit(r.from);
+    columns.push_back(TraceColumn{Unique(columns, r.tag + "." + r.field, i), unit, "to DCS", false});
   }
   for (size_t i = 0; i < c.pvImport.size(); ++i) {
-    Unique(names, c.pvImport[i].tag + "." + c.pvImport[i].field, i);
+    const CasePVRow& r = c.pvImport[i];
+    columns.push_back(TraceColumn{Unique(columns, r.tag + "." + r.field, i), "", "from DCS", DiscreteField(r.field)});
   }
-  return names;
+  return columns;
 }
 
-void TraceValues(Session& session, std::vector<double>& values) {
+// One step's values in column order, and which were exchanged at this step:
+// a controller's values when their update flags say so, a PV or PV-import
+// row's when it is active and within the driver's capacity.
+void TraceValues(Session& session, std::vector<double>& values, std::vector<bool>& exchanged) {
   values.clear();
+  exchanged.clear();
   for (const std::string& name : session.model().Names()) {
     values.push_back(session.model().Get(name));
+    exchanged.push_back(true);
   }
   RecordBuilder& b = session.builder();
   const DCSDataDef* record = b.record();
   for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
     values.push_back(b.ctrl(i).OutputValue);
+    exchanged.push_back(b.ctrl(i).OutputUpdated != 0);
     values.push_back(b.ctrl(i).TV1Value);
+    exchanged.push_back(b.ctrl(i).TV1Updated != 0);
   }
   for (int32_t i = 0; i < record->PVRowCnt; ++i) {
     values.push_back(b.pv(i).Value);
+    exchanged.push_back(b.pv(i).Active == 1 && i < dcs::MaxPVRows);
   }
   for (int32_t i = 0; i < record->PVImportRowCnt; ++i) {
     values.push_back(b.pvImport(i).Value);
+    exchanged.push_back(b.pvImport(i).Active == 1 && i < dcs::MaxPVImportRows);
   }
 }
 
@@ -286,9 +304,9 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
   if (plotted.empty()) {
     plotted = session->model().Names();
   }
-  const std::vector<std::string> columns = TraceColumns(c, session->model());
-  if (plotted.empty() && !columns.empty()) {
-    plotted.assign(columns.begin(), columns.begin() + static_cast<long>(std::min<size_t>(3, columns.size())));
+  const std::vector<TraceColumn> columns = TraceColumns(c, session->model());
+  for (size_t k = 0; plotted.empty() && k < columns.size() && k < 3; ++k) {
+    plotted.push_back(columns[k].name);
   }
   PlotRecorder plot;
   std::string error;
@@ -324,6 +342,7 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
 
   StepTimes stepTimes;
   std::vector<double> values;
+  std::vector<bool> exchanged;
   const StopOnSignal stop;
   const bool progress = options.progress && !options.live && FIXDCS_ISATTY(FIXDCS_FILENO(stderr)) != 0;
   const auto started = std::chrono::steady_clock::now();
@@ -345,13 +364,13 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
     Step(*session, done, dt, stepTimes, result, out);
     session->CollectMessages(result, out);
     broken = Broken(*session, "step " + std::to_string(done));
-    TraceValues(*session, values);
+    TraceValues(*session, values, exchanged);
     const double seconds = dt * (done + 1);
     if (trace.IsOpen()) {
-      trace.Write(done + 1, seconds, values);
+      trace.Write(done + 1, seconds, values, exchanged);
     }
     if (!options.plotPath.empty()) {
-      plot.Add(seconds, values);
+      plot.Add(seconds, values, exchanged);
     }
     if (progress && (done % 64 == 0 || done + 1 == steps)) {
       Progress(done + 1, steps);
@@ -360,9 +379,9 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
   result.steps = done;
   result.medianStepMicros = stepTimes.Percentile(0.5);
   result.p99StepMicros = stepTimes.Percentile(0.99);
-  TraceValues(*session, values);
+  TraceValues(*session, values, exchanged);
   for (size_t k = 0; k < columns.size(); ++k) {
-    result.final[columns[k]] = values[k];
+    result.final[columns[k].name] = values[k];
   }
   ReadFinalModes(*session, result);
   session->End(result, out);

@@ -86,4 +86,11 @@ std::vector<std::string> ProcessModel::Names() const {
   return names;
 }
 
+std::string ProcessModel::Unit(const std::string& name) const {
+  static const std::map<std::string, std::string> TankUnits = {
+      {"level", "m"}, {"valve", "0-1"}, {"inflow", "m3/s"}, {"outflow", "m3/s"}};
+  const auto found = TankUnits.find(name);
+  return type_ == "tank" && found != TankUnits.end() ? found->second : std::string();
+}
+
 }  // namespace host

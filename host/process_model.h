@@ -22,6 +22,8 @@ class ProcessModel {
   void Advance(double seconds);
   // The variables in a fixed order, for traces.
   std::vector<std::string> Names() const;
+  // A variable's unit ("m", "m3/s", "0-1" for a fraction), empty when unknown.
+  std::string Unit(const std::string& name) const;
 
  private:
   std::string type_ = "none";

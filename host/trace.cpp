@@ -6,26 +6,31 @@
 
 namespace host {
 
-bool TraceWriter::Open(const std::string& path, const std::vector<std::string>& columns, std::string& error) {
+bool TraceWriter::Open(const std::string& path, const std::vector<TraceColumn>& columns, std::string& error) {
   file_.open(path);
   if (!file_) {
     error = path + ": cannot write the trace";
     return false;
   }
   file_ << "step,time_s";
-  for (const std::string& column : columns) {
-    file_ << ',' << column;
+  for (const TraceColumn& column : columns) {
+    file_ << ',' << column.name;
   }
   file_ << '\n';
   return true;
 }
 
-void TraceWriter::Write(int step, double seconds, const std::vector<double>& values) {
+void TraceWriter::Write(int step, double seconds, const std::vector<double>& values,
+                        const std::vector<bool>& exchanged) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%d,%.6g", step, seconds);
   file_ << buffer;
-  for (double value : values) {
-    std::snprintf(buffer, sizeof buffer, ",%.9g", value);
+  for (size_t k = 0; k < values.size(); ++k) {
+    if (k < exchanged.size() && !exchanged[k]) {
+      file_ << ',';
+      continue;
+    }
+    std::snprintf(buffer, sizeof buffer, ",%.9g", values[k]);
     file_ << buffer;
   }
   file_ << '\n';
@@ -57,7 +62,8 @@ std::string Escape(const std::string& text) {
 }  // namespace
 
 bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
-               const std::vector<Panel>& panels, std::string& error) {
+               const std::vector<Panel>& panels, const std::vector<PlotMarker>& /*markers*/,
+               const std::vector<PlotBand>& /*bands*/, std::string& error) {
   std::ofstream svg(path);
   if (!svg) {
     error = path + ": cannot write the plot";
@@ -99,9 +105,9 @@ bool WritePlot(const std::string& path, const std::string& title, const std::vec
     double labelX = Left + 6;
     for (const Signal& signal : panels[i].signals) {
       const char* stroke = Colours[colour++ % 6];
-      svg << "<text x=\"" << labelX << "\" y=\"" << y0 + 14 << "\" fill=\"" << stroke << "\">" << Escape(signal.name)
-          << "</text>\n";
-      labelX += 9.0 * static_cast<double>(signal.name.size()) + 20.0;
+      svg << "<text x=\"" << labelX << "\" y=\"" << y0 + 14 << "\" fill=\"" << stroke << "\">"
+          << Escape(signal.column.name) << "</text>\n";
+      labelX += 9.0 * static_cast<double>(signal.column.name.size()) + 20.0;
       svg << "<polyline fill=\"none\" stroke=\"" << stroke << "\" stroke-width=\"1.5\" points=\"";
       const size_t n = std::min(times.size(), signal.values.size());
       // At most about two points per pixel column.
@@ -122,7 +128,7 @@ bool WritePlot(const std::string& path, const std::string& title, const std::vec
   return static_cast<bool>(svg);
 }
 
-bool PlotRecorder::Choose(const std::vector<std::string>& entries, const std::vector<std::string>& columns,
+bool PlotRecorder::Choose(const std::vector<std::string>& entries, const std::vector<TraceColumn>& columns,
                           std::string& error) {
   for (const std::string& entry : entries) {
     panels_.emplace_back();
@@ -130,14 +136,15 @@ bool PlotRecorder::Choose(const std::vector<std::string>& entries, const std::ve
     while (true) {
       const size_t plus = entry.find('+', begin);
       const std::string name = entry.substr(begin, plus == std::string::npos ? std::string::npos : plus - begin);
-      const auto found = std::find(columns.begin(), columns.end(), name);
+      const auto found = std::find_if(columns.begin(), columns.end(),
+                                      [&name](const TraceColumn& column) { return column.name == name; });
       if (found == columns.end()) {
         error = "no signal named '" + name + "' in this case's trace";
         return false;
       }
       columns_.push_back(static_cast<size_t>(found - columns.begin()));
       slots_.emplace_back(panels_.size() - 1, panels_.back().signals.size());
-      panels_.back().signals.push_back(Signal{name, {}});
+      panels_.back().signals.push_back(Signal{*found, {}, {}});
       if (plus == std::string::npos) {
         break;
       }
@@ -147,13 +154,15 @@ bool PlotRecorder::Choose(const std::vector<std::string>& entries, const std::ve
   return true;
 }
 
-void PlotRecorder::Add(double time, const std::vector<double>& values) {
+void PlotRecorder::Add(double time, const std::vector<double>& values, const std::vector<bool>& exchanged) {
   if (seen_++ % stride_ != 0) {
     return;
   }
   times_.push_back(time);
   for (size_t k = 0; k < columns_.size(); ++k) {
-    panels_[slots_[k].first].signals[slots_[k].second].values.push_back(values[columns_[k]]);
+    Signal& signal = panels_[slots_[k].first].signals[slots_[k].second];
+    signal.values.push_back(values[columns_[k]]);
+    signal.exchanged.push_back(columns_[k] >= exchanged.size() || exchanged[columns_[k]]);
   }
   if (times_.size() >= 2 * MaxSamples) {
     Halve();
@@ -161,7 +170,7 @@ void PlotRecorder::Add(double time, const std::vector<double>& values) {
 }
 
 void PlotRecorder::Halve() {
-  const auto keepEven = [](std::vector<double>& samples) {
+  const auto keepEven = [](auto& samples) {
     for (size_t k = 0; 2 * k < samples.size(); ++k) {
       samples[k] = samples[2 * k];
     }
@@ -171,6 +180,7 @@ void PlotRecorder::Halve() {
   for (Panel& panel : panels_) {
     for (Signal& signal : panel.signals) {
       keepEven(signal.values);
+      keepEven(signal.exchanged);
     }
   }
   stride_ *= 2;
