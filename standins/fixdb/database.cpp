@@ -43,6 +43,8 @@ const std::map<int16_t, std::string> BuiltinErrorTexts = {
     {FixdbGroupFull, "Group holds no more points"},
     {FixdbOutputProtected, "Output is protected while the controller is in AUTO"},
     {FixdbValueNotAllowed, "Value not allowed for this field"},
+    {FixdbTransmitterFailed, "Transmitter failed"},
+    {FixdbNodeDown, "Node is not reachable"},
 };
 
 Database& Db() {
@@ -544,3 +546,12 @@ void FixdbClearJournal(void) { Db().journal.clear(); }
 void FixdbSetJournal(int on) { Db().journalOn = on != 0; }
 
 }  // extern "C"
+
+void FixdbSetNodeDown(const char* node, int down) {
+  const std::string prefix = std::string(node != nullptr ? node : "") + ":";
+  for (auto& entry : fixdb::Db().fields) {
+    if (entry.first.compare(0, prefix.size(), prefix) == 0) {
+      entry.second.error = down != 0 ? FixdbNodeDown : 0;
+    }
+  }
+}

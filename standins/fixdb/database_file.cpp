@@ -1,6 +1,9 @@
 // Loads a database file into the simulated database: one block per line as
 // "NODE,TAG,TYPE,FIELD=VALUE;FIELD=VALUE", with '#' comments and blank lines.
 // Every problem is reported as "file:line: what is wrong"; nothing is thrown.
+// Also writes the database back in the same form, a PID's integral included
+// (INTEGRAL=), so that a saved state loads to the same database.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -110,6 +113,10 @@ class Loader {
       error = path_ + ": cannot open the database file";
       return false;
     }
+    return Read(file, error);
+  }
+
+  bool Read(std::istream& file, std::string& error) {
     std::string text;
     int line = 0;
     while (std::getline(file, text)) {
@@ -173,6 +180,15 @@ class Loader {
           input = value;
           continue;
         }
+        if (field == "INTEGRAL" && kind->needsInput) {
+          char* end = nullptr;
+          block.integral = std::strtod(value.c_str(), &end);
+          if (value.empty() || *end != '\0') {
+            return Fail(line, "INTEGRAL is not a number: '" + value + "'", error);
+          }
+          integrals_.push_back(key);
+          continue;
+        }
         bool known = false;
         for (const FieldDefault& candidate : kind->fields) {
           known = known || field == candidate.name;
@@ -221,31 +237,107 @@ class Loader {
         return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.input + ", which has no F_CV",
                     error);
       }
-      Block& block = Db().blocks[pending.node + ":" + pending.tag];
+      const std::string key = pending.node + ":" + pending.tag;
+      Block& block = Db().blocks[key];
       block.input = &found->second;
-      StartAutomatic(block);
+      // A saved integral is kept; otherwise the PID starts without a bump.
+      if (std::find(integrals_.begin(), integrals_.end(), key) == integrals_.end()) {
+        StartAutomatic(block);
+      }
     }
     return true;
   }
 
   std::string path_;
   std::vector<PendingInput> inputs_;
+  std::vector<std::string> integrals_;  // PIDs whose integral the file gave
 };
+
+// The blocks in the file format, sorted by NODE:TAG, values that read back
+// to the same float (and double, for the integral).
+std::string SaveText() {
+  std::vector<std::string> keys;
+  for (const auto& entry : Db().blocks) {
+    keys.push_back(entry.first);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::string text = "NODE,TAG,TYPE,VALUES\n";
+  char number[64];
+  for (const std::string& key : keys) {
+    const Block& block = Db().blocks.at(key);
+    const BlockKind* kind = nullptr;
+    for (const BlockKind& candidate : Kinds) {
+      kind = candidate.type == block.type ? &candidate : kind;
+    }
+    const size_t colon = key.find(':');
+    text += key.substr(0, colon) + "," + key.substr(colon + 1) + "," + kind->name + ",";
+    bool first = true;
+    for (const FieldDefault& field : kind->fields) {
+      const Field& f = Db().fields.at(key + "." + field.name);
+      if (f.isText) {
+        text += std::string(first ? "" : ";") + field.name + "=" + f.text;
+      } else {
+        std::snprintf(number, sizeof number, "%.9g", static_cast<double>(f.value));
+        text += std::string(first ? "" : ";") + field.name + "=" + number;
+      }
+      first = false;
+    }
+    if (kind->needsInput && block.input != nullptr) {
+      for (const auto& entry : Db().fields) {
+        if (&entry.second == block.input) {
+          const std::string& name = entry.first;  // "NODE:TAG.F_CV"
+          text += ";INPUT=" + name.substr(colon + 1, name.find('.') - colon - 1);
+        }
+      }
+      std::snprintf(number, sizeof number, "%.17g", block.integral);
+      text += std::string(";INTEGRAL=") + number;
+    }
+    text += "\n";
+  }
+  return text;
+}
 
 }  // namespace
 }  // namespace fixdb
 
-extern "C" int FixdbLoadFile(const char* path, char* error, size_t length) {
+namespace {
+
+void Empty() {
   fixdb::Database& db = fixdb::Db();
   db.fields.clear();
   db.nodes.clear();
   db.tags.clear();
   db.blocks.clear();
-  std::string message;
-  fixdb::Loader loader(path != nullptr ? path : "");
-  const bool loaded = loader.Load(message);
+}
+
+int Loaded(bool loaded, const std::string& message, char* error, size_t length) {
   if (!loaded && error != nullptr && length > 0) {
     std::snprintf(error, length, "%s", message.c_str());
   }
   return loaded ? 1 : 0;
+}
+
+}  // namespace
+
+extern "C" int FixdbLoadFile(const char* path, char* error, size_t length) {
+  Empty();
+  std::string message;
+  fixdb::Loader loader(path != nullptr ? path : "");
+  return Loaded(loader.Load(message), message, error, length);
+}
+
+extern "C" int FixdbLoadText(const char* text, const char* name, char* error, size_t length) {
+  Empty();
+  std::string message;
+  fixdb::Loader loader(name != nullptr ? name : "(text)");
+  std::istringstream stream(text != nullptr ? text : "");
+  return Loaded(loader.Read(stream, message), message, error, length);
+}
+
+extern "C" size_t FixdbSaveText(char* buffer, size_t length) {
+  const std::string text = fixdb::SaveText();
+  if (buffer != nullptr && length > 0) {
+    std::snprintf(buffer, length, "%s", text.c_str());
+  }
+  return text.size() + 1;
 }

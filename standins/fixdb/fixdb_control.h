@@ -19,6 +19,8 @@ enum FixdbError : int16_t {
   FixdbGroupFull = 1109,
   FixdbOutputProtected = 1110,
   FixdbValueNotAllowed = 1111,
+  FixdbTransmitterFailed = 1112,  // an instructor's malfunction (FixdbSetFieldError)
+  FixdbNodeDown = 1113,           // FixdbSetNodeDown
 };
 
 extern "C" {
@@ -54,6 +56,17 @@ void FixdbSetErrorText(int16_t code, const char* text);
 // TYPE one of AI, AO, PID, DI; '#' starts a comment. 1 on success; 0 with
 // "file:line: what is wrong" in error. The database is emptied first.
 int FixdbLoadFile(const char* path, char* error, size_t length);
+// The same from a text, named as a file would be in messages.
+int FixdbLoadText(const char* text, const char* name, char* error, size_t length);
+// Writes the database in the file format, every block with all its fields and
+// a PID's integral (INTEGRAL=), so that loading it gives the same database
+// value for value. Returns the length the text needs with its NUL; writes at
+// most length bytes, always terminated.
+size_t FixdbSaveText(char* buffer, size_t length);
+// Takes a node down (down nonzero) or brings it back: while down, every field
+// of the node reports FixdbNodeDown, so its points fail the error check and
+// their gets and sets fail; coming back clears the errors of its fields.
+void FixdbSetNodeDown(const char* node, int down);
 // Runs every block once over the given time: PID controllers in AUTO compute
 // their output from their input and target.
 void FixdbScan(double seconds);
