@@ -2,12 +2,14 @@
 // file and line; paths inside a case are relative to the case file.
 #include "case_file.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <set>
 
 #define TOML_EXCEPTIONS 0
@@ -148,19 +150,21 @@ class CaseReader {
   }
 
   bool Root(const toml::table& root) {
-    if (!OnlyKeys(root, {"case", "model", "controller", "pv", "pv_import", "event"}, "the case file")) {
+    if (!OnlyKeys(root, {"case", "model", "controller", "pv", "pv_import", "event", "expect", "malfunction"},
+                  "the case file")) {
       return false;
     }
     const toml::table* general = root["case"].as_table();
     if (general == nullptr) {
       return FailAt(1, "missing the [case] table");
     }
-    return General(*general) && Model(root) && InlineRows(root) && Events(root);
+    return General(*general) && Model(root) && InlineRows(root) && Events(root) &&
+           Tables(root, "expect", &CaseReader::Expectation) && Tables(root, "malfunction", &CaseReader::Malfunction);
   }
 
   bool General(const toml::table& table) {
     if (!OnlyKeys(table, {"name", "init_cycle", "steps", "step_seconds", "database", "controllers", "pv",
-                          "pv_import", "plot"},
+                          "pv_import", "plot", "initial_state"},
                   "[case]")) {
       return false;
     }
@@ -194,6 +198,11 @@ class CaseReader {
         case_.plot.push_back(*panel.value<std::string>());
       }
     }
+    std::string state;
+    if (!Text(table, "initial_state", state, false, "[case]")) {
+      return false;
+    }
+    case_.initialState = state.empty() ? std::string() : Resolve(state);
     // The simulated database's file; a real FIX has its own database.
     std::string database;
     if (!Text(table, "database", database, false, "[case]")) {
@@ -356,6 +365,223 @@ class CaseReader {
   }
 
   static std::string PointName(const CaseEvent& event) { return event.node + ":" + event.tag + "." + event.field; }
+
+  // Every table of an array such as [[expect]], read by one member.
+  bool Tables(const toml::table& root, const char* key, bool (CaseReader::*read)(const toml::table&)) {
+    const toml::node* node = root.get(key);
+    if (node == nullptr) {
+      return true;
+    }
+    const toml::array* tables = node->as_array();
+    if (tables == nullptr) {
+      return Fail(*node, std::string("[[") + key + "]] must be an array of tables");
+    }
+    for (const toml::node& element : *tables) {
+      const toml::table* table = element.as_table();
+      if (table == nullptr) {
+        return Fail(element, std::string("each ") + key + " must be a table");
+      }
+      if (!(this->*read)(*table)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  static std::string Shown(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+  }
+
+  // [[expect]]: a signal's window and band, a controller's final mode, the
+  // driver's messages, or whether the case binds.
+  bool Expectation(const toml::table& t) {
+    CaseExpectation e;
+    e.origin = Origin{path_, static_cast<int>(t.source().begin.line)};
+    const char* where = "an expectation";
+    if (!OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "controller", "mode",
+                      "messages", "binds"},
+                  where)) {
+      return false;
+    }
+    const int kinds = (t.get("signal") != nullptr) + (t.get("controller") != nullptr) +
+                      (t.get("messages") != nullptr) + (t.get("binds") != nullptr);
+    if (kinds != 1) {
+      return FailAt(e.origin.line, "an expectation names one of signal, controller, messages or binds");
+    }
+    if (const toml::node* binds = t.get("binds")) {
+      if (!binds->is_boolean()) {
+        return Fail(*binds, "binds must be true or false");
+      }
+      e.kind = CaseExpectation::Kind::Binds;
+      e.binds = *binds->value<bool>();
+      e.description = e.binds ? "the case binds" : "the case does not bind";
+    } else if (const toml::node* messages = t.get("messages")) {
+      const toml::array* keys = messages->as_array();
+      if (keys == nullptr) {
+        return Fail(*messages, "messages must be a list of message keys, [] for none");
+      }
+      for (const toml::node& key : *keys) {
+        if (!key.is_string()) {
+          return Fail(key, "each message key must be a text");
+        }
+        e.messages.push_back(*key.value<std::string>());
+      }
+      e.kind = CaseExpectation::Kind::Messages;
+      std::string list;
+      for (const std::string& key : e.messages) {
+        list += (list.empty() ? "" : ", ") + key;
+      }
+      e.description = e.messages.empty() ? "no driver messages" : "driver messages exactly " + list;
+    } else if (t.get("controller") != nullptr) {
+      e.kind = CaseExpectation::Kind::Mode;
+      if (!Text(t, "controller", e.controller, true, where) || !Text(t, "mode", e.text, true, where)) {
+        return false;
+      }
+      if (e.text != "AUTO" && e.text != "MANL") {
+        return Fail(*t.get("mode"), "mode must be \"AUTO\" or \"MANL\", not \"" + e.text + "\"");
+      }
+      const bool known = std::any_of(case_.controllers.begin(), case_.controllers.end(),
+                                     [&e](const CaseCtrlRow& row) { return row.tag == e.controller; });
+      if (!known) {
+        return Fail(*t.get("controller"), "no controller row has the tag '" + e.controller + "'");
+      }
+      e.description = e.controller + " ends in " + e.text;
+    } else if (!SignalExpectation(t, e)) {
+      return false;
+    }
+    case_.expectations.push_back(e);
+    return true;
+  }
+
+  bool SignalExpectation(const toml::table& t, CaseExpectation& e) {
+    const char* where = "an expectation";
+    e.kind = CaseExpectation::Kind::Signal;
+    e.lo = std::nan("");
+    e.hi = std::nan("");
+    int64_t step = 0;
+    if (!Text(t, "signal", e.signal, true, where) || !Number(t, "after", e.after, false, where) ||
+        !Integer(t, "step", step, false, where)) {
+      return false;
+    }
+    if (t.get("after") != nullptr && t.get("step") != nullptr) {
+      return FailAt(e.origin.line, "an expectation's window starts either after seconds or at a step");
+    }
+    e.fromTime = t.get("after") != nullptr;
+    e.fromStep = step;
+    if (!Number(t, "before", e.before, false, where)) {
+      return false;
+    }
+    if (t.get("before") != nullptr && (e.before <= 0.0 || (e.fromTime && e.before <= e.after))) {
+      return Fail(*t.get("before"), "before must come after the window's start");
+    }
+    const int bands = (t.get("within") != nullptr) + (t.get("min") != nullptr || t.get("max") != nullptr) +
+                      (t.get("equals") != nullptr);
+    if (bands != 1) {
+      return FailAt(e.origin.line, "an expectation on a signal gives within = [lo, hi], min and/or max, or equals");
+    }
+    std::string band;
+    if (const toml::node* within = t.get("within")) {
+      const toml::array* pair = within->as_array();
+      if (pair == nullptr || pair->size() != 2 || !(*pair)[0].is_number() || !(*pair)[1].is_number()) {
+        return Fail(*within, "within must be [low, high], two numbers");
+      }
+      e.lo = *(*pair)[0].value<double>();
+      e.hi = *(*pair)[1].value<double>();
+      if (!(e.lo <= e.hi)) {
+        return Fail(*within, "within must be [low, high] with low at most high");
+      }
+      band = "within [" + Shown(e.lo) + ", " + Shown(e.hi) + "]";
+    } else if (const toml::node* equals = t.get("equals")) {
+      e.hasEquals = true;
+      e.equalsText = equals->is_string();
+      if (e.equalsText) {
+        e.text = *equals->value<std::string>();
+        band = "equals \"" + e.text + "\"";
+      } else if (!Number(t, "equals", e.equalsValue, true, where)) {
+        return false;
+      } else {
+        band = "equals " + Shown(e.equalsValue);
+      }
+    } else {
+      if (!Number(t, "min", e.lo, false, where) || !Number(t, "max", e.hi, false, where)) {
+        return false;
+      }
+      band = t.get("min") != nullptr && t.get("max") != nullptr ? "within [" + Shown(e.lo) + ", " + Shown(e.hi) + "]"
+             : t.get("min") != nullptr                           ? "at least " + Shown(e.lo)
+                                                                 : "at most " + Shown(e.hi);
+    }
+    e.description = e.signal + " " + band +
+                    (e.fromTime ? " after " + Shown(e.after) + " s" : e.fromStep > 0 ? " from step " + std::to_string(e.fromStep) : "") +
+                    (e.before > 0.0 ? " before " + Shown(e.before) + " s" : "");
+    return true;
+  }
+
+  // [[malfunction]]: an instructor's fault from a step, on a transmitter (a
+  // PV row), a valve (a model input) or a node.
+  bool Malfunction(const toml::table& t) {
+    CaseMalfunction m;
+    m.origin = Origin{path_, static_cast<int>(t.source().begin.line)};
+    const char* where = "a malfunction";
+    std::string kind;
+    if (!OnlyKeys(t, {"kind", "step", "until", "pv", "bias", "rate", "input", "node"}, where) ||
+        !Text(t, "kind", kind, true, where) || !Integer(t, "step", m.step, true, where) ||
+        !Integer(t, "until", m.until, false, where)) {
+      return false;
+    }
+    static const std::map<std::string, CaseMalfunction::Kind> Kinds = {
+        {"frozen", CaseMalfunction::Kind::Frozen}, {"bias", CaseMalfunction::Kind::Bias},
+        {"drift", CaseMalfunction::Kind::Drift},   {"failed", CaseMalfunction::Kind::Failed},
+        {"stuck", CaseMalfunction::Kind::Stuck},   {"node_down", CaseMalfunction::Kind::NodeDown}};
+    const auto found = Kinds.find(kind);
+    if (found == Kinds.end()) {
+      return Fail(*t.get("kind"), "unknown malfunction \"" + kind + "\" (frozen, bias, drift, failed, stuck, node_down)");
+    }
+    m.kind = found->second;
+    if (m.step < 0 || m.step > case_.steps || (t.get("until") != nullptr && m.until <= m.step)) {
+      return Fail(*t.get("step"), "a malfunction starts within the run and ends after it starts");
+    }
+    const std::string span = "from step " + std::to_string(m.step) +
+                             (m.until >= 0 ? " to step " + std::to_string(m.until) : std::string());
+    switch (m.kind) {
+      case CaseMalfunction::Kind::Stuck:
+        if (!Text(t, "input", m.input, true, where)) {
+          return false;
+        }
+        m.description = "stuck valve: model input " + m.input + " ignores its controller " + span;
+        break;
+      case CaseMalfunction::Kind::NodeDown:
+        if (!Text(t, "node", m.node, true, where)) {
+          return false;
+        }
+        m.description = "node " + m.node + " down " + span;
+        break;
+      default: {
+        std::string tag;
+        if (!Text(t, "pv", tag, true, where)) {
+          return false;
+        }
+        const auto row = std::find_if(case_.pv.begin(), case_.pv.end(),
+                                      [&tag](const CasePVRow& r) { return r.tag == tag; });
+        if (row == case_.pv.end()) {
+          return Fail(*t.get("pv"), "no PV row has the tag '" + tag + "'");
+        }
+        m.pvRow = static_cast<size_t>(row - case_.pv.begin());
+        const char* amount = m.kind == CaseMalfunction::Kind::Bias ? "bias" : "rate";
+        const bool needsAmount = m.kind == CaseMalfunction::Kind::Bias || m.kind == CaseMalfunction::Kind::Drift;
+        if (needsAmount && !Number(t, amount, m.amount, true, where)) {
+          return false;
+        }
+        m.description = "transmitter " + tag + " " + kind +
+                        (needsAmount ? " by " + Shown(m.amount) + (m.kind == CaseMalfunction::Kind::Drift ? " per s" : "")
+                                     : std::string()) +
+                        " " + span;
+      }
+    }
+    case_.malfunctions.push_back(m);
+    return true;
+  }
 
   bool Events(const toml::table& root) {
     const toml::node* node = root.get("event");

@@ -72,6 +72,41 @@ struct CaseEvent {
   Origin origin;
 };
 
+// A judgement of the run, made at its end.
+struct CaseExpectation {
+  enum class Kind { Signal, Mode, Messages, Binds };
+  Kind kind = Kind::Signal;
+  std::string signal;        // Signal: a trace column, a model variable, or NODE:TAG.FIELD
+  bool fromTime = false;     // the window starts at `after` seconds (true) or at step `fromStep`
+  double after = 0.0;
+  int64_t fromStep = 0;
+  double before = -1.0;      // the window ends before this many seconds; negative: at the end of the run
+  double lo = 0.0, hi = 0.0;  // Signal: the band; NaN where it is open
+  bool hasEquals = false;
+  bool equalsText = false;
+  double equalsValue = 0.0;
+  std::string text;          // Signal equals a text; Mode: the mode; Controller tag for Mode
+  std::string controller;    // Mode: the controller row's tag
+  std::vector<std::string> messages;  // Messages: exactly these keys (empty: none)
+  bool binds = true;         // Binds: whether the case is expected to bind
+  std::string description;   // as printed: "level within [2.45, 2.55] after 900 s"
+  Origin origin;
+};
+
+// An instructor's malfunction, from a step (and to a step, where `until` is given).
+struct CaseMalfunction {
+  enum class Kind { Frozen, Bias, Drift, Failed, Stuck, NodeDown };
+  Kind kind = Kind::Frozen;
+  int64_t step = 0;
+  int64_t until = -1;        // -1: to the end of the run
+  size_t pvRow = 0;          // Frozen, Bias, Drift, Failed: the PV row of the transmitter
+  double amount = 0.0;       // Bias: added; Drift: added per second
+  std::string input;         // Stuck: the model input that stops following its controller
+  std::string node;          // NodeDown
+  std::string description;   // as printed
+  Origin origin;
+};
+
 struct ModelSettings {
   std::string type = "none";              // "none" or "tank"
   std::map<std::string, double> parameters;
@@ -89,6 +124,9 @@ struct Case {
   std::vector<CasePVRow> pv;
   std::vector<CasePVRow> pvImport;
   std::vector<CaseEvent> events;
+  std::vector<CaseExpectation> expectations;
+  std::vector<CaseMalfunction> malfunctions;
+  std::string initialState;  // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
 };
 

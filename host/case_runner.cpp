@@ -23,9 +23,11 @@
 #define FIXDCS_FILENO fileno
 #endif
 
+#include "checkout.h"
 #include "driver/driver_rules.h"
 #include "fix_group.h"
 #include "operator_events.h"
+#include "run_state.h"
 #include "session.h"
 #include "step_times.h"
 #include "trace.h"
@@ -146,29 +148,51 @@ std::string Broken(Session& session, const std::string& when) {
   }
   const Case& c = session.scenario();
   for (size_t i = 0; i < c.pv.size(); ++i) {
-    const double value = session.builder().pv(static_cast<int32_t>(i)).Value;
+    const double value = c.pv[i].from.empty() ? c.pv[i].value : session.model().Get(c.pv[i].from);
     if (!FitsFixFloat(value)) {
       char text[64];
       std::snprintf(text, sizeof text, "%g", value);
-      return when + ": PV row " + std::to_string(i) + " (" +
-             PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) + ", from " + c.pv[i].from + ") would send " +
-             text + ", beyond what FIX can hold";
+      return when + ": PV row " + std::to_string(i) + " (" + PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) +
+             ", from " + c.pv[i].from + ") would send " + text + ", beyond what FIX can hold";
     }
   }
   return std::string();
 }
 
-// One step of the coupled run: operator events at the DCS, the driver's
-// exchange, the simulated database's scan, then the process model.
-void Step(Session& session, int step, double dt, StepTimes& times, RunResult& result, std::ostream& out) {
+// What a step needs beside the session: the malfunctions, the plot for
+// markers, the step times and the counts.
+struct StepContext {
+  Malfunctions& malfunctions;
+  PlotRecorder& plot;
+  StepTimes& times;
+  RunResult& result;
+  std::ostream& out;
+};
+
+// One step of the coupled run: malfunctions and operator events at the DCS,
+// the PV values from the model (through any transmitter fault), the driver's
+// exchange, the simulated database's scan, the controllers' outputs into the
+// model (unless a valve is stuck), then the process model.
+void Step(Session& session, int64_t step, double dt, StepContext& x) {
   const Case& c = session.scenario();
+  const double seconds = dt * static_cast<double>(step);
+  x.malfunctions.At(step, seconds, session.fix(), x.plot, x.out);
   for (const CaseEvent& event : c.events) {
     if (event.step == step) {
-      out << "  step " << step << ": " << ApplyEvent(session.fix(), event).text << '\n';
+      x.out << "  step " << step << ": " << ApplyEvent(session.fix(), event).text << '\n';
+      x.plot.Mark(PlotMarker{seconds, PointText(event.node, event.tag, event.field)});
     }
   }
   RecordBuilder& b = session.builder();
   DCSDataDef* record = session.record();
+  for (int32_t i = 0; i < record->PVRowCnt; ++i) {
+    const std::string& from = c.pv[static_cast<size_t>(i)].from;
+    if (!from.empty()) {
+      const double value = session.model().Get(from);
+      x.malfunctions.Remember(static_cast<size_t>(i), value);
+      b.pv(i).Value = x.malfunctions.Transmitted(static_cast<size_t>(i), value, seconds);
+    }
+  }
   for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
     b.ctrl(i).OutputUpdated = 0;
     b.ctrl(i).TV1Updated = 0;
@@ -176,31 +200,25 @@ void Step(Session& session, int step, double dt, StepTimes& times, RunResult& re
   const auto begin = std::chrono::steady_clock::now();
   session.dcs().DCSSimulate(record);
   const auto end = std::chrono::steady_clock::now();
-  times.Add(std::chrono::duration<double, std::micro>(end - begin).count());
+  x.times.Add(std::chrono::duration<double, std::micro>(end - begin).count());
   if (session.fix().IsSimulated()) {
     session.fix().simulated().Scan(dt);  // a real FIX scans by itself
   }
   for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
     const DCSCtrlRow& row = b.ctrl(i);
-    result.valuesFromDcs += row.OutputUpdated + row.TV1Updated;
+    x.result.valuesFromDcs += row.OutputUpdated + row.TV1Updated;
     const std::string& drives = c.controllers[static_cast<size_t>(i)].drives;
-    if (!drives.empty()) {
+    if (!drives.empty() && !x.malfunctions.Stuck(drives)) {
       session.model().Set(drives, row.OutputValue);
     }
   }
   for (int32_t i = 0; i < std::min(record->PVImportRowCnt, dcs::MaxPVImportRows); ++i) {
-    result.valuesFromDcs += b.pvImport(i).Active == 1 ? 1 : 0;
+    x.result.valuesFromDcs += b.pvImport(i).Active == 1 ? 1 : 0;
   }
   for (int32_t i = 0; i < std::min(record->PVRowCnt, dcs::MaxPVRows); ++i) {
-    result.valuesToDcs += b.pv(i).Active == 1 ? 1 : 0;
+    x.result.valuesToDcs += b.pv(i).Active == 1 ? 1 : 0;
   }
   session.model().Advance(dt);
-  for (int32_t i = 0; i < record->PVRowCnt; ++i) {
-    const std::string& from = c.pv[static_cast<size_t>(i)].from;
-    if (!from.empty()) {
-      b.pv(i).Value = session.model().Get(from);
-    }
-  }
 }
 
 // The controllers' modes as FIX holds them at the end, read through a group
@@ -284,6 +302,139 @@ void SayWhatIsWritten(const Case& c, const FixLibrary& fix, int steps, std::ostr
 
 }  // namespace
 
+namespace {
+
+// The plot list: the command line's or the case's, else the model's
+// variables, else the first columns; then every signal an expectation judges
+// that no panel shows yet, in a panel of its own.
+std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
+                                  const std::vector<TraceColumn>& columns) {
+  std::vector<std::string> plotted = options.signals.empty() ? c.plot : options.signals;
+  if (plotted.empty()) {
+    plotted = model.Names();
+  }
+  for (size_t k = 0; plotted.empty() && k < columns.size() && k < 3; ++k) {
+    plotted.push_back(columns[k].name);
+  }
+  for (const CaseExpectation& e : c.expectations) {
+    const bool isColumn = std::any_of(columns.begin(), columns.end(),
+                                      [&e](const TraceColumn& t) { return t.name == e.signal; });
+    const bool shown = std::any_of(plotted.begin(), plotted.end(), [&e](const std::string& entry) {
+      return ("+" + entry + "+").find("+" + e.signal + "+") != std::string::npos;
+    });
+    if (e.kind == CaseExpectation::Kind::Signal && isColumn && !shown) {
+      plotted.push_back(e.signal);
+    }
+  }
+  return plotted;
+}
+
+// Prints every expectation's verdict and marks the windows on the plot; the
+// number that failed.
+int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
+                      std::ostream& out) {
+  const std::vector<Verdict> verdicts = expectations.Judge(result);
+  int failed = 0;
+  for (const Verdict& v : verdicts) {
+    out << "  expect " << (v.passed ? "PASS" : "FAIL") << "  " << v.description << ": " << v.measured << '\n';
+    failed += v.passed ? 0 : 1;
+    if (v.windowed) {
+      PlotBand band;
+      band.signal = v.signal;
+      band.from = v.from;
+      band.lo = v.lo;
+      band.hi = v.hi;
+      band.passed = v.passed;
+      band.failTime = v.failTime;
+      band.failValue = v.failValue;
+      band.label = v.description;
+      plot.Band(band);
+    }
+  }
+  if (!verdicts.empty()) {
+    out << "expectations: " << verdicts.size() - static_cast<size_t>(failed) << " passed, " << failed << " failed\n";
+  }
+  return failed;
+}
+
+// Where the run starts from: the saved state given, loaded into the model,
+// the simulated database and (after Declare) the record.
+bool LoadStart(const std::string& path, Session& session, RunState& state, std::ostream& out) {
+  std::string error;
+  if (!session.fix().IsSimulated()) {
+    out << "dcshost: a saved state holds the simulated database; this FIX keeps its own state\n";
+    return false;
+  }
+  if (!LoadState(path, state, error)) {
+    out << "dcshost: " << error << '\n';
+    return false;
+  }
+  char dbError[512] = "";
+  if (session.fix().simulated().LoadText(state.database.c_str(), path.c_str(), dbError, sizeof dbError) == 0) {
+    out << "dcshost: " << dbError << '\n';
+    return false;
+  }
+  for (const auto& variable : state.model) {
+    if (!session.model().HasVariable(variable.first)) {
+      out << "dcshost: " << path << ": the model has no variable '" << variable.first << "'\n";
+      return false;
+    }
+    session.model().Set(variable.first, variable.second);
+  }
+  out << "starting from " << path << " after step " << state.step << '\n';
+  return true;
+}
+
+void RestoreRecord(const RunState& state, Session& session) {
+  RecordBuilder& b = session.builder();
+  const DCSDataDef* record = b.record();
+  for (int32_t i = 0; i < record->CtrlRowCnt && static_cast<size_t>(i) < state.ctrlOutput.size(); ++i) {
+    b.ctrl(i).OutputValue = state.ctrlOutput[static_cast<size_t>(i)];
+  }
+  for (int32_t i = 0; i < record->CtrlRowCnt && static_cast<size_t>(i) < state.ctrlTV1.size(); ++i) {
+    b.ctrl(i).TV1Value = state.ctrlTV1[static_cast<size_t>(i)];
+  }
+  for (int32_t i = 0; i < record->PVImportRowCnt && static_cast<size_t>(i) < state.pvImport.size(); ++i) {
+    b.pvImport(i).Value = state.pvImport[static_cast<size_t>(i)];
+  }
+  // The saved DCS is already in step with the simulation: no initialization cycle.
+  b.SetInitCycle(1);
+}
+
+bool SaveEnd(const std::string& path, const Case& c, int64_t step, Malfunctions& malfunctions, Session& session,
+             std::ostream& out) {
+  RunState state;
+  state.casePath = c.path;
+  state.step = step;
+  for (const std::string& name : session.model().Names()) {
+    state.model[name] = session.model().Get(name);
+  }
+  RecordBuilder& b = session.builder();
+  const DCSDataDef* record = b.record();
+  for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
+    state.ctrlOutput.push_back(b.ctrl(i).OutputValue);
+    state.ctrlTV1.push_back(b.ctrl(i).TV1Value);
+  }
+  for (int32_t i = 0; i < record->PVImportRowCnt; ++i) {
+    state.pvImport.push_back(b.pvImport(i).Value);
+  }
+  state.frozen = malfunctions.Frozen();
+  const SimulatedDatabaseApi& db = session.fix().simulated();
+  std::string text(db.SaveText(nullptr, 0), '\0');
+  db.SaveText(&text[0], text.size());
+  text.pop_back();  // the NUL
+  state.database = text;
+  std::string error;
+  if (!SaveState(path, state, error)) {
+    out << "dcshost: " << error << '\n';
+    return false;
+  }
+  out << "state after step " << step << " written to " << path << '\n';
+  return true;
+}
+
+}  // namespace
+
 int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
   int status = 0;
   std::unique_ptr<Session> session = Session::Open(c, options, out, status);
@@ -292,38 +443,53 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
   }
   const int steps = options.steps >= 0 ? options.steps : c.steps;
   const double dt = c.stepSeconds;
-  if (!session->fix().IsSimulated() && !options.live) {
+  const bool simulated = session->fix().IsSimulated();
+  if (!simulated && !options.live) {
     return Fail(out, "this FIX is not the simulated database: `run` would write into it (" +
                          std::to_string(c.pv.size()) + " PV rows at every step, controllers and PV-import rows "
                          "at the start); give --live to consent, or use `check`, which only reads");
   }
+  if (!simulated && !c.malfunctions.empty()) {
+    return Fail(out, c.path + ": malfunctions act on the simulated database and the model; against this FIX "
+                              "they are refused (" + c.malfunctions.front().description + ")");
+  }
+  if ((!options.saveState.empty() || !options.fromState.empty()) && !simulated) {
+    return Fail(out, "a saved state holds the simulated database; against this FIX --save-state and "
+                     "--from-state are refused");
+  }
+  const std::string startState = options.fromState.empty() ? c.initialState : options.fromState;
+  RunState start;
+  if (!startState.empty() && !LoadStart(startState, *session, start, out)) {
+    return 2;
+  }
+  const int64_t first = start.step;
   if (options.live) {
     SayWhatIsWritten(c, session->fix(), steps, out);
   }
-  std::vector<std::string> plotted = options.signals.empty() ? c.plot : options.signals;
-  if (plotted.empty()) {
-    plotted = session->model().Names();
-  }
   const std::vector<TraceColumn> columns = TraceColumns(c, session->model());
-  for (size_t k = 0; plotted.empty() && k < columns.size() && k < 3; ++k) {
-    plotted.push_back(columns[k].name);
-  }
   PlotRecorder plot;
   std::string error;
-  if (!options.plotPath.empty() && !plot.Choose(plotted, columns, error)) {
+  if (!options.plotPath.empty() && !plot.Choose(PlotList(c, options, session->model(), columns), columns, error)) {
+    return Fail(out, error);
+  }
+  Expectations expectations;
+  if (!expectations.Bind(c, columns, session->fix(), error)) {
     return Fail(out, error);
   }
   TraceWriter trace;
   if (!options.tracePath.empty() && !trace.Open(options.tracePath, columns, error)) {
     return Fail(out, error);
   }
-  if (session->fix().IsSimulated() && session->fix().simulated().SetJournal != nullptr) {
+  if (simulated && session->fix().simulated().SetJournal != nullptr) {
     session->fix().simulated().SetJournal(0);  // the run reads no journal; keep the database fast
   }
   out << "case " << (c.name.empty() ? c.path : c.name) << ": " << c.controllers.size() << " controllers, "
       << c.pv.size() << " PV rows, " << c.pvImport.size() << " PV-import rows, " << steps << " steps\n";
 
   session->Declare();
+  if (!startState.empty()) {
+    RestoreRecord(start, *session);
+  }
   if (const std::string broken = Broken(*session, "at the start"); !broken.empty()) {
     out << "dcshost: " << broken << ": the run does not start\n";
     return 1;
@@ -334,13 +500,19 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
   if (!result.configured) {
     session->End(result, out);
     out << "the case does not bind; `dcshost check` lists every problem\n";
-    return 1;
+    const int failed = JudgeExpectations(expectations, result, plot, out);
+    return c.expectations.empty() || failed > 0 ? 1 : 0;
   }
   result.startResult = session->dcs().DCSStart(session->record());
   out << "DCSStart     -> " << result.startResult << '\n';
   session->CollectMessages(result, out);
 
+  Malfunctions malfunctions(c);
+  if (!startState.empty()) {
+    malfunctions.Restore(first, dt * static_cast<double>(first), start.frozen, session->fix());
+  }
   StepTimes stepTimes;
+  StepContext context{malfunctions, plot, stepTimes, result, out};
   std::vector<double> values;
   std::vector<bool> exchanged;
   const StopOnSignal stop;
@@ -361,17 +533,19 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
         break;
       }
     }
-    Step(*session, done, dt, stepTimes, result, out);
+    const int64_t step = first + done;
+    Step(*session, step, dt, context);
     session->CollectMessages(result, out);
-    broken = Broken(*session, "step " + std::to_string(done));
+    broken = Broken(*session, "step " + std::to_string(step));
     TraceValues(*session, values, exchanged);
-    const double seconds = dt * (done + 1);
+    const double seconds = dt * static_cast<double>(step + 1);
     if (trace.IsOpen()) {
-      trace.Write(done + 1, seconds, values, exchanged);
+      trace.Write(static_cast<int>(step + 1), seconds, values, exchanged);
     }
     if (!options.plotPath.empty()) {
       plot.Add(seconds, values, exchanged);
     }
+    expectations.Sample(step + 1, seconds, values, exchanged);
     if (progress && (done % 64 == 0 || done + 1 == steps)) {
       Progress(done + 1, steps);
     }
@@ -384,15 +558,18 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
     result.final[columns[k].name] = values[k];
   }
   ReadFinalModes(*session, result);
+  const bool saved = options.saveState.empty() || SaveEnd(options.saveState, c, first + done, malfunctions,
+                                                          *session, out);
   session->End(result, out);
   if (stop.signal() != 0) {
-    out << "stopped by signal " << stop.signal() << " after step " << done << " of " << steps
-        << ": the driver was reset and destroyed, nothing is left in FIX\n";
+    out << "stopped by signal " << stop.signal() << " after step " << first + done << ": the driver was reset and "
+        << "destroyed, nothing is left in FIX\n";
   }
   if (!broken.empty()) {
     out << "dcshost: " << broken << ": the run stops there\n";
   }
   Summary(c, *session, result, dt, out);
+  const int failed = JudgeExpectations(expectations, result, plot, out);
   if (!options.plotPath.empty()) {
     if (!plot.Write(options.plotPath, c.name.empty() ? c.path : c.name, error)) {
       return Fail(out, error);
@@ -402,7 +579,10 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
   if (!options.tracePath.empty()) {
     out << "trace written to " << options.tracePath << '\n';
   }
-  return broken.empty() ? 0 : 1;
+  if (!saved) {
+    return 2;
+  }
+  return broken.empty() && failed == 0 ? 0 : 1;
 }
 
 }  // namespace host

@@ -25,6 +25,7 @@ class FixGroup {
   int16_t Read();
   int16_t Write();
   int16_t PointError(int32_t point) const { return api_.PointError(handle_, point); }
+  int16_t GetFloat(int32_t point, float& value) const { return api_.GetFloat(handle_, point, &value); }
   int16_t SetFloat(int32_t point, float value) const { return api_.SetFloat(handle_, point, &value); }
   int16_t SetText(int32_t point, const std::string& text) const { return api_.SetAscii(handle_, point, text.c_str()); }
   // A text value, terminated whatever FIX put into the buffer.

@@ -76,9 +76,14 @@ std::unique_ptr<FixLibrary> FixLibrary::Load(const std::string& folder, std::str
   if (!bound) {
     return nullptr;
   }
-  Look(e, "FixdbLoadFile", fix->simulated_.LoadFile);
-  Look(e, "FixdbScan", fix->simulated_.Scan);
-  Look(e, "FixdbSetJournal", fix->simulated_.SetJournal);
+  SimulatedDatabaseApi& s = fix->simulated_;
+  Look(e, "FixdbLoadFile", s.LoadFile);
+  Look(e, "FixdbLoadText", s.LoadText);
+  Look(e, "FixdbSaveText", s.SaveText);
+  Look(e, "FixdbScan", s.Scan);
+  Look(e, "FixdbSetJournal", s.SetJournal);
+  Look(e, "FixdbSetFieldError", s.SetFieldError);
+  Look(e, "FixdbSetNodeDown", s.SetNodeDown);
   return fix;
 }
 

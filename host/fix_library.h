@@ -33,8 +33,12 @@ struct FixApi {
 // What only the simulated database has; each entry null when absent.
 struct SimulatedDatabaseApi {
   int (*LoadFile)(const char* path, char* error, size_t length);
+  int (*LoadText)(const char* text, const char* name, char* error, size_t length);
+  size_t (*SaveText)(char* buffer, size_t length);
   void (*Scan)(double seconds);
   void (*SetJournal)(int on);
+  void (*SetFieldError)(const char* node, const char* tag, const char* field, int16_t code);
+  void (*SetNodeDown)(const char* node, int down);
 };
 
 class FixLibrary {
@@ -49,7 +53,11 @@ class FixLibrary {
   const FixApi& api() const { return api_; }
   const SimulatedDatabaseApi& simulated() const { return simulated_; }
   // True for the simulated database: it loads database files and scans on demand.
-  bool IsSimulated() const { return simulated_.LoadFile != nullptr && simulated_.Scan != nullptr; }
+  bool IsSimulated() const {
+    const SimulatedDatabaseApi& s = simulated_;
+    return s.LoadFile != nullptr && s.LoadText != nullptr && s.SaveText != nullptr && s.Scan != nullptr &&
+           s.SetFieldError != nullptr && s.SetNodeDown != nullptr;
+  }
   const std::string& edaPath() const { return edaPath_; }
   const std::string& toolsPath() const { return toolsPath_; }
   // FIX's text for an error code, or "FIX error code N" when it has none.

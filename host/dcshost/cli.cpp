@@ -9,6 +9,7 @@
 #include "builtin_example.h"
 #include "case_file.h"
 #include "case_runner.h"
+#include "dcshost/test_command.h"
 
 namespace host {
 namespace {
@@ -74,9 +75,22 @@ int RunCli(int argc, char** argv, std::ostream& out) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   run->add_flag("--no-progress", noProgress, "no progress bar");
+  run->add_option("--save-state", options.saveState, "write the model's and the simulated database's state at the "
+                                                     "end of the run to this file");
+  run->add_option("--from-state", options.fromState, "start from a saved state: its step, its model, its "
+                                                     "database (instead of the case's initial_state)");
   run->add_flag("--live", options.live,
                 "consent to write into a FIX other than the simulated database: paced in wall time, "
                 "stopped by Ctrl-C or SIGTERM at a step boundary");
+  TestOptions testOptions;
+  CLI::App* test = app.add_subcommand("test", "run every case under the paths, each in its own process, and judge "
+                                              "their expectations");
+  test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml")->required();
+  test->add_option("--jobs,-j", testOptions.jobs, "cases run at once")->check(CLI::Range(1, 64));
+  test->add_option("--junit", testOptions.junitPath, "write the results as JUnit XML to this file");
+  test->add_option("--plots", testOptions.plotFolder, "the folder for the plots of failing cases");
+  test->add_option("--fix", testOptions.fixFolder, "the FIX folder each case runs against");
+  test->add_option("--driver", testOptions.driverPath, "the driver library each case loads");
   CLI::App* check = app.add_subcommand("check", "load and configure a case, and list every problem (reads only)");
   check->add_option("case", casePath, "the case file (TOML)")->required();
   for (CLI::App* command : {run, check}) {
@@ -95,6 +109,9 @@ int RunCli(int argc, char** argv, std::ostream& out) {
     return code == 0 ? 0 : 2;
   }
   options.progress = !noProgress;
+  if (test->parsed()) {
+    return RunTests(testOptions, out);
+  }
   Case c;
   RunResult result;
   if (check->parsed()) {

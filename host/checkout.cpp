@@ -1,0 +1,307 @@
+// Expectations and malfunctions of a control checkout.
+#include "checkout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "session.h"
+
+namespace host {
+namespace {
+
+std::string Shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", value);
+  return text;
+}
+
+bool InBand(const CaseExpectation& e, double value) {
+  if (e.hasEquals) {
+    return value == e.equalsValue;
+  }
+  return !(std::isnan(value) || (!std::isnan(e.lo) && value < e.lo) || (!std::isnan(e.hi) && value > e.hi));
+}
+
+// FIX's error code for a failed transmitter and for a node that is down, as
+// the simulated database reports them.
+constexpr int16_t TransmitterFailedCode = 1112;
+
+}  // namespace
+
+bool Expectations::Bind(const Case& c, const std::vector<TraceColumn>& columns, const FixLibrary& fix,
+                        std::string& error) {
+  case_ = &c;
+  windows_.assign(c.expectations.size(), Window());
+  std::vector<size_t> points;
+  for (size_t i = 0; i < c.expectations.size(); ++i) {
+    const CaseExpectation& e = c.expectations[i];
+    if (e.kind != CaseExpectation::Kind::Signal) {
+      continue;
+    }
+    const auto column = std::find_if(columns.begin(), columns.end(),
+                                     [&e](const TraceColumn& t) { return t.name == e.signal; });
+    if (column != columns.end()) {
+      windows_[i].bound = true;
+      windows_[i].column = static_cast<size_t>(column - columns.begin());
+      if (e.equalsText) {
+        error = Where(e.origin) + ": " + e.signal + " is a number in the trace: expect equals = a number";
+        return false;
+      }
+      continue;
+    }
+    std::string node, tag, field;
+    if (!ParsePointName(e.signal, node, tag, field)) {
+      error = Where(e.origin) + ": no signal named '" + e.signal + "' (a trace column, or NODE:TAG.FIELD)";
+      return false;
+    }
+    if (IsTextField(field) != e.equalsText) {
+      error = Where(e.origin) + ": " + e.signal + (e.equalsText ? " holds a number" : " holds a text: expect equals = \"...\"");
+      return false;
+    }
+    points.push_back(i);
+  }
+  if (points.empty()) {
+    return true;
+  }
+  group_ = std::make_unique<FixGroup>(fix.api(), static_cast<int32_t>(points.size()));
+  for (size_t i : points) {
+    std::string node, tag, field;
+    ParsePointName(c.expectations[i].signal, node, tag, field);
+    windows_[i].point = group_->Define(node, tag, field);
+    windows_[i].text = IsTextField(field);
+    windows_[i].bound = true;
+  }
+  group_->Resolve();
+  for (size_t i : points) {
+    const int16_t code = windows_[i].point < 0 ? -1 : group_->PointError(windows_[i].point);
+    if (code != 0) {
+      error = Where(c.expectations[i].origin) + ": FIX has no point " + c.expectations[i].signal + ": " +
+              fix.ErrorText(code);
+      return false;
+    }
+  }
+  return true;
+}
+
+void Expectations::Take(const CaseExpectation& e, Window& w, double seconds, double value, const std::string& text) {
+  if (w.samples == 0 || value < w.min) {
+    w.min = value;
+    w.minTime = seconds;
+  }
+  if (w.samples == 0 || value > w.max) {
+    w.max = value;
+    w.maxTime = seconds;
+  }
+  if (w.samples == 0) {
+    w.firstTime = seconds;
+  }
+  w.lastTime = seconds;
+  ++w.samples;
+  const bool ok = e.equalsText ? text == e.text : InBand(e, value);
+  if (!ok && !w.failed) {
+    w.failed = true;
+    w.failTime = seconds;
+    w.failValue = value;
+    w.failText = text;
+  }
+}
+
+void Expectations::Sample(int64_t step, double seconds, const std::vector<double>& values,
+                          const std::vector<bool>& exchanged) {
+  if (case_ == nullptr) {
+    return;
+  }
+  if (group_) {
+    group_->Read();
+  }
+  for (size_t i = 0; i < windows_.size(); ++i) {
+    const CaseExpectation& e = case_->expectations[i];
+    Window& w = windows_[i];
+    if (e.kind != CaseExpectation::Kind::Signal || !w.bound) {
+      continue;
+    }
+    const bool inWindow = (e.fromTime ? seconds >= e.after : step >= e.fromStep) && (e.before < 0.0 || seconds < e.before);
+    if (!inWindow) {
+      continue;
+    }
+    if (w.point < 0) {
+      if (exchanged[w.column]) {
+        Take(e, w, seconds, values[w.column], std::string());
+      }
+    } else if (w.text) {
+      std::string text;
+      if (group_->GetText(w.point, text) == 0) {
+        Take(e, w, seconds, 0.0, text);
+      }
+    } else {
+      float value = 0.0F;
+      if (group_->GetFloat(w.point, value) == 0) {
+        Take(e, w, seconds, static_cast<double>(value), std::string());
+      }
+    }
+  }
+}
+
+std::vector<Verdict> Expectations::Judge(const RunResult& result) const {
+  std::vector<Verdict> verdicts;
+  if (case_ == nullptr) {
+    return verdicts;
+  }
+  for (size_t i = 0; i < case_->expectations.size(); ++i) {
+    const CaseExpectation& e = case_->expectations[i];
+    Verdict v;
+    v.description = e.description;
+    switch (e.kind) {
+      case CaseExpectation::Kind::Binds:
+        v.passed = result.configured == e.binds;
+        v.measured = result.configured ? "the case bound" : "the case did not bind";
+        break;
+      case CaseExpectation::Kind::Mode: {
+        const auto found = result.finalModes.find(e.controller);
+        const std::string mode = found == result.finalModes.end() ? "(no mode)" : found->second;
+        v.passed = mode == e.text;
+        v.measured = e.controller + " ended in " + mode + " (A_AUTO at the end)";
+        break;
+      }
+      case CaseExpectation::Kind::Messages: {
+        std::vector<std::string> keys;
+        for (const ReportedMessage& m : result.messages) {
+          if (std::find(keys.begin(), keys.end(), m.key) == keys.end()) {
+            keys.push_back(m.key);
+          }
+        }
+        std::vector<std::string> wanted = e.messages;
+        std::sort(keys.begin(), keys.end());
+        std::sort(wanted.begin(), wanted.end());
+        v.passed = keys == wanted;
+        std::string list;
+        for (const std::string& key : keys) {
+          list += (list.empty() ? "" : ", ") + key;
+        }
+        v.measured = std::to_string(result.messages.size()) + " messages" + (list.empty() ? "" : ": " + list);
+        break;
+      }
+      case CaseExpectation::Kind::Signal: {
+        const Window& w = windows_[i];
+        v.windowed = true;
+        v.signal = e.signal;
+        v.from = e.fromTime ? e.after : w.firstTime;
+        v.lo = e.hasEquals ? e.equalsValue : e.lo;
+        v.hi = e.hasEquals ? e.equalsValue : e.hi;
+        if (w.samples == 0) {
+          v.passed = false;
+          v.measured = "no sample in the window (the run ended before it, or the value was never exchanged)";
+        } else if (w.failed) {
+          v.passed = false;
+          v.failTime = w.failTime;
+          v.failValue = w.failValue;
+          v.measured = "first outside at " + Shown(w.failTime) + " s: " +
+                       (e.equalsText ? "\"" + w.failText + "\"" : Shown(w.failValue)) + " (range " + Shown(w.min) +
+                       " to " + Shown(w.max) + " from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s)";
+        } else {
+          v.passed = true;
+          v.measured = e.equalsText ? "\"" + e.text + "\" throughout"
+                                    : "range " + Shown(w.min) + " (at " + Shown(w.minTime) + " s) to " + Shown(w.max) +
+                                          " (at " + Shown(w.maxTime) + " s)";
+          v.measured += ", from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s";
+        }
+        break;
+      }
+    }
+    verdicts.push_back(v);
+  }
+  return verdicts;
+}
+
+void Malfunctions::Remember(size_t pvRow, double value) {
+  if (lastSent_.size() <= pvRow) {
+    lastSent_.resize(pvRow + 1, 0.0);
+  }
+  lastSent_[pvRow] = value;
+}
+
+void Malfunctions::Start(const CaseMalfunction& m, double seconds, const FixLibrary& fix, double frozenValue) {
+  const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
+  if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
+    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), TransmitterFailedCode);
+  } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
+    fix.simulated().SetNodeDown(m.node.c_str(), 1);
+  }
+  active_.push_back(Active{&m, seconds, frozenValue});
+}
+
+void Malfunctions::End(const CaseMalfunction& m, const FixLibrary& fix) {
+  const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
+  if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
+    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), 0);
+  } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
+    fix.simulated().SetNodeDown(m.node.c_str(), 0);
+  }
+  active_.erase(std::remove_if(active_.begin(), active_.end(), [&m](const Active& a) { return a.m == &m; }),
+                active_.end());
+}
+
+void Malfunctions::At(int64_t step, double seconds, const FixLibrary& fix, PlotRecorder& plot, std::ostream& out) {
+  for (const CaseMalfunction& m : case_.malfunctions) {
+    if (m.until == step) {
+      End(m, fix);
+      out << "  step " << step << ": malfunction ends: " << m.description << '\n';
+      plot.Mark(PlotMarker{seconds, "end: " + m.description});
+    }
+    if (m.step == step) {
+      const double frozen = m.pvRow < lastSent_.size() ? lastSent_[m.pvRow] : 0.0;
+      Start(m, seconds, fix, frozen);
+      out << "  step " << step << ": malfunction: " << m.description << '\n';
+      plot.Mark(PlotMarker{seconds, m.description});
+    }
+  }
+}
+
+double Malfunctions::Transmitted(size_t pvRow, double value, double seconds) const {
+  for (const Active& a : active_) {
+    if (a.m->pvRow != pvRow) {
+      continue;
+    }
+    switch (a.m->kind) {
+      case CaseMalfunction::Kind::Frozen: value = a.frozen; break;
+      case CaseMalfunction::Kind::Bias: value += a.m->amount; break;
+      case CaseMalfunction::Kind::Drift: value += a.m->amount * (seconds - a.since); break;
+      default: break;
+    }
+  }
+  return value;
+}
+
+bool Malfunctions::Stuck(const std::string& input) const {
+  return std::any_of(active_.begin(), active_.end(), [&input](const Active& a) {
+    return a.m->kind == CaseMalfunction::Kind::Stuck && a.m->input == input;
+  });
+}
+
+std::vector<std::pair<size_t, double>> Malfunctions::Frozen() const {
+  std::vector<std::pair<size_t, double>> frozen;
+  for (const Active& a : active_) {
+    if (a.m->kind == CaseMalfunction::Kind::Frozen) {
+      frozen.emplace_back(a.m->pvRow, a.frozen);
+    }
+  }
+  return frozen;
+}
+
+void Malfunctions::Restore(int64_t step, double seconds, const std::vector<std::pair<size_t, double>>& frozen,
+                           const FixLibrary& fix) {
+  for (const CaseMalfunction& m : case_.malfunctions) {
+    if (m.step < step && (m.until < 0 || m.until >= step)) {
+      double value = 0.0;
+      for (const auto& f : frozen) {
+        value = f.first == m.pvRow ? f.second : value;
+      }
+      // The time it started, so that a drift goes on from where it was.
+      const double since = seconds * static_cast<double>(m.step) / static_cast<double>(step);
+      Start(m, since, fix, value);
+    }
+  }
+}
+
+}  // namespace host

@@ -1,0 +1,260 @@
+// The test runner: cases found, run as child processes of this program, their
+// expectation lines read back, and the results as a table and JUnit XML.
+#include "dcshost/test_command.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+#include "shared_library.h"
+
+namespace host {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Expectation {
+  bool passed;
+  std::string text;
+};
+
+struct CaseOutcome {
+  std::string path;
+  int status = -1;
+  double seconds = 0.0;
+  std::string output;
+  std::vector<Expectation> expectations;
+  std::string plot;  // kept for a failing case
+  bool passed() const {
+    return status == 0 && std::none_of(expectations.begin(), expectations.end(),
+                                       [](const Expectation& e) { return !e.passed; });
+  }
+};
+
+// Every case file (*.toml) under the paths, in order; a message for a path
+// that does not exist.
+bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& cases, std::string& error) {
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+      std::vector<std::string> found;
+      for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && it->path().extension() == ".toml") {
+          found.push_back(it->path().generic_string());
+        }
+      }
+      if (ec) {
+        error = path + ": cannot read the folder: " + ec.message();
+        return false;
+      }
+      std::sort(found.begin(), found.end());
+      cases.insert(cases.end(), found.begin(), found.end());
+    } else if (fs::is_regular_file(path, ec)) {
+      cases.push_back(path);
+    } else {
+      error = path + ": no such case file or folder";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Runs one command line, its output and exit status.
+void Execute(const std::string& command, CaseOutcome& outcome) {
+#if defined(_WIN32)
+  FILE* pipe = _popen(("\"" + command + " 2>&1\"").c_str(), "r");
+#else
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+#endif
+  if (pipe == nullptr) {
+    outcome.output = "cannot start: " + command;
+    return;
+  }
+  char buffer[1024];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+    outcome.output += buffer;
+  }
+#if defined(_WIN32)
+  outcome.status = _pclose(pipe);
+#else
+  const int status = pclose(pipe);
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+void ReadExpectations(CaseOutcome& outcome) {
+  std::istringstream lines(outcome.output);
+  for (std::string line; std::getline(lines, line);) {
+    for (const char* verdict : {"  expect PASS  ", "  expect FAIL  "}) {
+      if (line.rfind(verdict, 0) == 0) {
+        outcome.expectations.push_back(Expectation{verdict[9] == 'P', line.substr(15)});
+      }
+    }
+  }
+}
+
+std::string PlotName(const std::string& folder, size_t index, const std::string& path) {
+  return (fs::path(folder) / (std::to_string(index + 1) + "-" + fs::path(path).stem().string() + ".svg")).string();
+}
+
+std::string Xml(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      default:
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t') {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+bool WriteJunit(const std::string& path, const std::vector<CaseOutcome>& outcomes, std::string& error) {
+  std::ofstream xml(path);
+  if (!xml) {
+    error = path + ": cannot write the JUnit report";
+    return false;
+  }
+  size_t tests = 0;
+  size_t failures = 0;
+  double seconds = 0.0;
+  for (const CaseOutcome& o : outcomes) {
+    tests += std::max<size_t>(1, o.expectations.size());
+    failures += o.passed() ? 0 : std::max<size_t>(1, static_cast<size_t>(std::count_if(
+                                                       o.expectations.begin(), o.expectations.end(),
+                                                       [](const Expectation& e) { return !e.passed; })));
+    seconds += o.seconds;
+  }
+  xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"dcshost test\" tests=\"" << tests
+      << "\" failures=\"" << failures << "\" time=\"" << seconds << "\">\n";
+  for (const CaseOutcome& o : outcomes) {
+    const size_t failed = static_cast<size_t>(
+        std::count_if(o.expectations.begin(), o.expectations.end(), [](const Expectation& e) { return !e.passed; }));
+    xml << "  <testsuite name=\"" << Xml(o.path) << "\" tests=\"" << std::max<size_t>(1, o.expectations.size())
+        << "\" failures=\"" << (o.passed() ? 0 : std::max<size_t>(1, failed)) << "\" time=\"" << o.seconds << "\">\n";
+    if (o.expectations.empty() || (o.status != 0 && failed == 0)) {
+      xml << "    <testcase classname=\"" << Xml(o.path) << "\" name=\"runs\" time=\"" << o.seconds << "\">";
+      if (o.status != 0) {
+        xml << "<failure message=\"dcshost run exited with " << o.status << "\">" << Xml(o.output) << "</failure>";
+      }
+      xml << "</testcase>\n";
+    }
+    for (const Expectation& e : o.expectations) {
+      const size_t colon = e.text.find(": ");
+      xml << "    <testcase classname=\"" << Xml(o.path) << "\" name=\"" << Xml(e.text.substr(0, colon)) << "\">";
+      if (!e.passed) {
+        xml << "<failure message=\"" << Xml(colon == std::string::npos ? e.text : e.text.substr(colon + 2))
+            << "\"/>";
+      }
+      xml << "</testcase>\n";
+    }
+    xml << "  </testsuite>\n";
+  }
+  xml << "</testsuites>\n";
+  return static_cast<bool>(xml);
+}
+
+}  // namespace
+
+int RunTests(const TestOptions& options, std::ostream& out) {
+  std::vector<std::string> cases;
+  std::string error;
+  if (!FindCases(options.paths, cases, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
+  if (cases.empty()) {
+    out << "dcshost: no case file (*.toml) found\n";
+    return 2;
+  }
+  std::error_code ec;
+  fs::create_directories(options.plotFolder, ec);
+  if (ec) {
+    out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
+    return 2;
+  }
+#if defined(_WIN32)
+  const std::string self = ProgramFolder() + "dcshost.exe";
+#else
+  const std::string self = ProgramFolder() + "dcshost";
+#endif
+  std::string extra;
+  if (!options.fixFolder.empty()) {
+    extra += " --fix " + Quoted(options.fixFolder);
+  }
+  if (!options.driverPath.empty()) {
+    extra += " --driver " + Quoted(options.driverPath);
+  }
+  std::vector<CaseOutcome> outcomes(cases.size());
+  std::atomic<size_t> next{0};
+  const auto worker = [&]() {
+    for (size_t i = next++; i < cases.size(); i = next++) {
+      CaseOutcome& o = outcomes[i];
+      o.path = cases[i];
+      o.plot = PlotName(options.plotFolder, i, cases[i]);
+      const auto begin = std::chrono::steady_clock::now();
+      Execute(Quoted(self) + " run " + Quoted(cases[i]) + " --no-progress --plot " + Quoted(o.plot) + extra, o);
+      o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+      ReadExpectations(o);
+    }
+  };
+  std::vector<std::thread> workers;
+  for (int j = 0; j < std::max(1, options.jobs); ++j) {
+    workers.emplace_back(worker);
+  }
+  for (std::thread& t : workers) {
+    t.join();
+  }
+  size_t failedCases = 0;
+  char line[512];
+  std::snprintf(line, sizeof line, "%-52s %7s %7s %8s  %s\n", "case", "passed", "failed", "time", "result");
+  out << line;
+  for (CaseOutcome& o : outcomes) {
+    const long passed = std::count_if(o.expectations.begin(), o.expectations.end(),
+                                      [](const Expectation& e) { return e.passed; });
+    const long failed = static_cast<long>(o.expectations.size()) - passed;
+    const bool ok = o.passed();
+    std::snprintf(line, sizeof line, "%-52s %7ld %7ld %7.2fs  %s\n", o.path.c_str(), passed, failed, o.seconds,
+                  ok ? "ok" : ("FAILED (exit " + std::to_string(o.status) + ")").c_str());
+    out << line;
+    if (ok) {
+      fs::remove(o.plot, ec);
+    } else {
+      ++failedCases;
+      for (const Expectation& e : o.expectations) {
+        if (!e.passed) {
+          out << "    FAIL " << e.text << '\n';
+        }
+      }
+      if (o.expectations.empty() || failed == 0) {
+        out << "    " << o.output.substr(o.output.size() > 600 ? o.output.size() - 600 : 0);
+      }
+      out << "    plot: " << o.plot << '\n';
+    }
+  }
+  out << cases.size() - failedCases << " passed, " << failedCases << " failed\n";
+  if (!options.junitPath.empty() && !WriteJunit(options.junitPath, outcomes, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
+  return failedCases == 0 ? 0 : 1;
+}
+
+}  // namespace host

@@ -1,0 +1,144 @@
+// Saved run states in TOML.
+#include "run_state.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#define TOML_EXCEPTIONS 0
+#include <toml++/toml.h>
+
+namespace host {
+namespace {
+
+// The shortest text that reads back to the same double.
+std::string Exact(double value) {
+  char text[40];
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    if (std::strtod(text, nullptr) == value) {
+      break;
+    }
+  }
+  std::string s = text;
+  // TOML needs a float to look like one.
+  if (s.find_first_of(".eEn") == std::string::npos) {
+    s += ".0";
+  }
+  return s;
+}
+
+std::string List(const std::vector<double>& values) {
+  std::string text = "[";
+  for (size_t i = 0; i < values.size(); ++i) {
+    text += (i == 0 ? "" : ", ") + Exact(values[i]);
+  }
+  return text + "]";
+}
+
+bool Numbers(const toml::table& table, const char* key, std::vector<double>& out, const std::string& path,
+             std::string& error) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) {
+    return true;
+  }
+  const toml::array* values = node->as_array();
+  if (values == nullptr) {
+    error = path + ":" + std::to_string(node->source().begin.line) + ": " + key + " must be a list of numbers";
+    return false;
+  }
+  for (const toml::node& value : *values) {
+    if (!value.is_number()) {
+      error = path + ":" + std::to_string(value.source().begin.line) + ": " + key + " must hold numbers only";
+      return false;
+    }
+    out.push_back(*value.value<double>());
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SaveState(const std::string& path, const RunState& state, std::string& error) {
+  std::ofstream file(path);
+  if (!file) {
+    error = path + ": cannot write the state";
+    return false;
+  }
+  file << "# dcshost state after step " << state.step << " of " << state.casePath << "\n"
+       << "# Go on from it with `dcshost run CASE --from-state " << path << "` or initial_state in the case.\n"
+       << "[state]\nstep = " << state.step << "\n\n[model]\n";
+  for (const auto& variable : state.model) {
+    file << variable.first << " = " << Exact(variable.second) << "\n";
+  }
+  file << "\n# The values the host's record holds from the DCS, row by row.\n[record]\n"
+       << "controller_output = " << List(state.ctrlOutput) << "\n"
+       << "controller_tv1 = " << List(state.ctrlTV1) << "\n"
+       << "pv_import = " << List(state.pvImport) << "\n\n[malfunctions]\n# frozen transmitters: [PV row, value held]\nfrozen = [";
+  for (size_t i = 0; i < state.frozen.size(); ++i) {
+    file << (i == 0 ? "" : ", ") << "[" << state.frozen[i].first << ", " << Exact(state.frozen[i].second) << "]";
+  }
+  file << "]\n\n# The simulated database, in its file format.\n[database]\nblocks = '''\n" << state.database << "'''\n";
+  file.close();
+  if (!file) {
+    error = path + ": cannot write the state";
+    return false;
+  }
+  return true;
+}
+
+bool LoadState(const std::string& path, RunState& state, std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = path + ": cannot open the state file";
+    return false;
+  }
+  std::stringstream content;
+  content << file.rdbuf();
+  toml::parse_result parsed = toml::parse(content.str(), path);
+  if (!parsed) {
+    error = path + ":" + std::to_string(parsed.error().source().begin.line) + ": " +
+            std::string(parsed.error().description());
+    return false;
+  }
+  const toml::table& root = parsed.table();
+  const auto step = root["state"]["step"].value<int64_t>();
+  const auto blocks = root["database"]["blocks"].value<std::string>();
+  if (!step || *step < 0 || !blocks) {
+    error = path + ": not a dcshost state (it needs [state] step and [database] blocks)";
+    return false;
+  }
+  state.step = *step;
+  state.database = *blocks;
+  if (const toml::table* model = root["model"].as_table()) {
+    for (const auto& entry : *model) {
+      const auto value = entry.second.value<double>();
+      if (!value) {
+        error = path + ":" + std::to_string(entry.second.source().begin.line) + ": a model variable must be a number";
+        return false;
+      }
+      state.model[std::string(entry.first.str())] = *value;
+    }
+  }
+  if (const toml::table* record = root["record"].as_table()) {
+    if (!Numbers(*record, "controller_output", state.ctrlOutput, path, error) ||
+        !Numbers(*record, "controller_tv1", state.ctrlTV1, path, error) ||
+        !Numbers(*record, "pv_import", state.pvImport, path, error)) {
+      return false;
+    }
+  }
+  if (const toml::array* frozen = root["malfunctions"]["frozen"].as_array()) {
+    for (const toml::node& pair : *frozen) {
+      const toml::array* p = pair.as_array();
+      if (p == nullptr || p->size() != 2 || !(*p)[0].is_integer() || !(*p)[1].is_number()) {
+        error = path + ":" + std::to_string(pair.source().begin.line) + ": frozen holds [PV row, value] pairs";
+        return false;
+      }
+      state.frozen.emplace_back(static_cast<size_t>(*(*p)[0].value<int64_t>()), *(*p)[1].value<double>());
+    }
+  }
+  return true;
+}
+
+}  // namespace host

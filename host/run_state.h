@@ -1,0 +1,33 @@
+// A run's state at a step boundary, saved as a readable TOML file and loaded
+// to go on from it: the step reached, the model's variables, the values the
+// host's record holds from the DCS, the frozen transmitters, and the
+// simulated database in its own file format (every field, and each PID's
+// integral). Numbers are written so that they read back to the same value,
+// so a run from a saved state goes on exactly as the run that saved it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace host {
+
+struct RunState {
+  std::string casePath;
+  int64_t step = 0;
+  std::map<std::string, double> model;
+  std::vector<double> ctrlOutput;
+  std::vector<double> ctrlTV1;
+  std::vector<double> pvImport;
+  std::vector<std::pair<size_t, double>> frozen;  // PV row, value
+  std::string database;
+};
+
+// False with a message when the file cannot be written.
+bool SaveState(const std::string& path, const RunState& state, std::string& error);
+// False with "file:line: what is wrong".
+bool LoadState(const std::string& path, RunState& state, std::string& error);
+
+}  // namespace host
