@@ -1,5 +1,20 @@
 // The run's trace: a CSV file with one line per step of every exchanged value
-// and model variable, and an SVG plot of chosen signals against time.
+// and model variable, and an SVG plot of chosen signals against time. Both are
+// read by engineers, so numbers are written exactly and axes in round steps;
+// neither ever holds more than a bounded number of samples in memory.
+//
+// The trace file, line by line:
+//   step,time_s,level,LIC101.tv1,...   the column names, so that spreadsheets
+//                                      and CSV readers find them on line 1
+//   #unit,s,m,,...                     each column's unit (empty: none)
+//   #direction,,model,from DCS,...     "to DCS", "from DCS" or "model"
+//   1,1,1.0025,2,...                   one line per step
+// The two '#' lines sit in the same columns as the names, so a spreadsheet
+// shows them under each name, and readers that skip '#' lines read on. A
+// value is the shortest text that reads back to the same double ("0.1", not
+// "0.10000000000000001"), "nan", "inf" or "-inf"; a value whose row was not
+// exchanged at that step is an empty cell. A name, unit or direction holding a
+// comma or a quote is quoted the CSV way.
 #pragma once
 
 #include <cstddef>
@@ -65,10 +80,37 @@ struct PlotBand {
 
 // Draws each panel against time, one above the other, with the markers on
 // every panel and each band on the panel of its signal; false with a message
-// when the file cannot be written.
+// when the file cannot be written. Each panel has its legend (signals with
+// their units, bands with their verdicts) in a strip above its plot area, and
+// the markers' labels in a strip below that; both axes have 1-2-5 ticks with
+// grid lines. The time axis runs from the first sample to the last, in s, min
+// or h by the run's length. A discrete signal is drawn in steps; a sample not
+// exchanged is a gap in its line; an exchanged sample that is not finite is
+// left out and the panel says so.
 bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
                const std::vector<Panel>& panels, const std::vector<PlotMarker>& markers,
                const std::vector<PlotBand>& bands, std::string& error);
+
+// The shortest text that reads back with strtod to the same double: "0.1",
+// not "0.10000000000000001"; 17 digits only where fewer do not give back the
+// same double; "nan", "inf" and "-inf" for the values that are not finite.
+std::string ShortestText(double value);
+
+// The 1-2-5 tick step (1, 2 or 5 times a power of ten) that divides span into
+// at most maxIntervals intervals; 1 for a span that is not positive and finite.
+double TickStep(double span, int maxIntervals);
+
+// The multiples of TickStep(hi - lo, maxIntervals) that lie from lo to hi
+// (inclusive); none when hi < lo or either is not finite.
+std::vector<double> Ticks(double lo, double hi, int maxIntervals);
+
+// The unit the time axis is labelled in: s up to 10 min, min up to 5 h, h
+// beyond; seconds is the length of one unit in seconds.
+struct TimeUnit {
+  std::string name;
+  double seconds;
+};
+TimeUnit ChooseTimeUnit(double spanSeconds);
 
 // The plot of a run, filled step by step. Each entry of the plot list is a
 // panel whose signals (trace columns joined by '+') share one scale. A

@@ -6,7 +6,7 @@ set -euo pipefail
 
 need=(cmake make ninja-build g++ gcc-multilib g++-multilib g++-mingw-w64-i686 googletest
       binutils-mingw-w64-i686 wine wine32:i386 qemu-user python3 clang-tidy cppcheck
-      libcli11-dev libtomlplusplus-dev libbenchmark-dev valgrind clang libclang-rt-14-dev gcovr)
+      libcli11-dev libtomlplusplus-dev libbenchmark-dev valgrind clang libclang-rt-14-dev gcovr librsvg2-bin)
 
 missing=()
 for p in "${need[@]}"; do

@@ -46,7 +46,9 @@ Outcome Dcshost(std::vector<std::string> args) {
   return Outcome{status, out.str()};
 }
 
-// The trace's columns by name at one step (1-based), read back from the CSV.
+// The trace's columns by name at one step (1-based), read back from the CSV:
+// the names on the first line, '#' lines (units, directions) skipped, and an
+// empty cell (a row not exchanged at that step) left out of the map.
 std::map<std::string, double> TraceAt(const std::string& path, int step) {
   std::ifstream file(path);
   std::string line;
@@ -58,14 +60,14 @@ std::map<std::string, double> TraceAt(const std::string& path, int step) {
   }
   std::map<std::string, double> values;
   while (std::getline(file, line)) {
-    std::stringstream cells(line);
-    std::vector<double> row;
-    for (std::string cell; std::getline(cells, cell, ',');) {
-      row.push_back(std::stod(cell));
+    if (line.empty() || line[0] == '#' || std::atoi(line.c_str()) != step) {
+      continue;
     }
-    if (!row.empty() && static_cast<int>(row[0]) == step) {
-      for (size_t i = 0; i < names.size() && i < row.size(); ++i) {
-        values[names[i]] = row[i];
+    std::stringstream cells(line);
+    size_t i = 0;
+    for (std::string cell; std::getline(cells, cell, ',') && i < names.size(); ++i) {
+      if (!cell.empty()) {
+        values[names[i]] = std::stod(cell);
       }
     }
   }
