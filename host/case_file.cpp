@@ -550,12 +550,14 @@ class CaseReader {
           return false;
         }
         m.description = "stuck valve: model input " + m.input + " ignores its controller " + span;
+        m.label = m.input + " stuck";
         break;
       case CaseMalfunction::Kind::NodeDown:
         if (!Text(t, "node", m.node, true, where)) {
           return false;
         }
         m.description = "node " + m.node + " down " + span;
+        m.label = m.node + " down";
         break;
       default: {
         std::string tag;
@@ -577,6 +579,7 @@ class CaseReader {
                         (needsAmount ? " by " + Shown(m.amount) + (m.kind == CaseMalfunction::Kind::Drift ? " per s" : "")
                                      : std::string()) +
                         " " + span;
+        m.label = tag + " " + kind;
       }
     }
     case_.malfunctions.push_back(m);

@@ -104,6 +104,7 @@ struct CaseMalfunction {
   std::string input;         // Stuck: the model input that stops following its controller
   std::string node;          // NodeDown
   std::string description;   // as printed
+  std::string label;         // short, for the plot: "valve stuck"
   Origin origin;
 };
 

@@ -342,6 +342,7 @@ int JudgeExpectations(const Expectations& expectations, const RunResult& result,
       PlotBand band;
       band.signal = v.signal;
       band.from = v.from;
+      band.to = v.to;
       band.lo = v.lo;
       band.hi = v.hi;
       band.passed = v.passed;

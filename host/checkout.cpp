@@ -187,6 +187,7 @@ std::vector<Verdict> Expectations::Judge(const RunResult& result) const {
         v.windowed = true;
         v.signal = e.signal;
         v.from = e.fromTime ? e.after : w.firstTime;
+        v.to = e.before;
         v.lo = e.hasEquals ? e.equalsValue : e.lo;
         v.hi = e.hasEquals ? e.equalsValue : e.hi;
         if (w.samples == 0) {
@@ -247,13 +248,13 @@ void Malfunctions::At(int64_t step, double seconds, const FixLibrary& fix, PlotR
     if (m.until == step) {
       End(m, fix);
       out << "  step " << step << ": malfunction ends: " << m.description << '\n';
-      plot.Mark(PlotMarker{seconds, "end: " + m.description});
+      plot.Mark(PlotMarker{seconds, m.label + " ends"});
     }
     if (m.step == step) {
       const double frozen = m.pvRow < lastSent_.size() ? lastSent_[m.pvRow] : 0.0;
       Start(m, seconds, fix, frozen);
       out << "  step " << step << ": malfunction: " << m.description << '\n';
-      plot.Mark(PlotMarker{seconds, m.description});
+      plot.Mark(PlotMarker{seconds, m.label});
     }
   }
 }

@@ -26,7 +26,7 @@ struct Verdict {
   // A signal's window, for the plot.
   bool windowed = false;
   std::string signal;
-  double from = 0.0, lo = 0.0, hi = 0.0;
+  double from = 0.0, to = -1.0, lo = 0.0, hi = 0.0;
   double failTime = 0.0, failValue = 0.0;
 };
 

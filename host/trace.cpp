@@ -642,22 +642,24 @@ class PanelDrawer {
 
   void DrawBand(const PlotBand& band, const ValueAxis& v) {
     const double from = std::isfinite(band.from) ? std::max(band.from, t_.t0) : t_.t0;
-    if (from > t_.t1) {
+    const double to = std::isfinite(band.to) && band.to >= 0.0 ? std::min(band.to, t_.t1) : t_.t1;
+    if (from > t_.t1 || to <= from) {
       return;
     }
     const double lo = std::isnan(band.lo) ? v.lo : band.lo;
     const double hi = std::isnan(band.hi) ? v.hi : band.hi;
     const double x = t_.X(from);
+    const double xEnd = t_.X(to);
     const double yTop = v.Y(std::max(lo, hi));
     const double yBottom = v.Y(std::min(lo, hi));
     const char* colour = band.passed ? PassColour : FailColour;
     svg_ << "<g class=\"" << (band.passed ? "band" : "band failed") << "\" stroke=\"" << colour << "\">\n";
-    svg_ << "<rect x=\"" << Px(x) << "\" y=\"" << Px(yTop) << "\" width=\"" << Px(Left + PlotWidth - x)
+    svg_ << "<rect x=\"" << Px(x) << "\" y=\"" << Px(yTop) << "\" width=\"" << Px(xEnd - x)
          << "\" height=\"" << Px(yBottom - yTop) << "\" fill=\"" << colour << "\" fill-opacity=\"0.13\" stroke=\"none\"/>\n";
     std::string d = "M" + Px(x) + ',' + Px(yTop) + "V" + Px(yBottom);
     for (const double edge : {band.lo, band.hi}) {
       if (std::isfinite(edge)) {
-        d += "M" + Px(x) + ',' + Px(v.Y(edge)) + "H" + Px(Left + PlotWidth);
+        d += "M" + Px(x) + ',' + Px(v.Y(edge)) + "H" + Px(xEnd);
       }
     }
     svg_ << "<path fill=\"none\" stroke-dasharray=\"5 3\" d=\"" << d << "\"/>\n</g>\n";

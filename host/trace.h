@@ -70,6 +70,7 @@ struct PlotMarker {
 struct PlotBand {
   std::string signal;
   double from = 0.0;
+  double to = -1.0;        // where the window ends; negative: at the end of the run
   double lo = 0.0;
   double hi = 0.0;
   bool passed = true;
