@@ -84,19 +84,13 @@ void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points,
   if (points.empty()) {
     return;
   }
-  FixGroup group(fix.api(), static_cast<int32_t>(points.size()));
-  if (!group.created()) {
-    result.problems.push_back("FIX gave no group of " + std::to_string(points.size()) + " points to check the " +
-                              points.front().table + " rows");
-    return;
-  }
-  std::vector<int32_t> handles;
+  std::vector<PointName> names;
   for (const PlannedPoint& p : points) {
-    handles.push_back(group.Define(p.node, p.tag, p.field));
+    names.push_back(PointName{p.node, p.tag, p.field});
   }
-  group.Resolve();
+  const std::vector<int16_t> codes = PointErrors(fix.api(), names);
   for (size_t k = 0; k < points.size(); ++k) {
-    const int16_t code = handles[k] < 0 ? -1 : group.PointError(handles[k]);
+    const int16_t code = codes[k];
     if (code != 0) {
       const PlannedPoint& p = points[k];
       result.problems.push_back(p.table + " row " + std::to_string(p.row) + " (" + Where(p.origin) + "): " +

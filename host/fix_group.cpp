@@ -35,4 +35,24 @@ int16_t FixGroup::GetText(int32_t point, std::string& text) const {
   return status;
 }
 
+std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>& points) {
+  std::vector<int16_t> codes(points.size(), -1);
+  if (points.empty()) {
+    return codes;
+  }
+  FixGroup group(api, static_cast<int32_t>(points.size()));
+  if (!group.created()) {
+    return codes;
+  }
+  std::vector<int32_t> handles;
+  for (const PointName& p : points) {
+    handles.push_back(group.Define(p.node, p.tag, p.field));
+  }
+  group.Resolve();
+  for (size_t k = 0; k < points.size(); ++k) {
+    codes[k] = handles[k] < 0 ? -1 : group.PointError(handles[k]);
+  }
+  return codes;
+}
+
 }  // namespace host

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fix_library.h"
 
@@ -36,5 +37,14 @@ class FixGroup {
   const FixApi& api_;
   int32_t handle_ = 0;
 };
+
+struct PointName {
+  std::string node, tag, field;
+};
+
+// Defines the points in a group of dcshost's own, resolves them and gives
+// each point's error code: 0 for a good point, -1 where FIX gave no group or
+// no point. Reads and writes nothing.
+std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>& points);
 
 }  // namespace host

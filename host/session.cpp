@@ -24,17 +24,13 @@ std::string BadEventPoint(const FixLibrary& fix, const std::vector<CaseEvent>& e
   if (events.empty()) {
     return std::string();
   }
-  FixGroup group(fix.api(), static_cast<int32_t>(events.size()));
-  if (!group.created()) {
-    return "FIX gave no group to check the events' points";
-  }
-  std::vector<int32_t> points;
+  std::vector<PointName> points;
   for (const CaseEvent& event : events) {
-    points.push_back(group.Define(event.node, event.tag, event.field));
+    points.push_back(PointName{event.node, event.tag, event.field});
   }
-  group.Resolve();
+  const std::vector<int16_t> codes = PointErrors(fix.api(), points);
   for (size_t i = 0; i < events.size(); ++i) {
-    const int16_t code = points[i] < 0 ? -1 : group.PointError(points[i]);
+    const int16_t code = codes[i];
     if (code != 0) {
       const CaseEvent& e = events[i];
       return Where(e.origin) + ": FIX has no point " + PointText(e.node, e.tag, e.field) + ": " +

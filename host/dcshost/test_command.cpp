@@ -12,10 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
-
+#include "child_process.h"
 #include "shared_library.h"
 
 namespace host {
@@ -70,29 +67,6 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// Runs one command line, its output and exit status.
-void Execute(const std::string& command, CaseOutcome& outcome) {
-#if defined(_WIN32)
-  FILE* pipe = _popen(("\"" + command + " 2>&1\"").c_str(), "r");
-#else
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-#endif
-  if (pipe == nullptr) {
-    outcome.output = "cannot start: " + command;
-    return;
-  }
-  char buffer[1024];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    outcome.output += buffer;
-  }
-#if defined(_WIN32)
-  outcome.status = _pclose(pipe);
-#else
-  const int status = pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
 
 void ReadExpectations(CaseOutcome& outcome) {
   std::istringstream lines(outcome.output);
@@ -210,7 +184,8 @@ int RunTests(const TestOptions& options, std::ostream& out) {
       o.path = cases[i];
       o.plot = PlotName(options.plotFolder, i, cases[i]);
       const auto begin = std::chrono::steady_clock::now();
-      Execute(Quoted(self) + " run " + Quoted(cases[i]) + " --no-progress --plot " + Quoted(o.plot) + extra, o);
+      o.status = RunCommand(Quoted(self) + " run " + Quoted(cases[i]) + " --no-progress --plot " + Quoted(o.plot) + extra,
+                            o.output);
       o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
       ReadExpectations(o);
     }

@@ -17,13 +17,13 @@
 
 #include "case_file.h"
 #include "dcshost/cli.h"
+#include "child_process.h"
 #include "journals.h"
 #include "shared_library.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 #include <thread>
@@ -452,28 +452,13 @@ class OtherFixTest : public ::testing::Test {
     }
   }
   static Outcome Program(const std::string& args) {
-    const std::string folder = host::ProgramFolder();
 #if defined(_WIN32)
-    const std::string command = "\"\"" + folder + "dcshost.exe\" " + args + " 2>&1\"";
-    FILE* pipe = _popen(command.c_str(), "r");
+    const std::string program = host::ProgramFolder() + "dcshost.exe";
 #else
-    const std::string command = "'" + folder + "dcshost' " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
+    const std::string program = host::ProgramFolder() + "dcshost";
 #endif
     Outcome outcome{-1, std::string()};
-    if (pipe == nullptr) {
-      return outcome;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-      outcome.output += buffer;
-    }
-#if defined(_WIN32)
-    outcome.status = _pclose(pipe);
-#else
-    const int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
+    outcome.status = host::RunCommand("\"" + program + "\" " + args, outcome.output);
     return outcome;
   }
   const std::string fix = "--fix \"" + host::ProgramFolder() + "minifix\"";

@@ -1,0 +1,13 @@
+// Runs a command line as a child process through the system's shell (sh on
+// Linux, cmd on Windows), with its standard error joined to its output.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// The child's exit status, or -1 when it could not start or did not exit by
+// itself (a signal); everything it printed in output.
+int RunCommand(const std::string& command, std::string& output);
+
+}  // namespace host
