@@ -267,6 +267,33 @@ TEST_F(BindingTest, StepExchangesEveryKindOfValue) {
   EXPECT_TRUE(Messages().empty());
 }
 
+// Only an Active of exactly 1 takes part: every other value, large, negative
+// or 0, leaves the row out as 0 does.
+TEST_F(BindingTest, StepTakesPartOnlyForAnActiveOfExactlyOne) {
+  for (const int16_t active : {int16_t{0}, int16_t{2}, int16_t{-1}, int16_t{32767}, int16_t{-32768}}) {
+    SCOPED_TRACE(active);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+    Controller("F_CV", active);
+    PV(4.5, active);
+    Import("F_CV", 3.0, active);
+    ASSERT_EQ(Configure(), 1);
+    FixdbSetFloat("N", "C0", "F_CV", 50.0F);
+    FixdbSetFloat("N", "C0", "F_TV1", 12.5F);
+    FixdbSetFloat("N", "I0", "F_CV", 42.5F);
+    Restart();
+    EXPECT_EQ(dcs().DCSSimulate(record()), 1);
+    EXPECT_EQ(builder->ctrl(0).OutputValue, 0.0);
+    EXPECT_EQ(builder->ctrl(0).OutputUpdated, 0);
+    EXPECT_EQ(builder->ctrl(0).TV1Value, 12.5);  // every F_CV controller's second value
+    EXPECT_EQ(builder->pvImport(0).Value, 3.0);
+    EXPECT_TRUE(Calls("EdaSetFloat").empty());
+    EXPECT_EQ(Calls("EdaGetFloat"), Lines{"EdaGetFloat(1,2)=0:12.5"});
+  }
+}
+
 TEST_F(BindingTest, FailedFetchesLeaveValuesAndFlagsAlone) {
   Controller("F_CV");
   Import("F_CV", 3.0);
@@ -312,6 +339,44 @@ TEST_F(BindingTest, InitializationCycleHoldsControllersInManualWhileWriting) {
   EXPECT_STREQ(FixdbGetText("N", "C1", "A_AUTO"), "MANL");
   EXPECT_STREQ(FixdbGetText("N", "C2", "A_AUTO"), "AUTO");  // inactive: never written
   EXPECT_TRUE(Messages().empty());
+}
+
+// One row per table: every group is read or written as soon as it has a row.
+TEST_F(BindingTest, InitializationCycleWithOneRowPerTableMovesEveryGroup) {
+  Controller("F_CV", 1, 1.0, 0.5, 2.0);
+  PV(1.5);
+  Import("F_CV", 2.5);
+  ASSERT_EQ(Configure(), 1);
+  ASSERT_TRUE(builder->SetInitCycle(0));
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);
+  EXPECT_EQ(GroupTraffic(),
+            (Lines{"EdaReadGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
+                   "EdaWriteGroup(2)=0", "EdaWaitGroup(2)=0", "EdaWriteGroup(3)=0", "EdaWaitGroup(3)=0",
+                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
+                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0"}));
+}
+
+// An Active other than 1 leaves a controller alone through the whole cycle but
+// for its second value, and keeps its mode point out of every check.
+TEST_F(BindingTest, InitializationCycleLeavesControllersOutUnlessActiveIsOne) {
+  for (const int16_t active : {int16_t{2}, int16_t{-1}}) {
+    SCOPED_TRACE(active);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+    Controller("F_CV", active, 1.0, 0.5, 2.0);
+    PV(1.5, active);
+    ASSERT_EQ(Configure(), 1);
+    ASSERT_TRUE(builder->SetInitCycle(0));
+    FixdbSetFieldError("N", "C0", "A_AUTO", -9);
+    Restart();
+    EXPECT_EQ(dcs().DCSStart(record()), 1);
+    EXPECT_TRUE(Calls("EdaSetAscii").empty());
+    EXPECT_EQ(Calls("EdaSetFloat"), Lines{"EdaSetFloat(1,2,2)=0"});
+    EXPECT_TRUE(Messages().empty());
+  }
 }
 
 TEST_F(BindingTest, GateValuesEndTheStartAtOnce) {
