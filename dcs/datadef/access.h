@@ -29,7 +29,6 @@ const char* GetColumnName(const DCSDataDef* record, DefTable table, int32_t colu
 // Allocates a 64-byte name buffer; 1 (and a null Name) when that fails.
 int SetColumnName(DCSDataDef* record, DefTable table, int32_t column, const char* text);
 const char* GetColumnKey(const DCSDataDef* record, DefTable table, int32_t column);
-const char* const* GetOptionList(const DCSDataDef* record, DefTable table, int32_t column);
 int SetOptionList(DCSDataDef* record, DefTable table, int32_t column, const char* const* list);
 // True when the table's column definitions exist (the array is not null).
 bool HasColumnDefs(const DCSDataDef* record, DefTable table);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "datadef/access.h"
@@ -90,6 +91,32 @@ TEST_F(LayoutTest, DefaultRowValuesAreWrittenAtTheirOffsets) {
   EXPECT_EQ(Take<double>(raw.data(), Off(134, 174)), 0.0);
   // The host's first eight bytes of each default row are never written.
   EXPECT_EQ(Take<uint64_t>(raw.data(), Off(44, 68)), 0U);
+  // GenData completes no default row: filling it writes nothing.
+  const std::vector<unsigned char> before = raw;
+  dcs::FillDefaultRow(record(), dcs::CellArray::GenData);
+  EXPECT_EQ(raw, before);
+}
+
+TEST_F(LayoutTest, ColumnDefinitionFieldsLieAtTheirOffsets) {
+  std::vector<unsigned char> defs(2 * sizeof(DCSFieldDef), 0);
+  unsigned char* def1 = defs.data() + sizeof(DCSFieldDef);
+  Put<void*>(raw.data(), Off(12, 16), defs.data());
+  char name[] = "TAG";
+  const char key[] = ":ExtraData.341.[]";
+  const char* const options[] = {"a", nullptr};
+  Put<int32_t>(def1, 0, 2);
+  Put<const void*>(def1, 4, name);
+  Put<const void*>(def1, Off(8, 12), key);
+  EXPECT_EQ(dcs::GetColumnType(record(), dcs::DefTable::Ctrl, 1), 2);
+  EXPECT_EQ(dcs::GetColumnName(record(), dcs::DefTable::Ctrl, 1), name);
+  EXPECT_EQ(dcs::GetColumnKey(record(), dcs::DefTable::Ctrl, 1), key);
+  dcs::SetColumnType(record(), dcs::DefTable::Ctrl, 1, 3);
+  dcs::SetOptionList(record(), dcs::DefTable::Ctrl, 1, options);
+  EXPECT_EQ(Take<int32_t>(def1, 0), 3);
+  EXPECT_EQ(Take<const void*>(def1, Off(12, 20)), static_cast<const void*>(options));
+  // Column 0 is untouched.
+  EXPECT_EQ(std::vector<unsigned char>(defs.begin(), defs.begin() + sizeof(DCSFieldDef)),
+            std::vector<unsigned char>(sizeof(DCSFieldDef), 0));
 }
 
 TEST_F(LayoutTest, ControllerRowFieldsAndUpdateFlags) {
@@ -102,6 +129,11 @@ TEST_F(LayoutTest, ControllerRowFieldsAndUpdateFlags) {
   EXPECT_EQ(dcs::GetActive(record(), RowTable::Ctrl, 1), -1);
   EXPECT_EQ(dcs::GetCtrlModeValue(record(), 1), 1.0);
   EXPECT_EQ(dcs::GetCtrlHostValue(record(), 1), 3.5);
+  dcs::SetCtrlModeValue(record(), 1, 2.0);
+  dcs::SetCtrlHostValue(record(), 1, -4.25);
+  EXPECT_EQ(Take<double>(row1, 8), 2.0);
+  EXPECT_EQ(Take<double>(row1, 16), -4.25);
+  EXPECT_EQ(row1[Off(44, 48)] + row1[Off(45, 49)], 0);  // neither setter touches a flag
 
   dcs::SetCtrlTV1Value(record(), 1, 12.25);
   EXPECT_EQ(Take<double>(row1, 24), 12.25);
@@ -163,13 +195,22 @@ class AccessTest : public testing_support::StandinTest {
 
 TEST_F(AccessTest, TextSettersCopyAtMost63CharactersAndAlwaysTerminate) {
   const std::string longText(100, 'x');
-  ASSERT_EQ(dcs::SetColumnName(&rec, dcs::DefTable::Gen, 0, longText.c_str()), 0);
-  EXPECT_EQ(std::string(dcs::GetColumnName(&rec, dcs::DefTable::Gen, 0)), std::string(63, 'x'));
-  ASSERT_EQ(dcs::SetCellText(&rec, dcs::CellArray::GenData, 1, "Perform"), 0);
-  EXPECT_STREQ(gen[1].StrValue, "Perform");
-  EXPECT_EQ(PlinthLiveBlocksFrom("malloc"), 2U);
-  Plinth_free(defs[0].Name);
-  Plinth_free(gen[1].StrValue);
+  const std::string fullText(63, 'y');
+  const struct {
+    const char* text;
+    std::string stored;
+  } cases[] = {{longText.c_str(), std::string(63, 'x')}, {fullText.c_str(), fullText},
+               {"Perform", "Perform"}, {"", ""}, {nullptr, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    ASSERT_EQ(dcs::SetColumnName(&rec, dcs::DefTable::Gen, 0, c.text), 0);
+    EXPECT_EQ(std::string(dcs::GetColumnName(&rec, dcs::DefTable::Gen, 0)), c.stored);
+    ASSERT_EQ(dcs::SetCellText(&rec, dcs::CellArray::GenData, 1, c.text), 0);
+    EXPECT_EQ(std::string(gen[1].StrValue), c.stored);
+    EXPECT_EQ(PlinthLiveBlocksFrom("malloc"), 2U);
+    Plinth_free(defs[0].Name);
+    Plinth_free(gen[1].StrValue);
+  }
 }
 
 TEST_F(AccessTest, TextSetterReportsAFailedAllocationWithANullText) {
@@ -203,6 +244,9 @@ TEST_F(AccessTest, GeneralCellsAreReadAndWrittenInEveryView) {
   dcs::SetCellDouble(&rec, dcs::CellArray::GenData, 1, -0.25);
   EXPECT_EQ(dcs::GetGenCellDouble(&rec, 1), -0.25);
   EXPECT_EQ(gen[0].IntValue, 1);
+  char text[] = "Skip";
+  gen[1].StrValue = text;
+  EXPECT_EQ(dcs::GetGenCellText(&rec, 1), text);
 }
 
 }  // namespace
