@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -195,6 +196,91 @@ TEST_F(BindingTest, EveryConfigurationFailureIsReportedAndLeavesNoGroup) {
     FixdbClearJournal();
     EXPECT_EQ(dcs().DCSSimulate(record()), 1);
     EXPECT_TRUE(FixJournal().empty());
+  }
+}
+
+// Cell validation looks at the text columns the host's definitions declare:
+// NODE, TAG and FIELD must be text columns, and every text cell must hold a
+// text, whatever other columns the host added.
+TEST_F(BindingTest, CellValidationFollowsTheDeclaredColumns) {
+  struct ColumnCase {
+    const char* name;
+    int32_t columns;       // controller columns the host declares
+    int32_t extraType;     // type of a fourth column
+    const char* extraText; // its cell in row 0
+    int32_t configured;
+  };
+  const ColumnCase cases[] = {
+      {"three text columns", 3, 0, nullptr, 1},
+      {"two columns only", 2, 0, nullptr, 0},
+      {"a fourth choice column", 4, ColumnTypeChoice, nullptr, 1},
+      {"a fourth text column with a text", 4, ColumnTypeText, "x", 1},
+      {"a fourth text column left empty", 4, ColumnTypeText, "", 0},
+      {"a fourth text column without a text", 4, ColumnTypeText, nullptr, 0},
+  };
+  for (const ColumnCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+    Controller("F_CV");
+    DCSDataDef* r = record();
+    DCSFieldDef* declared = r->CtrlDef;
+    std::vector<DCSFieldDef> defs(declared, declared + 3);
+    defs.resize(4, DCSFieldDef{c.extraType, nullptr, nullptr, nullptr, nullptr, nullptr});
+    std::vector<DCSCell> cells(builder->ctrl(0).Data, builder->ctrl(0).Data + 3);
+    std::string extra = c.extraText != nullptr ? c.extraText : "";
+    cells.push_back(DCSCell{c.extraText != nullptr ? &extra[0] : nullptr});
+    r->CtrlDef = defs.data();
+    r->CtrlDefCnt = c.columns;
+    builder->ctrl(0).Data = cells.data();
+    PlinthClearMessages();
+    EXPECT_EQ(Configure(), c.configured);
+    EXPECT_EQ(Messages(), c.configured == 1 ? Lines{} : Lines{"DCSCtrlTagFieldError"});
+    dcs().DCSReset(record());
+    r->CtrlDef = declared;  // the driver releases what it declared
+    r->CtrlDefCnt = 3;
+  }
+}
+
+// "Init Cycle" reads as Perform when the record has no general cells to say
+// otherwise: no GenData, or no general column.
+TEST_F(BindingTest, StartWithoutGeneralCellsRunsTheCycle) {
+  Controller("F_CV");
+  ASSERT_EQ(Configure(), 1);
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);  // no GenData
+  EXPECT_EQ(Calls("EdaSetAscii").size(), 3U);
+  ASSERT_TRUE(builder->SetInitCycle(1));
+  record()->GenDefCnt = 0;
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);  // GenData says Skip, but no column declares it
+  EXPECT_EQ(Calls("EdaSetAscii").size(), 3U);
+  record()->GenDefCnt = 1;
+}
+
+// The second value is read for a FIELD of exactly "F_CV" only.
+TEST_F(BindingTest, OnlyAFieldOfExactlyFCVReceivesTheSecondValue) {
+  const struct {
+    const char* field;
+    bool tv1;
+  } cases[] = {{"F_CV", true}, {"F_CVX", false}, {"F_CX", false}, {"F_OUT", false},
+               {"FXCV", false}, {"f_cv", false}, {"H_DV", false}, {"F", false}};
+  for (const auto& c : cases) {
+    Controller(c.field);
+  }
+  FixdbSetFloat("N", "C5", "f_cv", 0.0F);
+  ASSERT_EQ(Configure(), 1);
+  for (int32_t row = 0; row < static_cast<int32_t>(std::size(cases)); ++row) {
+    FixdbSetFloat("N", ("C" + std::to_string(row)).c_str(), "F_TV1", 4.0F);
+  }
+  EXPECT_EQ(dcs().DCSSimulate(record()), 1);
+  for (int32_t row = 0; row < static_cast<int32_t>(std::size(cases)); ++row) {
+    SCOPED_TRACE(cases[row].field);
+    EXPECT_EQ(builder->ctrl(row).TV1Updated, cases[row].tv1 ? 1 : 0);
+    EXPECT_EQ(builder->ctrl(row).TV1Value, cases[row].tv1 ? 4.0 : 0.0);
+    EXPECT_EQ(builder->ctrl(row).OutputUpdated, 1);
   }
 }
 
