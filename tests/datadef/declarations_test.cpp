@@ -31,7 +31,7 @@ class DeclarationsTest : public testing_support::StandinTest {
 };
 
 TEST_F(DeclarationsTest, LoadDeclaresEveryColumnOnARecordOfZeros) {
-  dcs::DriverState.ImportReader[7] = &dcs::ReadPlainFloat;
+  dcs::DriverState.ImportReader[7] = dcs::ImportReaderKind::PlainFloat;
   EXPECT_EQ(DCSLoad(&rec), 0);
   EXPECT_EQ(rec.GenDefCnt, 1);
   EXPECT_EQ(rec.CtrlDefCnt, 3);
@@ -78,7 +78,7 @@ TEST_F(DeclarationsTest, LoadDeclaresEveryColumnOnARecordOfZeros) {
     }
   }
   EXPECT_EQ(rec.GenData, nullptr);
-  EXPECT_EQ(dcs::DriverState.ImportReader[7], nullptr);
+  EXPECT_EQ(dcs::DriverState.ImportReader[7], dcs::ImportReaderKind::None);
   EXPECT_TRUE(MessageBoxes().empty());
 
   DCSDestroy(&rec);

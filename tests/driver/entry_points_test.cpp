@@ -39,17 +39,17 @@ TEST_F(EntryPointsTest, EmptyEntryPointsChangeNothingAndCallNothing) {
 }
 
 TEST_F(EntryPointsTest, LoadReturnsZeroAndEmptiesOnlyTheReaderTable) {
-  dcs::DriverState.ImportReader[0] = &dcs::ReadPlainFloat;
-  dcs::DriverState.ImportReader[2499] = &dcs::ReadPlainFloat;
-  dcs::DriverState.ImportWriter[5] = &dcs::WritePlainFloat;
+  dcs::DriverState.ImportReader[0] = dcs::ImportReaderKind::PlainFloat;
+  dcs::DriverState.ImportReader[2499] = dcs::ImportReaderKind::ModeFromText;
+  dcs::DriverState.ImportWriter[5] = dcs::ImportWriterKind::PlainFloat;
   DCSDataDef rec;
   std::memset(&rec, 0, sizeof rec);
   EXPECT_EQ(DCSLoad(&rec), 0);
   for (auto reader : dcs::DriverState.ImportReader) {
-    EXPECT_EQ(reader, nullptr);
+    EXPECT_EQ(reader, dcs::ImportReaderKind::None);
   }
-  EXPECT_EQ(dcs::DriverState.ImportWriter[5], &dcs::WritePlainFloat);
-  dcs::DriverState.ImportWriter[5] = nullptr;
+  EXPECT_EQ(dcs::DriverState.ImportWriter[5], dcs::ImportWriterKind::PlainFloat);
+  dcs::DriverState.ImportWriter[5] = dcs::ImportWriterKind::None;
   DCSDestroy(&rec);
   EXPECT_EQ(LeakedBlocks(), 0);
 }
