@@ -76,13 +76,18 @@ TEST_F(LayoutTest, DefaultCellArraysLieAtTheirOffsets) {
 TEST_F(LayoutTest, DefaultRowValuesAreWrittenAtTheirOffsets) {
   DCSCell cells[3] = {};
   Put<void*>(raw.data(), Off(84, 108), cells);
+  for (const size_t value : {Off(52, 76), Off(60, 84), Off(68, 92), Off(76, 100)}) {
+    Put<double>(raw.data(), value, 9.0);
+  }
   Put<uint8_t>(raw.data(), Off(88, 116), 7);
+  Put<uint8_t>(raw.data(), Off(89, 117), 7);
   dcs::FillDefaultRow(record(), dcs::CellArray::CtrlDataDefault);
   EXPECT_EQ(Take<double>(raw.data(), Off(52, 76)), 1.0);
   EXPECT_EQ(Take<double>(raw.data(), Off(60, 84)), 0.0);
   EXPECT_EQ(Take<double>(raw.data(), Off(68, 92)), 0.0);
   EXPECT_EQ(Take<double>(raw.data(), Off(76, 100)), 0.0);
   EXPECT_EQ(Take<uint8_t>(raw.data(), Off(88, 116)), 0);
+  EXPECT_EQ(Take<uint8_t>(raw.data(), Off(89, 117)), 0);
   Put<double>(raw.data(), Off(106, 138), 5.0);
   Put<double>(raw.data(), Off(134, 174), 6.0);
   dcs::FillDefaultRow(record(), dcs::CellArray::PVDataDefault);
@@ -110,8 +115,8 @@ TEST_F(LayoutTest, ColumnDefinitionFieldsLieAtTheirOffsets) {
   EXPECT_EQ(dcs::GetColumnType(record(), dcs::DefTable::Ctrl, 1), 2);
   EXPECT_EQ(dcs::GetColumnName(record(), dcs::DefTable::Ctrl, 1), name);
   EXPECT_EQ(dcs::GetColumnKey(record(), dcs::DefTable::Ctrl, 1), key);
-  dcs::SetColumnType(record(), dcs::DefTable::Ctrl, 1, 3);
-  dcs::SetOptionList(record(), dcs::DefTable::Ctrl, 1, options);
+  EXPECT_EQ(dcs::SetColumnType(record(), dcs::DefTable::Ctrl, 1, 3), 0);  // a setter answers 0
+  EXPECT_EQ(dcs::SetOptionList(record(), dcs::DefTable::Ctrl, 1, options), 0);
   EXPECT_EQ(Take<int32_t>(def1, 0), 3);
   EXPECT_EQ(Take<const void*>(def1, Off(12, 20)), static_cast<const void*>(options));
   // Column 0 is untouched.
@@ -129,17 +134,17 @@ TEST_F(LayoutTest, ControllerRowFieldsAndUpdateFlags) {
   EXPECT_EQ(dcs::GetActive(record(), RowTable::Ctrl, 1), -1);
   EXPECT_EQ(dcs::GetCtrlModeValue(record(), 1), 1.0);
   EXPECT_EQ(dcs::GetCtrlHostValue(record(), 1), 3.5);
-  dcs::SetCtrlModeValue(record(), 1, 2.0);
-  dcs::SetCtrlHostValue(record(), 1, -4.25);
+  EXPECT_EQ(dcs::SetCtrlModeValue(record(), 1, 2.0), 0);
+  EXPECT_EQ(dcs::SetCtrlHostValue(record(), 1, -4.25), 0);
   EXPECT_EQ(Take<double>(row1, 8), 2.0);
   EXPECT_EQ(Take<double>(row1, 16), -4.25);
   EXPECT_EQ(row1[Off(44, 48)] + row1[Off(45, 49)], 0);  // neither setter touches a flag
 
-  dcs::SetCtrlTV1Value(record(), 1, 12.25);
+  EXPECT_EQ(dcs::SetCtrlTV1Value(record(), 1, 12.25), 0);
   EXPECT_EQ(Take<double>(row1, 24), 12.25);
   EXPECT_EQ(row1[Off(44, 48)], 1);
   EXPECT_EQ(row1[Off(45, 49)], 0);
-  dcs::SetCtrlOutputValue(record(), 1, 0.5);
+  EXPECT_EQ(dcs::SetCtrlOutputValue(record(), 1, 0.5), 0);
   EXPECT_EQ(Take<double>(row1, 32), 0.5);
   EXPECT_EQ(row1[Off(45, 49)], 1);
   // Row 0 is untouched.
@@ -159,7 +164,7 @@ TEST_F(LayoutTest, PVRowFieldsAreSignExtendedAndAddressedByRow) {
   EXPECT_EQ(dcs::GetPVHostWord(record(), 2), -2);
   EXPECT_EQ(dcs::GetActive(record(), RowTable::PV, 2), 2);
   EXPECT_EQ(dcs::GetPVValue(record(), 2), 0.1);
-  dcs::SetPVImportValue(record(), 2, 7.75);
+  EXPECT_EQ(dcs::SetPVImportValue(record(), 2, 7.75), 0);
   EXPECT_EQ(Take<double>(imp.data() + 2 * sizeof(DCSPVRow), 8), 7.75);
   EXPECT_EQ(dcs::GetPVImportValue(record(), 2), 7.75);
 }
@@ -236,12 +241,15 @@ TEST_F(AccessTest, GeneralTextCheckLooksOnlyAtTextColumns) {
   EXPECT_EQ(dcs::CheckGenTexts(&rec), 0);
   defs[1].Type = ColumnTypeChoice;
   EXPECT_EQ(dcs::CheckGenTexts(&rec), 1);
+  defs[0].Type = ColumnTypeText;  // the first column counts like any other
+  gen[0].StrValue = empty;
+  EXPECT_EQ(dcs::CheckGenTexts(&rec), 0);
 }
 
 TEST_F(AccessTest, GeneralCellsAreReadAndWrittenInEveryView) {
-  dcs::SetCellInt(&rec, dcs::CellArray::GenData, 0, 1);
+  EXPECT_EQ(dcs::SetCellInt(&rec, dcs::CellArray::GenData, 0, 1), 0);
   EXPECT_EQ(dcs::GetGenCellInt(&rec, 0), 1);
-  dcs::SetCellDouble(&rec, dcs::CellArray::GenData, 1, -0.25);
+  EXPECT_EQ(dcs::SetCellDouble(&rec, dcs::CellArray::GenData, 1, -0.25), 0);
   EXPECT_EQ(dcs::GetGenCellDouble(&rec, 1), -0.25);
   EXPECT_EQ(gen[0].IntValue, 1);
   char text[] = "Skip";
