@@ -92,7 +92,13 @@ TEST_F(DeclarationsTest, ReleaseLeavesEveryPointerNullAndKeepsRowCounts) {
   rec.PVImportRowCnt = 6;
   rec.CtrlDef[1].AuxData1 = Plinth_new(10);
   rec.PVImportDef[2].AuxData2 = Plinth_new(20);
-  dcs::SetCellText(&rec, dcs::CellArray::PVDataDefault, 1, "default tag");
+  // A text in every text cell of every default row: each is freed.
+  for (const auto cells : {dcs::CellArray::CtrlDataDefault, dcs::CellArray::PVDataDefault,
+                           dcs::CellArray::PVImportDataDefault}) {
+    for (int32_t column = 0; column < 3; ++column) {
+      ASSERT_EQ(dcs::SetCellText(&rec, cells, column, "default"), 0);
+    }
+  }
   rec.GenData = static_cast<DCSCell*>(Plinth_new(sizeof(DCSCell)));
   char hostText[] = "host's own";
   rec.GenData[0].StrValue = hostText;  // the driver frees the array only
