@@ -170,6 +170,23 @@ TEST_F(DeclarationsTest, GeneralCellsFailWithTheirMessageBox) {
   EXPECT_EQ(MessageBoxes(), std::vector<std::string>{"KVDCSAPI Error|Memory Allocation Error: GenData"});
 }
 
+// Each declaring step answers 1 when it made its array, 0 when it could not;
+// a negative cell count makes an array of no cell.
+TEST_F(DeclarationsTest, DeclaringStepsAnswerWhetherTheyMadeTheirArray) {
+  EXPECT_EQ(dcs::DeclareTable(&rec, DefTable::PV, 3), 1);
+  PlinthFailAllocation(1, 0);
+  EXPECT_EQ(dcs::DeclareTable(&rec, DefTable::Ctrl, 3), 0);
+  const size_t bytes = PlinthLiveBytes();
+  EXPECT_EQ(dcs::AllocateCells(&rec, dcs::CellArray::PVDataDefault, 3), 1);
+  EXPECT_EQ(PlinthLiveBytes() - bytes, 3 * sizeof(DCSCell));
+  EXPECT_EQ(dcs::AllocateCells(&rec, dcs::CellArray::GenData, -1), 1);
+  EXPECT_EQ(PlinthLiveBytes() - bytes, 3 * sizeof(DCSCell));
+  Plinth_delete(rec.GenData);
+  Plinth_delete(rec.PVRowDefault.Data);
+  Plinth_delete(rec.PVDef);
+  EXPECT_EQ(LeakedBlocks(), 0);
+}
+
 // The message box that a failure of each allocation of DCSLoad shows, in
 // DCSLoad's order of allocations (a failed name shows none).
 const char* const ExpectedBoxForAllocation[] = {
