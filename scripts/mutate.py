@@ -10,7 +10,9 @@
 import argparse
 import os
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -102,13 +104,23 @@ def mutants_of(path, lines):
     return found
 
 
-def run(command, cwd, timeout):
+def limit_memory():
+    # A mutant may loop allocating: no test program may take more than 2 GiB.
+    resource.setrlimit(resource.RLIMIT_AS, (2 << 30, 2 << 30))
+
+
+def run(command, cwd, timeout, limited=False):
+    """Runs a command in a process group of its own; on timeout the whole
+    group (the test program a mutant made loop included) is ended."""
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                               start_new_session=True, preexec_fn=limit_memory if limited else None)
     try:
-        done = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                              timeout=timeout)
-        return done.returncode, done.stdout
-    except subprocess.TimeoutExpired as expired:
-        return None, expired.stdout or ""
+        out, _ = process.communicate(timeout=timeout)
+        return process.returncode, out
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        out, _ = process.communicate()
+        return None, out or ""
 
 
 def prepare(jobs):
@@ -129,8 +141,10 @@ def prepare(jobs):
 def suite():
     # The whole suite but the soak test, whose 2000 full-capacity steps only
     # add time: every behaviour it checks is checked by a shorter test too.
-    return run(["ctest", "--test-dir", BUILD, "--timeout", "20", "-E", "^soak_short$", "--stop-on-failure"],
-               ROOT, 300)
+    # A mutant that makes a test loop is killed after a minute (the suite
+    # takes about a second).
+    return run(["ctest", "--test-dir", BUILD, "-E", "^soak_short$", "--stop-on-failure"], ROOT, 60,
+               limited=True)
 
 
 def select(candidates, limit):
@@ -146,6 +160,7 @@ def main():
     parser.add_argument("--list", action="store_true", help="print the mutants and stop")
     parser.add_argument("--only", help="FILE or FILE:LINE")
     parser.add_argument("--again", help="rerun the survivors of this results table")
+    parser.add_argument("--resume", action="store_true", help="keep the results table and run the rest")
     parser.add_argument("--limit", type=int, default=int(os.environ.get("MUTANTS", "420")))
     parser.add_argument("--jobs", type=int, default=int(os.environ.get("JOBS", "2")))
     args = parser.parse_args()
@@ -175,9 +190,24 @@ def main():
     started = time.time()
     prepare(args.jobs)
     counts = {"killed": 0, "survived": 0, "no build": 0}
+    # Resuming keeps the results of the mutants still chosen (a line that
+    # changed since makes other mutants) and runs the rest.
+    done, kept = set(), []
+    keys = {(c[0], str(c[1]), c[2], c[3].strip(), c[4].strip()) for c in chosen}
+    if args.resume and os.path.exists(RESULTS):
+        with open(RESULTS) as f:
+            for row in f.read().splitlines()[1:]:
+                fields = row.split("\t")
+                if tuple(fields[1:6]) in keys and tuple(fields[1:6]) not in done:
+                    counts[fields[0]] += 1
+                    done.add(tuple(fields[1:6]))
+                    kept.append(row)
     with open(RESULTS, "w") as results:
         results.write("status\tfile\tline\toperator\toriginal\tmutated\n")
+        results.writelines(row + "\n" for row in kept)
         for index, (path, number, name, original, mutated) in enumerate(chosen, 1):
+            if (path, str(number), name, original.strip(), mutated.strip()) in done:
+                continue
             target = os.path.join(SRC, path)
             with open(target) as f:
                 pristine = f.read()
