@@ -41,9 +41,12 @@ const ConverterRule* SelectRule(const char* field) {
   return nullptr;
 }
 
-void CopyText(char* buffer, const char* text) {
-  std::strncpy(buffer, text, platform::AsciiValueLength - 1);
-  buffer[platform::AsciiValueLength - 1] = '\0';
+// Puts a writer's text with its NUL into the 10-byte buffer; the longest,
+// "UNKNOWN", takes eight bytes.
+template <size_t Size>
+void CopyText(char* buffer, const char (&text)[Size]) {
+  static_assert(Size <= platform::AsciiValueLength, "a writer's text fits the buffer");
+  std::memcpy(buffer, text, Size);
 }
 
 // The writer a table entry names; none for an empty entry.
@@ -119,7 +122,11 @@ void WriteModeToText(float value, char* text, float& /*output*/) {
 }
 
 void WriteFlagToText(float value, char* text, float& /*output*/) {
-  CopyText(text, value == FlagYes ? "YES" : "NO");
+  if (value == FlagYes) {
+    CopyText(text, "YES");
+  } else {
+    CopyText(text, "NO");
+  }
 }
 
 }  // namespace dcs
