@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -168,6 +171,30 @@ TEST_F(DeclarationsTest, GeneralCellsFailWithTheirMessageBox) {
   PlinthFailAllocation(1, 0);
   EXPECT_EQ(dcs::AllocateCells(&rec, dcs::CellArray::GenData, 1), 0);
   EXPECT_EQ(MessageBoxes(), std::vector<std::string>{"KVDCSAPI Error|Memory Allocation Error: GenData"});
+}
+
+// The host's heap hands out blocks as they were left: a declared column has
+// no name, option list or host block until one is set, and the release frees
+// nothing it did not allocate. glibc's perturbation fills fresh blocks with
+// garbage where it is available, so that a field left unset shows.
+TEST_F(DeclarationsTest, DeclaredColumnsStartWithoutNameOptionsOrBlocks) {
+#if defined(__GLIBC__)
+  mallopt(M_PERTURB, 0xA5);
+#endif
+  const int declared = dcs::DeclareTable(&rec, DefTable::Ctrl, 3);
+#if defined(__GLIBC__)
+  mallopt(M_PERTURB, 0);
+#endif
+  ASSERT_EQ(declared, 1);
+  for (int32_t column = 0; column < 3; ++column) {
+    EXPECT_EQ(rec.CtrlDef[column].Name, nullptr);
+    EXPECT_EQ(rec.CtrlDef[column].OptionList, nullptr);
+    EXPECT_EQ(rec.CtrlDef[column].AuxData1, nullptr);
+    EXPECT_EQ(rec.CtrlDef[column].AuxData2, nullptr);
+  }
+  EXPECT_EQ(dcs::ReleaseDeclarations(&rec), 0);
+  EXPECT_EQ(PlinthMisuseCount(), 0U);
+  EXPECT_EQ(LeakedBlocks(), 0);
 }
 
 // Each declaring step answers 1 when it made its array, 0 when it could not;
