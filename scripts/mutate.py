@@ -128,6 +128,11 @@ def prepare(jobs):
     if os.path.isdir(SRC):
         shutil.rmtree(SRC)
     shutil.copytree(ROOT, SRC, ignore=shutil.ignore_patterns("build", ".git"))
+    # The copy keeps the tree's times; a run ended during a mutant left
+    # objects newer than them, built from the mutant. The driver's files are
+    # made newer than any object, so that the first build rebuilds them.
+    for path in SOURCES:
+        os.utime(os.path.join(SRC, path))
     os.makedirs(BUILD, exist_ok=True)
     run(["cmake", "-S", SRC, "-B", BUILD, "-G", "Unix Makefiles", "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], ROOT, 600)
     code, out = run(["cmake", "--build", BUILD, "-j", str(jobs)], ROOT, 1800)
