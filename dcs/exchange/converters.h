@@ -66,7 +66,7 @@ constexpr uint32_t AutoModeWords[] = {TextWord("AUTO"), TextWord("auto"), TextWo
 static_assert(sizeof(uint32_t) < platform::AsciiValueLength, "a mode text fits the fetch buffer");
 
 inline bool IsAutoModeText(const char (&text)[platform::AsciiValueLength]) {
-  uint32_t word = 0;
+  uint32_t word;
   std::memcpy(&word, text, sizeof word);  // the targets are little-endian, as TextWord
   if (text[sizeof word] != '\0') {
     return false;

@@ -125,7 +125,10 @@ TEST_F(ConvertersTest, ModeAsFloatBothWays) {
 TEST_F(ConvertersTest, ModeAsTextBothWays) {
   BindRow("A_AUTO");
   int16_t status = -1;
-  for (const char* manual : {"MANL", "manl", "PMAN", "pman", "Manl", "MANL ", "", "XYZ"}) {
+  // The manual texts, and any other: an automatic one with more after it,
+  // in mixed case, or cut short.
+  for (const char* manual :
+       {"MANL", "manl", "PMAN", "pman", "Manl", "MANL ", "", "XYZ", "AUTO ", "pauto", "Auto", "AUT"}) {
     EXPECT_EQ(ReadText(manual, status), 1.0F) << manual;
   }
   for (const char* automatic : {"AUTO", "auto", "PAUT", "paut"}) {
