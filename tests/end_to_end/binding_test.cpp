@@ -205,18 +205,21 @@ TEST_F(BindingTest, EveryConfigurationFailureIsReportedAndLeavesNoGroup) {
 TEST_F(BindingTest, CellValidationFollowsTheDeclaredColumns) {
   struct ColumnCase {
     const char* name;
-    int32_t columns;       // controller columns the host declares
-    int32_t extraType;     // type of a fourth column
-    const char* extraText; // its cell in row 0
+    int32_t columns;        // controller columns the host declares
+    int32_t choiceColumn;   // one of the first three the host made a choice column, or -1
+    int32_t extraType;      // type of a fourth column
+    const char* extraText;  // its cell in row 0
     int32_t configured;
   };
   const ColumnCase cases[] = {
-      {"three text columns", 3, 0, nullptr, 1},
-      {"two columns only", 2, 0, nullptr, 0},
-      {"a fourth choice column", 4, ColumnTypeChoice, nullptr, 1},
-      {"a fourth text column with a text", 4, ColumnTypeText, "x", 1},
-      {"a fourth text column left empty", 4, ColumnTypeText, "", 0},
-      {"a fourth text column without a text", 4, ColumnTypeText, nullptr, 0},
+      {"three text columns", 3, -1, 0, nullptr, 1},
+      {"NODE a choice column", 3, 0, 0, nullptr, 0},
+      {"FIELD a choice column", 3, 2, 0, nullptr, 0},
+      {"two columns only", 2, -1, 0, nullptr, 0},
+      {"a fourth choice column", 4, -1, ColumnTypeChoice, nullptr, 1},
+      {"a fourth text column with a text", 4, -1, ColumnTypeText, "x", 1},
+      {"a fourth text column left empty", 4, -1, ColumnTypeText, "", 0},
+      {"a fourth text column without a text", 4, -1, ColumnTypeText, nullptr, 0},
   };
   for (const ColumnCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -232,6 +235,9 @@ TEST_F(BindingTest, CellValidationFollowsTheDeclaredColumns) {
     std::vector<DCSCell> cells(builder->ctrl(0).Data, builder->ctrl(0).Data + 3);
     std::string extra = c.extraText != nullptr ? c.extraText : "";
     cells.push_back(DCSCell{c.extraText != nullptr ? &extra[0] : nullptr});
+    if (c.choiceColumn >= 0) {
+      defs[static_cast<size_t>(c.choiceColumn)].Type = ColumnTypeChoice;
+    }
     r->CtrlDef = defs.data();
     r->CtrlDefCnt = c.columns;
     builder->ctrl(0).Data = cells.data();
@@ -518,6 +524,12 @@ TEST_F(BindingTest, ReconfigurationReleasesTheEarlierBindingAndItsStaleConverter
   FixdbSetText("N", "I0", "A_OTHER", "AUTO");
   dcs().DCSSimulate(record());
   EXPECT_EQ(builder->pvImport(0).Value, 6.0);
+  // Nor does the cycle send it: the row has no writer either.
+  ASSERT_TRUE(builder->SetInitCycle(0));
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);
+  EXPECT_TRUE(Calls("EdaSetFloat").empty());
+  EXPECT_TRUE(Calls("EdaSetAscii").empty());
 }
 
 TEST_F(BindingTest, RowCountsAboveCapacityAreCappedAndReportedPerCall) {
@@ -557,6 +569,51 @@ TEST_F(BindingTest, RowCountsAboveCapacityAreCappedAndReportedPerCall) {
   EXPECT_EQ(Messages(), (Lines{"FIX_CTRL_MAX_EXCEEDED", "FIX_PV_MAX_EXCEEDED", "FIX_PVIMPORT_MAX_EXCEEDED",
                                "DCSPVImportTagFieldError", "FIX_CTRL_MAX_EXCEEDED", "FIX_PV_MAX_EXCEEDED",
                                "FIX_PVIMPORT_MAX_EXCEEDED"}));
+}
+
+// A table that counts rows but has no row array fails cell validation with
+// its own key, whichever table it is.
+TEST_F(BindingTest, RowsCountedWithoutTheirArrayFailValidation) {
+  const struct {
+    const char* table;
+    Lines messages;
+  } cases[] = {{"controller", {"DCSCtrlTagFieldError"}},
+               {"PV", {"DCSPVTagFieldError", "DCSPVTagFieldError"}},
+               {"PV import", {"DCSPVImportTagFieldError"}}};
+  for (int table = 0; table < 3; ++table) {
+    SCOPED_TRACE(cases[table].table);
+    Controller("F_CV");
+    PV();
+    Import("F_CV");
+    DCSDataDef* r = record();
+    if (table == 0) {
+      r->CtrlRows = nullptr;
+    } else if (table == 1) {
+      r->PVRows = nullptr;
+    } else {
+      r->PVImportRows = nullptr;
+    }
+    PlinthClearMessages();
+    EXPECT_EQ(dcs().DCSConfigure(r), 0);
+    EXPECT_EQ(Messages(), cases[table].messages);
+    EXPECT_EQ(FixdbLiveGroups(), 0U);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+  }
+}
+
+// FIX not running: the configuration reports it and resets, and the reset
+// reports a count above capacity once more, as every reset does.
+TEST_F(BindingTest, ConfigurationWithoutFixReportsAndResets) {
+  for (int i = 0; i < 2501; ++i) {
+    builder->AddPVImport({"N", "I", "F_CV", 1, 0.0});
+  }
+  FixdbSetRunning(0);
+  EXPECT_EQ(Configure(), 0);
+  EXPECT_EQ(Messages(), (Lines{"FIX_PVIMPORT_MAX_EXCEEDED", "DCSAppNotRunning", "FIX_PVIMPORT_MAX_EXCEEDED"}));
+  EXPECT_EQ(Calls("EdaCreateGroup").size(), 0U);
 }
 
 TEST_F(BindingTest, NegativeCountsCountAsZero) {
