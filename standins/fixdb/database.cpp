@@ -272,11 +272,10 @@ int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const c
     if (g == nullptr || g->points.size() >= static_cast<size_t>(g->capacity)) {
       result = -1;
     } else {
-      Point p;
+      Point& p = g->points.emplace_back();
       p.node = node != nullptr ? node : "";
       p.tag = tag != nullptr ? tag : "";
       p.field = field != nullptr ? field : "";
-      g->points.push_back(std::move(p));
       result = static_cast<int32_t>(g->points.size());
     }
   }
