@@ -7,14 +7,17 @@
 namespace dcs {
 namespace {
 
+// Each switch over a table names every table; the last one's case leaves the
+// switch for the statement after it, so that no path is left that no table
+// takes.
 DCSFieldDef* DefArray(const DCSDataDef* record, DefTable table) {
   switch (table) {
     case DefTable::Gen: return record->GenDef;
     case DefTable::Ctrl: return record->CtrlDef;
     case DefTable::PV: return record->PVDef;
-    case DefTable::PVImport: return record->PVImportDef;
+    case DefTable::PVImport: break;
   }
-  return nullptr;
+  return record->PVImportDef;
 }
 
 DCSFieldDef& Column(const DCSDataDef* record, DefTable table, int32_t column) {
@@ -42,9 +45,9 @@ int32_t GetDefCount(const DCSDataDef* record, DefTable table) {
     case DefTable::Gen: return record->GenDefCnt;
     case DefTable::Ctrl: return record->CtrlDefCnt;
     case DefTable::PV: return record->PVDefCnt;
-    case DefTable::PVImport: return record->PVImportDefCnt;
+    case DefTable::PVImport: break;
   }
-  return 0;
+  return record->PVImportDefCnt;
 }
 
 bool HasColumnDefs(const DCSDataDef* record, DefTable table) {
@@ -53,11 +56,12 @@ bool HasColumnDefs(const DCSDataDef* record, DefTable table) {
 
 void SetDefCount(DCSDataDef* record, DefTable table, int32_t count) {
   switch (table) {
-    case DefTable::Gen: record->GenDefCnt = count; break;
-    case DefTable::Ctrl: record->CtrlDefCnt = count; break;
-    case DefTable::PV: record->PVDefCnt = count; break;
-    case DefTable::PVImport: record->PVImportDefCnt = count; break;
+    case DefTable::Gen: record->GenDefCnt = count; return;
+    case DefTable::Ctrl: record->CtrlDefCnt = count; return;
+    case DefTable::PV: record->PVDefCnt = count; return;
+    case DefTable::PVImport: break;
   }
+  record->PVImportDefCnt = count;
 }
 
 DCSFieldDef* GetDefArray(const DCSDataDef* record, DefTable table) {
@@ -66,11 +70,12 @@ DCSFieldDef* GetDefArray(const DCSDataDef* record, DefTable table) {
 
 void SetDefArray(DCSDataDef* record, DefTable table, DCSFieldDef* defs) {
   switch (table) {
-    case DefTable::Gen: record->GenDef = defs; break;
-    case DefTable::Ctrl: record->CtrlDef = defs; break;
-    case DefTable::PV: record->PVDef = defs; break;
-    case DefTable::PVImport: record->PVImportDef = defs; break;
+    case DefTable::Gen: record->GenDef = defs; return;
+    case DefTable::Ctrl: record->CtrlDef = defs; return;
+    case DefTable::PV: record->PVDef = defs; return;
+    case DefTable::PVImport: break;
   }
+  record->PVImportDef = defs;
 }
 
 int32_t GetColumnType(const DCSDataDef* record, DefTable table, int32_t column) {
@@ -96,10 +101,6 @@ const char* GetColumnKey(const DCSDataDef* record, DefTable table, int32_t colum
   return Column(record, table, column).ExtraDataKey;
 }
 
-const char* const* GetOptionList(const DCSDataDef* record, DefTable table, int32_t column) {
-  return Column(record, table, column).OptionList;
-}
-
 int SetOptionList(DCSDataDef* record, DefTable table, int32_t column, const char* const* list) {
   Column(record, table, column).OptionList = list;
   return 0;
@@ -110,23 +111,24 @@ DCSCell* GetCellArray(const DCSDataDef* record, CellArray cells) {
     case CellArray::GenData: return record->GenData;
     case CellArray::CtrlDataDefault: return record->CtrlRowDefault.Data;
     case CellArray::PVDataDefault: return record->PVRowDefault.Data;
-    case CellArray::PVImportDataDefault: return record->PVImportRowDefault.Data;
+    case CellArray::PVImportDataDefault: break;
   }
-  return nullptr;
+  return record->PVImportRowDefault.Data;
 }
 
 void SetCellArray(DCSDataDef* record, CellArray cells, DCSCell* array) {
   switch (cells) {
-    case CellArray::GenData: record->GenData = array; break;
-    case CellArray::CtrlDataDefault: record->CtrlRowDefault.Data = array; break;
-    case CellArray::PVDataDefault: record->PVRowDefault.Data = array; break;
-    case CellArray::PVImportDataDefault: record->PVImportRowDefault.Data = array; break;
+    case CellArray::GenData: record->GenData = array; return;
+    case CellArray::CtrlDataDefault: record->CtrlRowDefault.Data = array; return;
+    case CellArray::PVDataDefault: record->PVRowDefault.Data = array; return;
+    case CellArray::PVImportDataDefault: break;
   }
+  record->PVImportRowDefault.Data = array;
 }
 
 void FillDefaultRow(DCSDataDef* record, CellArray cells) {
   switch (cells) {
-    case CellArray::GenData: break;
+    case CellArray::GenData: return;
     case CellArray::CtrlDataDefault:
       record->CtrlRowDefault.ModeValue = 1.0;
       record->CtrlRowDefault.HostValue = 0.0;
@@ -134,10 +136,11 @@ void FillDefaultRow(DCSDataDef* record, CellArray cells) {
       record->CtrlRowDefault.OutputValue = 0.0;
       record->CtrlRowDefault.TV1Updated = 0;
       record->CtrlRowDefault.OutputUpdated = 0;
-      break;
-    case CellArray::PVDataDefault: record->PVRowDefault.Value = 0.0; break;
-    case CellArray::PVImportDataDefault: record->PVImportRowDefault.Value = 0.0; break;
+      return;
+    case CellArray::PVDataDefault: record->PVRowDefault.Value = 0.0; return;
+    case CellArray::PVImportDataDefault: break;
   }
+  record->PVImportRowDefault.Value = 0.0;
 }
 
 int SetCellInt(DCSDataDef* record, CellArray cells, int32_t column, int32_t value) {
@@ -185,9 +188,9 @@ int32_t GetRowCount(const DCSDataDef* record, RowTable table) {
   switch (table) {
     case RowTable::Ctrl: return record->CtrlRowCnt;
     case RowTable::PV: return record->PVRowCnt;
-    case RowTable::PVImport: return record->PVImportRowCnt;
+    case RowTable::PVImport: break;
   }
-  return 0;
+  return record->PVImportRowCnt;
 }
 
 double GetRowCellDouble(const DCSDataDef* record, RowTable table, int32_t row, int32_t column) {

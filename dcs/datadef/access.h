@@ -29,7 +29,6 @@ const char* GetColumnName(const DCSDataDef* record, DefTable table, int32_t colu
 // Allocates a 64-byte name buffer; 1 (and a null Name) when that fails.
 int SetColumnName(DCSDataDef* record, DefTable table, int32_t column, const char* text);
 const char* GetColumnKey(const DCSDataDef* record, DefTable table, int32_t column);
-const char* const* GetOptionList(const DCSDataDef* record, DefTable table, int32_t column);
 int SetOptionList(DCSDataDef* record, DefTable table, int32_t column, const char* const* list);
 // True when the table's column definitions exist (the array is not null).
 bool HasColumnDefs(const DCSDataDef* record, DefTable table);
@@ -80,6 +79,32 @@ double GetCtrlOutputValue(const DCSDataDef* record, int32_t row);
 // Also sets OutputUpdated to 1.
 inline int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value);
 
+// Row-level forms of the operations the step makes on every row. A walk
+// takes its table's row array once and reaches each row through it: the host
+// never moves its rows while an entry point runs, but across each FIX call
+// the compiler could not know that and would load the array again per row.
+inline DCSCtrlRow* GetCtrlRows(DCSDataDef* record) { return record->CtrlRows; }
+inline const DCSPVRow* GetPVRows(const DCSDataDef* record) { return record->PVRows; }
+inline DCSPVRow* GetPVImportRows(DCSDataDef* record) { return record->PVImportRows; }
+inline int32_t GetActive(const DCSCtrlRow& row) { return row.Active; }
+inline int32_t GetActive(const DCSPVRow& row) { return row.Active; }
+// The text of a controller row's cell; null when the row has no cells or the
+// cell no text.
+inline const char* GetCellText(const DCSCtrlRow& row, int32_t column) {
+  return row.Data == nullptr ? nullptr : row.Data[column].StrValue;
+}
+inline double GetPVValue(const DCSPVRow& row) { return row.Value; }
+inline void SetPVImportValue(DCSPVRow& row, double value) { row.Value = value; }
+// Each also sets its update flag to 1.
+inline void SetCtrlTV1Value(DCSCtrlRow& row, double value) {
+  row.TV1Value = value;
+  row.TV1Updated = 1;
+}
+inline void SetCtrlOutputValue(DCSCtrlRow& row, double value) {
+  row.OutputValue = value;
+  row.OutputUpdated = 1;
+}
+
 // Inline row operations (declared above).
 
 inline DCSCell* RowCellsOf(const DCSDataDef* record, RowTable table, int32_t row) {
@@ -107,19 +132,17 @@ inline const char* GetRowCellText(const DCSDataDef* record, RowTable table, int3
 inline double GetPVValue(const DCSDataDef* record, int32_t row) { return record->PVRows[row].Value; }
 
 inline int SetPVImportValue(DCSDataDef* record, int32_t row, double value) {
-  record->PVImportRows[row].Value = value;
+  SetPVImportValue(record->PVImportRows[row], value);
   return 0;
 }
 
 inline int SetCtrlTV1Value(DCSDataDef* record, int32_t row, double value) {
-  record->CtrlRows[row].TV1Value = value;
-  record->CtrlRows[row].TV1Updated = 1;
+  SetCtrlTV1Value(record->CtrlRows[row], value);
   return 0;
 }
 
 inline int SetCtrlOutputValue(DCSDataDef* record, int32_t row, double value) {
-  record->CtrlRows[row].OutputValue = value;
-  record->CtrlRows[row].OutputUpdated = 1;
+  SetCtrlOutputValue(record->CtrlRows[row], value);
   return 0;
 }
 

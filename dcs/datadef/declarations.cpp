@@ -142,18 +142,16 @@ void ReleaseDefs(DCSDataDef* record, DefTable table) {
   DCSFieldDef* defs = GetDefArray(record, table);
   if (defs != nullptr) {
     for (int32_t column = 0; column < GetDefCount(record, table); ++column) {
-      DCSFieldDef& def = defs[column];
+      // The array goes right after: its entries need no clearing.
+      const DCSFieldDef& def = defs[column];
       if (def.Name != nullptr) {
         platform::HostFree(def.Name);
-        def.Name = nullptr;
       }
       if (def.AuxData1 != nullptr) {
         platform::HostDelete(def.AuxData1);
-        def.AuxData1 = nullptr;
       }
       if (def.AuxData2 != nullptr) {
         platform::HostDelete(def.AuxData2);
-        def.AuxData2 = nullptr;
       }
     }
     platform::HostDelete(defs);

@@ -10,12 +10,13 @@
 
 namespace dcs {
 
-// A reader turns the FIX value of a PV-import row's point (from the group's
-// last read) into the simulation's value, storing the fetch status.
-using ImportReaderFn = float (*)(int32_t row, int16_t& status);
-// A writer turns a simulation value into a text (buffer non-empty) or a float
-// (buffer left empty, float output set) to send to FIX.
-using ImportWriterFn = void (*)(float value, char* text, float& output);
+// The reader of a PV-import row turns the FIX value of its point (from the
+// group's last read) into the simulation's value; its writer turns a
+// simulation value into a text or a float to send to FIX. The converter
+// tables name them as plain data, so that the step reaches a row's reader by
+// one load of its entry and one jump (exchange/converters.h).
+enum class ImportReaderKind : uint8_t { None, PlainFloat, ModeFromFloat, ModeFromText, FlagFromText };
+enum class ImportWriterKind : uint8_t { None, PlainFloat, ModeToFloat, ModeToText, FlagToText };
 
 struct DCSDriverState {
   int32_t CtrlGroupHandle;      // 0 = no group
@@ -26,9 +27,9 @@ struct DCSDriverState {
   int32_t CtrlModePoint[MaxCtrlRows];
   int32_t PVPoint[MaxPVRows];
   int32_t PVImportPoint[MaxPVImportRows];
-  ImportReaderFn ImportReader[MaxPVImportRows];  // null = no reader
-  ImportWriterFn ImportWriter[MaxPVImportRows];  // null = no writer
-  int32_t ModeMemory[MaxCtrlRows];               // 0 = manual, 1 = automatic
+  ImportReaderKind ImportReader[MaxPVImportRows];  // None = no reader
+  ImportWriterKind ImportWriter[MaxPVImportRows];  // None = no writer
+  int32_t ModeMemory[MaxCtrlRows];                 // 0 = manual, 1 = automatic
 };
 
 // The one instance; zero when the library is loaded.

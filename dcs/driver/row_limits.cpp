@@ -27,9 +27,9 @@ bool HasRowArray(const DCSDataDef* record, RowTable table) {
   switch (table) {
     case RowTable::Ctrl: return record->CtrlRows != nullptr;
     case RowTable::PV: return record->PVRows != nullptr;
-    case RowTable::PVImport: return record->PVImportRows != nullptr;
+    case RowTable::PVImport: break;
   }
-  return false;
+  return record->PVImportRows != nullptr;
 }
 
 int32_t RowsToUse(const DCSDataDef* record, RowTable table) {
@@ -55,9 +55,6 @@ RowCounts TakeRowCounts(const DCSDataDef* record) {
                    RowsToUse(record, RowTable::PVImport)};
 }
 
-bool BindingInForce() {
-  return DriverState.CtrlGroupHandle != 0 && DriverState.PVGroupHandle != 0 &&
-         DriverState.PVImportGroupHandle != 0;
-}
+bool BindingInForce() { return DriverState.PVImportGroupHandle != 0; }
 
 }  // namespace dcs

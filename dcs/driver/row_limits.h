@@ -26,7 +26,10 @@ struct RowCounts {
 };
 RowCounts TakeRowCounts(const DCSDataDef* record);
 
-// True while a binding is in force: the three groups exist.
+// True while a binding is in force: the three groups exist. Configuration
+// creates them in order, the PV-import group last, and releases every one it
+// made when it fails; a reset releases all three. So between two entry
+// points the PV-import group exists exactly when all three do.
 bool BindingInForce();
 
 }  // namespace dcs

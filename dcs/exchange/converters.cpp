@@ -1,6 +1,7 @@
 // PV-import conversions between FIX values and simulation values. Selection
 // compares FIELD texts once per row at configuration; at run time a row's
-// conversion is one table lookup and one indirect call.
+// conversion is one table lookup and one jump (the readers are inline in
+// converters.h).
 #include "exchange/converters.h"
 
 #include <cstring>
@@ -11,28 +12,19 @@
 namespace dcs {
 namespace {
 
-// Simulation mode values of PV-import rows, and FIX's float mode values.
-constexpr float SimManual = 1.0F;
-constexpr float SimAuto = 2.0F;
-constexpr float FixManual = 0.0F;
-constexpr float FixAuto = 1.0F;
-// The simulation's yes/no flag values.
-constexpr float FlagYes = 0.0F;
-constexpr float FlagNo = 1.0F;
-
 // FIELD texts with converters of their own, compared whole and case-sensitive.
 struct ConverterRule {
   const char* field;
-  ImportReaderFn reader;
-  ImportWriterFn writer;
+  ImportReaderKind reader;
+  ImportWriterKind writer;
 };
 const ConverterRule ExactRules[] = {
-    {"F_AUTO", ReadModeFromFloat, WriteModeToFloat},
-    {"A_AUTO", ReadModeFromText, WriteModeToText},
-    {"A_ROUT", ReadFlagFromText, WriteFlagToText},
+    {"F_AUTO", ImportReaderKind::ModeFromFloat, ImportWriterKind::ModeToFloat},
+    {"A_AUTO", ImportReaderKind::ModeFromText, ImportWriterKind::ModeToText},
+    {"A_ROUT", ImportReaderKind::FlagFromText, ImportWriterKind::FlagToText},
 };
 // Any other FIELD starting with 'F' or 'f' is a plain float.
-const ConverterRule PlainFloatRule = {"F", ReadPlainFloat, WritePlainFloat};
+const ConverterRule PlainFloatRule = {"F", ImportReaderKind::PlainFloat, ImportWriterKind::PlainFloat};
 
 const ConverterRule* SelectRule(const char* field) {
   if (field == nullptr) {
@@ -49,33 +41,32 @@ const ConverterRule* SelectRule(const char* field) {
   return nullptr;
 }
 
-// FIX mode texts that ReadModeFromText recognises.
-struct ModeText {
-  const char* text;
-  float value;
-};
-const ModeText ModeTexts[] = {
-    {"MANL", SimManual}, {"manl", SimManual}, {"PMAN", SimManual}, {"pman", SimManual},
-    {"AUTO", SimAuto},   {"auto", SimAuto},   {"PAUT", SimAuto},   {"paut", SimAuto},
-};
-// Every mode text is four characters; comparing its five bytes with the NUL
-// against the fetched buffer (always ten bytes, always terminated) is the same
-// test as comparing the texts, without a call per candidate.
-constexpr size_t ModeTextBytes = sizeof "MANL";
-static_assert(ModeTextBytes <= platform::AsciiValueLength, "a mode text fits the fetch buffer");
-// The flag text that reads as yes, with its NUL.
-constexpr char FlagYesText[] = "YES";
+// Puts a writer's text with its NUL into the 10-byte buffer; the longest,
+// "UNKNOWN", takes eight bytes.
+template <size_t Size>
+void CopyText(char* buffer, const char (&text)[Size]) {
+  static_assert(Size <= platform::AsciiValueLength, "a writer's text fits the buffer");
+  std::memcpy(buffer, text, Size);
+}
 
-void CopyText(char* buffer, const char* text) {
-  std::strncpy(buffer, text, platform::AsciiValueLength - 1);
-  buffer[platform::AsciiValueLength - 1] = '\0';
+// The writer a table entry names; none for an empty entry.
+using WriterFn = void (*)(float value, char* text, float& output);
+WriterFn WriterOf(ImportWriterKind writer) {
+  switch (writer) {
+    case ImportWriterKind::None: break;
+    case ImportWriterKind::PlainFloat: return WritePlainFloat;
+    case ImportWriterKind::ModeToFloat: return WriteModeToFloat;
+    case ImportWriterKind::ModeToText: return WriteModeToText;
+    case ImportWriterKind::FlagToText: return WriteFlagToText;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
 void ClearImportReaders() {
-  for (ImportReaderFn& reader : DriverState.ImportReader) {
-    reader = nullptr;
+  for (ImportReaderKind& reader : DriverState.ImportReader) {
+    reader = ImportReaderKind::None;
   }
 }
 
@@ -91,13 +82,8 @@ void SelectImportWriter(int32_t row, const char* field) {
   }
 }
 
-float ReadImportValue(int32_t row, int16_t& status) {
-  const ImportReaderFn reader = DriverState.ImportReader[row];
-  return reader == nullptr ? 0.0F : reader(row, status);
-}
-
 void WriteImportRow(int32_t row, float value) {
-  const ImportWriterFn writer = DriverState.ImportWriter[row];
+  const WriterFn writer = WriterOf(DriverState.ImportWriter[row]);
   if (writer == nullptr) {
     return;
   }
@@ -111,43 +97,6 @@ void WriteImportRow(int32_t row, float value) {
   } else {
     platform::SetFloat(group, point, output);
   }
-}
-
-float ReadPlainFloat(int32_t row, int16_t& status) {
-  float value = 0.0F;
-  status = platform::GetFloat(DriverState.PVImportGroupHandle, DriverState.PVImportPoint[row], value);
-  return value;
-}
-
-float ReadModeFromFloat(int32_t row, int16_t& status) {
-  const float value = ReadPlainFloat(row, status);
-  if (value == FixManual) {
-    return SimManual;
-  }
-  if (value == FixAuto) {
-    return SimAuto;
-  }
-  return value;
-}
-
-float ReadModeFromText(int32_t row, int16_t& status) {
-  char text[platform::AsciiValueLength] = {};
-  status = platform::GetAscii(DriverState.PVImportGroupHandle, DriverState.PVImportPoint[row], text);
-  for (const ModeText& mode : ModeTexts) {
-    if (std::memcmp(text, mode.text, ModeTextBytes) == 0) {
-      return mode.value;
-    }
-  }
-  return SimManual;
-}
-
-float ReadFlagFromText(int32_t row, int16_t& status) {
-  char text[platform::AsciiValueLength] = {};
-  status = platform::GetAscii(DriverState.PVImportGroupHandle, DriverState.PVImportPoint[row], text);
-  if (std::memcmp(text, FlagYesText, sizeof FlagYesText) == 0) {
-    return FlagYes;
-  }
-  return FlagNo;
 }
 
 void WritePlainFloat(float value, char* /*text*/, float& output) { output = value; }
@@ -173,7 +122,11 @@ void WriteModeToText(float value, char* text, float& /*output*/) {
 }
 
 void WriteFlagToText(float value, char* text, float& /*output*/) {
-  CopyText(text, value == FlagYes ? "YES" : "NO");
+  if (value == FlagYes) {
+    CopyText(text, "YES");
+  } else {
+    CopyText(text, "NO");
+  }
 }
 
 }  // namespace dcs

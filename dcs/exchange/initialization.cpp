@@ -110,12 +110,9 @@ uint8_t InitializationCycle(DCSDataDef* record) {
 
   (void)PushSimulationValues(record);
 
+  // ModeMemory holds 0 or 1 only: zero at load, then set by TakeSimulationMode.
   for (int32_t row = 0; row < ctrl; ++row) {
-    if (DriverState.ModeMemory[row] == 0) {
-      SetControllerModeText(record, ModeManual, row);
-    } else if (DriverState.ModeMemory[row] == 1) {
-      SetControllerModeText(record, ModeAuto, row);
-    }
+    SetControllerModeText(record, DriverState.ModeMemory[row] == 1 ? ModeAuto : ModeManual, row);
   }
   WriteGroupAndWait(ctrlGroup, ctrl);
   return CheckCtrlModePoints(record, ctrl) ? 1 : 0;

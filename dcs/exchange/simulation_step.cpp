@@ -23,55 +23,50 @@ bool IsFCV(const char* field) {
   return field[0] == 'F' && field[1] == '_' && field[2] == 'C' && field[3] == 'V' && field[4] == '\0';
 }
 
-// True when the controller's FIELD is exactly "F_CV"; a row whose cells or
-// FIELD text are missing is not.
-bool ExchangesTV1(const DCSDataDef* record, int32_t row) {
-  if (!HasRowCells(record, RowTable::Ctrl, row)) {
-    return false;
-  }
-  const char* field = GetRowCellText(record, RowTable::Ctrl, row, FieldColumn);
-  return field != nullptr && IsFCV(field);
-}
-
 void ReadGroupAndWait(int32_t group) {
   platform::ReadGroup(group);
   platform::WaitGroup(group);
 }
 
-void ImportValues(DCSDataDef* record, int32_t rows) {
+void ImportValues(DCSDataDef* record, int32_t count) {
   ReadGroupAndWait(DriverState.PVImportGroupHandle);
-  for (int32_t row = 0; row < rows; ++row) {
-    if (GetActive(record, RowTable::PVImport, row) != 1) {
+  DCSPVRow* rows = GetPVImportRows(record);
+  for (int32_t row = 0; row < count; ++row) {
+    if (GetActive(rows[row]) != 1) {
       continue;
     }
     int16_t status = -1;  // stays non-zero for a row without a reader
     const float value = ReadImportValue(row, status);
     if (status == 0) {
-      SetPVImportValue(record, row, static_cast<double>(value));
+      SetPVImportValue(rows[row], static_cast<double>(value));
     }
   }
 }
 
-void ControllerValues(DCSDataDef* record, int32_t rows) {
+void ControllerValues(DCSDataDef* record, int32_t count) {
   const int32_t group = DriverState.CtrlGroupHandle;
   ReadGroupAndWait(group);
-  for (int32_t row = 0; row < rows; ++row) {
+  DCSCtrlRow* rows = GetCtrlRows(record);
+  for (int32_t row = 0; row < count; ++row) {
     float value = 0.0F;
-    if (GetActive(record, RowTable::Ctrl, row) == 1 &&
-        platform::GetFloat(group, DriverState.CtrlFieldPoint[row], value) == 0) {
-      SetCtrlOutputValue(record, row, static_cast<double>(value) * PercentToFraction);
+    if (GetActive(rows[row]) == 1 && platform::GetFloat(group, DriverState.CtrlFieldPoint[row], value) == 0) {
+      SetCtrlOutputValue(rows[row], static_cast<double>(value) * PercentToFraction);
     }
-    if (ExchangesTV1(record, row) && platform::GetFloat(group, DriverState.CtrlTV1Point[row], value) == 0) {
-      SetCtrlTV1Value(record, row, static_cast<double>(value));
+    // A row whose cells or FIELD text are missing is not "F_CV".
+    const char* field = GetCellText(rows[row], FieldColumn);
+    if (field != nullptr && IsFCV(field) &&
+        platform::GetFloat(group, DriverState.CtrlTV1Point[row], value) == 0) {
+      SetCtrlTV1Value(rows[row], static_cast<double>(value));
     }
   }
 }
 
-void ProcessValues(const DCSDataDef* record, int32_t rows) {
+void ProcessValues(const DCSDataDef* record, int32_t count) {
   const int32_t group = DriverState.PVGroupHandle;
-  for (int32_t row = 0; row < rows; ++row) {
-    if (GetActive(record, RowTable::PV, row) == 1) {
-      platform::SetFloat(group, DriverState.PVPoint[row], static_cast<float>(GetPVValue(record, row)));
+  const DCSPVRow* rows = GetPVRows(record);
+  for (int32_t row = 0; row < count; ++row) {
+    if (GetActive(rows[row]) == 1) {
+      platform::SetFloat(group, DriverState.PVPoint[row], static_cast<float>(GetPVValue(rows[row])));
     }
   }
   platform::WriteGroup(group);

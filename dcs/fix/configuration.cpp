@@ -88,8 +88,8 @@ void DefinePVImportPoints(const DCSDataDef* record, int32_t rows) {
     DriverState.PVImportPoint[row] =
         platform::DefinePoint(DriverState.PVImportGroupHandle, name.node, name.tag, name.field);
     // A row whose FIELD selects nothing keeps no converter of an earlier binding.
-    DriverState.ImportReader[row] = nullptr;
-    DriverState.ImportWriter[row] = nullptr;
+    DriverState.ImportReader[row] = ImportReaderKind::None;
+    DriverState.ImportWriter[row] = ImportWriterKind::None;
     SelectImportReader(row, name.field);
     SelectImportWriter(row, name.field);
   }

@@ -15,8 +15,6 @@ void* HostMalloc(size_t size) { return Plinth_malloc(size); }
 void HostFree(void* block) { Plinth_free(block); }
 
 void Report(const char* key) { ErrorMsg(key); }
-void Report(const char* key, const char* text) { ErrorMsg(key, text); }
-void Report(const char* key, const char* text, int32_t row) { ErrorMsg(key, text, row); }
 void Report(const char* key, int32_t code, int32_t row) { ErrorMsg(key, code, row); }
 
 void ReportLabel(const char* key, const char* label) {

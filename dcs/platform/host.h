@@ -14,8 +14,6 @@ void HostFree(void* block);      // accepts null
 
 // Reports a message by key through the host; the host owns the texts.
 void Report(const char* key);
-void Report(const char* key, const char* text);
-void Report(const char* key, const char* text, int32_t row);
 void Report(const char* key, int32_t code, int32_t row);
 
 // Reports a message whose single argument is a label held in a host Text.

@@ -1,24 +1,14 @@
-// Routes every heap request of the driver library's language runtime to the
-// host's allocator: the C++ allocation operators and, on Windows, the C
-// runtime heap routines linked into the library, so that its import table
-// names none of the C runtime's own. Linked into the shared library only.
+// Routes the heap requests of the C runtime linked into the Windows DLL to
+// the host's allocator: the runtime's own start-up allocates while the DLL
+// attaches, and its import table must name none of the C runtime's heap
+// routines. Linked into the Windows DLL only. The driver itself makes no C++
+// allocation: on Linux the library links no C++ runtime and refuses undefined
+// symbols, so an allocation would not link; on Windows the C++ runtime's
+// operator new would come here through malloc.
 #include <cstddef>
-#include <new>
 
 #include "platform/host_services_api.h"
 
-void* operator new(std::size_t size) { return Plinth_new(size); }
-void* operator new[](std::size_t size) { return Plinth_new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Plinth_new(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Plinth_new(size); }
-void operator delete(void* block) noexcept { Plinth_delete(block); }
-void operator delete[](void* block) noexcept { Plinth_delete(block); }
-void operator delete(void* block, std::size_t) noexcept { Plinth_delete(block); }
-void operator delete[](void* block, std::size_t) noexcept { Plinth_delete(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { Plinth_delete(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { Plinth_delete(block); }
-
-#if defined(_WIN32)
 // The C runtime headers declare these as imports; here they are defined.
 #pragma GCC diagnostic ignored "-Wattributes"
 // NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
@@ -32,4 +22,3 @@ char* _strdup(const char* text) { return Plinth_strdup(text); }
 char* strdup(const char* text) { return Plinth_strdup(text); }
 }
 // NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
-#endif

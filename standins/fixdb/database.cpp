@@ -217,6 +217,9 @@ int16_t StartOperation(Fn fn, int32_t group, Operation operation) {
   return status;
 }
 
+// Room made at creation for a group's points; a larger group grows as filled.
+constexpr int32_t MaxReservedPoints = 1 << 16;
+
 void FillUnterminated(char* buffer, int32_t length) {
   for (int32_t i = 0; i < length; ++i) {
     buffer[i] = static_cast<char>('A' + i % 26);
@@ -237,6 +240,8 @@ int32_t EdaCreateGroup(int32_t points, int32_t reserved) {
       Database& db = Db();
       Group group;
       group.capacity = points;
+      // A group's points are stored once, without moving them as it fills.
+      group.points.reserve(static_cast<size_t>(points < MaxReservedPoints ? points : MaxReservedPoints));
       db.groups.push_back(std::move(group));
       result = static_cast<int32_t>(db.groups.size());
     }
@@ -269,11 +274,10 @@ int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const c
     if (g == nullptr || g->points.size() >= static_cast<size_t>(g->capacity)) {
       result = -1;
     } else {
-      Point p;
+      Point& p = g->points.emplace_back();
       p.node = node != nullptr ? node : "";
       p.tag = tag != nullptr ? tag : "";
       p.field = field != nullptr ? field : "";
-      g->points.push_back(std::move(p));
       result = static_cast<int32_t>(g->points.size());
     }
   }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "datadef/access.h"
@@ -75,13 +76,18 @@ TEST_F(LayoutTest, DefaultCellArraysLieAtTheirOffsets) {
 TEST_F(LayoutTest, DefaultRowValuesAreWrittenAtTheirOffsets) {
   DCSCell cells[3] = {};
   Put<void*>(raw.data(), Off(84, 108), cells);
+  for (const size_t value : {Off(52, 76), Off(60, 84), Off(68, 92), Off(76, 100)}) {
+    Put<double>(raw.data(), value, 9.0);
+  }
   Put<uint8_t>(raw.data(), Off(88, 116), 7);
+  Put<uint8_t>(raw.data(), Off(89, 117), 7);
   dcs::FillDefaultRow(record(), dcs::CellArray::CtrlDataDefault);
   EXPECT_EQ(Take<double>(raw.data(), Off(52, 76)), 1.0);
   EXPECT_EQ(Take<double>(raw.data(), Off(60, 84)), 0.0);
   EXPECT_EQ(Take<double>(raw.data(), Off(68, 92)), 0.0);
   EXPECT_EQ(Take<double>(raw.data(), Off(76, 100)), 0.0);
   EXPECT_EQ(Take<uint8_t>(raw.data(), Off(88, 116)), 0);
+  EXPECT_EQ(Take<uint8_t>(raw.data(), Off(89, 117)), 0);
   Put<double>(raw.data(), Off(106, 138), 5.0);
   Put<double>(raw.data(), Off(134, 174), 6.0);
   dcs::FillDefaultRow(record(), dcs::CellArray::PVDataDefault);
@@ -90,6 +96,32 @@ TEST_F(LayoutTest, DefaultRowValuesAreWrittenAtTheirOffsets) {
   EXPECT_EQ(Take<double>(raw.data(), Off(134, 174)), 0.0);
   // The host's first eight bytes of each default row are never written.
   EXPECT_EQ(Take<uint64_t>(raw.data(), Off(44, 68)), 0U);
+  // GenData completes no default row: filling it writes nothing.
+  const std::vector<unsigned char> before = raw;
+  dcs::FillDefaultRow(record(), dcs::CellArray::GenData);
+  EXPECT_EQ(raw, before);
+}
+
+TEST_F(LayoutTest, ColumnDefinitionFieldsLieAtTheirOffsets) {
+  std::vector<unsigned char> defs(2 * sizeof(DCSFieldDef), 0);
+  unsigned char* def1 = defs.data() + sizeof(DCSFieldDef);
+  Put<void*>(raw.data(), Off(12, 16), defs.data());
+  char name[] = "TAG";
+  const char key[] = ":ExtraData.341.[]";
+  const char* const options[] = {"a", nullptr};
+  Put<int32_t>(def1, 0, 2);
+  Put<const void*>(def1, 4, name);
+  Put<const void*>(def1, Off(8, 12), key);
+  EXPECT_EQ(dcs::GetColumnType(record(), dcs::DefTable::Ctrl, 1), 2);
+  EXPECT_EQ(dcs::GetColumnName(record(), dcs::DefTable::Ctrl, 1), name);
+  EXPECT_EQ(dcs::GetColumnKey(record(), dcs::DefTable::Ctrl, 1), key);
+  EXPECT_EQ(dcs::SetColumnType(record(), dcs::DefTable::Ctrl, 1, 3), 0);  // a setter answers 0
+  EXPECT_EQ(dcs::SetOptionList(record(), dcs::DefTable::Ctrl, 1, options), 0);
+  EXPECT_EQ(Take<int32_t>(def1, 0), 3);
+  EXPECT_EQ(Take<const void*>(def1, Off(12, 20)), static_cast<const void*>(options));
+  // Column 0 is untouched.
+  EXPECT_EQ(std::vector<unsigned char>(defs.begin(), defs.begin() + sizeof(DCSFieldDef)),
+            std::vector<unsigned char>(sizeof(DCSFieldDef), 0));
 }
 
 TEST_F(LayoutTest, ControllerRowFieldsAndUpdateFlags) {
@@ -102,12 +134,17 @@ TEST_F(LayoutTest, ControllerRowFieldsAndUpdateFlags) {
   EXPECT_EQ(dcs::GetActive(record(), RowTable::Ctrl, 1), -1);
   EXPECT_EQ(dcs::GetCtrlModeValue(record(), 1), 1.0);
   EXPECT_EQ(dcs::GetCtrlHostValue(record(), 1), 3.5);
+  EXPECT_EQ(dcs::SetCtrlModeValue(record(), 1, 2.0), 0);
+  EXPECT_EQ(dcs::SetCtrlHostValue(record(), 1, -4.25), 0);
+  EXPECT_EQ(Take<double>(row1, 8), 2.0);
+  EXPECT_EQ(Take<double>(row1, 16), -4.25);
+  EXPECT_EQ(row1[Off(44, 48)] + row1[Off(45, 49)], 0);  // neither setter touches a flag
 
-  dcs::SetCtrlTV1Value(record(), 1, 12.25);
+  EXPECT_EQ(dcs::SetCtrlTV1Value(record(), 1, 12.25), 0);
   EXPECT_EQ(Take<double>(row1, 24), 12.25);
   EXPECT_EQ(row1[Off(44, 48)], 1);
   EXPECT_EQ(row1[Off(45, 49)], 0);
-  dcs::SetCtrlOutputValue(record(), 1, 0.5);
+  EXPECT_EQ(dcs::SetCtrlOutputValue(record(), 1, 0.5), 0);
   EXPECT_EQ(Take<double>(row1, 32), 0.5);
   EXPECT_EQ(row1[Off(45, 49)], 1);
   // Row 0 is untouched.
@@ -127,7 +164,7 @@ TEST_F(LayoutTest, PVRowFieldsAreSignExtendedAndAddressedByRow) {
   EXPECT_EQ(dcs::GetPVHostWord(record(), 2), -2);
   EXPECT_EQ(dcs::GetActive(record(), RowTable::PV, 2), 2);
   EXPECT_EQ(dcs::GetPVValue(record(), 2), 0.1);
-  dcs::SetPVImportValue(record(), 2, 7.75);
+  EXPECT_EQ(dcs::SetPVImportValue(record(), 2, 7.75), 0);
   EXPECT_EQ(Take<double>(imp.data() + 2 * sizeof(DCSPVRow), 8), 7.75);
   EXPECT_EQ(dcs::GetPVImportValue(record(), 2), 7.75);
 }
@@ -163,13 +200,22 @@ class AccessTest : public testing_support::StandinTest {
 
 TEST_F(AccessTest, TextSettersCopyAtMost63CharactersAndAlwaysTerminate) {
   const std::string longText(100, 'x');
-  ASSERT_EQ(dcs::SetColumnName(&rec, dcs::DefTable::Gen, 0, longText.c_str()), 0);
-  EXPECT_EQ(std::string(dcs::GetColumnName(&rec, dcs::DefTable::Gen, 0)), std::string(63, 'x'));
-  ASSERT_EQ(dcs::SetCellText(&rec, dcs::CellArray::GenData, 1, "Perform"), 0);
-  EXPECT_STREQ(gen[1].StrValue, "Perform");
-  EXPECT_EQ(PlinthLiveBlocksFrom("malloc"), 2U);
-  Plinth_free(defs[0].Name);
-  Plinth_free(gen[1].StrValue);
+  const std::string fullText(63, 'y');
+  const struct {
+    const char* text;
+    std::string stored;
+  } cases[] = {{longText.c_str(), std::string(63, 'x')}, {fullText.c_str(), fullText},
+               {"Perform", "Perform"}, {"", ""}, {nullptr, ""}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    ASSERT_EQ(dcs::SetColumnName(&rec, dcs::DefTable::Gen, 0, c.text), 0);
+    EXPECT_EQ(std::string(dcs::GetColumnName(&rec, dcs::DefTable::Gen, 0)), c.stored);
+    ASSERT_EQ(dcs::SetCellText(&rec, dcs::CellArray::GenData, 1, c.text), 0);
+    EXPECT_EQ(std::string(gen[1].StrValue), c.stored);
+    EXPECT_EQ(PlinthLiveBlocksFrom("malloc"), 2U);
+    Plinth_free(defs[0].Name);
+    Plinth_free(gen[1].StrValue);
+  }
 }
 
 TEST_F(AccessTest, TextSetterReportsAFailedAllocationWithANullText) {
@@ -195,14 +241,20 @@ TEST_F(AccessTest, GeneralTextCheckLooksOnlyAtTextColumns) {
   EXPECT_EQ(dcs::CheckGenTexts(&rec), 0);
   defs[1].Type = ColumnTypeChoice;
   EXPECT_EQ(dcs::CheckGenTexts(&rec), 1);
+  defs[0].Type = ColumnTypeText;  // the first column counts like any other
+  gen[0].StrValue = empty;
+  EXPECT_EQ(dcs::CheckGenTexts(&rec), 0);
 }
 
 TEST_F(AccessTest, GeneralCellsAreReadAndWrittenInEveryView) {
-  dcs::SetCellInt(&rec, dcs::CellArray::GenData, 0, 1);
+  EXPECT_EQ(dcs::SetCellInt(&rec, dcs::CellArray::GenData, 0, 1), 0);
   EXPECT_EQ(dcs::GetGenCellInt(&rec, 0), 1);
-  dcs::SetCellDouble(&rec, dcs::CellArray::GenData, 1, -0.25);
+  EXPECT_EQ(dcs::SetCellDouble(&rec, dcs::CellArray::GenData, 1, -0.25), 0);
   EXPECT_EQ(dcs::GetGenCellDouble(&rec, 1), -0.25);
   EXPECT_EQ(gen[0].IntValue, 1);
+  char text[] = "Skip";
+  gen[1].StrValue = text;
+  EXPECT_EQ(dcs::GetGenCellText(&rec, 1), text);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <string>
 #include <vector>
 
@@ -31,7 +34,7 @@ class DeclarationsTest : public testing_support::StandinTest {
 };
 
 TEST_F(DeclarationsTest, LoadDeclaresEveryColumnOnARecordOfZeros) {
-  dcs::DriverState.ImportReader[7] = &dcs::ReadPlainFloat;
+  dcs::DriverState.ImportReader[7] = dcs::ImportReaderKind::PlainFloat;
   EXPECT_EQ(DCSLoad(&rec), 0);
   EXPECT_EQ(rec.GenDefCnt, 1);
   EXPECT_EQ(rec.CtrlDefCnt, 3);
@@ -78,7 +81,7 @@ TEST_F(DeclarationsTest, LoadDeclaresEveryColumnOnARecordOfZeros) {
     }
   }
   EXPECT_EQ(rec.GenData, nullptr);
-  EXPECT_EQ(dcs::DriverState.ImportReader[7], nullptr);
+  EXPECT_EQ(dcs::DriverState.ImportReader[7], dcs::ImportReaderKind::None);
   EXPECT_TRUE(MessageBoxes().empty());
 
   DCSDestroy(&rec);
@@ -92,7 +95,13 @@ TEST_F(DeclarationsTest, ReleaseLeavesEveryPointerNullAndKeepsRowCounts) {
   rec.PVImportRowCnt = 6;
   rec.CtrlDef[1].AuxData1 = Plinth_new(10);
   rec.PVImportDef[2].AuxData2 = Plinth_new(20);
-  dcs::SetCellText(&rec, dcs::CellArray::PVDataDefault, 1, "default tag");
+  // A text in every text cell of every default row: each is freed.
+  for (const auto cells : {dcs::CellArray::CtrlDataDefault, dcs::CellArray::PVDataDefault,
+                           dcs::CellArray::PVImportDataDefault}) {
+    for (int32_t column = 0; column < 3; ++column) {
+      ASSERT_EQ(dcs::SetCellText(&rec, cells, column, "default"), 0);
+    }
+  }
   rec.GenData = static_cast<DCSCell*>(Plinth_new(sizeof(DCSCell)));
   char hostText[] = "host's own";
   rec.GenData[0].StrValue = hostText;  // the driver frees the array only
@@ -162,6 +171,47 @@ TEST_F(DeclarationsTest, GeneralCellsFailWithTheirMessageBox) {
   PlinthFailAllocation(1, 0);
   EXPECT_EQ(dcs::AllocateCells(&rec, dcs::CellArray::GenData, 1), 0);
   EXPECT_EQ(MessageBoxes(), std::vector<std::string>{"KVDCSAPI Error|Memory Allocation Error: GenData"});
+}
+
+// The host's heap hands out blocks as they were left: a declared column has
+// no name, option list or host block until one is set, and the release frees
+// nothing it did not allocate. glibc's perturbation fills fresh blocks with
+// garbage where it is available, so that a field left unset shows.
+TEST_F(DeclarationsTest, DeclaredColumnsStartWithoutNameOptionsOrBlocks) {
+#if defined(__GLIBC__)
+  mallopt(M_PERTURB, 0xA5);
+#endif
+  const int declared = dcs::DeclareTable(&rec, DefTable::Ctrl, 3);
+#if defined(__GLIBC__)
+  mallopt(M_PERTURB, 0);
+#endif
+  ASSERT_EQ(declared, 1);
+  for (int32_t column = 0; column < 3; ++column) {
+    EXPECT_EQ(rec.CtrlDef[column].Name, nullptr);
+    EXPECT_EQ(rec.CtrlDef[column].OptionList, nullptr);
+    EXPECT_EQ(rec.CtrlDef[column].AuxData1, nullptr);
+    EXPECT_EQ(rec.CtrlDef[column].AuxData2, nullptr);
+  }
+  EXPECT_EQ(dcs::ReleaseDeclarations(&rec), 0);
+  EXPECT_EQ(PlinthMisuseCount(), 0U);
+  EXPECT_EQ(LeakedBlocks(), 0);
+}
+
+// Each declaring step answers 1 when it made its array, 0 when it could not;
+// a negative cell count makes an array of no cell.
+TEST_F(DeclarationsTest, DeclaringStepsAnswerWhetherTheyMadeTheirArray) {
+  EXPECT_EQ(dcs::DeclareTable(&rec, DefTable::PV, 3), 1);
+  PlinthFailAllocation(1, 0);
+  EXPECT_EQ(dcs::DeclareTable(&rec, DefTable::Ctrl, 3), 0);
+  const size_t bytes = PlinthLiveBytes();
+  EXPECT_EQ(dcs::AllocateCells(&rec, dcs::CellArray::PVDataDefault, 3), 1);
+  EXPECT_EQ(PlinthLiveBytes() - bytes, 3 * sizeof(DCSCell));
+  EXPECT_EQ(dcs::AllocateCells(&rec, dcs::CellArray::GenData, -1), 1);
+  EXPECT_EQ(PlinthLiveBytes() - bytes, 3 * sizeof(DCSCell));
+  Plinth_delete(rec.GenData);
+  Plinth_delete(rec.PVRowDefault.Data);
+  Plinth_delete(rec.PVDef);
+  EXPECT_EQ(LeakedBlocks(), 0);
 }
 
 // The message box that a failure of each allocation of DCSLoad shows, in

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -199,6 +200,97 @@ TEST_F(BindingTest, EveryConfigurationFailureIsReportedAndLeavesNoGroup) {
   }
 }
 
+// Cell validation looks at the text columns the host's definitions declare:
+// NODE, TAG and FIELD must be text columns, and every text cell must hold a
+// text, whatever other columns the host added.
+TEST_F(BindingTest, CellValidationFollowsTheDeclaredColumns) {
+  struct ColumnCase {
+    const char* name;
+    int32_t columns;        // controller columns the host declares
+    int32_t choiceColumn;   // one of the first three the host made a choice column, or -1
+    int32_t extraType;      // type of a fourth column
+    const char* extraText;  // its cell in row 0
+    int32_t configured;
+  };
+  const ColumnCase cases[] = {
+      {"three text columns", 3, -1, 0, nullptr, 1},
+      {"NODE a choice column", 3, 0, 0, nullptr, 0},
+      {"FIELD a choice column", 3, 2, 0, nullptr, 0},
+      {"two columns only", 2, -1, 0, nullptr, 0},
+      {"a fourth choice column", 4, -1, ColumnTypeChoice, nullptr, 1},
+      {"a fourth text column with a text", 4, -1, ColumnTypeText, "x", 1},
+      {"a fourth text column left empty", 4, -1, ColumnTypeText, "", 0},
+      {"a fourth text column without a text", 4, -1, ColumnTypeText, nullptr, 0},
+  };
+  for (const ColumnCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+    Controller("F_CV");
+    DCSDataDef* r = record();
+    DCSFieldDef* declared = r->CtrlDef;
+    std::vector<DCSFieldDef> defs(declared, declared + 3);
+    defs.resize(4, DCSFieldDef{c.extraType, nullptr, nullptr, nullptr, nullptr, nullptr});
+    std::vector<DCSCell> cells(builder->ctrl(0).Data, builder->ctrl(0).Data + 3);
+    std::string extra = c.extraText != nullptr ? c.extraText : "";
+    cells.push_back(DCSCell{c.extraText != nullptr ? &extra[0] : nullptr});
+    if (c.choiceColumn >= 0) {
+      defs[static_cast<size_t>(c.choiceColumn)].Type = ColumnTypeChoice;
+    }
+    r->CtrlDef = defs.data();
+    r->CtrlDefCnt = c.columns;
+    builder->ctrl(0).Data = cells.data();
+    PlinthClearMessages();
+    EXPECT_EQ(Configure(), c.configured);
+    EXPECT_EQ(Messages(), c.configured == 1 ? Lines{} : Lines{"DCSCtrlTagFieldError"});
+    dcs().DCSReset(record());
+    r->CtrlDef = declared;  // the driver releases what it declared
+    r->CtrlDefCnt = 3;
+  }
+}
+
+// "Init Cycle" reads as Perform when the record has no general cells to say
+// otherwise: no GenData, or no general column.
+TEST_F(BindingTest, StartWithoutGeneralCellsRunsTheCycle) {
+  Controller("F_CV");
+  ASSERT_EQ(Configure(), 1);
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);  // no GenData
+  EXPECT_EQ(Calls("EdaSetAscii").size(), 3U);
+  ASSERT_TRUE(builder->SetInitCycle(1));
+  record()->GenDefCnt = 0;
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);  // GenData says Skip, but no column declares it
+  EXPECT_EQ(Calls("EdaSetAscii").size(), 3U);
+  record()->GenDefCnt = 1;
+}
+
+// The second value is read for a FIELD of exactly "F_CV" only.
+TEST_F(BindingTest, OnlyAFieldOfExactlyFCVReceivesTheSecondValue) {
+  const struct {
+    const char* field;
+    bool tv1;
+  } cases[] = {{"F_CV", true}, {"F_CVX", false}, {"F_CX", false}, {"F_OUT", false},
+               {"FXCV", false}, {"f_cv", false}, {"H_DV", false}, {"F", false}};
+  for (const auto& c : cases) {
+    Controller(c.field);
+  }
+  FixdbSetFloat("N", "C5", "f_cv", 0.0F);
+  ASSERT_EQ(Configure(), 1);
+  for (int32_t row = 0; row < static_cast<int32_t>(std::size(cases)); ++row) {
+    FixdbSetFloat("N", ("C" + std::to_string(row)).c_str(), "F_TV1", 4.0F);
+  }
+  EXPECT_EQ(dcs().DCSSimulate(record()), 1);
+  for (int32_t row = 0; row < static_cast<int32_t>(std::size(cases)); ++row) {
+    SCOPED_TRACE(cases[row].field);
+    EXPECT_EQ(builder->ctrl(row).TV1Updated, cases[row].tv1 ? 1 : 0);
+    EXPECT_EQ(builder->ctrl(row).TV1Value, cases[row].tv1 ? 4.0 : 0.0);
+    EXPECT_EQ(builder->ctrl(row).OutputUpdated, 1);
+  }
+}
+
 TEST_F(BindingTest, TablesWithoutRowsStillHaveTheirGroupsAndSteps) {
   EXPECT_EQ(Configure(), 1);
   EXPECT_EQ(Calls("EdaCreateGroup"), (Lines{"EdaCreateGroup(0,0)=1", "EdaCreateGroup(0,0)=2", "EdaCreateGroup(0,0)=3"}));
@@ -268,6 +360,33 @@ TEST_F(BindingTest, StepExchangesEveryKindOfValue) {
   EXPECT_TRUE(Messages().empty());
 }
 
+// Only an Active of exactly 1 takes part: every other value, large, negative
+// or 0, leaves the row out as 0 does.
+TEST_F(BindingTest, StepTakesPartOnlyForAnActiveOfExactlyOne) {
+  for (const int16_t active : {int16_t{0}, int16_t{2}, int16_t{-1}, int16_t{32767}, int16_t{-32768}}) {
+    SCOPED_TRACE(active);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+    Controller("F_CV", active);
+    PV(4.5, active);
+    Import("F_CV", 3.0, active);
+    ASSERT_EQ(Configure(), 1);
+    FixdbSetFloat("N", "C0", "F_CV", 50.0F);
+    FixdbSetFloat("N", "C0", "F_TV1", 12.5F);
+    FixdbSetFloat("N", "I0", "F_CV", 42.5F);
+    Restart();
+    EXPECT_EQ(dcs().DCSSimulate(record()), 1);
+    EXPECT_EQ(builder->ctrl(0).OutputValue, 0.0);
+    EXPECT_EQ(builder->ctrl(0).OutputUpdated, 0);
+    EXPECT_EQ(builder->ctrl(0).TV1Value, 12.5);  // every F_CV controller's second value
+    EXPECT_EQ(builder->pvImport(0).Value, 3.0);
+    EXPECT_TRUE(Calls("EdaSetFloat").empty());
+    EXPECT_EQ(Calls("EdaGetFloat"), Lines{"EdaGetFloat(1,2)=0:12.5"});
+  }
+}
+
 TEST_F(BindingTest, FailedFetchesLeaveValuesAndFlagsAlone) {
   Controller("F_CV");
   Import("F_CV", 3.0);
@@ -313,6 +432,44 @@ TEST_F(BindingTest, InitializationCycleHoldsControllersInManualWhileWriting) {
   EXPECT_STREQ(FixdbGetText("N", "C1", "A_AUTO"), "MANL");
   EXPECT_STREQ(FixdbGetText("N", "C2", "A_AUTO"), "AUTO");  // inactive: never written
   EXPECT_TRUE(Messages().empty());
+}
+
+// One row per table: every group is read or written as soon as it has a row.
+TEST_F(BindingTest, InitializationCycleWithOneRowPerTableMovesEveryGroup) {
+  Controller("F_CV", 1, 1.0, 0.5, 2.0);
+  PV(1.5);
+  Import("F_CV", 2.5);
+  ASSERT_EQ(Configure(), 1);
+  ASSERT_TRUE(builder->SetInitCycle(0));
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);
+  EXPECT_EQ(GroupTraffic(),
+            (Lines{"EdaReadGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
+                   "EdaWriteGroup(2)=0", "EdaWaitGroup(2)=0", "EdaWriteGroup(3)=0", "EdaWaitGroup(3)=0",
+                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
+                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0"}));
+}
+
+// An Active other than 1 leaves a controller alone through the whole cycle but
+// for its second value, and keeps its mode point out of every check.
+TEST_F(BindingTest, InitializationCycleLeavesControllersOutUnlessActiveIsOne) {
+  for (const int16_t active : {int16_t{2}, int16_t{-1}}) {
+    SCOPED_TRACE(active);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+    Controller("F_CV", active, 1.0, 0.5, 2.0);
+    PV(1.5, active);
+    ASSERT_EQ(Configure(), 1);
+    ASSERT_TRUE(builder->SetInitCycle(0));
+    FixdbSetFieldError("N", "C0", "A_AUTO", -9);
+    Restart();
+    EXPECT_EQ(dcs().DCSStart(record()), 1);
+    EXPECT_TRUE(Calls("EdaSetAscii").empty());
+    EXPECT_EQ(Calls("EdaSetFloat"), Lines{"EdaSetFloat(1,2,2)=0"});
+    EXPECT_TRUE(Messages().empty());
+  }
 }
 
 TEST_F(BindingTest, GateValuesEndTheStartAtOnce) {
@@ -368,6 +525,12 @@ TEST_F(BindingTest, ReconfigurationReleasesTheEarlierBindingAndItsStaleConverter
   FixdbSetText("N", "I0", "A_OTHER", "AUTO");
   dcs().DCSSimulate(record());
   EXPECT_EQ(builder->pvImport(0).Value, 6.0);
+  // Nor does the cycle send it: the row has no writer either.
+  ASSERT_TRUE(builder->SetInitCycle(0));
+  Restart();
+  EXPECT_EQ(dcs().DCSStart(record()), 1);
+  EXPECT_TRUE(Calls("EdaSetFloat").empty());
+  EXPECT_TRUE(Calls("EdaSetAscii").empty());
 }
 
 TEST_F(BindingTest, RowCountsAboveCapacityAreCappedAndReportedPerCall) {
@@ -407,6 +570,51 @@ TEST_F(BindingTest, RowCountsAboveCapacityAreCappedAndReportedPerCall) {
   EXPECT_EQ(Messages(), (Lines{"FIX_CTRL_MAX_EXCEEDED", "FIX_PV_MAX_EXCEEDED", "FIX_PVIMPORT_MAX_EXCEEDED",
                                "DCSPVImportTagFieldError", "FIX_CTRL_MAX_EXCEEDED", "FIX_PV_MAX_EXCEEDED",
                                "FIX_PVIMPORT_MAX_EXCEEDED"}));
+}
+
+// A table that counts rows but has no row array fails cell validation with
+// its own key, whichever table it is.
+TEST_F(BindingTest, RowsCountedWithoutTheirArrayFailValidation) {
+  const struct {
+    const char* table;
+    Lines messages;
+  } cases[] = {{"controller", {"DCSCtrlTagFieldError"}},
+               {"PV", {"DCSPVTagFieldError", "DCSPVTagFieldError"}},
+               {"PV import", {"DCSPVImportTagFieldError"}}};
+  for (int table = 0; table < 3; ++table) {
+    SCOPED_TRACE(cases[table].table);
+    Controller("F_CV");
+    PV();
+    Import("F_CV");
+    DCSDataDef* r = record();
+    if (table == 0) {
+      r->CtrlRows = nullptr;
+    } else if (table == 1) {
+      r->PVRows = nullptr;
+    } else {
+      r->PVImportRows = nullptr;
+    }
+    PlinthClearMessages();
+    EXPECT_EQ(dcs().DCSConfigure(r), 0);
+    EXPECT_EQ(Messages(), cases[table].messages);
+    EXPECT_EQ(FixdbLiveGroups(), 0U);
+    dcs().DCSDestroy(record());
+    FixdbReset();
+    builder = std::make_unique<host::RecordBuilder>();
+    dcs().DCSLoad(record());
+  }
+}
+
+// FIX not running: the configuration reports it and resets, and the reset
+// reports a count above capacity once more, as every reset does.
+TEST_F(BindingTest, ConfigurationWithoutFixReportsAndResets) {
+  for (int i = 0; i < 2501; ++i) {
+    builder->AddPVImport({"N", "I", "F_CV", 1, 0.0});
+  }
+  FixdbSetRunning(0);
+  EXPECT_EQ(Configure(), 0);
+  EXPECT_EQ(Messages(), (Lines{"FIX_PVIMPORT_MAX_EXCEEDED", "DCSAppNotRunning", "FIX_PVIMPORT_MAX_EXCEEDED"}));
+  EXPECT_EQ(Calls("EdaCreateGroup").size(), 0U);
 }
 
 TEST_F(BindingTest, NegativeCountsCountAsZero) {

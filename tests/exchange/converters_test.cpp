@@ -68,24 +68,24 @@ class ConvertersTest : public testing_support::StandinTest {
 
 struct SelectionCase {
   const char* field;
-  dcs::ImportReaderFn reader;
-  dcs::ImportWriterFn writer;
+  dcs::ImportReaderKind reader;
+  dcs::ImportWriterKind writer;
 };
 
 TEST_F(ConvertersTest, SelectionFollowsTheFieldRules) {
   const SelectionCase cases[] = {
-      {"F_AUTO", dcs::ReadModeFromFloat, dcs::WriteModeToFloat},
-      {"A_AUTO", dcs::ReadModeFromText, dcs::WriteModeToText},
-      {"A_ROUT", dcs::ReadFlagFromText, dcs::WriteFlagToText},
-      {"F_CV", dcs::ReadPlainFloat, dcs::WritePlainFloat},
-      {"f_cv", dcs::ReadPlainFloat, dcs::WritePlainFloat},
-      {"f_auto", dcs::ReadPlainFloat, dcs::WritePlainFloat},
-      {"F_AUTO ", dcs::ReadPlainFloat, dcs::WritePlainFloat},
-      {"a_auto", nullptr, nullptr},
-      {"A_CV", nullptr, nullptr},
-      {"H_DV", nullptr, nullptr},
-      {"", nullptr, nullptr},
-      {nullptr, nullptr, nullptr},
+      {"F_AUTO", dcs::ImportReaderKind::ModeFromFloat, dcs::ImportWriterKind::ModeToFloat},
+      {"A_AUTO", dcs::ImportReaderKind::ModeFromText, dcs::ImportWriterKind::ModeToText},
+      {"A_ROUT", dcs::ImportReaderKind::FlagFromText, dcs::ImportWriterKind::FlagToText},
+      {"F_CV", dcs::ImportReaderKind::PlainFloat, dcs::ImportWriterKind::PlainFloat},
+      {"f_cv", dcs::ImportReaderKind::PlainFloat, dcs::ImportWriterKind::PlainFloat},
+      {"f_auto", dcs::ImportReaderKind::PlainFloat, dcs::ImportWriterKind::PlainFloat},
+      {"F_AUTO ", dcs::ImportReaderKind::PlainFloat, dcs::ImportWriterKind::PlainFloat},
+      {"a_auto", dcs::ImportReaderKind::None, dcs::ImportWriterKind::None},
+      {"A_CV", dcs::ImportReaderKind::None, dcs::ImportWriterKind::None},
+      {"H_DV", dcs::ImportReaderKind::None, dcs::ImportWriterKind::None},
+      {"", dcs::ImportReaderKind::None, dcs::ImportWriterKind::None},
+      {nullptr, dcs::ImportReaderKind::None, dcs::ImportWriterKind::None},
   };
   int32_t row = 0;
   for (const SelectionCase& c : cases) {
@@ -103,11 +103,11 @@ TEST_F(ConvertersTest, SelectionWithoutAMatchKeepsTheEntriesAsTheyWere) {
   dcs::SelectImportWriter(3, "F_CV");
   dcs::SelectImportReader(3, "A_OTHER");
   dcs::SelectImportWriter(3, "A_OTHER");
-  EXPECT_EQ(dcs::DriverState.ImportReader[3], &dcs::ReadPlainFloat);
-  EXPECT_EQ(dcs::DriverState.ImportWriter[3], &dcs::WritePlainFloat);
+  EXPECT_EQ(dcs::DriverState.ImportReader[3], dcs::ImportReaderKind::PlainFloat);
+  EXPECT_EQ(dcs::DriverState.ImportWriter[3], dcs::ImportWriterKind::PlainFloat);
   dcs::ClearImportReaders();
-  EXPECT_EQ(dcs::DriverState.ImportReader[3], nullptr);
-  EXPECT_EQ(dcs::DriverState.ImportWriter[3], &dcs::WritePlainFloat);
+  EXPECT_EQ(dcs::DriverState.ImportReader[3], dcs::ImportReaderKind::None);
+  EXPECT_EQ(dcs::DriverState.ImportWriter[3], dcs::ImportWriterKind::PlainFloat);
 }
 
 TEST_F(ConvertersTest, ModeAsFloatBothWays) {
@@ -125,7 +125,10 @@ TEST_F(ConvertersTest, ModeAsFloatBothWays) {
 TEST_F(ConvertersTest, ModeAsTextBothWays) {
   BindRow("A_AUTO");
   int16_t status = -1;
-  for (const char* manual : {"MANL", "manl", "PMAN", "pman", "Manl", "MANL ", "", "XYZ"}) {
+  // The manual texts, and any other: an automatic one with more after it,
+  // in mixed case, or cut short.
+  for (const char* manual :
+       {"MANL", "manl", "PMAN", "pman", "Manl", "MANL ", "", "XYZ", "AUTO ", "pauto", "Auto", "AUT"}) {
     EXPECT_EQ(ReadText(manual, status), 1.0F) << manual;
   }
   for (const char* automatic : {"AUTO", "auto", "PAUT", "paut"}) {
