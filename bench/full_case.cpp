@@ -40,8 +40,11 @@ void AddController(host::RecordBuilder& builder, int row) {
   FixdbSetFloat("SCADA1", tag.c_str(), "F_CV", 40.0F + static_cast<float>(row % 20));
   FixdbSetFloat("SCADA1", tag.c_str(), "F_TV1", 50.0F);
   FixdbSetText("SCADA1", tag.c_str(), "A_AUTO", row % 2 == 0 ? "AUTO" : "MANL");
-  if (field != "F_CV" && field != "H_DV") {
-    FixdbSetFloat("SCADA1", tag.c_str(), field.c_str(), 25.0F);
+  // The row's output point on a field of its own needs that field in the
+  // database (F_CV is there already, and an H_DV row binds F_CV).
+  const dcs::CtrlPointFields fields = dcs::CtrlPointFieldsOf(field.c_str());
+  if (fields.output != std::string(dcs::FieldCV)) {
+    FixdbSetFloat("SCADA1", tag.c_str(), fields.output, 25.0F);
   }
   builder.AddCtrl({"SCADA1", tag, field, ActiveFlag(row), row % 2 == 0 ? 1.0 : 0.0, 0.4, 50.0});
 }

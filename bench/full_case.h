@@ -7,15 +7,16 @@
 #include <memory>
 
 #include "datadef/record.h"
+#include "driver/driver_rules.h"
 #include "driver_library.h"
 #include "record_builder.h"
 
 namespace bench {
 
 // The driver's capacities: a full case has every table at its limit.
-constexpr int FullCtrlRows = 300;
-constexpr int FullPVRows = 2500;
-constexpr int FullPVImportRows = 2500;
+constexpr int FullCtrlRows = dcs::MaxCtrlRows;
+constexpr int FullPVRows = dcs::MaxPVRows;
+constexpr int FullPVImportRows = dcs::MaxPVImportRows;
 
 struct CaseRows {
   int ctrl = 0;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "datadef/record.h"
+#include "driver/driver_rules.h"
 #include "driver/entry_points.h"
 #include "fixdb_control.h"
 #include "plinth_control.h"
@@ -219,17 +220,17 @@ void FillRecord(Input& in, TextPool& pool, HostRecord& host) {
   DCSDataDef& r = host.record;
   const uint8_t arrays = in.U8();  // which row arrays the host leaves null
 
-  r.CtrlRowCnt = RowCount(in, 300);
-  FillRows(in, pool, host.ctrl, host.ctrlCells, r.CtrlRowCnt, 300, [&in](DCSCtrlRow& row) {
+  r.CtrlRowCnt = RowCount(in, dcs::MaxCtrlRows);
+  FillRows(in, pool, host.ctrl, host.ctrlCells, r.CtrlRowCnt, dcs::MaxCtrlRows, [&in](DCSCtrlRow& row) {
     row.Active = Active(in);
     row.ModeValue = in.U8() % 2 == 0 ? 1.0 : static_cast<double>(in.Float());
     row.OutputValue = static_cast<double>(in.Float());
     row.TV1Value = static_cast<double>(in.Float());
   });
-  r.PVRowCnt = RowCount(in, 2500);
-  FillPVRows(in, pool, host.pv, host.pvCells, r.PVRowCnt, 2500);
-  r.PVImportRowCnt = RowCount(in, 2500);
-  FillPVRows(in, pool, host.pvImport, host.pvImportCells, r.PVImportRowCnt, 2500);
+  r.PVRowCnt = RowCount(in, dcs::MaxPVRows);
+  FillPVRows(in, pool, host.pv, host.pvCells, r.PVRowCnt, dcs::MaxPVRows);
+  r.PVImportRowCnt = RowCount(in, dcs::MaxPVImportRows);
+  FillPVRows(in, pool, host.pvImport, host.pvImportCells, r.PVImportRowCnt, dcs::MaxPVImportRows);
 
   r.CtrlRows = (arrays & 1) != 0 || host.ctrl.empty() ? nullptr : host.ctrl.data();
   r.PVRows = (arrays & 2) != 0 || host.pv.empty() ? nullptr : host.pv.data();
