@@ -7,7 +7,8 @@ if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
 fi
 if command -v qemu-i386 >/dev/null 2>&1; then
   # Tells programs that measure the process (resident memory, time) that they
-  # measure the emulator too.
+  # measure the emulator too, and programs that start programs of this build
+  # (dcshost test, the tests of dcshost as a program) to start them under it.
   export FIXDCS_EMULATED=qemu-i386
   exec qemu-i386 -L / "$@"
 fi

@@ -2,6 +2,7 @@
 #include "child_process.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
@@ -30,6 +31,12 @@ int RunCommand(const std::string& command, std::string& output) {
   const int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+}
+
+std::string ProgramCommand(const std::string& program) {
+  const char* emulator = std::getenv("FIXDCS_EMULATED");
+  const std::string quoted = "\"" + program + "\"";
+  return emulator != nullptr && *emulator != '\0' ? std::string(emulator) + " -L / " + quoted : quoted;
 }
 
 }  // namespace host

@@ -10,4 +10,10 @@ namespace host {
 // itself (a signal); everything it printed in output.
 int RunCommand(const std::string& command, std::string& output);
 
+// How to start a program of this build as a child: its path, quoted, after
+// the emulator this process runs under where FIXDCS_EMULATED names one (an
+// i686 program on a kernel that cannot execute it runs under qemu-i386, and
+// so must its children).
+std::string ProgramCommand(const std::string& program);
+
 }  // namespace host

@@ -184,7 +184,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
       o.path = cases[i];
       o.plot = PlotName(options.plotFolder, i, cases[i]);
       const auto begin = std::chrono::steady_clock::now();
-      o.status = RunCommand(Quoted(self) + " run " + Quoted(cases[i]) + " --no-progress --plot " + Quoted(o.plot) + extra,
+      o.status = RunCommand(ProgramCommand(self) + " run " + Quoted(cases[i]) + " --no-progress --plot " + Quoted(o.plot) + extra,
                             o.output);
       o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
       ReadExpectations(o);

@@ -446,11 +446,6 @@ TEST_F(DcshostTest, ASavedStateGoesOnExactlyWhereTheLongerRunIs) {
 // run is a process of its own, so that the FIX it loads is the only one.
 class OtherFixTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (std::getenv("FIXDCS_EMULATED") != nullptr) {
-      GTEST_SKIP() << "dcshost runs as a program of its own, which the emulator cannot start";
-    }
-  }
   static Outcome Program(const std::string& args) {
 #if defined(_WIN32)
     const std::string program = host::ProgramFolder() + "dcshost.exe";
@@ -458,7 +453,7 @@ class OtherFixTest : public ::testing::Test {
     const std::string program = host::ProgramFolder() + "dcshost";
 #endif
     Outcome outcome{-1, std::string()};
-    outcome.status = host::RunCommand("\"" + program + "\" " + args, outcome.output);
+    outcome.status = host::RunCommand(host::ProgramCommand(program) + " " + args, outcome.output);
     return outcome;
   }
   const std::string fix = "--fix \"" + host::ProgramFolder() + "minifix\"";
