@@ -158,8 +158,10 @@ class CaseReader {
     if (general == nullptr) {
       return FailAt(1, "missing the [case] table");
     }
-    return General(*general) && Model(root) && InlineRows(root) && Events(root) &&
-           Tables(root, "expect", &CaseReader::Expectation) && Tables(root, "malfunction", &CaseReader::Malfunction);
+    return General(*general) && Model(root) && InlineRows(root) &&
+           Tables(root, "event", [this](const toml::table& t) { return Event(t); }) &&
+           Tables(root, "expect", [this](const toml::table& t) { return Expectation(t); }) &&
+           Tables(root, "malfunction", [this](const toml::table& t) { return Malfunction(t); });
   }
 
   bool General(const toml::table& table) {
@@ -186,17 +188,11 @@ class CaseReader {
     if (case_.stepSeconds <= 0.0) {
       return Fail(*table.get("step_seconds"), "step_seconds must be above 0");
     }
-    if (const toml::node* plot = table.get("plot")) {
-      const toml::array* panels = plot->as_array();
-      if (panels == nullptr) {
-        return Fail(*plot, "plot must be a list of texts, such as [\"level+LIC101.tv1\", \"valve\"]");
-      }
-      for (const toml::node& panel : *panels) {
-        if (!panel.is_string()) {
-          return Fail(panel, "each entry of plot must be a text");
-        }
-        case_.plot.push_back(*panel.value<std::string>());
-      }
+    if (const toml::node* plot = table.get("plot");
+        plot != nullptr && !TextList(*plot, case_.plot,
+                                     "plot must be a list of texts, such as [\"level+LIC101.tv1\", \"valve\"]",
+                                     "each entry of plot must be a text")) {
+      return false;
     }
     std::string state;
     if (!Text(table, "initial_state", state, false, "[case]")) {
@@ -273,22 +269,8 @@ class CaseReader {
   // Rows written in the case: [[controller]], [[pv]], [[pv_import]].
   bool InlineRows(const toml::table& root) {
     for (const TableDescriptor& kind : TableDescriptors()) {
-      const toml::node* node = root.get(kind.rowsKey);
-      if (node == nullptr) {
-        continue;
-      }
-      const toml::array* rows = node->as_array();
-      if (rows == nullptr) {
-        return Fail(*node, std::string("[[") + kind.rowsKey + "]] must be an array of tables");
-      }
-      for (const toml::node& element : *rows) {
-        const toml::table* row = element.as_table();
-        if (row == nullptr) {
-          return Fail(element, std::string("each ") + kind.rowsKey + " must be a table");
-        }
-        if (!InlineRow(kind, *row)) {
-          return false;
-        }
+      if (!Tables(root, kind.rowsKey, [this, &kind](const toml::table& row) { return InlineRow(kind, row); })) {
+        return false;
       }
     }
     return true;
@@ -366,8 +348,24 @@ class CaseReader {
 
   static std::string PointName(const CaseEvent& event) { return event.node + ":" + event.tag + "." + event.field; }
 
-  // Every table of an array such as [[expect]], read by one member.
-  bool Tables(const toml::table& root, const char* key, bool (CaseReader::*read)(const toml::table&)) {
+  // A list of texts, such as plot = ["a", "b"].
+  bool TextList(const toml::node& node, std::vector<std::string>& out, const char* notList, const char* notText) {
+    const toml::array* entries = node.as_array();
+    if (entries == nullptr) {
+      return Fail(node, notList);
+    }
+    for (const toml::node& entry : *entries) {
+      if (!entry.is_string()) {
+        return Fail(entry, notText);
+      }
+      out.push_back(*entry.value<std::string>());
+    }
+    return true;
+  }
+
+  // Every table of an array such as [[expect]], each read by `read`.
+  template <typename Read>
+  bool Tables(const toml::table& root, const char* key, Read read) {
     const toml::node* node = root.get(key);
     if (node == nullptr) {
       return true;
@@ -381,7 +379,7 @@ class CaseReader {
       if (table == nullptr) {
         return Fail(element, std::string("each ") + key + " must be a table");
       }
-      if (!(this->*read)(*table)) {
+      if (!read(*table)) {
         return false;
       }
     }
@@ -418,15 +416,9 @@ class CaseReader {
       e.binds = *binds->value<bool>();
       e.description = e.binds ? "the case binds" : "the case does not bind";
     } else if (const toml::node* messages = t.get("messages")) {
-      const toml::array* keys = messages->as_array();
-      if (keys == nullptr) {
-        return Fail(*messages, "messages must be a list of message keys, [] for none");
-      }
-      for (const toml::node& key : *keys) {
-        if (!key.is_string()) {
-          return Fail(key, "each message key must be a text");
-        }
-        e.messages.push_back(*key.value<std::string>());
+      if (!TextList(*messages, e.messages, "messages must be a list of message keys, [] for none",
+                    "each message key must be a text")) {
+        return false;
       }
       e.kind = CaseExpectation::Kind::Messages;
       std::string list;
@@ -586,56 +578,44 @@ class CaseReader {
     return true;
   }
 
-  bool Events(const toml::table& root) {
-    const toml::node* node = root.get("event");
-    if (node == nullptr) {
-      return true;
+  // [[event]]: an operator's change at a step.
+  bool Event(const toml::table& t) {
+    const toml::table* table = &t;
+    CaseEvent event;
+    event.origin = Origin{path_, static_cast<int>(table->source().begin.line)};
+    int64_t step = 0;
+    std::string point;
+    if (!OnlyKeys(*table, {"step", "point", "value", "text"}, "an event") ||
+        !Integer(*table, "step", step, true, "an event") || !Text(*table, "point", point, true, "an event")) {
+      return false;
     }
-    const toml::array* events = node->as_array();
-    if (events == nullptr) {
-      return Fail(*node, "[[event]] must be an array of tables");
+    if (step < 0 || step > case_.steps) {
+      return Fail(*table->get("step"), "event step " + std::to_string(step) + " lies outside the run of " +
+                                           std::to_string(case_.steps) + " steps");
     }
-    for (const toml::node& element : *events) {
-      const toml::table* table = element.as_table();
-      if (table == nullptr) {
-        return Fail(element, "each event must be a table");
-      }
-      CaseEvent event;
-      event.origin = Origin{path_, static_cast<int>(table->source().begin.line)};
-      int64_t step = 0;
-      std::string point;
-      if (!OnlyKeys(*table, {"step", "point", "value", "text"}, "an event") ||
-          !Integer(*table, "step", step, true, "an event") || !Text(*table, "point", point, true, "an event")) {
-        return false;
-      }
-      if (step < 0 || step > case_.steps) {
-        return Fail(*table->get("step"), "event step " + std::to_string(step) + " lies outside the run of " +
-                                             std::to_string(case_.steps) + " steps");
-      }
-      event.step = static_cast<int>(step);
-      if (!ParsePointName(point, event.node, event.tag, event.field)) {
-        return Fail(*table->get("point"), "point must read NODE:TAG.FIELD, not \"" + point + "\"");
-      }
-      const bool hasValue = table->get("value") != nullptr;
-      const bool hasText = table->get("text") != nullptr;
-      if (hasValue == hasText) {
-        return FailAt(event.origin.line, "an event sets either a value or a text");
-      }
-      event.isText = hasText;
-      if (!(hasText ? Text(*table, "text", event.text, true, "an event")
-                    : Number(*table, "value", event.value, true, "an event"))) {
-        return false;
-      }
-      if (IsTextField(event.field) != hasText) {
-        return Fail(*table->get(hasText ? "text" : "value"),
-                    PointName(event) + (hasText ? " holds a number: give it value = a number, not a text"
-                                                : " holds a text: give it text = \"...\", not a number"));
-      }
-      if (!hasText && !FitsFixFloat(event.value)) {
-        return Fail(*table->get("value"), BeyondFloat("value", event.value));
-      }
-      case_.events.push_back(event);
+    event.step = static_cast<int>(step);
+    if (!ParsePointName(point, event.node, event.tag, event.field)) {
+      return Fail(*table->get("point"), "point must read NODE:TAG.FIELD, not \"" + point + "\"");
     }
+    const bool hasValue = table->get("value") != nullptr;
+    const bool hasText = table->get("text") != nullptr;
+    if (hasValue == hasText) {
+      return FailAt(event.origin.line, "an event sets either a value or a text");
+    }
+    event.isText = hasText;
+    if (!(hasText ? Text(*table, "text", event.text, true, "an event")
+                  : Number(*table, "value", event.value, true, "an event"))) {
+      return false;
+    }
+    if (IsTextField(event.field) != hasText) {
+      return Fail(*table->get(hasText ? "text" : "value"),
+                  PointName(event) + (hasText ? " holds a number: give it value = a number, not a text"
+                                              : " holds a text: give it text = \"...\", not a number"));
+    }
+    if (!hasText && !FitsFixFloat(event.value)) {
+      return Fail(*table->get("value"), BeyondFloat("value", event.value));
+    }
+    case_.events.push_back(event);
     return true;
   }
 

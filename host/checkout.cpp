@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "fixdb_control.h"  // the simulated database's error codes only: its functions are looked up at run time
 #include "session.h"
 
 namespace host {
@@ -22,10 +23,6 @@ bool InBand(const CaseExpectation& e, double value) {
   }
   return !(std::isnan(value) || (!std::isnan(e.lo) && value < e.lo) || (!std::isnan(e.hi) && value > e.hi));
 }
-
-// FIX's error code for a failed transmitter and for a node that is down, as
-// the simulated database reports them.
-constexpr int16_t TransmitterFailedCode = 1112;
 
 }  // namespace
 
@@ -225,7 +222,7 @@ void Malfunctions::Remember(size_t pvRow, double value) {
 void Malfunctions::Start(const CaseMalfunction& m, double seconds, const FixLibrary& fix, double frozenValue) {
   const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
   if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
-    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), TransmitterFailedCode);
+    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), FixdbTransmitterFailed);
   } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
     fix.simulated().SetNodeDown(m.node.c_str(), 1);
   }

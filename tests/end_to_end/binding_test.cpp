@@ -45,6 +45,16 @@ Lines GroupTraffic() {
   return lines;
 }
 
+// The initialization cycle's group operations, each waited for: the
+// controller group read and written, the PV and PV-import groups written,
+// then the controller group written three more times.
+Lines CycleTraffic() {
+  return Lines{"EdaReadGroup(1)=0",  "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
+               "EdaWriteGroup(2)=0", "EdaWaitGroup(2)=0", "EdaWriteGroup(3)=0", "EdaWaitGroup(3)=0",
+               "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
+               "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0"};
+}
+
 class BindingTest : public testing_support::StandinTest {
  protected:
   void SetUp() override {
@@ -413,11 +423,7 @@ TEST_F(BindingTest, InitializationCycleHoldsControllersInManualWhileWriting) {
   ASSERT_TRUE(builder->SetInitCycle(0));
   Restart();
   EXPECT_EQ(dcs().DCSStart(record()), 1);
-  EXPECT_EQ(GroupTraffic(),
-            (Lines{"EdaReadGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
-                   "EdaWriteGroup(2)=0", "EdaWaitGroup(2)=0", "EdaWriteGroup(3)=0", "EdaWaitGroup(3)=0",
-                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
-                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0"}));
+  EXPECT_EQ(GroupTraffic(), CycleTraffic());
   Lines sets = Calls("EdaSetAscii");
   const Lines floats = Calls("EdaSetFloat");
   sets.insert(sets.end(), floats.begin(), floats.end());
@@ -443,11 +449,7 @@ TEST_F(BindingTest, InitializationCycleWithOneRowPerTableMovesEveryGroup) {
   ASSERT_TRUE(builder->SetInitCycle(0));
   Restart();
   EXPECT_EQ(dcs().DCSStart(record()), 1);
-  EXPECT_EQ(GroupTraffic(),
-            (Lines{"EdaReadGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
-                   "EdaWriteGroup(2)=0", "EdaWaitGroup(2)=0", "EdaWriteGroup(3)=0", "EdaWaitGroup(3)=0",
-                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0", "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0",
-                   "EdaWriteGroup(1)=0", "EdaWaitGroup(1)=0"}));
+  EXPECT_EQ(GroupTraffic(), CycleTraffic());
 }
 
 // An Active other than 1 leaves a controller alone through the whole cycle but
