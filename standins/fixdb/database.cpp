@@ -139,15 +139,26 @@ int16_t PointState(const Point& p) {
   return p.target->error;
 }
 
+// Names a point; a missing text names nothing, as an empty one.
+void Name(Point& p, const char* node, const char* tag, const char* field) {
+  p.name = node != nullptr ? node : "";
+  p.nodeLength = p.name.size();
+  p.name += ':';
+  p.name += tag != nullptr ? tag : "";
+  p.tagEnd = p.name.size();
+  p.name += '.';
+  p.name += field != nullptr ? field : "";
+}
+
 void Resolve(Point& p) {
   Database& db = Db();
   p.target = nullptr;
-  if (db.nodes.count(p.node) == 0) {
+  if (db.nodes.count(p.name.substr(0, p.nodeLength)) == 0) {
     p.error = FixdbNodeNotFound;
-  } else if (db.tags.count(p.node + ":" + p.tag) == 0) {
+  } else if (db.tags.count(p.name.substr(0, p.tagEnd)) == 0) {
     p.error = FixdbTagNotFound;
   } else {
-    auto found = db.fields.find(Key(p.node.c_str(), p.tag.c_str(), p.field.c_str()));
+    auto found = db.fields.find(p.name);
     if (found == db.fields.end()) {
       p.error = FixdbFieldNotFound;
     } else {
@@ -160,11 +171,21 @@ void Resolve(Point& p) {
 void Complete(Group& group) {
   switch (group.pending) {
     case Operation::None: break;
-    case Operation::Resolve:
+    case Operation::Resolve: {
+      // The database does not change while a group resolves, so a point
+      // named as the one before it resolves as that one did.
+      const Point* previous = nullptr;
       for (Point& p : group.points) {
-        Resolve(p);
+        if (previous != nullptr && previous->name == p.name) {
+          p.target = previous->target;
+          p.error = previous->error;
+        } else {
+          Resolve(p);
+        }
+        previous = &p;
       }
       break;
+    }
     case Operation::Read:
       for (Point& p : group.points) {
         if (p.target != nullptr && p.target->error == 0) {
@@ -220,6 +241,20 @@ int16_t StartOperation(Fn fn, int32_t group, Operation operation) {
 // Room made at creation for a group's points; a larger group grows as filled.
 constexpr int32_t MaxReservedPoints = 1 << 16;
 
+// Spare storage kept at most: a run's groups are three, and tests make a few.
+constexpr size_t MaxSpareStorage = 8;
+
+// Empties a deleted group's points and keeps their room for the next group.
+void Retire(Group& group) {
+  std::vector<Point>& spare = group.points;
+  spare.clear();
+  Database& db = Db();
+  if (spare.capacity() > 0 && db.spareStorage.size() < MaxSpareStorage) {
+    db.spareStorage.push_back(std::move(spare));
+  }
+  spare = std::vector<Point>();
+}
+
 void FillUnterminated(char* buffer, int32_t length) {
   for (int32_t i = 0; i < length; ++i) {
     buffer[i] = static_cast<char>('A' + i % 26);
@@ -241,6 +276,10 @@ int32_t EdaCreateGroup(int32_t points, int32_t reserved) {
       Group group;
       group.capacity = points;
       // A group's points are stored once, without moving them as it fills.
+      if (!db.spareStorage.empty()) {
+        group.points = std::move(db.spareStorage.back());
+        db.spareStorage.pop_back();
+      }
       group.points.reserve(static_cast<size_t>(points < MaxReservedPoints ? points : MaxReservedPoints));
       db.groups.push_back(std::move(group));
       result = static_cast<int32_t>(db.groups.size());
@@ -258,8 +297,7 @@ int16_t EdaDeleteGroup(int32_t group) {
       result = FixdbBadGroup;
     } else {
       g->alive = false;
-      g->points.clear();
-      g->points.shrink_to_fit();
+      Retire(*g);
     }
   }
   RECORD(FnDeleteGroup, std::to_string(group), std::to_string(result));
@@ -274,10 +312,7 @@ int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const c
     if (g == nullptr || g->points.size() >= static_cast<size_t>(g->capacity)) {
       result = -1;
     } else {
-      Point& p = g->points.emplace_back();
-      p.node = node != nullptr ? node : "";
-      p.tag = tag != nullptr ? tag : "";
-      p.field = field != nullptr ? field : "";
+      Name(g->points.emplace_back(), node, tag, field);
       result = static_cast<int32_t>(g->points.size());
     }
   }
@@ -446,7 +481,15 @@ int32_t FixdbToolsErrorText(int32_t code, char* buffer, int32_t length) {
   return result;
 }
 
-void FixdbReset(void) { Db() = Database(); }
+void FixdbReset(void) {
+  Database& db = Db();
+  for (Group& group : db.groups) {
+    Retire(group);
+  }
+  std::vector<std::vector<Point>> spare = std::move(db.spareStorage);
+  db = Database();
+  db.spareStorage = std::move(spare);
+}
 
 void FixdbSetRunning(int running) { Db().running = running != 0; }
 
@@ -466,9 +509,7 @@ void FixdbScan(double seconds) { ScanBlocks(seconds); }
 
 int16_t FixdbPointProblem(const char* node, const char* tag, const char* field) {
   Point p;
-  p.node = node != nullptr ? node : "";
-  p.tag = tag != nullptr ? tag : "";
-  p.field = field != nullptr ? field : "";
+  Name(p, node, tag, field);
   Resolve(p);
   return p.target == nullptr ? p.error : p.target->error;
 }

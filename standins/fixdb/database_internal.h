@@ -29,7 +29,11 @@ struct Field {
 };
 
 struct Point {
-  std::string node, tag, field;
+  // "NODE:TAG.FIELD", the key of its field; the node and "NODE:TAG", the keys
+  // of its node and tag, are its first nodeLength and tagEnd characters.
+  std::string name;
+  size_t nodeLength = 0;
+  size_t tagEnd = 0;
   Field* target = nullptr;  // set by resolution
   int16_t error = FixdbNotResolved;
   bool read = false;
@@ -73,6 +77,10 @@ struct Database {
   unsigned long groupOperations = 0;
   std::map<int16_t, std::string> errorTexts = BuiltinErrorTexts;
   std::unordered_map<std::string, Block> blocks;  // "NODE:TAG"
+  // Point storage of deleted groups, emptied but with its room kept, which
+  // new groups take first; it outlives FixdbReset, so that runs binding
+  // thousands of points do not each allocate and fault in fresh memory.
+  std::vector<std::vector<Point>> spareStorage;
 };
 
 Database& Db();
