@@ -58,6 +58,8 @@ int32_t GetRowCount(const DCSDataDef* record, RowTable table);
 // The operations that the simulation step calls for every row are defined
 // inline at the end of this header, so that a step pays no call for them.
 inline int32_t GetActive(const DCSDataDef* record, RowTable table, int32_t row);
+// The row's cells; null when it has none.
+inline DCSCell* RowCellsOf(const DCSDataDef* record, RowTable table, int32_t row);
 inline bool HasRowCells(const DCSDataDef* record, RowTable table, int32_t row);
 inline const char* GetRowCellText(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
 double GetRowCellDouble(const DCSDataDef* record, RowTable table, int32_t row, int32_t column);
@@ -88,6 +90,10 @@ inline const DCSPVRow* GetPVRows(const DCSDataDef* record) { return record->PVRo
 inline DCSPVRow* GetPVImportRows(DCSDataDef* record) { return record->PVImportRows; }
 inline int32_t GetActive(const DCSCtrlRow& row) { return row.Active; }
 inline int32_t GetActive(const DCSPVRow& row) { return row.Active; }
+// Cell- and column-level forms for the walks of configuration, which take a
+// table's definitions once and each row's cells once.
+inline int32_t GetColumnType(const DCSFieldDef* defs, int32_t column) { return defs[column].Type; }
+inline const char* GetCellText(const DCSCell* cells, int32_t column) { return cells[column].StrValue; }
 // The text of a controller row's cell; null when the row has no cells or the
 // cell no text.
 inline const char* GetCellText(const DCSCtrlRow& row, int32_t column) {

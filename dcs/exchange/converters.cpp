@@ -70,14 +70,9 @@ void ClearImportReaders() {
   }
 }
 
-void SelectImportReader(int32_t row, const char* field) {
+void SelectImportConverters(int32_t row, const char* field) {
   if (const ConverterRule* rule = SelectRule(field)) {
     DriverState.ImportReader[row] = rule->reader;
-  }
-}
-
-void SelectImportWriter(int32_t row, const char* field) {
-  if (const ConverterRule* rule = SelectRule(field)) {
     DriverState.ImportWriter[row] = rule->writer;
   }
 }

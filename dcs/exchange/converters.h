@@ -16,10 +16,9 @@ namespace dcs {
 
 // Empties every ImportReader entry.
 void ClearImportReaders();
-// Stores the row's reader (resp. writer) chosen by its FIELD text, or nothing
+// Stores the row's reader and writer chosen by its FIELD text, or nothing
 // when the text selects none (or is missing).
-void SelectImportReader(int32_t row, const char* field);
-void SelectImportWriter(int32_t row, const char* field);
+void SelectImportConverters(int32_t row, const char* field);
 // [after the PV-import group was read and waited for] The row's value through
 // its reader; 0.0 with status untouched when the row has none.
 inline float ReadImportValue(int32_t row, int16_t& status);

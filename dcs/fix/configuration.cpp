@@ -35,15 +35,19 @@ bool ValidateCells(const DCSDataDef* record, RowTable rows, DefTable columns) {
   if (rowCount > 0 && !HasRowArray(record, rows)) {
     return false;  // rows counted but missing: their cells are missing too
   }
+  // Every row has the table's columns: their types are read from the
+  // definitions directly, and each row's cells are taken once.
+  const DCSFieldDef* const defs = GetDefArray(record, columns);
   for (int32_t row = 0; row < rowCount; ++row) {
-    if (!HasRowCells(record, rows, row)) {
+    const DCSCell* const cells = RowCellsOf(record, rows, row);
+    if (cells == nullptr) {
       return false;
     }
     for (int32_t column = 0; column < columnCount; ++column) {
-      if (GetColumnType(record, columns, column) != ColumnTypeText) {
+      if (GetColumnType(defs, column) != ColumnTypeText) {
         continue;
       }
-      const char* text = GetRowCellText(record, rows, row, column);
+      const char* text = GetCellText(cells, column);
       if (text == nullptr || text[0] == '\0') {
         return false;
       }
@@ -59,9 +63,8 @@ struct PointName {
 };
 
 PointName NameOf(const DCSDataDef* record, RowTable table, int32_t row) {
-  return PointName{GetRowCellText(record, table, row, NodeColumn),
-                   GetRowCellText(record, table, row, TagColumn),
-                   GetRowCellText(record, table, row, FieldColumn)};
+  const DCSCell* const cells = RowCellsOf(record, table, row);
+  return PointName{GetCellText(cells, NodeColumn), GetCellText(cells, TagColumn), GetCellText(cells, FieldColumn)};
 }
 
 void DefineCtrlPoints(const DCSDataDef* record, int32_t rows) {
@@ -90,8 +93,7 @@ void DefinePVImportPoints(const DCSDataDef* record, int32_t rows) {
     // A row whose FIELD selects nothing keeps no converter of an earlier binding.
     DriverState.ImportReader[row] = ImportReaderKind::None;
     DriverState.ImportWriter[row] = ImportWriterKind::None;
-    SelectImportReader(row, name.field);
-    SelectImportWriter(row, name.field);
+    SelectImportConverters(row, name.field);
   }
 }
 

@@ -35,8 +35,7 @@ class ConvertersTest : public testing_support::StandinTest {
     const int32_t group = dcs::platform::CreateGroup(1);
     dcs::DriverState.PVImportGroupHandle = group;
     dcs::DriverState.PVImportPoint[0] = dcs::platform::DefinePoint(group, "N", "T", field);
-    dcs::SelectImportReader(0, field);
-    dcs::SelectImportWriter(0, field);
+    dcs::SelectImportConverters(0, field);
     dcs::platform::ResolveGroup(group);
     dcs::platform::WaitGroup(group);
     field_ = field;
@@ -90,8 +89,7 @@ TEST_F(ConvertersTest, SelectionFollowsTheFieldRules) {
   int32_t row = 0;
   for (const SelectionCase& c : cases) {
     SCOPED_TRACE(c.field != nullptr ? c.field : "(missing)");
-    dcs::SelectImportReader(row, c.field);
-    dcs::SelectImportWriter(row, c.field);
+    dcs::SelectImportConverters(row, c.field);
     EXPECT_EQ(dcs::DriverState.ImportReader[row], c.reader);
     EXPECT_EQ(dcs::DriverState.ImportWriter[row], c.writer);
     ++row;
@@ -99,10 +97,8 @@ TEST_F(ConvertersTest, SelectionFollowsTheFieldRules) {
 }
 
 TEST_F(ConvertersTest, SelectionWithoutAMatchKeepsTheEntriesAsTheyWere) {
-  dcs::SelectImportReader(3, "F_CV");
-  dcs::SelectImportWriter(3, "F_CV");
-  dcs::SelectImportReader(3, "A_OTHER");
-  dcs::SelectImportWriter(3, "A_OTHER");
+  dcs::SelectImportConverters(3, "F_CV");
+  dcs::SelectImportConverters(3, "A_OTHER");
   EXPECT_EQ(dcs::DriverState.ImportReader[3], dcs::ImportReaderKind::PlainFloat);
   EXPECT_EQ(dcs::DriverState.ImportWriter[3], dcs::ImportWriterKind::PlainFloat);
   dcs::ClearImportReaders();
