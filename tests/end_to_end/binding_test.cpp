@@ -518,13 +518,14 @@ TEST_F(BindingTest, WithoutABindingStartAndStepMakeNoFixCall) {
 TEST_F(BindingTest, ReconfigurationReleasesTheEarlierBindingAndItsStaleConverters) {
   Import("F_CV", 0.0);
   ASSERT_EQ(Configure(), 1);
-  // The same row now names a field that selects no converter.
-  builder->pvImport(0).Data[2].StrValue = const_cast<char*>("A_OTHER");
-  FixdbSetText("N", "I0", "A_OTHER", "");
+  // The same row now names a float field that selects no converter: a
+  // reader kept from F_CV would read it.
+  builder->pvImport(0).Data[2].StrValue = const_cast<char*>("H_DV");
+  FixdbSetFloat("N", "I0", "H_DV", 0.0F);
   builder->pvImport(0).Value = 6.0;
   ASSERT_EQ(Configure(), 1);
   EXPECT_EQ(FixdbLiveGroups(), 3U);
-  FixdbSetText("N", "I0", "A_OTHER", "AUTO");
+  FixdbSetFloat("N", "I0", "H_DV", 3.0F);
   dcs().DCSSimulate(record());
   EXPECT_EQ(builder->pvImport(0).Value, 6.0);
   // Nor does the cycle send it: the row has no writer either.
