@@ -26,8 +26,11 @@ bool ValidateCells(const DCSDataDef* record, RowTable rows, DefTable columns) {
   if (!HasColumnDefs(record, columns) || columnCount <= FieldColumn) {
     return false;
   }
+  // Every row has the table's columns: their types are read from the
+  // definitions directly, and each row's cells are taken once.
+  const DCSFieldDef* const defs = GetDefArray(record, columns);
   for (int32_t column = NodeColumn; column <= FieldColumn; ++column) {
-    if (GetColumnType(record, columns, column) != ColumnTypeText) {
+    if (GetColumnType(defs, column) != ColumnTypeText) {
       return false;
     }
   }
@@ -35,9 +38,6 @@ bool ValidateCells(const DCSDataDef* record, RowTable rows, DefTable columns) {
   if (rowCount > 0 && !HasRowArray(record, rows)) {
     return false;  // rows counted but missing: their cells are missing too
   }
-  // Every row has the table's columns: their types are read from the
-  // definitions directly, and each row's cells are taken once.
-  const DCSFieldDef* const defs = GetDefArray(record, columns);
   for (int32_t row = 0; row < rowCount; ++row) {
     const DCSCell* const cells = RowCellsOf(record, rows, row);
     if (cells == nullptr) {

@@ -1,6 +1,6 @@
 // The functions of the FIX libraries EDA and FIXTOOLS, as the driver calls
 // them. The driver imports them by ordinal on Windows (see EDA.def and
-// FIXTOOLS.def beside this file); the fixdb stand-in implements them. In the
+// FIXTOOLS.def beside this file); the fixdb and minifix stand-ins implement them. In the
 // driver only dcs/platform/ calls them (fix.h inlines the per-point calls).
 #pragma once
 

@@ -141,13 +141,11 @@ int16_t PointState(const Point& p) {
 
 // Names a point; a missing text names nothing, as an empty one.
 void Name(Point& p, const char* node, const char* tag, const char* field) {
-  p.name = node != nullptr ? node : "";
-  p.nodeLength = p.name.size();
-  p.name += ':';
-  p.name += tag != nullptr ? tag : "";
-  p.tagEnd = p.name.size();
-  p.name += '.';
-  p.name += field != nullptr ? field : "";
+  const char* const n = node != nullptr ? node : "";
+  const char* const t = tag != nullptr ? tag : "";
+  p.name = Key(n, t, field != nullptr ? field : "");
+  p.nodeLength = std::strlen(n);
+  p.tagEnd = p.nodeLength + 1 + std::strlen(t);
 }
 
 void Resolve(Point& p) {

@@ -36,7 +36,7 @@ extern "C" {
 
 int32_t FixRunningCheck(void) { return 1; }
 
-// Copies the code's text, cut to the buffer; ErrorTextFound only when the
+// Copies the code's text, cut to the buffer; FixErrorTextFound only when the
 // whole text fitted. An unknown code leaves an empty text.
 int32_t FixErrorText(int32_t code, char* buffer, int32_t length) {
   if (buffer == nullptr || length <= 0) {
@@ -54,7 +54,7 @@ int32_t FixErrorText(int32_t code, char* buffer, int32_t length) {
   const std::size_t count = size < room ? size : room;
   std::memcpy(buffer, text, count);
   buffer[count] = '\0';
-  return size > 0 && size <= room ? ErrorTextFound : 0;
+  return size > 0 && size <= room ? FixErrorTextFound : 0;
 }
 
 }  // extern "C"

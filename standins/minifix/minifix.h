@@ -1,34 +1,17 @@
 // The minimal FIX's interface: the twelve EDA and two FIXTOOLS functions it
-// exports, and the error codes its EDA reports and its FIXTOOLS names. Only
-// declarations and constants, so that neither library links the other.
+// exports (declared once, for the driver and both FIX stand-ins, in
+// platform/fix_api.h), and the error codes its EDA reports and its FIXTOOLS
+// names. Only declarations and constants, so that neither library links the
+// other.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-extern "C" {
-int32_t EdaCreateGroup(int32_t points, int32_t reserved);
-int16_t EdaDeleteGroup(int32_t group);
-int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field,
-                       int32_t reserved);
-int16_t EdaResolveGroup(int32_t group);
-int16_t EdaReadGroup(int32_t group);
-int16_t EdaWriteGroup(int32_t group);
-int16_t EdaWaitGroup(int32_t group);
-int16_t EdaPointError(int32_t group, int32_t point);
-int16_t EdaGetFloat(int32_t group, int32_t point, float* value);
-int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length);
-int16_t EdaSetFloat(int32_t group, int32_t point, float* value);
-int16_t EdaSetAscii(int32_t group, int32_t point, const char* text);
-
-int32_t FixRunningCheck(void);
-int32_t FixErrorText(int32_t code, char* buffer, int32_t length);
-}
+#include "platform/fix_api.h"
 
 namespace minifix {
 
-// FixErrorText's result when the buffer holds the code's whole text.
-constexpr int32_t ErrorTextFound = 11000;
 // The longest text a text field holds.
 constexpr std::size_t MaxTextLength = 63;
 
