@@ -139,13 +139,17 @@ int16_t PointState(const Point& p) {
   return p.target->error;
 }
 
-// Names a point; a missing text names nothing, as an empty one.
+// Names a point with its field's key, as Key builds it, noting where the
+// node's and the tag's keys end; a missing text names nothing, as an empty
+// one. Appended in place: a run names thousands of points.
 void Name(Point& p, const char* node, const char* tag, const char* field) {
-  const char* const n = node != nullptr ? node : "";
-  const char* const t = tag != nullptr ? tag : "";
-  p.name = Key(n, t, field != nullptr ? field : "");
-  p.nodeLength = std::strlen(n);
-  p.tagEnd = p.nodeLength + 1 + std::strlen(t);
+  p.name = node != nullptr ? node : "";
+  p.nodeLength = p.name.size();
+  p.name += ':';
+  p.name += tag != nullptr ? tag : "";
+  p.tagEnd = p.name.size();
+  p.name += '.';
+  p.name += field != nullptr ? field : "";
 }
 
 void Resolve(Point& p) {
