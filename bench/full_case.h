@@ -8,8 +8,8 @@
 
 #include "datadef/record.h"
 #include "driver/driver_rules.h"
-#include "driver_library.h"
-#include "record_builder.h"
+#include "run/driver_library.h"
+#include "run/record_builder.h"
 
 namespace bench {
 

@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "builtin_example.h"
-#include "case_file.h"
-#include "case_runner.h"
+#include "case/case.h"
+#include "run/case_runner.h"
 #include "dcshost/test_command.h"
 
 namespace host {

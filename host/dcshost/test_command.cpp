@@ -12,8 +12,8 @@
 #include <sstream>
 #include <thread>
 
-#include "child_process.h"
-#include "shared_library.h"
+#include "system/child_process.h"
+#include "system/shared_library.h"
 
 namespace host {
 namespace {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "driver_library.h"
+#include "run/driver_library.h"
 #include "journals.h"
 #include "message_boxes.h"
-#include "record_builder.h"
+#include "run/record_builder.h"
 
 namespace {
 

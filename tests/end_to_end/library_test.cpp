@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
-#include "driver_library.h"
+#include "run/driver_library.h"
 #include "journals.h"
 #include "message_boxes.h"
-#include "record_builder.h"
+#include "run/record_builder.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "case_file.h"
+#include "case/case.h"
 #include "dcshost/cli.h"
-#include "child_process.h"
+#include "system/child_process.h"
 #include "journals.h"
-#include "shared_library.h"
+#include "system/shared_library.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "trace.h"
+#include "report/trace.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 #include <string>
 
 #include "driver/driver_rules.h"
-#include "driver_library.h"
+#include "run/driver_library.h"
 #include "fixdb_control.h"
 #include "plinth_control.h"
-#include "record_builder.h"
+#include "run/record_builder.h"
 #include "user32_control.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // Operator events through EDA.
-#include "operator_events.h"
+#include "fix/operator_events.h"
 
 #include <sstream>
 
-#include "fix_group.h"
-#include "session.h"
+#include "fix/fix_group.h"
+#include "run/session.h"
 
 namespace host {
 

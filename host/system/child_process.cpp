@@ -1,5 +1,5 @@
 // Child processes through popen.
-#include "child_process.h"
+#include "system/child_process.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "case_file.h"
-#include "case_runner.h"
-#include "driver_library.h"
-#include "fix_library.h"
-#include "process_model.h"
-#include "record_builder.h"
+#include "case/case.h"
+#include "run/case_runner.h"
+#include "run/driver_library.h"
+#include "fix/fix_library.h"
+#include "plant/process_model.h"
+#include "run/record_builder.h"
 
 namespace host {
 

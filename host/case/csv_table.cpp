@@ -1,7 +1,7 @@
 // The CSV reader of tag tables, as spreadsheets export them: an optional UTF-8
 // byte-order mark, cells in double quotes (which may hold commas, and "" for a
 // quote), unquoted cells trimmed; '#' starts a comment line.
-#include "csv_table.h"
+#include "case/csv_table.h"
 
 #include <fstream>
 

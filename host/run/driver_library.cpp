@@ -1,7 +1,7 @@
 // Run-time loading of the driver library on Linux and Windows.
-#include "driver_library.h"
+#include "run/driver_library.h"
 
-#include "shared_library.h"
+#include "system/shared_library.h"
 
 namespace host {
 namespace {

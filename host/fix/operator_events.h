@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "case_file.h"
-#include "fix_library.h"
+#include "case/case.h"
+#include "fix/fix_library.h"
 
 namespace host {
 

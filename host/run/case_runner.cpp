@@ -2,7 +2,7 @@
 // operator events, the simulated database's scan and the process model
 // between the steps. A run stops at a step boundary when a model value is not
 // finite or FIX could not hold it, and when a signal asks it to.
-#include "case_runner.h"
+#include "run/case_runner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -23,14 +23,14 @@
 #define FIXDCS_FILENO fileno
 #endif
 
-#include "checkout.h"
+#include "checkout/checkout.h"
 #include "driver/driver_rules.h"
-#include "fix_group.h"
-#include "operator_events.h"
-#include "run_state.h"
-#include "session.h"
-#include "step_times.h"
-#include "trace.h"
+#include "fix/fix_group.h"
+#include "fix/operator_events.h"
+#include "case/run_state.h"
+#include "run/session.h"
+#include "run/step_times.h"
+#include "report/trace.h"
 
 namespace host {
 namespace {

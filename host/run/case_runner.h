@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "case_file.h"
+#include "case/case.h"
 
 namespace host {
 

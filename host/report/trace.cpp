@@ -1,7 +1,7 @@
 // Trace files and plots. The trace streams one line per step and keeps
 // nothing; the plot is drawn once, at the end, from the samples PlotRecorder
 // kept, as plain SVG that a browser or rsvg-convert shows as it is.
-#include "trace.h"
+#include "report/trace.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The host's record, built row by row.
-#include "record_builder.h"
+#include "run/record_builder.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fix_library.h"
+#include "fix/fix_library.h"
 
 namespace host {
 

@@ -1,5 +1,5 @@
 // Saved run states in TOML.
-#include "run_state.h"
+#include "case/run_state.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // The process models.
-#include "process_model.h"
+#include "plant/process_model.h"
 
 #include <algorithm>
 #include <cmath>

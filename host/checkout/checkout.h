@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "case_file.h"
-#include "case_runner.h"
-#include "fix_group.h"
-#include "fix_library.h"
-#include "process_model.h"
-#include "record_builder.h"
-#include "trace.h"
+#include "case/case.h"
+#include "run/case_runner.h"
+#include "fix/fix_group.h"
+#include "fix/fix_library.h"
+#include "plant/process_model.h"
+#include "run/record_builder.h"
+#include "report/trace.h"
 
 namespace host {
 

@@ -1,6 +1,6 @@
 // Case files: TOML for the case, CSV for tag tables. Every problem names the
 // file and line; paths inside a case are relative to the case file.
-#include "case_file.h"
+#include "case/case.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -15,7 +15,7 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
-#include "csv_table.h"
+#include "case/csv_table.h"
 
 namespace host {
 

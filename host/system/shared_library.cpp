@@ -1,5 +1,5 @@
 // Run-time loading of shared libraries on Linux and Windows.
-#include "shared_library.h"
+#include "system/shared_library.h"
 
 #if defined(_WIN32)
 #include <windows.h>

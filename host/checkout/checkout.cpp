@@ -1,12 +1,12 @@
 // Expectations and malfunctions of a control checkout.
-#include "checkout.h"
+#include "checkout/checkout.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "fixdb_control.h"  // the simulated database's error codes only: its functions are looked up at run time
-#include "session.h"
+#include "run/session.h"
 
 namespace host {
 namespace {

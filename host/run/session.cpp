@@ -1,12 +1,12 @@
 // The session: FIX, the driver, the record and the model of one run or check,
 // and the driver's messages printed with the row they concern.
-#include "session.h"
+#include "run/session.h"
 
 #include <cstdlib>
 
-#include "fix_group.h"
+#include "fix/fix_group.h"
 #include "plinth_control.h"
-#include "shared_library.h"
+#include "system/shared_library.h"
 
 namespace host {
 

@@ -5,10 +5,10 @@
 // driver's capacity are problems too. Nothing is set and no group is written.
 #include <functional>
 
-#include "case_runner.h"
+#include "run/case_runner.h"
 #include "driver/driver_rules.h"
-#include "fix_group.h"
-#include "session.h"
+#include "fix/fix_group.h"
+#include "run/session.h"
 
 namespace host {
 namespace {

@@ -1,10 +1,10 @@
 // Loads FIX's EDA and FIXTOOLS libraries from one folder and binds the
 // functions the driver uses: by name on Linux, at FIX's ordinals on Windows
 // (the ordinals the driver imports by, dcs/platform/EDA.def and FIXTOOLS.def).
-#include "fix_library.h"
+#include "fix/fix_library.h"
 
 #include "driver/driver_rules.h"
-#include "shared_library.h"
+#include "system/shared_library.h"
 
 namespace host {
 namespace {

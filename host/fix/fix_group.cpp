@@ -1,6 +1,6 @@
 // dcshost's own FIX groups: for checking a case's points and for operator
 // events, through the same EDA functions the driver uses.
-#include "fix_group.h"
+#include "fix/fix_group.h"
 
 #include "driver/driver_rules.h"
 
