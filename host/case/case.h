@@ -134,6 +134,11 @@ struct Case {
 // Loads a case; false with "file:line: what is wrong" in error.
 bool LoadCase(const std::string& path, Case& loaded, std::string& error);
 
+// "NODE:TAG.FIELD".
+std::string PointText(const std::string& node, const std::string& tag, const std::string& field);
+// "file:line".
+std::string Where(const Origin& origin);
+
 // Splits "NODE:TAG.FIELD"; false when the text has another form.
 bool ParsePointName(const std::string& text, std::string& node, std::string& tag, std::string& field);
 

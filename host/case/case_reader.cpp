@@ -699,6 +699,12 @@ class CaseReader {
 
 }  // namespace
 
+std::string PointText(const std::string& node, const std::string& tag, const std::string& field) {
+  return node + ":" + tag + "." + field;
+}
+
+std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
+
 bool ParsePointName(const std::string& text, std::string& node, std::string& tag, std::string& field) {
   const size_t colon = text.find(':');
   const size_t dot = text.find('.', colon == std::string::npos ? 0 : colon);

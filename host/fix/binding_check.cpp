@@ -1,14 +1,12 @@
-// `check`: whether a case's tag tables bind, with any FIX and read-only.
-// Before the driver configures, dcshost defines every row's points (three per
-// controller, by the driver's own rule) in groups of its own, resolves them
-// and lists every bad point with FIX's text; blank cells and rows beyond the
-// driver's capacity are problems too. Nothing is set and no group is written.
-#include <functional>
+// The read-only binding check: before the driver configures, dcshost defines
+// every row's points (three per controller, by the driver's own rule) in
+// groups of its own, resolves them and lists every bad point with FIX's text;
+// blank cells and rows beyond the driver's capacity are problems too. It never
+// sets a value or writes a group.
+#include "fix/binding_check.h"
 
-#include "run/case_runner.h"
 #include "driver/driver_rules.h"
 #include "fix/fix_group.h"
-#include "run/session.h"
 
 namespace host {
 namespace {
@@ -22,14 +20,14 @@ struct PlannedPoint {
 };
 
 bool Blank(const std::string& table, size_t row, const Origin& origin, const std::string& node,
-           const std::string& tag, const std::string& field, RunResult& result) {
+           const std::string& tag, const std::string& field, std::vector<std::string>& problems) {
   const char* names[] = {"NODE", "TAG", "FIELD"};
   const std::string* cells[] = {&node, &tag, &field};
   bool blank = false;
   for (int k = 0; k < 3; ++k) {
     if (cells[k]->empty()) {
-      result.problems.push_back(table + " row " + std::to_string(row) + " (" + Where(origin) + "): " + names[k] +
-                                " is blank");
+      problems.push_back(table + " row " + std::to_string(row) + " (" + Where(origin) + "): " + names[k] +
+                         " is blank");
       blank = true;
     }
   }
@@ -38,22 +36,23 @@ bool Blank(const std::string& table, size_t row, const Origin& origin, const std
 
 // Rows past the driver's capacity: the driver never binds them.
 template <typename Row>
-void BeyondCapacity(const std::string& table, const std::vector<Row>& rows, int32_t capacity, RunResult& result) {
+void BeyondCapacity(const std::string& table, const std::vector<Row>& rows, int32_t capacity,
+                    std::vector<std::string>& problems) {
   for (size_t i = static_cast<size_t>(capacity); i < rows.size(); ++i) {
-    result.problems.push_back(table + " row " + std::to_string(i) + " (" + Where(rows[i].origin) +
-                              "): beyond the driver's " + std::to_string(capacity) + " " + table +
-                              " rows: it would never be bound");
+    problems.push_back(table + " row " + std::to_string(i) + " (" + Where(rows[i].origin) +
+                       "): beyond the driver's " + std::to_string(capacity) + " " + table +
+                       " rows: it would never be bound");
   }
 }
 
 // The points of every row the driver will bind, table by table.
-std::vector<std::vector<PlannedPoint>> PlanPoints(const Case& c, RunResult& result) {
+std::vector<std::vector<PlannedPoint>> PlanPoints(const Case& c, std::vector<std::string>& problems) {
   std::vector<std::vector<PlannedPoint>> tables(3);
   const auto label = [](TableKind kind) { return std::string(TableDescriptors()[static_cast<size_t>(kind)].label); };
   const std::string ctrl = label(TableKind::Ctrl);
   for (size_t i = 0; i < c.controllers.size() && i < static_cast<size_t>(dcs::MaxCtrlRows); ++i) {
     const CaseCtrlRow& r = c.controllers[i];
-    if (!Blank(ctrl, i, r.origin, r.node, r.tag, r.field, result)) {
+    if (!Blank(ctrl, i, r.origin, r.node, r.tag, r.field, problems)) {
       const dcs::CtrlPointFields fields = dcs::CtrlPointFieldsOf(r.field.c_str());
       for (const char* field : {fields.output, fields.tv1, fields.mode}) {
         tables[0].push_back(PlannedPoint{ctrl, i, r.origin, r.node, r.tag, field});
@@ -65,22 +64,22 @@ std::vector<std::vector<PlannedPoint>> PlanPoints(const Case& c, RunResult& resu
     const std::string table = label(kind);
     for (size_t i = 0; i < rows.size() && i < static_cast<size_t>(capacity); ++i) {
       const CasePVRow& r = rows[i];
-      if (!Blank(table, i, r.origin, r.node, r.tag, r.field, result)) {
+      if (!Blank(table, i, r.origin, r.node, r.tag, r.field, problems)) {
         points.push_back(PlannedPoint{table, i, r.origin, r.node, r.tag, r.field});
       }
     }
   };
   plan(TableKind::PV, c.pv, dcs::MaxPVRows, tables[1]);
   plan(TableKind::PVImport, c.pvImport, dcs::MaxPVImportRows, tables[2]);
-  BeyondCapacity(ctrl, c.controllers, dcs::MaxCtrlRows, result);
-  BeyondCapacity(label(TableKind::PV), c.pv, dcs::MaxPVRows, result);
-  BeyondCapacity(label(TableKind::PVImport), c.pvImport, dcs::MaxPVImportRows, result);
+  BeyondCapacity(ctrl, c.controllers, dcs::MaxCtrlRows, problems);
+  BeyondCapacity(label(TableKind::PV), c.pv, dcs::MaxPVRows, problems);
+  BeyondCapacity(label(TableKind::PVImport), c.pvImport, dcs::MaxPVImportRows, problems);
   return tables;
 }
 
 // Defines and resolves one table's points in a group of dcshost's own and
 // lists every point FIX reports bad.
-void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points, RunResult& result) {
+void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points, std::vector<std::string>& problems) {
   if (points.empty()) {
     return;
   }
@@ -93,35 +92,20 @@ void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points,
     const int16_t code = codes[k];
     if (code != 0) {
       const PlannedPoint& p = points[k];
-      result.problems.push_back(p.table + " row " + std::to_string(p.row) + " (" + Where(p.origin) + "): " +
-                                PointText(p.node, p.tag, p.field) + ": " + fix.ErrorText(code));
+      problems.push_back(p.table + " row " + std::to_string(p.row) + " (" + Where(p.origin) + "): " +
+                         PointText(p.node, p.tag, p.field) + ": " + fix.ErrorText(code));
     }
   }
 }
 
 }  // namespace
 
-int CheckCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
-  int status = 0;
-  std::unique_ptr<Session> session = Session::Open(c, options, out, status);
-  if (!session) {
-    return status;
+std::vector<std::string> BindingProblems(const Case& c, const FixLibrary& fix) {
+  std::vector<std::string> problems;
+  for (const std::vector<PlannedPoint>& points : PlanPoints(c, problems)) {
+    CheckPoints(fix, points, problems);
   }
-  for (const std::vector<PlannedPoint>& points : PlanPoints(c, result)) {
-    CheckPoints(session->fix(), points, result);
-  }
-  for (const std::string& problem : result.problems) {
-    out << "problem: " << problem << '\n';
-  }
-  session->Declare();
-  result.configured = session->dcs().DCSConfigure(session->record()) == 1;
-  session->CollectMessages(result, out);
-  session->End(result, out);
-  const bool binds = result.configured && result.problems.empty();
-  out << (c.name.empty() ? c.path : c.name) << ": " << c.controllers.size() << " controllers, " << c.pv.size()
-      << " PV rows, " << c.pvImport.size() << " PV-import rows: "
-      << (binds ? "binds" : "does not bind (" + std::to_string(result.problems.size()) + " problems)") << '\n';
-  return binds ? 0 : 1;
+  return problems;
 }
 
 }  // namespace host

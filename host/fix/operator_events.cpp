@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "fix/fix_group.h"
-#include "run/session.h"
 
 namespace host {
 

@@ -1,8 +1,10 @@
-// The process models.
+// The process models: the tank's parameters checked once, its variables kept
+// in a plain array in name order.
 #include "plant/process_model.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace host {
 namespace {
@@ -20,17 +22,30 @@ const Parameter TankParameters[] = {
     {"height", 5.0, 1e-6}, {"level", 1.0, 0.0},
 };
 
+// The tank's variables with their units, in name order.
+struct Variable {
+  const char* name;
+  const char* unit;
+};
+const Variable TankVariables[] = {{"inflow", "m3/s"}, {"level", "m"}, {"outflow", "m3/s"}, {"valve", "0-1"}};
+
 }  // namespace
 
 bool ProcessModel::Configure(const ModelSettings& settings, std::string& error) {
-  type_ = settings.type;
-  if (type_ == "none") {
+  tank_ = false;
+  names_.clear();
+  values_.clear();
+  if (settings.type == "none") {
     if (!settings.parameters.empty()) {
       error = "model \"none\" takes no parameters, found '" + settings.parameters.begin()->first + "'";
       return false;
     }
     return true;
   }
+  return ConfigureTank(settings, error);
+}
+
+bool ProcessModel::ConfigureTank(const ModelSettings& settings, std::string& error) {
   for (const auto& given : settings.parameters) {
     const bool known = std::any_of(std::begin(TankParameters), std::end(TankParameters),
                                    [&](const Parameter& p) { return given.first == p.name; });
@@ -39,58 +54,60 @@ bool ProcessModel::Configure(const ModelSettings& settings, std::string& error) 
       return false;
     }
   }
-  for (const Parameter& p : TankParameters) {
+  double values[std::size(TankParameters)] = {};
+  for (size_t k = 0; k < std::size(TankParameters); ++k) {
+    const Parameter& p = TankParameters[k];
     auto found = settings.parameters.find(p.name);
-    const double value = found == settings.parameters.end() ? p.fallback : found->second;
-    if (value < p.minimum) {
+    values[k] = found == settings.parameters.end() ? p.fallback : found->second;
+    if (values[k] < p.minimum) {
       error = std::string("tank parameter '") + p.name + "' must be at least " + std::to_string(p.minimum);
       return false;
     }
-    parameters_[p.name] = value;
   }
-  variables_ = {{"level", parameters_["level"]}, {"valve", 0.0}, {"inflow", 0.0}, {"outflow", 0.0}};
+  for (const Variable& v : TankVariables) {
+    names_.emplace_back(v.name);
+  }
+  values_.assign(names_.size(), 0.0);
+  parameters_ = Tank{values[0], values[1], values[2], values[3], 0, 0, 0, 0};
+  parameters_.level = static_cast<size_t>(Index("level"));
+  parameters_.valve = static_cast<size_t>(Index("valve"));
+  parameters_.inflow = static_cast<size_t>(Index("inflow"));
+  parameters_.outflow = static_cast<size_t>(Index("outflow"));
+  values_[parameters_.level] = values[4];
+  tank_ = true;
   return true;
 }
 
-double ProcessModel::Get(const std::string& name) const {
-  auto found = variables_.find(name);
-  return found == variables_.end() ? 0.0 : found->second;
-}
-
-void ProcessModel::Set(const std::string& name, double value) {
-  auto found = variables_.find(name);
-  if (found != variables_.end()) {
-    found->second = value;
-  }
+int ProcessModel::Index(const std::string& name) const {
+  const auto found = std::find(names_.begin(), names_.end(), name);
+  return found == names_.end() ? None : static_cast<int>(found - names_.begin());
 }
 
 void ProcessModel::Advance(double seconds) {
-  if (type_ != "tank") {
+  if (!tank_) {
     return;
   }
-  const double valve = std::clamp(variables_["valve"], 0.0, 1.0);
-  double level = variables_["level"];
-  const double inflow = parameters_["inflow_max"] * valve;
-  const double outflow = parameters_["outflow_coefficient"] * std::sqrt(std::max(level, 0.0));
-  level += (inflow - outflow) * seconds / parameters_["area"];
-  variables_["level"] = std::clamp(level, 0.0, parameters_["height"]);
-  variables_["inflow"] = inflow;
-  variables_["outflow"] = outflow;
-}
-
-std::vector<std::string> ProcessModel::Names() const {
-  std::vector<std::string> names;
-  for (const auto& variable : variables_) {
-    names.push_back(variable.first);
-  }
-  return names;
+  const Tank& p = parameters_;
+  const double valve = std::clamp(values_[p.valve], 0.0, 1.0);
+  double level = values_[p.level];
+  const double inflow = p.inflowMax * valve;
+  const double outflow = p.outflowCoefficient * std::sqrt(std::max(level, 0.0));
+  level += (inflow - outflow) * seconds / p.area;
+  values_[p.level] = std::clamp(level, 0.0, p.height);
+  values_[p.inflow] = inflow;
+  values_[p.outflow] = outflow;
 }
 
 std::string ProcessModel::Unit(const std::string& name) const {
-  static const std::map<std::string, std::string> TankUnits = {
-      {"level", "m"}, {"valve", "0-1"}, {"inflow", "m3/s"}, {"outflow", "m3/s"}};
-  const auto found = TankUnits.find(name);
-  return type_ == "tank" && found != TankUnits.end() ? found->second : std::string();
+  if (!tank_) {
+    return std::string();
+  }
+  for (const Variable& v : TankVariables) {
+    if (name == v.name) {
+      return v.unit;
+    }
+  }
+  return std::string();
 }
 
 }  // namespace host

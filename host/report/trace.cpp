@@ -1,7 +1,9 @@
 // Trace files and plots. The trace streams one line per step and keeps
 // nothing; the plot is drawn once, at the end, from the samples PlotRecorder
 // kept, as plain SVG that a browser or rsvg-convert shows as it is.
-#include "report/trace.h"
+#include "report/numbers.h"
+#include "report/plot.h"
+#include "report/trace_writer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,12 +10,6 @@
 
 namespace host {
 
-std::string PointText(const std::string& node, const std::string& tag, const std::string& field) {
-  return node + ":" + tag + "." + field;
-}
-
-std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
-
 namespace {
 
 // Resolves every event's point in a group of dcshost's own; the first bad one
@@ -74,12 +68,14 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
     return fail(c.path + ": [model]: " + error);
   }
   for (const CaseCtrlRow& row : c.controllers) {
-    if (!row.drives.empty() && !session->model_.HasVariable(row.drives)) {
+    session->drives_.push_back(row.drives.empty() ? ProcessModel::None : session->model_.Index(row.drives));
+    if (!row.drives.empty() && session->drives_.back() == ProcessModel::None) {
       return fail(Where(row.origin) + ": the model has no input '" + row.drives + "'");
     }
   }
   for (const CasePVRow& row : c.pv) {
-    if (!row.from.empty() && !session->model_.HasVariable(row.from)) {
+    session->carries_.push_back(row.from.empty() ? ProcessModel::None : session->model_.Index(row.from));
+    if (!row.from.empty() && session->carries_.back() == ProcessModel::None) {
       return fail(Where(row.origin) + ": the model has no output '" + row.from + "'");
     }
   }
@@ -102,8 +98,10 @@ void Session::Declare() {
   for (const CaseCtrlRow& row : case_.controllers) {
     builder_.AddCtrl({row.node, row.tag, row.field, row.active, row.mode, row.output, row.tv1});
   }
-  for (const CasePVRow& row : case_.pv) {
-    const double value = row.from.empty() ? row.value : model_.Get(row.from);
+  for (size_t i = 0; i < case_.pv.size(); ++i) {
+    const CasePVRow& row = case_.pv[i];
+    const int from = carries_[i];
+    const double value = from == ProcessModel::None ? row.value : model_.Value(static_cast<size_t>(from));
     builder_.AddPV({row.node, row.tag, row.field, row.active, value});
   }
   for (const CasePVRow& row : case_.pvImport) {

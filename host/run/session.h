@@ -36,6 +36,10 @@ class Session {
   DCSDataDef* record() { return builder_.record(); }
   RecordBuilder& builder() { return builder_; }
   ProcessModel& model() { return model_; }
+  // The model variable each controller row drives and each PV row carries,
+  // by index, resolved when the session opens; ProcessModel::None for none.
+  const std::vector<int>& drives() const { return drives_; }
+  const std::vector<int>& carries() const { return carries_; }
   const FixLibrary& fix() const { return *fix_; }
   const Case& scenario() const { return case_; }
   // Prints the driver's messages since the last call, each with its context.
@@ -52,13 +56,10 @@ class Session {
   std::unique_ptr<DriverLibrary> driver_;
   RecordBuilder builder_;
   ProcessModel model_;
+  std::vector<int> drives_;
+  std::vector<int> carries_;
   size_t messagesSeen_ = 0;
   bool declared_ = false;
 };
-
-// "NODE:TAG.FIELD".
-std::string PointText(const std::string& node, const std::string& tag, const std::string& field);
-// "file:line".
-std::string Where(const Origin& origin);
 
 }  // namespace host

@@ -19,7 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "report/trace.h"
+#include "report/numbers.h"
+#include "report/plot.h"
+#include "report/trace_writer.h"
 
 namespace {
 

@@ -1,12 +1,10 @@
-// Expectations and malfunctions of a control checkout.
-#include "checkout/checkout.h"
+// Expectations: the window of each, kept as running extremes and the first
+// sample outside its band, so that memory does not grow with the run.
+#include "checkout/expectations.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-
-#include "fixdb_control.h"  // the simulated database's error codes only: its functions are looked up at run time
-#include "run/session.h"
 
 namespace host {
 namespace {
@@ -26,7 +24,7 @@ bool InBand(const CaseExpectation& e, double value) {
 
 }  // namespace
 
-bool Expectations::Bind(const Case& c, const std::vector<TraceColumn>& columns, const FixLibrary& fix,
+bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, const FixLibrary& fix,
                         std::string& error) {
   case_ = &c;
   windows_.assign(c.expectations.size(), Window());
@@ -36,11 +34,10 @@ bool Expectations::Bind(const Case& c, const std::vector<TraceColumn>& columns, 
     if (e.kind != CaseExpectation::Kind::Signal) {
       continue;
     }
-    const auto column = std::find_if(columns.begin(), columns.end(),
-                                     [&e](const TraceColumn& t) { return t.name == e.signal; });
-    if (column != columns.end()) {
+    const auto column = std::find(signals.begin(), signals.end(), e.signal);
+    if (column != signals.end()) {
       windows_[i].bound = true;
-      windows_[i].column = static_cast<size_t>(column - columns.begin());
+      windows_[i].column = static_cast<size_t>(column - signals.begin());
       if (e.equalsText) {
         error = Where(e.origin) + ": " + e.signal + " is a number in the trace: expect equals = a number";
         return false;
@@ -140,7 +137,7 @@ void Expectations::Sample(int64_t step, double seconds, const std::vector<double
   }
 }
 
-std::vector<Verdict> Expectations::Judge(const RunResult& result) const {
+std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
   std::vector<Verdict> verdicts;
   if (case_ == nullptr) {
     return verdicts;
@@ -163,9 +160,9 @@ std::vector<Verdict> Expectations::Judge(const RunResult& result) const {
       }
       case CaseExpectation::Kind::Messages: {
         std::vector<std::string> keys;
-        for (const ReportedMessage& m : result.messages) {
-          if (std::find(keys.begin(), keys.end(), m.key) == keys.end()) {
-            keys.push_back(m.key);
+        for (const std::string& key : result.messageKeys) {
+          if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            keys.push_back(key);
           }
         }
         std::vector<std::string> wanted = e.messages;
@@ -176,7 +173,7 @@ std::vector<Verdict> Expectations::Judge(const RunResult& result) const {
         for (const std::string& key : keys) {
           list += (list.empty() ? "" : ", ") + key;
         }
-        v.measured = std::to_string(result.messages.size()) + " messages" + (list.empty() ? "" : ": " + list);
+        v.measured = std::to_string(result.messageKeys.size()) + " messages" + (list.empty() ? "" : ": " + list);
         break;
       }
       case CaseExpectation::Kind::Signal: {
@@ -210,96 +207,6 @@ std::vector<Verdict> Expectations::Judge(const RunResult& result) const {
     verdicts.push_back(v);
   }
   return verdicts;
-}
-
-void Malfunctions::Remember(size_t pvRow, double value) {
-  if (lastSent_.size() <= pvRow) {
-    lastSent_.resize(pvRow + 1, 0.0);
-  }
-  lastSent_[pvRow] = value;
-}
-
-void Malfunctions::Start(const CaseMalfunction& m, double seconds, const FixLibrary& fix, double frozenValue) {
-  const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
-  if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
-    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), FixdbTransmitterFailed);
-  } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
-    fix.simulated().SetNodeDown(m.node.c_str(), 1);
-  }
-  active_.push_back(Active{&m, seconds, frozenValue});
-}
-
-void Malfunctions::End(const CaseMalfunction& m, const FixLibrary& fix) {
-  const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
-  if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
-    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), 0);
-  } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
-    fix.simulated().SetNodeDown(m.node.c_str(), 0);
-  }
-  active_.erase(std::remove_if(active_.begin(), active_.end(), [&m](const Active& a) { return a.m == &m; }),
-                active_.end());
-}
-
-void Malfunctions::At(int64_t step, double seconds, const FixLibrary& fix, PlotRecorder& plot, std::ostream& out) {
-  for (const CaseMalfunction& m : case_.malfunctions) {
-    if (m.until == step) {
-      End(m, fix);
-      out << "  step " << step << ": malfunction ends: " << m.description << '\n';
-      plot.Mark(PlotMarker{seconds, m.label + " ends"});
-    }
-    if (m.step == step) {
-      const double frozen = m.pvRow < lastSent_.size() ? lastSent_[m.pvRow] : 0.0;
-      Start(m, seconds, fix, frozen);
-      out << "  step " << step << ": malfunction: " << m.description << '\n';
-      plot.Mark(PlotMarker{seconds, m.label});
-    }
-  }
-}
-
-double Malfunctions::Transmitted(size_t pvRow, double value, double seconds) const {
-  for (const Active& a : active_) {
-    if (a.m->pvRow != pvRow) {
-      continue;
-    }
-    switch (a.m->kind) {
-      case CaseMalfunction::Kind::Frozen: value = a.frozen; break;
-      case CaseMalfunction::Kind::Bias: value += a.m->amount; break;
-      case CaseMalfunction::Kind::Drift: value += a.m->amount * (seconds - a.since); break;
-      default: break;
-    }
-  }
-  return value;
-}
-
-bool Malfunctions::Stuck(const std::string& input) const {
-  return std::any_of(active_.begin(), active_.end(), [&input](const Active& a) {
-    return a.m->kind == CaseMalfunction::Kind::Stuck && a.m->input == input;
-  });
-}
-
-std::vector<std::pair<size_t, double>> Malfunctions::Frozen() const {
-  std::vector<std::pair<size_t, double>> frozen;
-  for (const Active& a : active_) {
-    if (a.m->kind == CaseMalfunction::Kind::Frozen) {
-      frozen.emplace_back(a.m->pvRow, a.frozen);
-    }
-  }
-  return frozen;
-}
-
-void Malfunctions::Restore(int64_t step, double seconds, const std::vector<std::pair<size_t, double>>& frozen,
-                           const FixLibrary& fix) {
-  for (const CaseMalfunction& m : case_.malfunctions) {
-    if (m.step < step && (m.until < 0 || m.until >= step)) {
-      double value = 0.0;
-      for (const auto& f : frozen) {
-        value = f.first == m.pvRow ? f.second : value;
-      }
-      // The time it started, so that a drift goes on from where it was.
-      const double since = seconds * static_cast<double>(m.step) / static_cast<double>(step);
-      Start(m, since, fix, value);
-    }
-  }
 }
 
 }  // namespace host

@@ -1,51 +1,18 @@
-// The run's trace: a CSV file with one line per step of every exchanged value
-// and model variable, and an SVG plot of chosen signals against time. Both are
-// read by engineers, so numbers are written exactly and axes in round steps;
-// neither ever holds more than a bounded number of samples in memory.
-//
-// The trace file, line by line:
-//   step,time_s,level,LIC101.tv1,...   the column names, so that spreadsheets
-//                                      and CSV readers find them on line 1
-//   #unit,s,m,,...                     each column's unit (empty: none)
-//   #direction,,model,from DCS,...     "to DCS", "from DCS" or "model"
-//   1,1,1.0025,2,...                   one line per step
-// The two '#' lines sit in the same columns as the names, so a spreadsheet
-// shows them under each name, and readers that skip '#' lines read on. A
-// value is the shortest text that reads back to the same double ("0.1", not
-// "0.10000000000000001"), "nan", "inf" or "-inf"; a value whose row was not
-// exchanged at that step is an empty cell. A name, unit or direction holding a
-// comma or a quote is quoted the CSV way.
+// The SVG plot of a run: chosen signals against time in panels, with the
+// operator events and malfunctions marked and each expectation's band and
+// verdict drawn on its signal. Axes run in round steps; the recorder keeps a
+// bounded number of samples however long the run. It never judges anything.
 #pragma once
 
 #include <cstddef>
-#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "checkout/expectations.h"
+#include "report/trace_writer.h"
+
 namespace host {
-
-// One column of the trace: its name, its unit (empty when it has none), which
-// way its value travels ("to DCS", "from DCS", or "model" for the model's own
-// variables), and whether it is discrete (a mode or a flag: drawn as steps).
-struct TraceColumn {
-  std::string name;
-  std::string unit;
-  std::string direction;
-  bool discrete = false;
-};
-
-class TraceWriter {
- public:
-  // False with a message when the file cannot be written.
-  bool Open(const std::string& path, const std::vector<TraceColumn>& columns, std::string& error);
-  // One step's values in column order; a value whose row was not exchanged
-  // at this step (inactive, beyond capacity) is left empty.
-  void Write(int step, double seconds, const std::vector<double>& values, const std::vector<bool>& exchanged);
-  bool IsOpen() const { return file_.is_open(); }
-
- private:
-  std::ofstream file_;
-};
 
 struct Signal {
   TraceColumn column;
@@ -79,6 +46,9 @@ struct PlotBand {
   std::string label;
 };
 
+// An expectation's verdict as the band drawn on its signal's panel.
+PlotBand BandOf(const Verdict& verdict);
+
 // Draws each panel against time, one above the other, with the markers on
 // every panel and each band on the panel of its signal; false with a message
 // when the file cannot be written. Each panel has its legend (signals with
@@ -91,27 +61,6 @@ struct PlotBand {
 bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
                const std::vector<Panel>& panels, const std::vector<PlotMarker>& markers,
                const std::vector<PlotBand>& bands, std::string& error);
-
-// The shortest text that reads back with strtod to the same double: "0.1",
-// not "0.10000000000000001"; 17 digits only where fewer do not give back the
-// same double; "nan", "inf" and "-inf" for the values that are not finite.
-std::string ShortestText(double value);
-
-// The 1-2-5 tick step (1, 2 or 5 times a power of ten) that divides span into
-// at most maxIntervals intervals; 1 for a span that is not positive and finite.
-double TickStep(double span, int maxIntervals);
-
-// The multiples of TickStep(hi - lo, maxIntervals) that lie from lo to hi
-// (inclusive); none when hi < lo or either is not finite.
-std::vector<double> Ticks(double lo, double hi, int maxIntervals);
-
-// The unit the time axis is labelled in: s up to 10 min, min up to 5 h, h
-// beyond; seconds is the length of one unit in seconds.
-struct TimeUnit {
-  std::string name;
-  double seconds;
-};
-TimeUnit ChooseTimeUnit(double spanSeconds);
 
 // The plot of a run, filled step by step. Each entry of the plot list is a
 // panel whose signals (trace columns joined by '+') share one scale. A

@@ -1,0 +1,70 @@
+// The expectations of a control checkout: each binds its signal once, takes
+// the samples the runner hands it after every step, and is judged at the end
+// of the run. It knows nothing of the runner: what it needs of a run comes
+// through Sample and RunOutcome; it never writes into FIX.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "case/case.h"
+#include "fix/fix_group.h"
+#include "fix/fix_library.h"
+
+namespace host {
+
+struct Verdict {
+  bool passed = false;
+  std::string description;  // the expectation as the case states it
+  std::string measured;     // what was measured, and where
+  // A signal's window, for the plot.
+  bool windowed = false;
+  std::string signal;
+  double from = 0.0, to = -1.0, lo = 0.0, hi = 0.0;
+  double failTime = 0.0, failValue = 0.0;
+};
+
+// What a run reports beside its samples: whether the case bound, the keys of
+// the driver's messages in the order reported, and each controller's mode as
+// FIX held it at the end (by tag).
+struct RunOutcome {
+  bool configured = false;
+  std::vector<std::string> messageKeys;
+  std::map<std::string, std::string> finalModes;
+};
+
+class Expectations {
+ public:
+  // Binds every expectation's signal: one of the run's sampled signals (by
+  // the name the runner gives it), or a FIX point read in a group of
+  // dcshost's own at every step. False with a message when a signal names
+  // neither.
+  bool Bind(const Case& c, const std::vector<std::string>& signals, const FixLibrary& fix, std::string& error);
+  // One step's values (after the step), in the order of the signals bound.
+  void Sample(int64_t step, double seconds, const std::vector<double>& values, const std::vector<bool>& exchanged);
+  // Every expectation's verdict, from the samples and the run's outcome.
+  std::vector<Verdict> Judge(const RunOutcome& outcome) const;
+
+ private:
+  struct Window {
+    bool bound = false;
+    size_t column = 0;      // the trace column, or
+    int32_t point = -1;     // the FIX point in group_
+    bool text = false;
+    size_t samples = 0;
+    double min = 0.0, minTime = 0.0, max = 0.0, maxTime = 0.0;
+    bool failed = false;
+    double failTime = 0.0, failValue = 0.0;
+    std::string failText;
+    double firstTime = 0.0, lastTime = 0.0;
+  };
+  void Take(const CaseExpectation& e, Window& w, double seconds, double value, const std::string& text);
+  const Case* case_ = nullptr;
+  std::vector<Window> windows_;
+  std::unique_ptr<FixGroup> group_;
+};
+
+}  // namespace host

@@ -1,0 +1,17 @@
+// The read-only binding check of `dcshost check`: every point the driver will
+// bind, defined and resolved in groups of dcshost's own, with any FIX. It
+// never sets a value or writes a group.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "case/case.h"
+#include "fix/fix_library.h"
+
+namespace host {
+
+// Every problem found, one line each: "TABLE row N (file:line): what".
+std::vector<std::string> BindingProblems(const Case& c, const FixLibrary& fix);
+
+}  // namespace host

@@ -1,0 +1,155 @@
+// What a run prints and hands on at its start and its end.
+#include "run/run_summary.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "driver/driver_rules.h"
+#include "fix/fix_group.h"
+
+namespace host {
+
+void SayWhatIsWritten(const Case& c, const FixLibrary& fix, int steps, std::ostream& out) {
+  std::set<std::string> nodes;
+  for (const CaseCtrlRow& r : c.controllers) {
+    nodes.insert(r.node);
+  }
+  for (const CasePVRow& r : c.pv) {
+    nodes.insert(r.node);
+  }
+  for (const CasePVRow& r : c.pvImport) {
+    nodes.insert(r.node);
+  }
+  out << "live run against FIX (" << fix.edaPath() << "): writes " << c.pv.size() << " PV rows at every step";
+  if (c.initCycle == 0) {
+    out << "; at the start " << c.controllers.size() << " controllers' outputs, second values and modes and "
+        << c.pvImport.size() << " PV-import rows";
+  }
+  out << "; " << c.events.size() << " operator events; nodes:";
+  for (const std::string& node : nodes) {
+    out << ' ' << node;
+  }
+  out << "\n  " << steps << " steps paced at " << c.stepSeconds
+      << " s each; Ctrl-C (SIGINT) or SIGTERM stops it at the next step\n";
+}
+
+void Progress(int step, int steps) {
+  const int width = 40;
+  const int filled = steps == 0 ? width : static_cast<int>(static_cast<long long>(width) * step / steps);
+  std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
+               std::string(static_cast<size_t>(width - filled), ' ').c_str(),
+               steps == 0 ? 100 : static_cast<int>(100LL * step / steps));
+  if (step == steps) {
+    std::fprintf(stderr, "\n");
+  }
+}
+
+void ReadFinalModes(Session& session, RunResult& result) {
+  const Case& c = session.scenario();
+  if (c.controllers.empty()) {
+    return;
+  }
+  FixGroup group(session.fix().api(), static_cast<int32_t>(c.controllers.size()));
+  std::vector<int32_t> points;
+  for (const CaseCtrlRow& row : c.controllers) {
+    points.push_back(group.Define(row.node, row.tag, dcs::FieldMode));
+  }
+  group.Resolve();
+  group.Read();
+  for (size_t i = 0; i < c.controllers.size(); ++i) {
+    std::string mode;
+    const bool read = group.created() && group.PointError(points[i]) == 0 && group.GetText(points[i], mode) == 0;
+    result.finalModes[c.controllers[i].tag] = read ? mode : "(no mode)";
+  }
+}
+
+namespace {
+
+// Five controllers or fewer each on a line; more counted by mode.
+void FinalModes(const RunResult& result, std::ostream& out) {
+  if (result.finalModes.size() <= 5) {
+    for (const auto& mode : result.finalModes) {
+      out << "  controller         " << mode.first << " ends in " << mode.second << '\n';
+    }
+    return;
+  }
+  std::map<std::string, int> byMode;
+  for (const auto& mode : result.finalModes) {
+    ++byMode[mode.second];
+  }
+  out << "  controllers end in";
+  for (const auto& mode : byMode) {
+    out << ' ' << mode.second << ' ' << mode.first;
+  }
+  out << '\n';
+}
+
+}  // namespace
+
+void Summary(Session& session, const RunResult& result, double dt, std::ostream& out) {
+  const Case& c = session.scenario();
+  char line[160];
+  out << "summary of " << (c.name.empty() ? c.path : c.name) << '\n';
+  std::snprintf(line, sizeof line, "  steps              %d of %g s\n", result.steps, dt);
+  out << line;
+  std::snprintf(line, sizeof line, "  values to DCS      %ld\n  values from DCS    %ld\n", result.valuesToDcs,
+                result.valuesFromDcs);
+  out << line;
+  out << "  messages           " << result.messages.size() << '\n';
+  std::snprintf(line, sizeof line, "  step time          median %.1f us, 99th percentile %.1f us\n",
+                result.medianStepMicros, result.p99StepMicros);
+  out << line;
+  FinalModes(result, out);
+  const ProcessModel& model = session.model();
+  for (size_t k = 0; k < model.Names().size(); ++k) {
+    std::snprintf(line, sizeof line, "  model              %s = %.4g\n", model.Names()[k].c_str(), model.Value(k));
+    out << line;
+  }
+}
+
+std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
+                                  const std::vector<TraceColumn>& columns) {
+  std::vector<std::string> plotted = options.signals.empty() ? c.plot : options.signals;
+  if (plotted.empty()) {
+    plotted = model.Names();
+  }
+  for (size_t k = 0; plotted.empty() && k < columns.size() && k < 3; ++k) {
+    plotted.push_back(columns[k].name);
+  }
+  for (const CaseExpectation& e : c.expectations) {
+    const bool isColumn = std::any_of(columns.begin(), columns.end(),
+                                      [&e](const TraceColumn& t) { return t.name == e.signal; });
+    const bool shown = std::any_of(plotted.begin(), plotted.end(), [&e](const std::string& entry) {
+      return ("+" + entry + "+").find("+" + e.signal + "+") != std::string::npos;
+    });
+    if (e.kind == CaseExpectation::Kind::Signal && isColumn && !shown) {
+      plotted.push_back(e.signal);
+    }
+  }
+  return plotted;
+}
+
+int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
+                      std::ostream& out) {
+  RunOutcome outcome{result.configured, {}, result.finalModes};
+  for (const ReportedMessage& m : result.messages) {
+    outcome.messageKeys.push_back(m.key);
+  }
+  const std::vector<Verdict> verdicts = expectations.Judge(outcome);
+  int failed = 0;
+  for (const Verdict& v : verdicts) {
+    out << "  expect " << (v.passed ? "PASS" : "FAIL") << "  " << v.description << ": " << v.measured << '\n';
+    failed += v.passed ? 0 : 1;
+    if (v.windowed) {
+      plot.Band(BandOf(v));
+    }
+  }
+  if (!verdicts.empty()) {
+    out << "expectations: " << verdicts.size() - static_cast<size_t>(failed) << " passed, " << failed << " failed\n";
+  }
+  return failed;
+}
+
+}  // namespace host

@@ -1,0 +1,36 @@
+// What a run tells its user: a live run's announcement of what it will write,
+// the progress bar, the controllers' final modes read from FIX, the summary,
+// and the expectations' verdicts with their bands handed to the plot.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "checkout/expectations.h"
+#include "report/plot.h"
+#include "run/case_runner.h"
+#include "run/session.h"
+
+namespace host {
+
+// What a live run will write into FIX, said before it starts.
+void SayWhatIsWritten(const Case& c, const FixLibrary& fix, int steps, std::ostream& out);
+// The progress bar on stderr, at `step` of `steps`.
+void Progress(int step, int steps);
+// The controllers' modes as FIX holds them at the end, read through a group
+// of dcshost's own.
+void ReadFinalModes(Session& session, RunResult& result);
+void Summary(Session& session, const RunResult& result, double dt, std::ostream& out);
+
+// The plot list: the command line's or the case's, else the model's
+// variables, else the first columns; then every signal an expectation judges
+// that no panel shows yet, in a panel of its own.
+std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
+                                  const std::vector<TraceColumn>& columns);
+// Prints every expectation's verdict and hands each window to the plot; the
+// number that failed.
+int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
+                      std::ostream& out);
+
+}  // namespace host

@@ -1,0 +1,83 @@
+// Saved states: where a run starts from and what it leaves to go on from.
+#include "run/start_state.h"
+
+namespace host {
+
+bool LoadStart(const std::string& path, Session& session, RunState& state, std::ostream& out) {
+  std::string error;
+  if (!session.fix().IsSimulated()) {
+    out << "dcshost: a saved state holds the simulated database; this FIX keeps its own state\n";
+    return false;
+  }
+  if (!LoadState(path, state, error)) {
+    out << "dcshost: " << error << '\n';
+    return false;
+  }
+  char dbError[512] = "";
+  if (session.fix().simulated().LoadText(state.database.c_str(), path.c_str(), dbError, sizeof dbError) == 0) {
+    out << "dcshost: " << dbError << '\n';
+    return false;
+  }
+  ProcessModel& model = session.model();
+  for (const auto& variable : state.model) {
+    const int index = model.Index(variable.first);
+    if (index == ProcessModel::None) {
+      out << "dcshost: " << path << ": the model has no variable '" << variable.first << "'\n";
+      return false;
+    }
+    model.SetValue(static_cast<size_t>(index), variable.second);
+  }
+  out << "starting from " << path << " after step " << state.step << '\n';
+  return true;
+}
+
+void RestoreRecord(const RunState& state, Session& session) {
+  RecordBuilder& b = session.builder();
+  const DCSDataDef* record = b.record();
+  for (int32_t i = 0; i < record->CtrlRowCnt && static_cast<size_t>(i) < state.ctrlOutput.size(); ++i) {
+    b.ctrl(i).OutputValue = state.ctrlOutput[static_cast<size_t>(i)];
+  }
+  for (int32_t i = 0; i < record->CtrlRowCnt && static_cast<size_t>(i) < state.ctrlTV1.size(); ++i) {
+    b.ctrl(i).TV1Value = state.ctrlTV1[static_cast<size_t>(i)];
+  }
+  for (int32_t i = 0; i < record->PVImportRowCnt && static_cast<size_t>(i) < state.pvImport.size(); ++i) {
+    b.pvImport(i).Value = state.pvImport[static_cast<size_t>(i)];
+  }
+  // The saved DCS is already in step with the simulation: no initialization cycle.
+  b.SetInitCycle(1);
+}
+
+bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunctions, Session& session,
+             std::ostream& out) {
+  RunState state;
+  state.casePath = session.scenario().path;
+  state.step = step;
+  const ProcessModel& model = session.model();
+  for (size_t k = 0; k < model.Names().size(); ++k) {
+    state.model[model.Names()[k]] = model.Value(k);
+  }
+  RecordBuilder& b = session.builder();
+  const DCSDataDef* record = b.record();
+  for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
+    state.ctrlOutput.push_back(b.ctrl(i).OutputValue);
+    state.ctrlTV1.push_back(b.ctrl(i).TV1Value);
+  }
+  for (int32_t i = 0; i < record->PVImportRowCnt; ++i) {
+    state.pvImport.push_back(b.pvImport(i).Value);
+  }
+  state.frozen = malfunctions.Frozen();
+  const SimulatedDatabaseApi& db = session.fix().simulated();
+  std::string text(db.SaveText(nullptr, 0), '\0');
+  db.SaveText(&text[0], text.size());
+  text.pop_back();  // the NUL
+  state.database = text;
+  std::string error;
+  if (!SaveState(path, state, error)) {
+    out << "dcshost: " << error << '\n';
+    return false;
+  }
+  out << "state after step " << step << " written to " << path << '\n';
+  return true;
+}
+
+}  // namespace host

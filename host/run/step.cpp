@@ -1,0 +1,116 @@
+// One step of the coupled run, and the checks of what the model and the PV
+// rows hold after it.
+#include "run/step.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "driver/driver_rules.h"
+#include "fix/operator_events.h"
+
+namespace host {
+namespace {
+
+// Malfunctions and operator events due at this step, printed and marked.
+void AtTheDcs(Session& session, int64_t step, double seconds, StepContext& x) {
+  x.marks.clear();
+  x.malfunctions.At(step, seconds, session.fix(), x.out, x.marks);
+  for (const std::string& label : x.marks) {
+    x.plot.Mark(PlotMarker{seconds, label});
+  }
+  for (const CaseEvent& event : session.scenario().events) {
+    if (event.step == step) {
+      x.out << "  step " << step << ": " << ApplyEvent(session.fix(), event).text << '\n';
+      x.plot.Mark(PlotMarker{seconds, PointText(event.node, event.tag, event.field)});
+    }
+  }
+}
+
+// The values counted as exchanged at this step.
+void Count(const DCSDataDef* record, RecordBuilder& b, RunResult& result) {
+  for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
+    result.valuesFromDcs += b.ctrl(i).OutputUpdated + b.ctrl(i).TV1Updated;
+  }
+  for (int32_t i = 0; i < std::min(record->PVImportRowCnt, dcs::MaxPVImportRows); ++i) {
+    result.valuesFromDcs += b.pvImport(i).Active == 1 ? 1 : 0;
+  }
+  for (int32_t i = 0; i < std::min(record->PVRowCnt, dcs::MaxPVRows); ++i) {
+    result.valuesToDcs += b.pv(i).Active == 1 ? 1 : 0;
+  }
+}
+
+}  // namespace
+
+void Step(Session& session, int64_t step, double dt, StepContext& x) {
+  const double seconds = dt * static_cast<double>(step);
+  AtTheDcs(session, step, seconds, x);
+  RecordBuilder& b = session.builder();
+  DCSDataDef* record = session.record();
+  ProcessModel& model = session.model();
+  for (int32_t i = 0; i < record->PVRowCnt; ++i) {
+    const int from = session.carries()[static_cast<size_t>(i)];
+    if (from != ProcessModel::None) {
+      const double value = model.Value(static_cast<size_t>(from));
+      x.malfunctions.Remember(static_cast<size_t>(i), value);
+      b.pv(i).Value = x.malfunctions.Transmitted(static_cast<size_t>(i), value, seconds);
+    }
+  }
+  for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
+    b.ctrl(i).OutputUpdated = 0;
+    b.ctrl(i).TV1Updated = 0;
+  }
+  const auto begin = std::chrono::steady_clock::now();
+  session.dcs().DCSSimulate(record);
+  const auto end = std::chrono::steady_clock::now();
+  x.times.Add(std::chrono::duration<double, std::micro>(end - begin).count());
+  if (session.fix().IsSimulated()) {
+    session.fix().simulated().Scan(dt);  // a real FIX scans by itself
+  }
+  for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
+    const int drives = session.drives()[static_cast<size_t>(i)];
+    if (drives != ProcessModel::None && !x.malfunctions.Stuck(static_cast<size_t>(i))) {
+      model.SetValue(static_cast<size_t>(drives), b.ctrl(i).OutputValue);
+    }
+  }
+  Count(record, b, x.result);
+  model.Advance(dt);
+}
+
+std::string Broken(Session& session, const std::string& when) {
+  const ProcessModel& model = session.model();
+  for (size_t k = 0; k < model.Names().size(); ++k) {
+    if (!std::isfinite(model.Value(k))) {
+      return when + ": the model's " + model.Names()[k] + " is " + std::to_string(model.Value(k)) +
+             ", not a finite number";
+    }
+  }
+  const Case& c = session.scenario();
+  for (size_t i = 0; i < c.pv.size(); ++i) {
+    const int from = session.carries()[i];
+    const double value = from == ProcessModel::None ? c.pv[i].value : model.Value(static_cast<size_t>(from));
+    if (!FitsFixFloat(value)) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%g", value);
+      return when + ": PV row " + std::to_string(i) + " (" + PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) +
+             ", from " + c.pv[i].from + ") would send " + text + ", beyond what FIX can hold";
+    }
+  }
+  return std::string();
+}
+
+std::string BrokenAfter(Session& session, int64_t step) {
+  const ProcessModel& model = session.model();
+  bool fine = true;
+  for (size_t k = 0; fine && k < model.Names().size(); ++k) {
+    fine = std::isfinite(model.Value(k));
+  }
+  const std::vector<int>& carries = session.carries();
+  for (size_t i = 0; fine && i < carries.size(); ++i) {
+    fine = carries[i] == ProcessModel::None || FitsFixFloat(model.Value(static_cast<size_t>(carries[i])));
+  }
+  return fine ? std::string() : Broken(session, "step " + std::to_string(step));
+}
+
+}  // namespace host
