@@ -1,0 +1,88 @@
+// Control checkout: expectations judged with their verdicts, malfunctions at their steps, and
+// saved states that go on exactly where the longer run is.
+#include "dcshost_fixture.h"
+
+namespace host_tests {
+
+// Expectations: each printed with its verdict and what was measured; one that
+// fails makes the run exit 1, after its trace and plot are written.
+TEST_F(DcshostTest, ExpectationsJudgeTheRunAndAFailureExitsOne) {
+  const std::string trace = Temp("failing-trace.csv");
+  const std::string plot = Temp("failing-plot.svg");
+  std::remove(plot.c_str());
+  const Outcome run = Dcshost({"run", Source + "/tests/host/checkout/failing.toml", "--trace", trace, "--plot", plot,
+                               "--no-progress"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  for (const char* verdict : {
+           "expect FAIL  level within [1.5, 2.5] after 10 s: first outside at 10 s: 1.",
+           "expect PASS  LIC101.tv1 equals 2: range 2 (at 1 s) to 2 (at 1 s), from 1 s to 50 s",
+           "expect FAIL  LIC101 ends in MANL: LIC101 ended in AUTO (A_AUTO at the end)",
+           "expect FAIL  driver messages exactly DCSAppNotRunning: 0 messages",
+           "expectations: 1 passed, 3 failed",
+       }) {
+    EXPECT_NE(run.output.find(verdict), std::string::npos) << verdict << "\n" << run.output;
+  }
+  EXPECT_TRUE(std::ifstream(plot).good());
+  EXPECT_EQ(TraceAt(trace, 50).count("level"), 1U);
+}
+
+// Malfunctions at their steps: transmitters frozen, biased and drifting (the
+// value a PV row sends), a valve stuck, a node down and back, a transmitter
+// failed in the simulated database.
+TEST_F(DcshostTest, MalfunctionsActOnTransmittersValvesAndNodes) {
+  const std::string trace = Temp("malfunctions-trace.csv");
+  const Outcome run = Dcshost({"run", Source + "/tests/host/checkout/malfunctions.toml", "--trace", trace,
+                               "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  // A row's PV value is the model's level after the step before.
+  for (int row = 5; row <= 8; ++row) {
+    SCOPED_TRACE(row);
+    const auto before = TraceAt(trace, row - 1);
+    const auto now = TraceAt(trace, row);
+    EXPECT_EQ(now.at("TT1.F_CV"), TraceAt(trace, 3).at("TT1.F_CV"));                 // frozen from step 3
+    EXPECT_DOUBLE_EQ(now.at("TT2.F_CV"), before.at("level") + 0.5);                  // biased
+    EXPECT_DOUBLE_EQ(now.at("TT3.F_CV"), before.at("level") + 0.1 * (row - 1 - 3));  // drifting 0.1 per s
+    EXPECT_EQ(now.at("LT101.F_CV"), before.at("level"));                             // untouched
+  }
+  for (int row = 5; row <= 7; ++row) {
+    EXPECT_EQ(TraceAt(trace, row).at("valve"), TraceAt(trace, 4).at("valve")) << row;  // stuck from step 4 to 7
+  }
+  EXPECT_NE(TraceAt(trace, 8).at("valve"), TraceAt(trace, 7).at("valve"));
+  EXPECT_NE(run.output.find("step 6: FIX cannot reach SCADA2:HS1.A_ROUT: Node is not reachable"),
+            std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("step 8: operator sets SCADA2:HS1.A_ROUT to NO"), std::string::npos);
+  EXPECT_EQ(TraceAt(trace, 8).at("HS1.A_ROUT"), 0.0);  // the node is back, the operator's NO not yet read
+  EXPECT_EQ(TraceAt(trace, 9).at("HS1.A_ROUT"), 1.0);
+  EXPECT_EQ(FixdbPointProblem("SCADA2", "HS1", "A_ROUT"), 0);                  // recovered
+  EXPECT_EQ(FixdbPointProblem("SCADA1", "LT101", "F_CV"), FixdbTransmitterFailed);  // failed from step 10
+}
+
+// 600 steps, a saved state, then 600 steps from it: the same trace, value for
+// value, as 1200 steps in one run.
+TEST_F(DcshostTest, ASavedStateGoesOnExactlyWhereTheLongerRunIs) {
+  const std::string tank = Source + "/examples/tank/tank.toml";
+  const std::string whole = Temp("whole.csv");
+  const std::string second = Temp("second.csv");
+  const std::string state = Temp("tank-600.state.toml");
+  ASSERT_EQ(Dcshost({"run", tank, "--steps", "1200", "--trace", whole, "--no-progress"}).status, 0);
+  ASSERT_EQ(Dcshost({"run", tank, "--steps", "600", "--save-state", state, "--no-progress"}).status, 1);  // expectations after 600 s fail
+  const Outcome resumed = Dcshost({"run", tank, "--from-state", state, "--steps", "600", "--trace", second,
+                                   "--no-progress"});
+  ASSERT_EQ(resumed.status, 0) << resumed.output;
+  EXPECT_NE(resumed.output.find("step 600: operator sets SCADA1:LIC101.F_TV1 to 2.5"), std::string::npos);
+  const auto rows = [](const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+      if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) != 0 && std::stoi(line) > 600) {
+        lines.push_back(line);
+      }
+    }
+    return lines;
+  };
+  const std::vector<std::string> expected = rows(whole);
+  ASSERT_EQ(expected.size(), 600U);
+  EXPECT_EQ(rows(second), expected);
+}
+
+}  // namespace host_tests

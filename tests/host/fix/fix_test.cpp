@@ -1,0 +1,122 @@
+// FIX at run time: the read-only binding check, operator events through FIX's own rules, and
+// dcshost against a FIX other than the simulated database.
+#include "dcshost_fixture.h"
+
+namespace host_tests {
+
+TEST_F(DcshostTest, CheckNamesEveryBindingProblemByRowAndTag) {
+  const std::string path = Source + "/examples/binding-errors/binding-errors.toml";
+  const Outcome check = Dcshost({"check", path});
+  EXPECT_EQ(check.status, 1);
+  for (const std::string& expected : {
+           "problem: controller row 0 (" + path + ":10): SCADA3:TIC999.F_CV: Tag not found in the process database",
+           "problem: PV row 0 (" + path + ":20): TAG is blank",
+           "problem: PV-import row 0 (" + path + ":30): SCADA3:TT301.F_XX: Field not found for this block",
+           "message DCSCtrlVendorMsg: Controller row 0: FIX reports: Tag not found in the process database  "
+           "[controller row 0, SCADA3:TIC999.F_CV (" + path + ":10)]",
+           std::string("does not bind (5 problems)")}) {
+    EXPECT_NE(check.output.find(expected), std::string::npos) << expected << "\n---\n" << check.output;
+  }
+  // The run does not bind either; the case expects exactly that, so it passes.
+  const Outcome run = Dcshost({"run", path});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("expect PASS  the case does not bind"), std::string::npos) << run.output;
+  EXPECT_EQ(FixdbLiveGroups(), 0U);
+}
+
+// `check` only reads: it defines and resolves points, and never sets a value
+// or writes a group.
+TEST_F(DcshostTest, CheckSetsNothingAndWritesNoGroup) {
+  FixdbSetJournal(1);
+  const Outcome check = Dcshost({"check", Source + "/examples/import-kinds/import-kinds.toml"});
+  ASSERT_EQ(check.status, 0) << check.output;
+  for (const std::string& line : testing_support::FixJournal()) {
+    for (const char* write : {"EdaSetFloat(", "EdaSetAscii(", "EdaWriteGroup("}) {
+      EXPECT_NE(line.rfind(write, 0), 0U) << line;
+    }
+  }
+}
+
+TEST_F(DcshostTest, RowsBeyondTheDriversCapacityDoNotBind) {
+  const std::string folder = Source + "/examples/full-capacity/";
+  const std::string controllers = Temp("controllers-301.csv");
+  {
+    std::ifstream in(folder + "controllers.csv");
+    std::ofstream out(controllers);
+    std::string line;
+    std::string last;
+    while (std::getline(in, line)) {
+      out << line << '\n';
+      last = line;
+    }
+    out << last << '\n';  // row 300, one past the capacity
+  }
+  const std::string path = Temp("controllers-301.toml");
+  // Literal TOML strings: a Windows temporary path has backslashes.
+  std::ofstream(path) << "[case]\ndatabase = '" << folder << "full-capacity-db.csv'\ncontrollers = '" << controllers
+                      << "'\n";
+  const Outcome check = Dcshost({"check", path});
+  EXPECT_EQ(check.status, 1) << check.output;
+  EXPECT_NE(check.output.find("controller row 300 (" + controllers), std::string::npos) << check.output;
+  EXPECT_NE(check.output.find("beyond the driver's 300 controller rows: it would never be bound"), std::string::npos);
+}
+
+// Operator events go through FIX's own rules: a write FIX refuses is reported
+// with its text and changes nothing.
+TEST_F(DcshostTest, OperatorEventsFixRefusesAreReportedAndChangeNothing) {
+  const std::string trace = Temp("refused-trace.csv");
+  const Outcome run = Dcshost({"run", Source + "/tests/host/refused-events.toml", "--trace", trace, "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("step 2: FIX refuses the operator's SCADA1:LIC101.A_AUTO = SOMETIMES: Value not "
+                            "allowed for this field"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("step 3: FIX refuses the operator's SCADA1:LIC101.F_CV = 90: Output is protected while "
+                            "the controller is in AUTO"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("LIC101 ends in AUTO"), std::string::npos);
+  EXPECT_LT(TraceAt(trace, 4).at("valve"), 0.8);  // the PID's own output, not the refused 90 %
+}
+
+TEST_F(OtherFixTest, CheckBindsAndNamesTheLoadedLibraries) {
+  const Outcome check = Program("check " + mini + " " + fix);
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_NE(check.output.find("minifix"), std::string::npos) << check.output;
+  EXPECT_NE(check.output.find("1 controllers, 1 PV rows, 1 PV-import rows: binds"), std::string::npos);
+}
+
+TEST_F(OtherFixTest, RunWritesOnlyWithLiveAndTheEventReachesItsPoint) {
+  const Outcome refused = Program("run " + mini + " " + fix);
+  EXPECT_EQ(refused.status, 2) << refused.output;
+  EXPECT_NE(refused.output.find("give --live to consent"), std::string::npos) << refused.output;
+  const std::string trace = Temp("minifix-trace.csv");
+  const Outcome live = Program("run " + mini + " " + fix + " --live --trace \"" + trace + "\"");
+  ASSERT_EQ(live.status, 0) << live.output;
+  EXPECT_NE(live.output.find("live run against FIX"), std::string::npos) << live.output;
+  EXPECT_NE(live.output.find("step 2: operator sets MINI:TIC100.F_TV1 to 3.5"), std::string::npos);
+  EXPECT_EQ(TraceAt(trace, 2).at("TIC100.tv1"), 2.0);
+  EXPECT_EQ(TraceAt(trace, 3).at("TIC100.tv1"), 3.5);  // the operator's value, read back by the driver
+  const Outcome database = Program("run \"" + Source + "/examples/tank/tank.toml\" " + fix + " --live");
+  EXPECT_EQ(database.status, 2);
+  EXPECT_NE(database.output.find("which only the simulated database loads"), std::string::npos)
+      << database.output;
+}
+
+#if !defined(_WIN32)
+TEST_F(OtherFixTest, LiveRunStopsOnSigterm) {
+  const Outcome run = Program("run " + mini + " " + fix + " --live --steps 100000 & pid=$!; sleep 0.5; "
+                              "kill -TERM $pid; wait $pid");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("stopped by signal " + std::to_string(SIGTERM)), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("summary of Tank against another FIX"), std::string::npos);
+}
+#endif
+
+TEST_F(OtherFixTest, MalfunctionsAgainstAnotherFixAreRefused) {
+  const Outcome run = Program("run \"" + Source + "/tests/host/minifix/minifix-malfunction.toml\" " + fix + " --live");
+  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_NE(run.output.find("against this FIX they are refused"), std::string::npos) << run.output;
+}
+
+}  // namespace host_tests

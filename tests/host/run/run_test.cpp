@@ -1,0 +1,83 @@
+// Runs: every example stepped through the driver with its outcome asserted, values FIX cannot hold
+// stopping a run, and live runs stopped cleanly by a signal.
+#include "dcshost_fixture.h"
+
+namespace host_tests {
+
+TEST_F(DcshostTest, TankLevelSettlesAndFollowsTheOperatorsSetpoint) {
+  const std::string trace = Temp("tank-trace.csv");
+  const std::string plot = Temp("tank-plot.svg");
+  const Outcome run = Dcshost({"run", Source + "/examples/tank/tank.toml", "--trace", trace, "--plot", plot,
+                               "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("LIC101 ends in AUTO"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("step 600: operator sets SCADA1:LIC101.F_TV1 to 2.5"), std::string::npos);
+  const auto beforeChange = TraceAt(trace, 600);
+  EXPECT_EQ(beforeChange.at("LIC101.tv1"), 2.0);
+  EXPECT_NEAR(beforeChange.at("level"), 2.0, 0.02 * 2.0);
+  const auto atEnd = TraceAt(trace, 1200);
+  EXPECT_EQ(atEnd.at("LIC101.tv1"), 2.5);  // the new setpoint reached the simulation
+  EXPECT_NEAR(atEnd.at("level"), 2.5, 0.02 * 2.5);
+  std::ifstream svg(plot);
+  std::string first;
+  std::getline(svg, first);
+  EXPECT_EQ(first.rfind("<svg", 0), 0U);
+}
+
+TEST_F(DcshostTest, EveryImportFieldKindArrivesConverted) {
+  const std::string trace = Temp("import-trace.csv");
+  const Outcome run = Dcshost({"run", Source + "/examples/import-kinds/import-kinds.toml", "--trace", trace});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const auto before = TraceAt(trace, 5);
+  EXPECT_EQ(before.at("FV201.F_CV"), 42.5);
+  EXPECT_EQ(before.at("FIC202.F_AUTO"), 2.0);  // the cycle sent AUTO, read back as automatic
+  EXPECT_EQ(before.at("FIC202.A_AUTO"), 2.0);
+  EXPECT_EQ(before.at("HS203.A_ROUT"), 0.0);   // "YES"
+  const auto after = TraceAt(trace, 10);
+  EXPECT_EQ(after.at("FIC202.F_AUTO"), 1.0);   // the operator's MANL
+  EXPECT_EQ(after.at("FIC202.A_AUTO"), 1.0);
+  EXPECT_EQ(after.at("HS203.A_ROUT"), 1.0);    // "NO"
+}
+
+TEST_F(DcshostTest, FullCapacityCaseBindsWithinASecond) {
+  const auto begin = std::chrono::steady_clock::now();
+  const Outcome check = Dcshost({"check", Source + "/examples/full-capacity/full-capacity.toml"});
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_NE(check.output.find("300 controllers, 2500 PV rows, 2500 PV-import rows: binds"), std::string::npos);
+  if (std::getenv("FIXDCS_EMULATED") == nullptr) {  // an emulator's time says nothing of the host's
+    EXPECT_LT(seconds, 1.0);
+  }
+  const Outcome run = Dcshost({"run", Source + "/examples/full-capacity/full-capacity.toml", "--steps", "20"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("controllers end in 300 AUTO"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("messages           0"), std::string::npos);
+}
+
+// Values FIX cannot hold stop a run with status 1, naming the step and the signal.
+TEST_F(DcshostTest, ModelValueBeyondWhatFixHoldsStopsTheRun) {
+  const Outcome run = Dcshost({"run", Source + "/tests/host/malformed/model-overflow.toml", "--no-progress"});
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("at the start: PV row 0 (N:T101.F_CV, from level) would send 1e+300, beyond what FIX "
+                            "can hold"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("DCSConfigure"), std::string::npos);  // nothing reached FIX
+}
+
+// A live run stops at a step boundary on SIGINT, releases everything and says so.
+TEST_F(DcshostTest, LiveRunStopsCleanlyOnASignal) {
+  std::thread interrupt([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::raise(SIGINT);
+  });
+  const Outcome run = Dcshost({"run", Source + "/tests/host/refused-events.toml", "--live", "--steps", "100000"});
+  interrupt.join();
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("stopped by signal " + std::to_string(SIGINT)), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("summary of Refused operator changes"), std::string::npos);
+  EXPECT_EQ(FixdbLiveGroups(), 0U);
+  EXPECT_EQ(PlinthLiveTexts(), 0);
+}
+
+}  // namespace host_tests
