@@ -1,0 +1,54 @@
+#!/usr/bin/env python3
+"""The host's folders depend one way, from the program down:
+
+    dcshost/
+    run/
+    checkout/  report/     (report/ may use checkout/ to draw its bands)
+    plant/     fix/
+    case/      system/
+
+A file may include headers of its own folder and of folders in lower layers
+only; nothing includes run/ or dcshost/ but the layers above them. Prints
+every include that points upward or sideways and exits 1 if there is one."""
+import pathlib
+import re
+import sys
+
+LAYERS = {
+    "dcshost": 5,
+    "run": 4,
+    "checkout": 3, "report": 3,
+    "plant": 2, "fix": 2,
+    "case": 1, "system": 1,
+}
+ALLOWED_SIDEWAYS = {("report", "checkout")}
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def main(root):
+    host = pathlib.Path(root) / "host"
+    problems = []
+    files = sorted(p for p in host.rglob("*") if p.suffix in (".h", ".cpp", ".in"))
+    for path in files:
+        folder = path.relative_to(host).parts[0]
+        if folder not in LAYERS:
+            problems.append(f"{path}: the folder '{folder}' has no layer")
+            continue
+        for number, line in enumerate(path.read_text(encoding="utf-8").splitlines(), 1):
+            match = INCLUDE.match(line)
+            if not match:
+                continue
+            target = match.group(1).split("/")[0]
+            if "/" not in match.group(1) or target not in LAYERS or not (host / match.group(1)).exists():
+                continue  # the driver's headers, the stand-ins' and generated ones
+            if target == folder or LAYERS[target] < LAYERS[folder] or (folder, target) in ALLOWED_SIDEWAYS:
+                continue
+            problems.append(f"{path}:{number}: {folder}/ includes {match.group(1)}, which is not below it")
+    for problem in problems:
+        print(problem)
+    print(f"{len(files)} files checked, {len(problems)} includes out of layer")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).resolve().parents[2]))
