@@ -137,6 +137,55 @@ void Expectations::Sample(int64_t step, double seconds, const std::vector<double
   }
 }
 
+namespace {
+
+// The driver's messages against the keys expected: the same set of keys.
+void JudgeMessages(const CaseExpectation& e, const RunOutcome& result, Verdict& v) {
+  std::vector<std::string> keys;
+  for (const std::string& key : result.messageKeys) {
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      keys.push_back(key);
+    }
+  }
+  std::vector<std::string> wanted = e.messages;
+  std::sort(keys.begin(), keys.end());
+  std::sort(wanted.begin(), wanted.end());
+  v.passed = keys == wanted;
+  std::string list;
+  for (const std::string& key : keys) {
+    list += (list.empty() ? "" : ", ") + key;
+  }
+  v.measured = std::to_string(result.messageKeys.size()) + " messages" + (list.empty() ? "" : ": " + list);
+}
+
+}  // namespace
+
+void Expectations::JudgeSignal(const CaseExpectation& e, const Window& w, Verdict& v) {
+  v.windowed = true;
+  v.signal = e.signal;
+  v.from = e.fromTime ? e.after : w.firstTime;
+  v.to = e.before;
+  v.lo = e.hasEquals ? e.equalsValue : e.lo;
+  v.hi = e.hasEquals ? e.equalsValue : e.hi;
+  if (w.samples == 0) {
+    v.passed = false;
+    v.measured = "no sample in the window (the run ended before it, or the value was never exchanged)";
+  } else if (w.failed) {
+    v.passed = false;
+    v.failTime = w.failTime;
+    v.failValue = w.failValue;
+    v.measured = "first outside at " + Shown(w.failTime) + " s: " +
+                 (e.equalsText ? "\"" + w.failText + "\"" : Shown(w.failValue)) + " (range " + Shown(w.min) +
+                 " to " + Shown(w.max) + " from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s)";
+  } else {
+    v.passed = true;
+    v.measured = e.equalsText ? "\"" + e.text + "\" throughout"
+                              : "range " + Shown(w.min) + " (at " + Shown(w.minTime) + " s) to " + Shown(w.max) +
+                                    " (at " + Shown(w.maxTime) + " s)";
+    v.measured += ", from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s";
+  }
+}
+
 std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
   std::vector<Verdict> verdicts;
   if (case_ == nullptr) {
@@ -158,51 +207,8 @@ std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
         v.measured = e.controller + " ended in " + mode + " (A_AUTO at the end)";
         break;
       }
-      case CaseExpectation::Kind::Messages: {
-        std::vector<std::string> keys;
-        for (const std::string& key : result.messageKeys) {
-          if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
-            keys.push_back(key);
-          }
-        }
-        std::vector<std::string> wanted = e.messages;
-        std::sort(keys.begin(), keys.end());
-        std::sort(wanted.begin(), wanted.end());
-        v.passed = keys == wanted;
-        std::string list;
-        for (const std::string& key : keys) {
-          list += (list.empty() ? "" : ", ") + key;
-        }
-        v.measured = std::to_string(result.messageKeys.size()) + " messages" + (list.empty() ? "" : ": " + list);
-        break;
-      }
-      case CaseExpectation::Kind::Signal: {
-        const Window& w = windows_[i];
-        v.windowed = true;
-        v.signal = e.signal;
-        v.from = e.fromTime ? e.after : w.firstTime;
-        v.to = e.before;
-        v.lo = e.hasEquals ? e.equalsValue : e.lo;
-        v.hi = e.hasEquals ? e.equalsValue : e.hi;
-        if (w.samples == 0) {
-          v.passed = false;
-          v.measured = "no sample in the window (the run ended before it, or the value was never exchanged)";
-        } else if (w.failed) {
-          v.passed = false;
-          v.failTime = w.failTime;
-          v.failValue = w.failValue;
-          v.measured = "first outside at " + Shown(w.failTime) + " s: " +
-                       (e.equalsText ? "\"" + w.failText + "\"" : Shown(w.failValue)) + " (range " + Shown(w.min) +
-                       " to " + Shown(w.max) + " from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s)";
-        } else {
-          v.passed = true;
-          v.measured = e.equalsText ? "\"" + e.text + "\" throughout"
-                                    : "range " + Shown(w.min) + " (at " + Shown(w.minTime) + " s) to " + Shown(w.max) +
-                                          " (at " + Shown(w.maxTime) + " s)";
-          v.measured += ", from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s";
-        }
-        break;
-      }
+      case CaseExpectation::Kind::Messages: JudgeMessages(e, result, v); break;
+      case CaseExpectation::Kind::Signal: JudgeSignal(e, windows_[i], v); break;
     }
     verdicts.push_back(v);
   }

@@ -62,6 +62,8 @@ class Expectations {
     double firstTime = 0.0, lastTime = 0.0;
   };
   void Take(const CaseExpectation& e, Window& w, double seconds, double value, const std::string& text);
+  // A signal's window against its band.
+  static void JudgeSignal(const CaseExpectation& e, const Window& w, Verdict& v);
   const Case* case_ = nullptr;
   std::vector<Window> windows_;
   std::unique_ptr<FixGroup> group_;

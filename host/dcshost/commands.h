@@ -1,0 +1,34 @@
+// The commands of dcshost, each in a file of its own: how it adds itself to
+// the command line, and what it does once its arguments are parsed. Only the
+// command line (cli.cpp) calls these; none of them parses arguments itself.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "run/case_runner.h"
+
+namespace host {
+
+// What `run` and `check` were given.
+struct CaseCommand {
+  std::string casePath;
+  RunOptions options;
+  bool noProgress = false;
+};
+
+CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command);
+CLI::App* AddCheckCommand(CLI::App& app, CaseCommand& command);
+// The options both take: the driver and the FIX folder.
+void AddLibraryOptions(CLI::App& subcommand, RunOptions& options);
+
+// Loads the case and runs it; with no case path, the built-in tank example.
+int RunCommand(CaseCommand& command, std::ostream& out);
+int CheckCommand(const CaseCommand& command, std::ostream& out);
+
+// Loads a case; 0, or 2 with the message printed.
+int LoadCaseFile(const std::string& path, Case& c, std::ostream& out);
+
+}  // namespace host
