@@ -14,6 +14,7 @@
 
 #include "system/child_process.h"
 #include "system/shared_library.h"
+#include "system/stop_signal.h"
 
 namespace host {
 namespace {
@@ -32,6 +33,7 @@ struct CaseOutcome {
   std::string output;
   std::vector<Expectation> expectations;
   std::string plot;  // kept for a failing case
+  bool ran = false;  // false for a case a stop kept from starting
   bool passed() const {
     return status == 0 && std::none_of(expectations.begin(), expectations.end(),
                                        [](const Expectation& e) { return !e.passed; });
@@ -65,8 +67,6 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
   }
   return true;
 }
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 void ReadExpectations(CaseOutcome& outcome) {
   std::istringstream lines(outcome.output);
@@ -169,23 +169,27 @@ int RunTests(const TestOptions& options, std::ostream& out) {
 #else
   const std::string self = ProgramFolder() + "dcshost";
 #endif
-  std::string extra;
+  std::vector<std::string> extra = {"--no-progress"};
   if (!options.fixFolder.empty()) {
-    extra += " --fix " + Quoted(options.fixFolder);
+    extra.insert(extra.end(), {"--fix", options.fixFolder});
   }
   if (!options.driverPath.empty()) {
-    extra += " --driver " + Quoted(options.driverPath);
+    extra.insert(extra.end(), {"--driver", options.driverPath});
   }
+  const StopOnSignal stop;
   std::vector<CaseOutcome> outcomes(cases.size());
   std::atomic<size_t> next{0};
   const auto worker = [&]() {
-    for (size_t i = next++; i < cases.size(); i = next++) {
+    for (size_t i = next++; i < cases.size() && stop.signal() == 0; i = next++) {
       CaseOutcome& o = outcomes[i];
       o.path = cases[i];
       o.plot = PlotName(options.plotFolder, i, cases[i]);
+      std::vector<std::string> args = ProgramArgs(self);
+      args.insert(args.end(), {"run", cases[i], "--plot", o.plot});
+      args.insert(args.end(), extra.begin(), extra.end());
       const auto begin = std::chrono::steady_clock::now();
-      o.status = RunCommand(ProgramCommand(self) + " run " + Quoted(cases[i]) + " --no-progress --plot " + Quoted(o.plot) + extra,
-                            o.output);
+      o.ran = true;
+      o.status = RunProgram(args, o.output, &StopOnSignal::flag());
       o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
       ReadExpectations(o);
     }
@@ -197,6 +201,9 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   for (std::thread& t : workers) {
     t.join();
   }
+  // Cases a stop kept from starting are left out of the table and the report.
+  outcomes.erase(std::remove_if(outcomes.begin(), outcomes.end(), [](const CaseOutcome& o) { return !o.ran; }),
+                 outcomes.end());
   size_t failedCases = 0;
   char line[512];
   std::snprintf(line, sizeof line, "%-52s %7s %7s %8s  %s\n", "case", "passed", "failed", "time", "result");
@@ -224,10 +231,18 @@ int RunTests(const TestOptions& options, std::ostream& out) {
       out << "    plot: " << o.plot << '\n';
     }
   }
-  out << cases.size() - failedCases << " passed, " << failedCases << " failed\n";
+  const size_t ran = outcomes.size();
+  out << ran - failedCases << " passed, " << failedCases << " failed\n";
+  if (stop.signal() != 0) {
+    out << "stopped by signal " << stop.signal() << ": " << ran << " of " << cases.size()
+        << " cases started, each stopped and waited for; " << cases.size() - ran << " not run\n";
+  }
   if (!options.junitPath.empty() && !WriteJunit(options.junitPath, outcomes, error)) {
     out << "dcshost: " << error << '\n';
     return 2;
+  }
+  if (stop.signal() != 0) {
+    return 128 + stop.signal();
   }
   return failedCases == 0 ? 0 : 1;
 }

@@ -5,7 +5,6 @@
 #include "run/case_runner.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <thread>
 
@@ -30,6 +29,7 @@
 #include "run/start_state.h"
 #include "run/step.h"
 #include "run/step_times.h"
+#include "system/stop_signal.h"
 
 namespace host {
 namespace {
@@ -38,31 +38,6 @@ int Fail(std::ostream& out, const std::string& message) {
   out << "dcshost: " << message << '\n';
   return 2;
 }
-
-// A stop asked for by SIGINT or SIGTERM, taken at the next step boundary.
-volatile std::sig_atomic_t stopSignal = 0;
-extern "C" void AskToStop(int signal) { stopSignal = signal; }
-
-// Installs the stop handlers for the run's duration and restores the old ones.
-class StopOnSignal {
- public:
-  StopOnSignal() {
-    stopSignal = 0;
-    oldInt_ = std::signal(SIGINT, AskToStop);
-    oldTerm_ = std::signal(SIGTERM, AskToStop);
-  }
-  ~StopOnSignal() {
-    std::signal(SIGINT, oldInt_ == SIG_ERR ? SIG_DFL : oldInt_);
-    std::signal(SIGTERM, oldTerm_ == SIG_ERR ? SIG_DFL : oldTerm_);
-  }
-  StopOnSignal(const StopOnSignal&) = delete;
-  StopOnSignal& operator=(const StopOnSignal&) = delete;
-  int signal() const { return stopSignal; }
-
- private:
-  void (*oldInt_)(int) = SIG_DFL;
-  void (*oldTerm_)(int) = SIG_DFL;
-};
 
 // One run of a case, phase by phase: prepared (the start state, the signals,
 // the plot, the expectations and the trace), bound (the record declared,
@@ -251,7 +226,8 @@ int Run::Finish() {
   session_.End(result_, out_);
   if (stop_.signal() != 0) {
     out_ << "stopped by signal " << stop_.signal() << " after step " << last << ": the driver was reset and "
-         << "destroyed, nothing is left in FIX\n";
+         << "destroyed, nothing is left in FIX; the run did not end, so it exits with " << 128 + stop_.signal()
+         << '\n';
   }
   if (!broken_.empty()) {
     out_ << "dcshost: " << broken_ << ": the run stops there\n";
@@ -270,6 +246,9 @@ int Run::Finish() {
   }
   if (!saved) {
     return 2;
+  }
+  if (stop_.signal() != 0) {
+    return 128 + stop_.signal();
   }
   return broken_.empty() && failed == 0 ? 0 : 1;
 }

@@ -1,19 +1,66 @@
-// Runs a command line as a child process through the system's shell (sh on
-// Linux, cmd on Windows), with its standard error joined to its output.
+// Child processes started from an argument vector, never through a shell: the
+// program and each argument reach the child as they are, whatever they hold
+// (spaces, quotes, '$', ';', backquotes, letters beyond ASCII). The child's
+// output (standard output and error joined) is captured. A child never
+// outlives dcshost: on Linux it is sent SIGTERM when its parent dies, on
+// Windows it runs in a job object whose processes end when dcshost ends.
 #pragma once
 
+#include <atomic>
 #include <string>
+#include <vector>
 
 namespace host {
 
-// The child's exit status, or -1 when it could not start or did not exit by
-// itself (a signal); everything it printed in output.
-int RunCommand(const std::string& command, std::string& output);
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  // Ends a child still running and waits for it.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
 
-// How to start a program of this build as a child: its path, quoted, after
-// the emulator this process runs under where FIXDCS_EMULATED names one (an
-// i686 program on a kernel that cannot execute it runs under qemu-i386, and
-// so must its children).
-std::string ProgramCommand(const std::string& program);
+  // Starts args[0] (a path, or on Linux a name looked up in PATH) with args;
+  // false with a message when it cannot start.
+  bool Start(const std::vector<std::string>& args, std::string& error);
+  // Reads the child's output until it exits. Once *stop is nonzero the child
+  // is asked to stop with that signal (Windows: it is ended); one that has
+  // not stopped five seconds later is killed. The exit status: the child's
+  // own, 128 + N when it was ended by signal N, -1 when none was started.
+  int Wait(const std::atomic<int>* stop = nullptr);
+  // Sends the child a signal (Windows: ends it with status 128 + signal).
+  void Signal(int signal);
+  const std::string& output() const { return output_; }
+  // The process id, or 0.
+  long id() const { return id_; }
+
+ private:
+  std::string output_;
+  long id_ = 0;
+#if defined(_WIN32)
+  void* process_ = nullptr;
+  void* thread_ = nullptr;
+  void* pipe_ = nullptr;
+#else
+  int pipe_ = -1;
+#endif
+  bool running_ = false;
+  int status_ = -1;
+};
+
+// Runs a program to its end; its exit status as ChildProcess::Wait gives it,
+// and everything it printed (or why it could not start) in output.
+int RunProgram(const std::vector<std::string>& args, std::string& output, const std::atomic<int>* stop = nullptr);
+
+// How to start a program of this build as a child: its path, after the
+// emulator this process runs under where FIXDCS_EMULATED names one (an i686
+// program on a kernel that cannot execute it runs under qemu-i386, and so
+// must its children).
+std::vector<std::string> ProgramArgs(const std::string& program);
+
+// Windows: one command line from an argument vector, each argument quoted so
+// that the C runtime's parser gives it back as it is. Elsewhere unused, but
+// tested on every target.
+std::string QuoteWindowsArgument(const std::string& argument);
 
 }  // namespace host

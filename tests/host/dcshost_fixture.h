@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <iterator>
@@ -26,6 +27,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#include <tlhelp32.h>
 #else
 #include <unistd.h>
 #endif
@@ -88,18 +90,28 @@ class DcshostTest : public testing_support::StandinTest {};
 // run is a process of its own, so that the FIX it loads is the only one.
 class OtherFixTest : public ::testing::Test {
  protected:
-  static Outcome Program(const std::string& args) {
+  // dcshost started from an argument vector, as `dcshost test` starts it.
+  static std::vector<std::string> Command(const std::vector<std::string>& args) {
 #if defined(_WIN32)
-    const std::string program = host::ProgramFolder() + "dcshost.exe";
+    std::vector<std::string> command = host::ProgramArgs(host::ProgramFolder() + "dcshost.exe");
 #else
-    const std::string program = host::ProgramFolder() + "dcshost";
+    std::vector<std::string> command = host::ProgramArgs(host::ProgramFolder() + "dcshost");
 #endif
+    command.insert(command.end(), args.begin(), args.end());
+    return command;
+  }
+  static Outcome Program(const std::vector<std::string>& args) {
     Outcome outcome{-1, std::string()};
-    outcome.status = host::RunCommand(host::ProgramCommand(program) + " " + args, outcome.output);
+    outcome.status = host::RunProgram(Command(args), outcome.output);
     return outcome;
   }
-  const std::string fix = "--fix \"" + host::ProgramFolder() + "minifix\"";
-  const std::string mini = "\"" + Source + "/tests/host/minifix/minifix.toml\"";
+  const std::vector<std::string> fix = {"--fix", host::ProgramFolder() + "minifix"};
+  const std::string mini = Source + "/tests/host/minifix/minifix.toml";
+  // The arguments joined: the command, then the FIX folder's option.
+  static std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
 };
 
 }  // namespace host_tests

@@ -9,8 +9,7 @@ namespace host_tests {
 TEST_F(OtherFixTest, TestCommandRunsEveryCaseAndReportsAsJunit) {
   const std::string junit = Temp("checkout-junit.xml");
   const std::string plots = Temp("checkout-plots");
-  const Outcome test = Program("test \"" + Source + "/tests/host/checkout\" --jobs 2 --junit \"" + junit +
-                               "\" --plots \"" + plots + "\"");
+  const Outcome test = Program({"test", Source + "/tests/host/checkout", "--jobs", "2", "--junit", junit, "--plots", plots});
   EXPECT_EQ(test.status, 1) << test.output;
   std::istringstream table(test.output);
   std::vector<std::string> row;
@@ -34,6 +33,113 @@ TEST_F(OtherFixTest, TestCommandRunsEveryCaseAndReportsAsJunit) {
             std::string::npos) << xml;
   EXPECT_TRUE(std::ifstream(plots + "/1-failing.svg").good());
   EXPECT_FALSE(std::ifstream(plots + "/2-malfunctions.svg").good());
+}
+
+}  // namespace host_tests
+
+namespace host_tests {
+namespace {
+
+// A folder holding the tank example's database and its case under each of
+// the names, with its run's length set to `steps`.
+std::string TankCases(const std::string& folder, const std::vector<std::string>& names, const std::string& steps) {
+  std::ifstream caseFile(Source + "/examples/tank/tank.toml");
+  std::string text((std::istreambuf_iterator<char>(caseFile)), std::istreambuf_iterator<char>());
+  text.replace(text.find("steps = 1200"), 12, "steps = " + steps);
+  std::ifstream database(Source + "/examples/tank/tank-db.csv");
+  const std::string dir = Temp(folder);
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/tank-db.csv") << database.rdbuf();
+  for (const std::string& name : names) {
+    std::ofstream(dir + "/" + name) << text;
+  }
+  return dir;
+}
+
+// How many processes still run that were started for the folder: on Linux
+// those whose command line names it; on Windows those whose parent is the
+// process given.
+size_t ProcessesLeft(const std::string& folder, long parent) {
+  size_t left = 0;
+#if defined(_WIN32)
+  (void)folder;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    left += static_cast<long>(entry.th32ParentProcessID) == parent ? 1 : 0;
+  }
+  CloseHandle(snapshot);
+#else
+  (void)parent;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream cmdline(entry.path() / "cmdline");
+    const std::string text((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    left += text.find(folder) != std::string::npos ? 1 : 0;
+  }
+#endif
+  return left;
+}
+
+}  // namespace
+
+// Case file names a shell would read as code, quotes or separators run as
+// cases: each reaches its run as it is, and nothing in a name is executed.
+TEST_F(OtherFixTest, CaseFileNamesReachTheirRunAsTheyAre) {
+  const std::vector<std::string> names = {
+      "two words.toml", "a$(touch PWNED)b.toml", "semi;colon&amp.toml", "back`touch PWNED`tick.toml",
+      "it's.toml", "caf\xc3\xa9 \xc3\xa0 la carte.toml",
+#if !defined(_WIN32)
+      "double\"quote\\.toml",  // Windows allows neither in a file name
+#endif
+  };
+  const std::string folder = TankCases("odd names", names, "1200");
+  const Outcome test = Program({"test", folder, "--jobs", "2", "--plots", Temp("odd-names-plots")});
+  EXPECT_EQ(test.status, 0) << test.output;
+  EXPECT_NE(test.output.find(std::to_string(names.size()) + " passed, 0 failed"), std::string::npos) << test.output;
+  for (const std::string& name : names) {
+    EXPECT_NE(test.output.find(name), std::string::npos) << name << "\n" << test.output;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder + "/PWNED"));
+  EXPECT_FALSE(std::filesystem::exists("PWNED"));
+}
+
+// A signal to `dcshost test` stops every child it started, waits for them and
+// says what ran; a parent killed outright takes its children with it.
+TEST_F(OtherFixTest, TestCommandsChildrenEndWithIt) {
+  struct Row {
+    int signal;
+    bool says;  // a signal it can catch: it reports and exits 128 + the signal
+  };
+  const std::vector<Row> rows = {
+#if !defined(_WIN32)
+      {SIGTERM, true},
+      {SIGINT, true},
+#endif
+      {9, false},  // SIGKILL; on Windows the process is ended
+  };
+  for (const Row& row : rows) {
+    const std::string folder = TankCases("long cases " + std::to_string(row.signal), {"a.toml", "b.toml"},
+                                         "100000000");
+    host::ChildProcess child;
+    std::string error;
+    ASSERT_TRUE(child.Start(Command({"test", folder, "--jobs", "2", "--plots", folder + "/plots"}), error)) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    child.Signal(row.signal);
+    const int status = child.Wait();
+    EXPECT_EQ(status, 128 + row.signal) << child.output();
+    if (row.says) {
+      EXPECT_NE(child.output().find("stopped by signal " + std::to_string(row.signal) + ": 2 of 2 cases started"),
+                std::string::npos)
+          << child.output();
+    }
+    size_t left = ProcessesLeft(folder, child.id());
+    for (int wait = 0; left > 0 && wait < 100; ++wait) {  // a child killed with its parent takes a moment
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      left = ProcessesLeft(folder, child.id());
+    }
+    EXPECT_EQ(left, 0U) << "signal " << row.signal;
+  }
 }
 
 }  // namespace host_tests

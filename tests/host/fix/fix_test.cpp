@@ -80,41 +80,47 @@ TEST_F(DcshostTest, OperatorEventsFixRefusesAreReportedAndChangeNothing) {
 }
 
 TEST_F(OtherFixTest, CheckBindsAndNamesTheLoadedLibraries) {
-  const Outcome check = Program("check " + mini + " " + fix);
+  const Outcome check = Program(With({"check", mini}, fix));
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_NE(check.output.find("minifix"), std::string::npos) << check.output;
   EXPECT_NE(check.output.find("1 controllers, 1 PV rows, 1 PV-import rows: binds"), std::string::npos);
 }
 
 TEST_F(OtherFixTest, RunWritesOnlyWithLiveAndTheEventReachesItsPoint) {
-  const Outcome refused = Program("run " + mini + " " + fix);
+  const Outcome refused = Program(With({"run", mini}, fix));
   EXPECT_EQ(refused.status, 2) << refused.output;
   EXPECT_NE(refused.output.find("give --live to consent"), std::string::npos) << refused.output;
   const std::string trace = Temp("minifix-trace.csv");
-  const Outcome live = Program("run " + mini + " " + fix + " --live --trace \"" + trace + "\"");
+  const Outcome live = Program(With({"run", mini, "--live", "--trace", trace}, fix));
   ASSERT_EQ(live.status, 0) << live.output;
   EXPECT_NE(live.output.find("live run against FIX"), std::string::npos) << live.output;
   EXPECT_NE(live.output.find("step 2: operator sets MINI:TIC100.F_TV1 to 3.5"), std::string::npos);
   EXPECT_EQ(TraceAt(trace, 2).at("TIC100.tv1"), 2.0);
   EXPECT_EQ(TraceAt(trace, 3).at("TIC100.tv1"), 3.5);  // the operator's value, read back by the driver
-  const Outcome database = Program("run \"" + Source + "/examples/tank/tank.toml\" " + fix + " --live");
+  const Outcome database = Program(With({"run", Source + "/examples/tank/tank.toml", "--live"}, fix));
   EXPECT_EQ(database.status, 2);
   EXPECT_NE(database.output.find("which only the simulated database loads"), std::string::npos)
       << database.output;
 }
 
 #if !defined(_WIN32)
+// A live run stopped by SIGTERM at a step boundary: reset, destroyed, summed
+// up, and an exit status that says it did not end (128 + 15).
 TEST_F(OtherFixTest, LiveRunStopsOnSigterm) {
-  const Outcome run = Program("run " + mini + " " + fix + " --live --steps 100000 & pid=$!; sleep 0.5; "
-                              "kill -TERM $pid; wait $pid");
-  EXPECT_EQ(run.status, 0) << run.output;
+  host::ChildProcess child;
+  std::string error;
+  ASSERT_TRUE(child.Start(Command(With({"run", mini, "--live", "--steps", "100000"}, fix)), error)) << error;
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  child.Signal(SIGTERM);
+  const Outcome run{child.Wait(), child.output()};
+  EXPECT_EQ(run.status, 128 + SIGTERM) << run.output;
   EXPECT_NE(run.output.find("stopped by signal " + std::to_string(SIGTERM)), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("summary of Tank against another FIX"), std::string::npos);
 }
 #endif
 
 TEST_F(OtherFixTest, MalfunctionsAgainstAnotherFixAreRefused) {
-  const Outcome run = Program("run \"" + Source + "/tests/host/minifix/minifix-malfunction.toml\" " + fix + " --live");
+  const Outcome run = Program(With({"run", Source + "/tests/host/minifix/minifix-malfunction.toml", "--live"}, fix));
   EXPECT_EQ(run.status, 2) << run.output;
   EXPECT_NE(run.output.find("against this FIX they are refused"), std::string::npos) << run.output;
 }
