@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 namespace host {
 namespace {
@@ -28,16 +29,20 @@ bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, 
                         std::string& error) {
   case_ = &c;
   windows_.assign(c.expectations.size(), Window());
+  std::unordered_map<std::string, size_t> byName;  // the first signal of each name
+  for (size_t k = signals.size(); k-- > 0;) {
+    byName[signals[k]] = k;
+  }
   std::vector<size_t> points;
   for (size_t i = 0; i < c.expectations.size(); ++i) {
     const CaseExpectation& e = c.expectations[i];
     if (e.kind != CaseExpectation::Kind::Signal) {
       continue;
     }
-    const auto column = std::find(signals.begin(), signals.end(), e.signal);
-    if (column != signals.end()) {
+    const auto column = byName.find(e.signal);
+    if (column != byName.end()) {
       windows_[i].bound = true;
-      windows_[i].column = static_cast<size_t>(column - signals.begin());
+      windows_[i].column = column->second;
       if (e.equalsText) {
         error = Where(e.origin) + ": " + e.signal + " is a number in the trace: expect equals = a number";
         return false;

@@ -2,17 +2,21 @@
 // their values from the model and the host's record after each step.
 #include "run/signals.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 #include "driver/driver_rules.h"
 
 namespace host {
 namespace {
 
-std::string Unique(const std::vector<TraceColumn>& columns, std::string name, size_t row) {
-  if (std::any_of(columns.begin(), columns.end(), [&name](const TraceColumn& c) { return c.name == name; })) {
+// The name, or with "#row" after it when an earlier column has it already.
+// The names so far are kept in a hash set, so that naming stays linear in the
+// number of columns.
+std::string Unique(std::unordered_set<std::string>& taken, std::string name, size_t row) {
+  if (taken.count(name) != 0) {
     name += "#" + std::to_string(row);
   }
+  taken.insert(name);
   return name;
 }
 
@@ -23,22 +27,25 @@ bool DiscreteField(const std::string& field) { return IsTextField(field) || fiel
 
 std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model) {
   std::vector<TraceColumn> columns;
+  std::unordered_set<std::string> taken;
   for (const std::string& name : model.Names()) {
+    taken.insert(name);
     columns.push_back(TraceColumn{name, model.Unit(name), "model", false});
   }
   for (size_t i = 0; i < c.controllers.size(); ++i) {
     const CaseCtrlRow& r = c.controllers[i];
-    columns.push_back(TraceColumn{Unique(columns, r.tag + ".output", i), "0-1", "from DCS", false});
-    columns.push_back(TraceColumn{Unique(columns, r.tag + ".tv1", i), "", "from DCS", false});
+    columns.push_back(TraceColumn{Unique(taken, r.tag + ".output", i), "0-1", "from DCS", false});
+    columns.push_back(TraceColumn{Unique(taken, r.tag + ".tv1", i), "", "from DCS", false});
   }
   for (size_t i = 0; i < c.pv.size(); ++i) {
     const CasePVRow& r = c.pv[i];
     const std::string unit = r.from.empty() ? std::string() : model.Unit(r.from);
-    columns.push_back(TraceColumn{Unique(columns, r.tag + "." + r.field, i), unit, "to DCS", false});
+    columns.push_back(TraceColumn{Unique(taken, r.tag + "." + r.field, i), unit, "to DCS", false});
   }
   for (size_t i = 0; i < c.pvImport.size(); ++i) {
     const CasePVRow& r = c.pvImport[i];
-    columns.push_back(TraceColumn{Unique(columns, r.tag + "." + r.field, i), "", "from DCS", DiscreteField(r.field)});
+    columns.push_back(
+        TraceColumn{Unique(taken, r.tag + "." + r.field, i), "", "from DCS", DiscreteField(r.field)});
   }
   return columns;
 }
