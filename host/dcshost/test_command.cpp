@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "system/child_process.h"
+#include "system/paths.h"
 #include "system/shared_library.h"
 #include "system/stop_signal.h"
 
@@ -45,11 +46,12 @@ struct CaseOutcome {
 bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& cases, std::string& error) {
   for (const std::string& path : paths) {
     std::error_code ec;
-    if (fs::is_directory(path, ec)) {
+    const fs::path where = PathOf(path);
+    if (fs::is_directory(where, ec)) {
       std::vector<std::string> found;
-      for (fs::recursive_directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+      for (fs::recursive_directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->is_regular_file(ec) && it->path().extension() == ".toml") {
-          found.push_back(it->path().generic_string());
+          found.push_back(GenericName(it->path()));
         }
       }
       if (ec) {
@@ -58,7 +60,7 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
       }
       std::sort(found.begin(), found.end());
       cases.insert(cases.end(), found.begin(), found.end());
-    } else if (fs::is_regular_file(path, ec)) {
+    } else if (fs::is_regular_file(where, ec)) {
       cases.push_back(path);
     } else {
       error = path + ": no such case file or folder";
@@ -80,7 +82,8 @@ void ReadExpectations(CaseOutcome& outcome) {
 }
 
 std::string PlotName(const std::string& folder, size_t index, const std::string& path) {
-  return (fs::path(folder) / (std::to_string(index + 1) + "-" + fs::path(path).stem().string() + ".svg")).string();
+  return GenericName(PathOf(folder) / PathOf(std::to_string(index + 1) + "-" + GenericName(PathOf(path).stem()) +
+                                            ".svg"));
 }
 
 std::string Xml(const std::string& text) {
@@ -159,7 +162,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     return 2;
   }
   std::error_code ec;
-  fs::create_directories(options.plotFolder, ec);
+  fs::create_directories(PathOf(options.plotFolder), ec);
   if (ec) {
     out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
     return 2;
@@ -217,7 +220,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
                   ok ? "ok" : ("FAILED (exit " + std::to_string(o.status) + ")").c_str());
     out << line;
     if (ok) {
-      fs::remove(o.plot, ec);
+      fs::remove(PathOf(o.plot), ec);
     } else {
       ++failedCases;
       for (const Expectation& e : o.expectations) {

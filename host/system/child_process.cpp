@@ -173,22 +173,22 @@ std::wstring Wide(const std::string& text) {
 
 // The job object every child runs in: its processes end when the last handle
 // to it closes, which is when dcshost ends however it ends.
+HANDLE childrenJob = nullptr;  // a plain handle: nothing to construct or destroy
+
+BOOL WINAPI MakeChildrenJob(PINIT_ONCE, PVOID, PVOID*) {
+  childrenJob = CreateJobObjectW(nullptr, nullptr);
+  if (childrenJob != nullptr) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(childrenJob, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
+  return TRUE;
+}
+
 HANDLE ChildrenJob() {
-  static HANDLE job = nullptr;  // a plain handle: nothing to construct or destroy
   static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-  InitOnceExecuteOnce(
-      &once,
-      [](PINIT_ONCE, PVOID, PVOID*) -> BOOL {
-        job = CreateJobObjectW(nullptr, nullptr);
-        if (job != nullptr) {
-          JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-          limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-          SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        }
-        return TRUE;
-      },
-      nullptr, nullptr);
-  return job;
+  InitOnceExecuteOnce(&once, MakeChildrenJob, nullptr, nullptr);
+  return childrenJob;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // Also writes the database back in the same form, a PID's integral included
 // (INTEGRAL=), so that a saved state loads to the same database.
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -72,11 +74,34 @@ bool ParseNumber(const std::string& text, float& value) {
   return true;
 }
 
+// A float field's value: a number that a float holds as a finite value.
+bool FitsFloat(const std::string& text) {
+  const double parsed = std::strtod(text.c_str(), nullptr);
+  return std::isfinite(parsed) && std::fabs(parsed) <= static_cast<double>(FLT_MAX);
+}
+
+// A name with a character below the space (a NUL, a tab, a line feed) or DEL,
+// which no FIX name holds and a C string would cut short.
+bool HasControlCharacter(const std::string& name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7f;
+  });
+}
+
 // Checks a field's value for the block; empty when it is acceptable.
 std::string CheckValue(const std::string& field, const std::string& value) {
   if (field[0] == 'F') {
     float number = 0.0F;
-    return ParseNumber(value, number) ? std::string() : "value of " + field + " is not a number: '" + value + "'";
+    if (!ParseNumber(value, number)) {
+      return "value of " + field + " is not a number: '" + value + "'";
+    }
+    if (!FitsFloat(value)) {
+      return "value of " + field + " is beyond what FIX can hold (a finite float, at most 3.4e+38): '" + value + "'";
+    }
+    if (field == "F_TI" && number < 0.0F) {
+      return "F_TI is the integral time in seconds: 0 for none, or more, not '" + value + "'";
+    }
+    return std::string();
   }
   if (field == "A_AUTO" && value != "AUTO" && value != "MANL") {
     return "A_AUTO must be AUTO or MANL, not '" + value + "'";
@@ -149,6 +174,9 @@ class Loader {
     if (node.empty() || tag.empty()) {
       return Fail(line, "NODE and TAG must not be empty", error);
     }
+    if (HasControlCharacter(node) || HasControlCharacter(tag)) {
+      return Fail(line, "NODE and TAG must not hold a control character (below the space)", error);
+    }
     const BlockKind* kind = nullptr;
     for (const BlockKind& candidate : Kinds) {
       if (columns[2] == candidate.name) {
@@ -168,6 +196,7 @@ class Loader {
       SetValue(node, tag, field.name, field.value, block);
     }
     std::string input;
+    std::vector<std::string> given;
     if (columns.size() == 4 && !columns[3].empty()) {
       for (const std::string& assignment : Split(columns[3], ';')) {
         const size_t equals = assignment.find('=');
@@ -176,6 +205,13 @@ class Loader {
         }
         const std::string field = Trim(assignment.substr(0, equals));
         const std::string value = Trim(assignment.substr(equals + 1));
+        if (HasControlCharacter(field) || HasControlCharacter(value)) {
+          return Fail(line, "a control character (below the space) in '" + field + "'", error);
+        }
+        if (std::find(given.begin(), given.end(), field) != given.end()) {
+          return Fail(line, field + " is given twice in one block", error);
+        }
+        given.push_back(field);
         if (field == "INPUT" && kind->needsInput) {
           input = value;
           continue;
@@ -183,8 +219,8 @@ class Loader {
         if (field == "INTEGRAL" && kind->needsInput) {
           char* end = nullptr;
           block.integral = std::strtod(value.c_str(), &end);
-          if (value.empty() || *end != '\0') {
-            return Fail(line, "INTEGRAL is not a number: '" + value + "'", error);
+          if (value.empty() || *end != '\0' || !std::isfinite(block.integral)) {
+            return Fail(line, "INTEGRAL is not a finite number: '" + value + "'", error);
           }
           integrals_.push_back(key);
           continue;
@@ -207,6 +243,9 @@ class Loader {
     if (kind->needsInput) {
       if (input.empty()) {
         return Fail(line, "a PID block needs INPUT=TAG, the tag whose F_CV it controls", error);
+      }
+      if (input == tag) {
+        return Fail(line, "INPUT names the PID " + tag + " itself: its input must be the tag it measures", error);
       }
       inputs_.push_back(PendingInput{node, tag, input, line});
     }
