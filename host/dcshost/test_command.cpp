@@ -7,11 +7,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
+#include "report/junit.h"
 #include "system/child_process.h"
 #include "system/paths.h"
 #include "system/shared_library.h"
@@ -86,66 +86,28 @@ std::string PlotName(const std::string& folder, size_t index, const std::string&
                                             ".svg"));
 }
 
-std::string Xml(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default:
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t') {
-          out += c;
-        }
-    }
-  }
-  return out;
-}
-
-bool WriteJunit(const std::string& path, const std::vector<CaseOutcome>& outcomes, std::string& error) {
-  std::ofstream xml(path);
-  if (!xml) {
-    error = path + ": cannot write the JUnit report";
-    return false;
-  }
-  size_t tests = 0;
-  size_t failures = 0;
-  double seconds = 0.0;
-  for (const CaseOutcome& o : outcomes) {
-    tests += std::max<size_t>(1, o.expectations.size());
-    failures += o.passed() ? 0 : std::max<size_t>(1, static_cast<size_t>(std::count_if(
-                                                       o.expectations.begin(), o.expectations.end(),
-                                                       [](const Expectation& e) { return !e.passed; })));
-    seconds += o.seconds;
-  }
-  xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"dcshost test\" tests=\"" << tests
-      << "\" failures=\"" << failures << "\" time=\"" << seconds << "\">\n";
+// The outcomes as JUnit suites, one per case file: a test for each
+// expectation, named by the text before its ": ", or when the case has none
+// (or failed without a failing expectation), the run itself, with its output.
+std::vector<JunitSuite> JunitSuites(const std::vector<CaseOutcome>& outcomes) {
+  std::vector<JunitSuite> suites;
   for (const CaseOutcome& o : outcomes) {
     const size_t failed = static_cast<size_t>(
         std::count_if(o.expectations.begin(), o.expectations.end(), [](const Expectation& e) { return !e.passed; }));
-    xml << "  <testsuite name=\"" << Xml(o.path) << "\" tests=\"" << std::max<size_t>(1, o.expectations.size())
-        << "\" failures=\"" << (o.passed() ? 0 : std::max<size_t>(1, failed)) << "\" time=\"" << o.seconds << "\">\n";
+    JunitSuite suite{o.path, o.seconds, std::max<size_t>(1, o.expectations.size()),
+                     o.passed() ? 0 : std::max<size_t>(1, failed), {}};
     if (o.expectations.empty() || (o.status != 0 && failed == 0)) {
-      xml << "    <testcase classname=\"" << Xml(o.path) << "\" name=\"runs\" time=\"" << o.seconds << "\">";
-      if (o.status != 0) {
-        xml << "<failure message=\"dcshost run exited with " << o.status << "\">" << Xml(o.output) << "</failure>";
-      }
-      xml << "</testcase>\n";
+      suite.cases.push_back(
+          JunitCase{"runs", o.seconds, o.status == 0, "dcshost run exited with " + std::to_string(o.status), o.output});
     }
     for (const Expectation& e : o.expectations) {
       const size_t colon = e.text.find(": ");
-      xml << "    <testcase classname=\"" << Xml(o.path) << "\" name=\"" << Xml(e.text.substr(0, colon)) << "\">";
-      if (!e.passed) {
-        xml << "<failure message=\"" << Xml(colon == std::string::npos ? e.text : e.text.substr(colon + 2))
-            << "\"/>";
-      }
-      xml << "</testcase>\n";
+      suite.cases.push_back(JunitCase{e.text.substr(0, colon), std::nullopt, e.passed,
+                                      colon == std::string::npos ? e.text : e.text.substr(colon + 2), std::nullopt});
     }
-    xml << "  </testsuite>\n";
+    suites.push_back(suite);
   }
-  xml << "</testsuites>\n";
-  return static_cast<bool>(xml);
+  return suites;
 }
 
 }  // namespace
@@ -240,7 +202,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     out << "stopped by signal " << stop.signal() << ": " << ran << " of " << cases.size()
         << " cases started, each stopped and waited for; " << cases.size() - ran << " not run\n";
   }
-  if (!options.junitPath.empty() && !WriteJunit(options.junitPath, outcomes, error)) {
+  if (!options.junitPath.empty() && !WriteJunit(options.junitPath, "dcshost test", JunitSuites(outcomes), error)) {
     out << "dcshost: " << error << '\n';
     return 2;
   }

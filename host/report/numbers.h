@@ -17,6 +17,10 @@ std::string ShortestText(double value);
 // at most maxIntervals intervals; 1 for a span that is not positive and finite.
 double TickStep(double span, int maxIntervals);
 
+// The multiples of step from lo to hi (inclusive); lo and hi alone when there
+// would be more than a thousand, or the step is lost in the range's rounding.
+std::vector<double> Multiples(double lo, double hi, double step);
+
 // The multiples of TickStep(hi - lo, maxIntervals) that lie from lo to hi
 // (inclusive); none when hi < lo or either is not finite.
 std::vector<double> Ticks(double lo, double hi, int maxIntervals);

@@ -1,228 +1,31 @@
-// The trace and the plot as an engineer reads them: 1-2-5 ticks, the time
-// unit, the trace's header and its exact values, and plots that parse as XML
-// and show legends, steps, gaps, markers, bands and non-finite data. Every
+// The plot as an engineer reads it: plots that parse as XML and show legends,
+// steps, gaps, markers, bands and non-finite data where they belong. Every
 // plot drawn here is left in the working folder as plot_test-*.svg, for the
-// render test that follows on Linux.
+// render test that follows on Linux; nothing here renders one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <limits>
-#include <map>
-#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "report/numbers.h"
 #include "report/plot.h"
-#include "report/trace_writer.h"
+#include "xml_reader.h"
 
 namespace {
+
+using report_test::Element;
+using report_test::ParseXml;
 
 const double Nan = std::numeric_limits<double>::quiet_NaN();
 const double Inf = std::numeric_limits<double>::infinity();
 
 // ---------------------------------------------------------------------------
-// A strict little XML reader: enough to refuse what a renderer refuses
-// (unbalanced or crossed tags, unquoted or repeated attributes, a bare '&' or
-// '<', bytes that are not UTF-8, control characters, a second root), and to
-// hand the elements to the tests.
-
-struct Element {
-  std::string name;
-  std::map<std::string, std::string> attributes;
-  std::string text;  // the element's own text, unescaped
-  int parent = -1;
-  std::string Attribute(const std::string& key) const {
-    const auto found = attributes.find(key);
-    return found == attributes.end() ? std::string() : found->second;
-  }
-  double Number(const std::string& key) const { return std::strtod(Attribute(key).c_str(), nullptr); }
-};
-
-bool NameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_' || c == ':'; }
-bool NameChar(char c) {
-  return NameStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.';
-}
-
-bool CharactersAllowed(const std::string& s) {
-  for (size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > s.size() || (c < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
-        c == 0xC0 || c == 0xC1) {
-      return false;
-    }
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
-        return false;
-      }
-    }
-    i += length;
-  }
-  return true;
-}
-
-bool Unescape(const std::string& raw, std::string& out) {
-  static const std::map<std::string, std::string> entities = {
-      {"lt", "<"}, {"gt", ">"}, {"amp", "&"}, {"quot", "\""}, {"apos", "'"}};
-  out.clear();
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '<') {
-      return false;
-    }
-    if (raw[i] != '&') {
-      out += raw[i];
-      continue;
-    }
-    const size_t end = raw.find(';', i);
-    if (end == std::string::npos) {
-      return false;
-    }
-    const std::string name = raw.substr(i + 1, end - i - 1);
-    if (entities.count(name) != 0) {
-      out += entities.at(name);
-    } else if (name.size() > 1 && name[0] == '#' &&
-               name.find_first_not_of("0123456789", 1) == std::string::npos) {
-      out += '?';  // a character reference; the tests never look inside one
-    } else {
-      return false;
-    }
-    i = end;
-  }
-  return true;
-}
-
-bool ParseXml(const std::string& s, std::vector<Element>& elements, std::string& error) {
-  size_t i = 0;
-  std::vector<int> open;
-  const auto fail = [&](const std::string& what) {
-    error = what + " at offset " + std::to_string(i) + ": " + s.substr(i, 60);
-    return false;
-  };
-  const auto skipSpace = [&]() {
-    const size_t start = i;
-    while (i < s.size() && std::strchr(" \t\r\n", s[i]) != nullptr) {
-      ++i;
-    }
-    return i > start;
-  };
-  const auto name = [&]() {
-    const size_t start = i;
-    if (i < s.size() && NameStart(s[i])) {
-      while (i < s.size() && NameChar(s[i])) {
-        ++i;
-      }
-    }
-    return s.substr(start, i - start);
-  };
-  if (!CharactersAllowed(s)) {
-    return fail("a byte that is not UTF-8 or a control character");
-  }
-  bool rootSeen = false;
-  while (i < s.size()) {
-    if (s[i] != '<') {
-      const size_t end = std::min(s.find('<', i), s.size());
-      std::string text;
-      if (!Unescape(s.substr(i, end - i), text)) {
-        return fail("a bare '&' or an unknown entity in text");
-      }
-      if (open.empty() && text.find_first_not_of(" \t\r\n") != std::string::npos) {
-        return fail("text outside the root");
-      }
-      if (!open.empty()) {
-        elements[static_cast<size_t>(open.back())].text += text;
-      }
-      i = end;
-    } else if (s.compare(i, 4, "<!--") == 0) {
-      const size_t end = s.find("-->", i + 4);
-      if (end == std::string::npos) {
-        return fail("an unclosed comment");
-      }
-      i = end + 3;
-    } else if (s.compare(i, 2, "<?") == 0) {
-      const size_t end = s.find("?>", i);
-      if (i != 0 || end == std::string::npos) {
-        return fail("a declaration not at the start");
-      }
-      i = end + 2;
-    } else if (s.compare(i, 2, "</") == 0) {
-      i += 2;
-      const std::string tag = name();
-      if (open.empty() || elements[static_cast<size_t>(open.back())].name != tag) {
-        return fail("an end tag </" + tag + "> that closes nothing open");
-      }
-      skipSpace();
-      if (i >= s.size() || s[i] != '>') {
-        return fail("an end tag without '>'");
-      }
-      ++i;
-      open.pop_back();
-    } else {
-      ++i;
-      Element e;
-      e.name = name();
-      e.parent = open.empty() ? -1 : open.back();
-      if (e.name.empty()) {
-        return fail("a '<' that starts no tag");
-      }
-      if (open.empty() && rootSeen) {
-        return fail("a second root element");
-      }
-      bool closed = false;
-      while (true) {
-        const bool spaced = skipSpace();
-        if (i + 1 < s.size() && s[i] == '/' && s[i + 1] == '>') {
-          i += 2;
-          closed = true;
-          break;
-        }
-        if (i < s.size() && s[i] == '>') {
-          ++i;
-          break;
-        }
-        const std::string key = name();
-        if (key.empty() || !spaced) {
-          return fail("a malformed attribute in <" + e.name + ">");
-        }
-        skipSpace();
-        if (i >= s.size() || s[i] != '=') {
-          return fail("an attribute without '='");
-        }
-        ++i;
-        skipSpace();
-        const char quote = i < s.size() ? s[i] : '\0';
-        const size_t end = quote == '"' || quote == '\'' ? s.find(quote, i + 1) : std::string::npos;
-        std::string value;
-        if (end == std::string::npos || !Unescape(s.substr(i + 1, end - i - 1), value)) {
-          return fail("an attribute value not quoted or not escaped");
-        }
-        if (!e.attributes.emplace(key, value).second) {
-          return fail("attribute " + key + " given twice");
-        }
-        i = end + 1;
-      }
-      elements.push_back(e);
-      rootSeen = true;
-      if (!closed) {
-        open.push_back(static_cast<int>(elements.size() - 1));
-      }
-    }
-  }
-  if (!open.empty()) {
-    return fail("<" + elements[static_cast<size_t>(open.back())].name + "> never closed");
-  }
-  if (!rootSeen) {
-    return fail("no element");
-  }
-  return true;
-}
+// The reader the plots are checked with.
 
 TEST(XmlReader, RefusesWhatARendererRefuses) {
   const char* const bad[] = {
@@ -242,147 +45,6 @@ TEST(XmlReader, RefusesWhatARendererRefuses) {
   ASSERT_EQ(elements.size(), 3U);
   EXPECT_EQ(elements[1].Attribute("b"), "<2");
   EXPECT_EQ(elements[1].text, "x & y");
-}
-
-// ---------------------------------------------------------------------------
-// Numbers.
-
-TEST(TickStep, IsOneTwoOrFiveTimesAPowerOfTenWithinTheIntervals) {
-  struct Case {
-    double span;
-    int intervals;
-    double step;
-  };
-  const Case cases[] = {
-      {10, 5, 2},      {1, 5, 0.2},    {7, 5, 2},       {100, 10, 10},    {95, 10, 10},  {11, 10, 2},
-      {0.003, 5, 1e-3}, {0.7, 5, 0.2}, {1199, 10, 200}, {2e6, 10, 2e5},   {3, 3, 1},     {2.5e-7, 5, 5e-8},
-      {1e12, 4, 5e11}, {0, 5, 1},      {-1, 5, 1},      {Nan, 5, 1},      {Inf, 5, 1},   {10, 0, 10},
-  };
-  for (const Case& c : cases) {
-    EXPECT_DOUBLE_EQ(host::TickStep(c.span, c.intervals), c.step) << c.span << " in " << c.intervals;
-  }
-}
-
-TEST(Ticks, AreTheStepsMultiplesFromLoToHi) {
-  struct Case {
-    double lo;
-    double hi;
-    int intervals;
-    std::vector<double> ticks;
-  };
-  const Case cases[] = {
-      {0, 1, 5, {0, 0.2, 0.4, 0.6, 0.8, 1}},  // exactly 0.6, not 0.6000000000000001
-      {0.95, 2.05, 5, {1, 1.5, 2}},
-      {-3, 7, 5, {-2, 0, 2, 4, 6}},
-      {1, 1200, 6, {200, 400, 600, 800, 1000, 1200}},  // a time axis starting at its first sample
-      {0.1, 0.3, 2, {0.1, 0.2, 0.3}},
-      {5, 5, 5, {5}},
-      {2, 1, 5, {}},
-      {Nan, 1, 5, {}},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(host::Ticks(c.lo, c.hi, c.intervals), c.ticks) << c.lo << " to " << c.hi;
-  }
-}
-
-TEST(ChooseTimeUnit, FitsTheRunsLength) {
-  const std::pair<double, const char*> cases[] = {
-      {0, "s"},   {59, "s"},       {600, "s"}, {601, "min"}, {1199, "min"},
-      {18000, "min"}, {18001, "h"}, {2e6, "h"}, {Nan, "s"},
-  };
-  for (const auto& c : cases) {
-    const host::TimeUnit unit = host::ChooseTimeUnit(c.first);
-    EXPECT_EQ(unit.name, c.second) << c.first;
-    EXPECT_EQ(unit.seconds, unit.name == "s" ? 1.0 : unit.name == "min" ? 60.0 : 3600.0);
-  }
-}
-
-TEST(ShortestText, IsTheShortestTextThatReadsBackTheSameDouble) {
-  const std::pair<double, const char*> cases[] = {
-      {0.1, "0.1"},
-      {1.0, "1"},
-      {2.5, "2.5"},
-      {0.1 + 0.2, "0.30000000000000004"},
-      {1.0 / 3.0, "0.3333333333333333"},
-      {0.025222221374511723, "0.025222221374511723"},
-      {static_cast<double>(42.5f), "42.5"},
-      {2e6, "2000000"},
-      {1234567.5, "1234567.5"},
-      {1e-300, "1e-300"},
-      {-0.0, "-0"},
-      {Nan, "nan"},
-      {Inf, "inf"},
-      {-Inf, "-inf"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(host::ShortestText(c.first), c.second);
-  }
-  // Doubles from every corner of the range, and floats as FIX hands them over.
-  std::mt19937_64 random(12);
-  for (int k = 0; k < 20000; ++k) {
-    const uint64_t bits = random();
-    double value = 0.0;
-    std::memcpy(&value, &bits, sizeof value);
-    if (k % 2 == 1) {
-      value = static_cast<double>(static_cast<float>(static_cast<double>(bits % 2000000) / 7.0));
-    }
-    if (!std::isfinite(value)) {
-      continue;
-    }
-    const std::string text = host::ShortestText(value);
-    ASSERT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
-    ASSERT_LE(text.size(), 24U) << text;
-  }
-}
-
-// ---------------------------------------------------------------------------
-// The trace file.
-
-std::vector<std::string> Lines(const std::string& path) {
-  std::ifstream file(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(file, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-TEST(TraceWriter, NamesOnTheFirstLineThenUnitsAndDirectionsThenExactValues) {
-  const std::string path = testing::TempDir() + "plot_test-trace.csv";
-  host::TraceWriter trace;
-  std::string error;
-  ASSERT_TRUE(trace.Open(path,
-                         {{"level", "m", "model", false},
-                          {"LIC101.output", "0-1", "from DCS", false},
-                          {"odd,\"name\"", "", "to DCS", true}},
-                         error))
-      << error;
-  trace.Write(1, 0.1, {0.1, 1.0 / 3.0, Nan}, {true, false, true});
-  trace.Write(2, 1234567.5, {static_cast<double>(0.025222222f), 2.0, -Inf}, {});
-  trace.Write(3, 3e7, {}, {});
-  ASSERT_TRUE(trace.IsOpen());
-  trace = host::TraceWriter();
-  const std::vector<std::string> expected = {
-      "step,time_s,level,LIC101.output,\"odd,\"\"name\"\"\"",
-      "#unit,s,m,0-1,",
-      "#direction,,model,from DCS,to DCS",
-      "1,0.1,0.1,,nan",                           // not exchanged: an empty cell
-      "2,1234567.5,0.02522222138941288,2,-inf",  // a float read back exactly
-      "3,30000000",
-  };
-  std::vector<std::string> lines = Lines(path);
-  ASSERT_EQ(lines.size(), expected.size());
-  for (size_t k = 0; k < expected.size(); ++k) {
-    EXPECT_EQ(lines[k], expected[k]) << "line " << k + 1;
-  }
-}
-
-TEST(TraceWriter, RefusesAPathItCannotWrite) {
-  host::TraceWriter trace;
-  std::string error;
-  EXPECT_FALSE(trace.Open(testing::TempDir(), {}, error));
-  EXPECT_EQ(error, testing::TempDir() + ": cannot write the trace");
-  EXPECT_FALSE(trace.IsOpen());
 }
 
 // ---------------------------------------------------------------------------

@@ -1,8 +1,10 @@
-# The trace and plot suite. It leaves the plots it draws in bin/ as
-# plot_test-*.svg; on Linux each is then rendered with rsvg-convert (Debian's
-# librsvg2-bin, installed by scripts/setup.sh), so that a plot a renderer
-# refuses fails the build's tests.
-fixdcs_add_test(plot_test SOURCES host/plot_test.cpp LIBS dcshost_support)
+# The report suite: the trace, its numbers, the JUnit report and the plots,
+# one program. It leaves the plots it draws in bin/ as plot_test-*.svg; on
+# Linux each is then rendered with rsvg-convert (Debian's librsvg2-bin,
+# installed by scripts/setup.sh), so that a plot a renderer refuses fails the
+# build's tests.
+fixdcs_add_test(plot_test SOURCES host/report/trace_test.cpp host/report/plot_test.cpp host/report/junit_test.cpp
+                host/report/xml_reader.cpp LIBS dcshost_support)
 set_tests_properties(plot_test PROPERTIES FIXTURES_SETUP plots_drawn)
 if(NOT FIXDCS_WINDOWS)
   add_test(NAME plot_render

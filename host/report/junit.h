@@ -1,0 +1,41 @@
+// The JUnit XML report of a test run, as CI servers read it: suites of test
+// cases, each passed or failed with its message. It only writes the file: it
+// never runs a test or judges one.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// One test case: its name, its time when it has one of its own, and when it
+// failed, why, with what it printed when that is kept.
+struct JunitCase {
+  std::string name;
+  std::optional<double> seconds;
+  bool passed = true;
+  std::string message;
+  std::optional<std::string> output;
+};
+
+// A suite of test cases, whose name is also its cases' class name. The counts
+// are the suite's own: a suite may show a case that it does not count (a
+// run's output, beside the expectations it counts).
+struct JunitSuite {
+  std::string name;
+  double seconds = 0.0;
+  size_t tests = 0;
+  size_t failures = 0;
+  std::vector<JunitCase> cases;
+};
+
+// Writes the suites as the report named name, with their counts and times
+// added up; false with a message when the file cannot be written. Text that
+// XML cannot hold (control characters other than tab and line feed) is left
+// out.
+bool WriteJunit(const std::string& path, const std::string& name, const std::vector<JunitSuite>& suites,
+                std::string& error);
+
+}  // namespace host

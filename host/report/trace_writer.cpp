@@ -1,0 +1,56 @@
+// The run's trace as a CSV file: the three header lines once, then one line
+// per step, written as it comes. Nothing of a step is kept once written, and
+// nothing here draws or judges.
+#include "report/trace_writer.h"
+
+#include "report/numbers.h"
+
+namespace host {
+namespace {
+
+// A CSV cell: quoted, with its quotes doubled, when it holds a comma, a quote
+// or a line break.
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    return text;
+  }
+  std::string out = "\"";
+  for (char c : text) {
+    out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  }
+  return out + '"';
+}
+
+}  // namespace
+
+bool TraceWriter::Open(const std::string& path, const std::vector<TraceColumn>& columns, std::string& error) {
+  file_.open(path);
+  if (!file_) {
+    error = path + ": cannot write the trace";
+    return false;
+  }
+  std::string names = "step,time_s";
+  std::string units = "#unit,s";
+  std::string directions = "#direction,";
+  for (const TraceColumn& column : columns) {
+    names += ',' + CsvCell(column.name);
+    units += ',' + CsvCell(column.unit);
+    directions += ',' + CsvCell(column.direction);
+  }
+  file_ << names << '\n' << units << '\n' << directions << '\n';
+  return true;
+}
+
+void TraceWriter::Write(int step, double seconds, const std::vector<double>& values,
+                        const std::vector<bool>& exchanged) {
+  file_ << step << ',' << ShortestText(seconds);
+  for (size_t k = 0; k < values.size(); ++k) {
+    file_ << ',';
+    if (k >= exchanged.size() || exchanged[k]) {
+      file_ << ShortestText(values[k]);
+    }
+  }
+  file_ << '\n';
+}
+
+}  // namespace host

@@ -1,0 +1,59 @@
+// The JUnit report as CI servers read it: suites with their counts and times
+// added up, cases passed or failed with their messages and output, and text
+// escaped. It never runs dcshost; dcshost_test covers the test command.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "report/junit.h"
+
+namespace {
+
+std::string Read(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+TEST(WriteJunit, WritesTheSuitesCasesAndFailuresItIsGiven) {
+  host::JunitSuite passed{"cases/a&b.toml", 0.5, 1, 0, {}};
+  passed.cases.push_back(host::JunitCase{"runs", 0.5, true, "", std::nullopt});
+  host::JunitSuite failed{"cases/<c>.toml", 1.25, 2, 2, {}};
+  failed.cases.push_back(
+      host::JunitCase{"runs", 1.25, false, "exited with 2", std::string("line 1\n\x01\"bad\"\tend")});
+  failed.cases.push_back(host::JunitCase{"level", std::nullopt, true, "", std::nullopt});
+  failed.cases.push_back(host::JunitCase{"valve", std::nullopt, false, "left 0 < x < 1 at 3 s", std::nullopt});
+  const std::string path = testing::TempDir() + "report_test-junit.xml";
+  std::string error;
+  ASSERT_TRUE(host::WriteJunit(path, "a \"run\"", {passed, failed}, error)) << error;
+  EXPECT_EQ(Read(path),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<testsuites name=\"a &quot;run&quot;\" tests=\"3\" failures=\"2\" time=\"1.75\">\n"
+            "  <testsuite name=\"cases/a&amp;b.toml\" tests=\"1\" failures=\"0\" time=\"0.5\">\n"
+            "    <testcase classname=\"cases/a&amp;b.toml\" name=\"runs\" time=\"0.5\"></testcase>\n"
+            "  </testsuite>\n"
+            "  <testsuite name=\"cases/&lt;c&gt;.toml\" tests=\"2\" failures=\"2\" time=\"1.25\">\n"
+            "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"runs\" time=\"1.25\">"
+            "<failure message=\"exited with 2\">line 1\n&quot;bad&quot;\tend</failure></testcase>\n"
+            "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"level\"></testcase>\n"
+            "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"valve\">"
+            "<failure message=\"left 0 &lt; x &lt; 1 at 3 s\"/></testcase>\n"
+            "  </testsuite>\n"
+            "</testsuites>\n");
+  // A failure whose kept output is empty still shows that output.
+  host::JunitSuite silent{"s", 0, 1, 1, {host::JunitCase{"runs", 0.0, false, "crashed", std::string()}}};
+  ASSERT_TRUE(host::WriteJunit(path, "t", {silent}, error)) << error;
+  EXPECT_NE(Read(path).find("<failure message=\"crashed\"></failure>"), std::string::npos) << Read(path);
+}
+
+TEST(WriteJunit, RefusesAPathItCannotWrite) {
+  std::string error;
+  EXPECT_FALSE(host::WriteJunit(testing::TempDir(), "t", {}, error));
+  EXPECT_EQ(error, testing::TempDir() + ": cannot write the JUnit report");
+}
+
+}  // namespace
