@@ -29,10 +29,6 @@ const std::vector<TableDescriptor>& TableDescriptors() {
   return tables;
 }
 
-bool IsTextField(const std::string& field) { return !field.empty() && field[0] == 'A'; }
-
-bool FitsFixFloat(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -698,25 +694,6 @@ class CaseReader {
 };
 
 }  // namespace
-
-std::string PointText(const std::string& node, const std::string& tag, const std::string& field) {
-  return node + ":" + tag + "." + field;
-}
-
-std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
-
-bool ParsePointName(const std::string& text, std::string& node, std::string& tag, std::string& field) {
-  const size_t colon = text.find(':');
-  const size_t dot = text.find('.', colon == std::string::npos ? 0 : colon);
-  if (colon == std::string::npos || dot == std::string::npos || colon == 0 || dot == colon + 1 ||
-      dot + 1 == text.size()) {
-    return false;
-  }
-  node = text.substr(0, colon);
-  tag = text.substr(colon + 1, dot - colon - 1);
-  field = text.substr(dot + 1);
-  return true;
-}
 
 bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
   loaded = Case();
