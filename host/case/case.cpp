@@ -1,0 +1,34 @@
+// The small rules of a case that the rest of dcshost shares: what a field
+// holds, what FIX can take, and how a point and a place are written. Nothing
+// here reads a file.
+#include "case/case.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace host {
+
+bool IsTextField(const std::string& field) { return !field.empty() && field[0] == 'A'; }
+
+bool FitsFixFloat(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
+
+std::string PointText(const std::string& node, const std::string& tag, const std::string& field) {
+  return node + ":" + tag + "." + field;
+}
+
+std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
+
+bool ParsePointName(const std::string& text, std::string& node, std::string& tag, std::string& field) {
+  const size_t colon = text.find(':');
+  const size_t dot = text.find('.', colon == std::string::npos ? 0 : colon);
+  if (colon == std::string::npos || dot == std::string::npos || colon == 0 || dot == colon + 1 ||
+      dot + 1 == text.size()) {
+    return false;
+  }
+  node = text.substr(0, colon);
+  tag = text.substr(colon + 1, dot - colon - 1);
+  field = text.substr(dot + 1);
+  return true;
+}
+
+}  // namespace host

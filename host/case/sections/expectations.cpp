@@ -1,0 +1,173 @@
+// [[expect]]: the judgements of a run, each one of a signal's band within a
+// window, a controller's final mode, the driver's messages, or whether the
+// case binds. Each is read with the description the report prints; it is
+// judged by the checkout after the run, never here.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "case/sections/sections.h"
+
+namespace host {
+namespace {
+
+const char* const InExpectation = "an expectation";
+
+bool ReadBinds(CaseValues& values, const toml::node& binds, CaseExpectation& e) {
+  if (!binds.is_boolean()) {
+    return values.Fail(binds, "binds must be true or false");
+  }
+  e.kind = CaseExpectation::Kind::Binds;
+  e.binds = *binds.value<bool>();
+  e.description = e.binds ? "the case binds" : "the case does not bind";
+  return true;
+}
+
+bool ReadMessages(CaseValues& values, const toml::node& messages, CaseExpectation& e) {
+  if (!values.TextList(messages, e.messages, "messages must be a list of message keys, [] for none",
+                       "each message key must be a text")) {
+    return false;
+  }
+  e.kind = CaseExpectation::Kind::Messages;
+  std::string list;
+  for (const std::string& key : e.messages) {
+    list += (list.empty() ? "" : ", ") + key;
+  }
+  e.description = e.messages.empty() ? "no driver messages" : "driver messages exactly " + list;
+  return true;
+}
+
+// A controller's final mode; the controller is one of the case's rows.
+bool ReadMode(CaseValues& values, const toml::table& t, CaseExpectation& e) {
+  e.kind = CaseExpectation::Kind::Mode;
+  if (!values.Text(t, "controller", e.controller, true, InExpectation) ||
+      !values.Text(t, "mode", e.text, true, InExpectation)) {
+    return false;
+  }
+  if (e.text != "AUTO" && e.text != "MANL") {
+    return values.Fail(*t.get("mode"), "mode must be \"AUTO\" or \"MANL\", not \"" + e.text + "\"");
+  }
+  const std::vector<CaseCtrlRow>& controllers = values.loaded().controllers;
+  const bool known = std::any_of(controllers.begin(), controllers.end(),
+                                 [&e](const CaseCtrlRow& row) { return row.tag == e.controller; });
+  if (!known) {
+    return values.Fail(*t.get("controller"), "no controller row has the tag '" + e.controller + "'");
+  }
+  e.description = e.controller + " ends in " + e.text;
+  return true;
+}
+
+// A signal's window: from `after` seconds or from a step, to `before` seconds
+// or to the end of the run.
+bool ReadWindow(CaseValues& values, const toml::table& t, CaseExpectation& e) {
+  int64_t step = 0;
+  if (!values.Text(t, "signal", e.signal, true, InExpectation) ||
+      !values.Number(t, "after", e.after, false, InExpectation) ||
+      !values.WholeNumber(t, "step", step, false, InExpectation)) {
+    return false;
+  }
+  if (t.get("after") != nullptr && t.get("step") != nullptr) {
+    return values.FailAt(e.origin.line, "an expectation's window starts either after seconds or at a step");
+  }
+  e.fromTime = t.get("after") != nullptr;
+  e.fromStep = step;
+  if (!values.Number(t, "before", e.before, false, InExpectation)) {
+    return false;
+  }
+  if (t.get("before") != nullptr && (e.before <= 0.0 || (e.fromTime && e.before <= e.after))) {
+    return values.Fail(*t.get("before"), "before must come after the window's start");
+  }
+  return true;
+}
+
+// A signal's band, with its words for the description in band: within
+// [lo, hi], at least or at most a number, or equal to a number or a text.
+bool ReadBand(CaseValues& values, const toml::table& t, CaseExpectation& e, std::string& band) {
+  const int bands = (t.get("within") != nullptr) + (t.get("min") != nullptr || t.get("max") != nullptr) +
+                    (t.get("equals") != nullptr);
+  if (bands != 1) {
+    return values.FailAt(e.origin.line,
+                         "an expectation on a signal gives within = [lo, hi], min and/or max, or equals");
+  }
+  if (const toml::node* within = t.get("within")) {
+    const toml::array* pair = within->as_array();
+    if (pair == nullptr || pair->size() != 2 || !(*pair)[0].is_number() || !(*pair)[1].is_number()) {
+      return values.Fail(*within, "within must be [low, high], two numbers");
+    }
+    e.lo = *(*pair)[0].value<double>();
+    e.hi = *(*pair)[1].value<double>();
+    if (!(e.lo <= e.hi)) {
+      return values.Fail(*within, "within must be [low, high] with low at most high");
+    }
+    band = "within [" + Shown(e.lo) + ", " + Shown(e.hi) + "]";
+  } else if (const toml::node* equals = t.get("equals")) {
+    e.hasEquals = true;
+    e.equalsText = equals->is_string();
+    if (e.equalsText) {
+      e.text = *equals->value<std::string>();
+      band = "equals \"" + e.text + "\"";
+    } else if (!values.Number(t, "equals", e.equalsValue, true, InExpectation)) {
+      return false;
+    } else {
+      band = "equals " + Shown(e.equalsValue);
+    }
+  } else {
+    if (!values.Number(t, "min", e.lo, false, InExpectation) || !values.Number(t, "max", e.hi, false, InExpectation)) {
+      return false;
+    }
+    band = t.get("min") != nullptr && t.get("max") != nullptr ? "within [" + Shown(e.lo) + ", " + Shown(e.hi) + "]"
+           : t.get("min") != nullptr                           ? "at least " + Shown(e.lo)
+                                                               : "at most " + Shown(e.hi);
+  }
+  return true;
+}
+
+bool ReadSignal(CaseValues& values, const toml::table& t, CaseExpectation& e) {
+  e.kind = CaseExpectation::Kind::Signal;
+  e.lo = std::nan("");
+  e.hi = std::nan("");
+  std::string band;
+  if (!ReadWindow(values, t, e) || !ReadBand(values, t, e, band)) {
+    return false;
+  }
+  const std::string from = e.fromTime       ? " after " + Shown(e.after) + " s"
+                           : e.fromStep > 0 ? " from step " + std::to_string(e.fromStep)
+                                            : "";
+  e.description = e.signal + " " + band + from + (e.before > 0.0 ? " before " + Shown(e.before) + " s" : "");
+  return true;
+}
+
+}  // namespace
+
+bool ReadExpectation(CaseValues& values, const toml::table& t) {
+  CaseExpectation e;
+  e.origin = values.OriginOf(t);
+  if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "controller",
+                           "mode", "messages", "binds"},
+                       InExpectation)) {
+    return false;
+  }
+  const int kinds = (t.get("signal") != nullptr) + (t.get("controller") != nullptr) +
+                    (t.get("messages") != nullptr) + (t.get("binds") != nullptr);
+  if (kinds != 1) {
+    return values.FailAt(e.origin.line, "an expectation names one of signal, controller, messages or binds");
+  }
+  bool read = false;
+  if (const toml::node* binds = t.get("binds")) {
+    read = ReadBinds(values, *binds, e);
+  } else if (const toml::node* messages = t.get("messages")) {
+    read = ReadMessages(values, *messages, e);
+  } else if (t.get("controller") != nullptr) {
+    read = ReadMode(values, t, e);
+  } else {
+    read = ReadSignal(values, t, e);
+  }
+  if (!read) {
+    return false;
+  }
+  values.loaded().expectations.push_back(e);
+  return true;
+}
+
+}  // namespace host
