@@ -18,7 +18,7 @@ void AddLibraryOptions(CLI::App& subcommand, RunOptions& options) {
                         "dcshost)");
 }
 
-int CheckCommand(const CaseCommand& command, std::ostream& out) {
+int CheckCaseCommand(const CaseCommand& command, std::ostream& out) {
   Case c;
   RunResult result;
   const int status = LoadCaseFile(command.casePath, c, out);

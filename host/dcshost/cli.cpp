@@ -6,26 +6,8 @@
 #include <sstream>
 
 #include "dcshost/commands.h"
-#include "dcshost/test_command.h"
 
 namespace host {
-namespace {
-
-// The test command's options; its behaviour lives in test_command.cpp.
-CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
-  CLI::App* test = app.add_subcommand("test", "run every case under the paths, each in its own process, and judge "
-                                              "their expectations");
-  test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml")->required();
-  test->add_option("--jobs,-j", testOptions.jobs, "cases run at once")->check(CLI::Range(1, 64));
-  test->add_option("--junit", testOptions.junitPath, "write the results as JUnit XML to this file");
-  test->add_option("--plots", testOptions.plotFolder, "the folder for the plots of failing cases");
-  test->add_option("--fix", testOptions.fixFolder, "the FIX folder each case runs against");
-  test->add_option("--driver", testOptions.driverPath, "the driver library each case loads");
-  return test;
-}
-
-}  // namespace
-
 int RunCli(int argc, char** argv, std::ostream& out) {
   CLI::App app{"dcshost: runs simulation cases through the fixdcs driver against a simulated FIX database"};
   // Options are `--name` and `-x` only, on every platform: on Windows CLI11
@@ -53,12 +35,12 @@ int RunCli(int argc, char** argv, std::ostream& out) {
     return RunTests(testOptions, out);
   }
   if (check->parsed()) {
-    return CheckCommand(checkCommand, out);
+    return CheckCaseCommand(checkCommand, out);
   }
   if (!run->parsed()) {
     runCommand = CaseCommand();  // the built-in example
   }
-  return RunCommand(runCommand, out);
+  return RunCaseCommand(runCommand, out);
 }
 
 }  // namespace host

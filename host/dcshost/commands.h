@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "dcshost/test_command.h"
 #include "run/case_runner.h"
 
 namespace host {
@@ -21,12 +22,13 @@ struct CaseCommand {
 
 CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command);
 CLI::App* AddCheckCommand(CLI::App& app, CaseCommand& command);
+CLI::App* AddTestCommand(CLI::App& app, TestOptions& options);
 // The options both take: the driver and the FIX folder.
 void AddLibraryOptions(CLI::App& subcommand, RunOptions& options);
 
 // Loads the case and runs it; with no case path, the built-in tank example.
-int RunCommand(CaseCommand& command, std::ostream& out);
-int CheckCommand(const CaseCommand& command, std::ostream& out);
+int RunCaseCommand(CaseCommand& command, std::ostream& out);
+int CheckCaseCommand(const CaseCommand& command, std::ostream& out);
 
 // Loads a case; 0, or 2 with the message printed.
 int LoadCaseFile(const std::string& path, Case& c, std::ostream& out);

@@ -64,7 +64,7 @@ CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command) {
   return run;
 }
 
-int RunCommand(CaseCommand& command, std::ostream& out) {
+int RunCaseCommand(CaseCommand& command, std::ostream& out) {
   command.options.progress = !command.noProgress;
   if (command.casePath.empty()) {
     command.casePath = WriteBuiltinExample(out);

@@ -2,6 +2,8 @@
 // expectation lines read back, and the results as a table and JUnit XML.
 #include "dcshost/test_command.h"
 
+#include "dcshost/commands.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -112,28 +114,11 @@ std::vector<JunitSuite> JunitSuites(const std::vector<CaseOutcome>& outcomes) {
 
 }  // namespace
 
-int RunTests(const TestOptions& options, std::ostream& out) {
-  std::vector<std::string> cases;
-  std::string error;
-  if (!FindCases(options.paths, cases, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
-  }
-  if (cases.empty()) {
-    out << "dcshost: no case file (*.toml) found\n";
-    return 2;
-  }
-  std::error_code ec;
-  fs::create_directories(PathOf(options.plotFolder), ec);
-  if (ec) {
-    out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
-    return 2;
-  }
-#if defined(_WIN32)
-  const std::string self = ProgramFolder() + "dcshost.exe";
-#else
-  const std::string self = ProgramFolder() + "dcshost";
-#endif
+namespace {
+
+// The arguments of each case's `dcshost run`: this program (under the
+// emulator this one runs under), then "run CASE --plot PLOT", then these.
+std::vector<std::string> SharedArguments(const TestOptions& options) {
   std::vector<std::string> extra = {"--no-progress"};
   if (!options.fixFolder.empty()) {
     extra.insert(extra.end(), {"--fix", options.fixFolder});
@@ -141,7 +126,20 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   if (!options.driverPath.empty()) {
     extra.insert(extra.end(), {"--driver", options.driverPath});
   }
-  const StopOnSignal stop;
+  return extra;
+}
+
+// Runs the cases, `jobs` at a time, each as a child process; a stop keeps the
+// cases not yet started from starting and stops those running. The outcomes
+// of the cases that ran, in the cases' order.
+std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const TestOptions& options,
+                                  const StopOnSignal& stop) {
+#if defined(_WIN32)
+  const std::string self = ProgramFolder() + "dcshost.exe";
+#else
+  const std::string self = ProgramFolder() + "dcshost";
+#endif
+  const std::vector<std::string> extra = SharedArguments(options);
   std::vector<CaseOutcome> outcomes(cases.size());
   std::atomic<size_t> next{0};
   const auto worker = [&]() {
@@ -166,14 +164,20 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   for (std::thread& t : workers) {
     t.join();
   }
-  // Cases a stop kept from starting are left out of the table and the report.
   outcomes.erase(std::remove_if(outcomes.begin(), outcomes.end(), [](const CaseOutcome& o) { return !o.ran; }),
                  outcomes.end());
+  return outcomes;
+}
+
+// The table of cases, with each failure's expectations, the end of its output
+// where no expectation says why, and its plot; the plots of passing cases are
+// removed. The number of cases that failed.
+size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
   size_t failedCases = 0;
   char line[512];
   std::snprintf(line, sizeof line, "%-52s %7s %7s %8s  %s\n", "case", "passed", "failed", "time", "result");
   out << line;
-  for (CaseOutcome& o : outcomes) {
+  for (const CaseOutcome& o : outcomes) {
     const long passed = std::count_if(o.expectations.begin(), o.expectations.end(),
                                       [](const Expectation& e) { return e.passed; });
     const long failed = static_cast<long>(o.expectations.size()) - passed;
@@ -181,21 +185,59 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     std::snprintf(line, sizeof line, "%-52s %7ld %7ld %7.2fs  %s\n", o.path.c_str(), passed, failed, o.seconds,
                   ok ? "ok" : ("FAILED (exit " + std::to_string(o.status) + ")").c_str());
     out << line;
+    std::error_code ec;
     if (ok) {
       fs::remove(PathOf(o.plot), ec);
-    } else {
-      ++failedCases;
-      for (const Expectation& e : o.expectations) {
-        if (!e.passed) {
-          out << "    FAIL " << e.text << '\n';
-        }
-      }
-      if (o.expectations.empty() || failed == 0) {
-        out << "    " << o.output.substr(o.output.size() > 600 ? o.output.size() - 600 : 0);
-      }
-      out << "    plot: " << o.plot << '\n';
+      continue;
     }
+    ++failedCases;
+    for (const Expectation& e : o.expectations) {
+      if (!e.passed) {
+        out << "    FAIL " << e.text << '\n';
+      }
+    }
+    if (o.expectations.empty() || failed == 0) {
+      out << "    " << o.output.substr(o.output.size() > 600 ? o.output.size() - 600 : 0);
+    }
+    out << "    plot: " << o.plot << '\n';
   }
+  return failedCases;
+}
+
+}  // namespace
+
+CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
+  CLI::App* test = app.add_subcommand("test", "run every case under the paths, each in its own process, and judge "
+                                              "their expectations");
+  test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml")->required();
+  test->add_option("--jobs,-j", testOptions.jobs, "cases run at once")->check(CLI::Range(1, 64));
+  test->add_option("--junit", testOptions.junitPath, "write the results as JUnit XML to this file");
+  test->add_option("--plots", testOptions.plotFolder, "the folder for the plots of failing cases");
+  test->add_option("--fix", testOptions.fixFolder, "the FIX folder each case runs against");
+  test->add_option("--driver", testOptions.driverPath, "the driver library each case loads");
+  return test;
+}
+
+int RunTests(const TestOptions& options, std::ostream& out) {
+  std::vector<std::string> cases;
+  std::string error;
+  if (!FindCases(options.paths, cases, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
+  if (cases.empty()) {
+    out << "dcshost: no case file (*.toml) found\n";
+    return 2;
+  }
+  std::error_code ec;
+  fs::create_directories(PathOf(options.plotFolder), ec);
+  if (ec) {
+    out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
+    return 2;
+  }
+  const StopOnSignal stop;
+  const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop);
+  const size_t failedCases = PrintTable(outcomes, out);
   const size_t ran = outcomes.size();
   out << ran - failedCases << " passed, " << failedCases << " failed\n";
   if (stop.signal() != 0) {
