@@ -9,6 +9,8 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
+#include "system/output_file.h"
+
 namespace host {
 namespace {
 
@@ -61,11 +63,7 @@ bool Numbers(const toml::table& table, const char* key, std::vector<double>& out
 }  // namespace
 
 bool SaveState(const std::string& path, const RunState& state, std::string& error) {
-  std::ofstream file(path);
-  if (!file) {
-    error = path + ": cannot write the state";
-    return false;
-  }
+  std::ostringstream file;
   file << "# dcshost state after step " << state.step << " of " << state.casePath << "\n"
        << "# Go on from it with `dcshost run CASE --from-state " << path << "` or initial_state in the case.\n"
        << "[state]\nstep = " << state.step << "\n\n[model]\n";
@@ -75,17 +73,13 @@ bool SaveState(const std::string& path, const RunState& state, std::string& erro
   file << "\n# The values the host's record holds from the DCS, row by row.\n[record]\n"
        << "controller_output = " << List(state.ctrlOutput) << "\n"
        << "controller_tv1 = " << List(state.ctrlTV1) << "\n"
-       << "pv_import = " << List(state.pvImport) << "\n\n[malfunctions]\n# frozen transmitters: [PV row, value held]\nfrozen = [";
+       << "pv_import = " << List(state.pvImport) << "\n\n[malfunctions]\n"
+       << "# frozen transmitters: [PV row, value held]\nfrozen = [";
   for (size_t i = 0; i < state.frozen.size(); ++i) {
     file << (i == 0 ? "" : ", ") << "[" << state.frozen[i].first << ", " << Exact(state.frozen[i].second) << "]";
   }
   file << "]\n\n# The simulated database, in its file format.\n[database]\nblocks = '''\n" << state.database << "'''\n";
-  file.close();
-  if (!file) {
-    error = path + ": cannot write the state";
-    return false;
-  }
-  return true;
+  return WriteWholeFile(path, "the state", file.str(), error);
 }
 
 bool LoadState(const std::string& path, RunState& state, std::string& error) {

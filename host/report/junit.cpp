@@ -3,7 +3,9 @@
 // nothing here judges a test.
 #include "report/junit.h"
 
-#include <fstream>
+#include <sstream>
+
+#include "system/output_file.h"
 
 namespace host {
 namespace {
@@ -48,11 +50,7 @@ void WriteCase(std::ostream& xml, const std::string& suite, const JunitCase& c) 
 
 bool WriteJunit(const std::string& path, const std::string& name, const std::vector<JunitSuite>& suites,
                 std::string& error) {
-  std::ofstream xml(path);
-  if (!xml) {
-    error = path + ": cannot write the JUnit report";
-    return false;
-  }
+  std::ostringstream xml;
   size_t tests = 0;
   size_t failures = 0;
   double seconds = 0.0;
@@ -72,12 +70,7 @@ bool WriteJunit(const std::string& path, const std::string& name, const std::vec
     xml << "  </testsuite>\n";
   }
   xml << "</testsuites>\n";
-  xml.close();
-  if (!xml) {
-    error = path + ": cannot write the JUnit report";
-    return false;
-  }
-  return true;
+  return WriteWholeFile(path, "the JUnit report", xml.str(), error);
 }
 
 }  // namespace host

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "report/plot_parts.h"
+#include "system/output_file.h"
 
 namespace host {
 namespace {
@@ -59,11 +60,6 @@ double DrawPanel(std::ostream& svg, const Page& page, const Panel& panel, size_t
 bool WritePlot(const std::string& path, const std::string& title, const std::vector<double>& times,
                const std::vector<Panel>& panels, const std::vector<PlotMarker>& markers,
                const std::vector<PlotBand>& bands, std::string& error) {
-  std::ofstream svg(path);
-  if (!svg) {
-    error = path + ": cannot write the plot";
-    return false;
-  }
   const TimeAxis t = MakeTimeAxis(times);
   const PlacedMarkers placed = PlaceMarkers(markers, t);
   const Page page{times, t, placed, bands};
@@ -76,17 +72,13 @@ bool WritePlot(const std::string& path, const std::string& title, const std::vec
   }
   const double axisY = y - PanelGap + 16.0;
   DrawTimeAxis(body, t, axisY);
+  std::ostringstream svg;
   svg << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << Px(Width) << "\" height=\""
       << Px(axisY + TimeAxisHeight - 14) << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text class=\"title\" x=\"" << Px(Left) << "\" y=\"22\" font-size=\"16\">" << Escape(title) << "</text>\n"
       << body.str() << "</svg>\n";
-  svg.close();
-  if (!svg) {
-    error = path + ": cannot write the plot";
-    return false;
-  }
-  return true;
+  return WriteWholeFile(path, "the plot", svg.str(), error);
 }
 
 bool PlotRecorder::Choose(const std::vector<std::string>& entries, const std::vector<TraceColumn>& columns,

@@ -24,9 +24,7 @@ std::string CsvCell(const std::string& text) {
 }  // namespace
 
 bool TraceWriter::Open(const std::string& path, const std::vector<TraceColumn>& columns, std::string& error) {
-  file_.open(path);
-  if (!file_) {
-    error = path + ": cannot write the trace";
+  if (!file_.Open(path, "the trace", error)) {
     return false;
   }
   std::string names = "step,time_s";
@@ -37,20 +35,26 @@ bool TraceWriter::Open(const std::string& path, const std::vector<TraceColumn>& 
     units += ',' + CsvCell(column.unit);
     directions += ',' + CsvCell(column.direction);
   }
-  file_ << names << '\n' << units << '\n' << directions << '\n';
+  file_.Write(names + '\n' + units + '\n' + directions + '\n');
   return true;
 }
 
 void TraceWriter::Write(int step, double seconds, const std::vector<double>& values,
                         const std::vector<bool>& exchanged) {
-  file_ << step << ',' << ShortestText(seconds);
+  line_.clear();
+  line_ += std::to_string(step);
+  line_ += ',';
+  line_ += ShortestText(seconds);
   for (size_t k = 0; k < values.size(); ++k) {
-    file_ << ',';
+    line_ += ',';
     if (k >= exchanged.size() || exchanged[k]) {
-      file_ << ShortestText(values[k]);
+      line_ += ShortestText(values[k]);
     }
   }
-  file_ << '\n';
+  line_ += '\n';
+  file_.Write(line_);
 }
+
+bool TraceWriter::Close(std::string& error) { return file_.Commit(error); }
 
 }  // namespace host

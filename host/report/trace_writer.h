@@ -17,9 +17,10 @@
 #pragma once
 
 #include <cstddef>
-#include <fstream>
 #include <string>
 #include <vector>
+
+#include "system/output_file.h"
 
 namespace host {
 
@@ -40,10 +41,14 @@ class TraceWriter {
   // One step's values in column order; a value whose row was not exchanged
   // at this step (inactive, beyond capacity) is left empty.
   void Write(int step, double seconds, const std::vector<double>& values, const std::vector<bool>& exchanged);
-  bool IsOpen() const { return file_.is_open(); }
+  bool IsOpen() const { return file_.IsOpen(); }
+  // The trace complete: flushed and put in place; false with a message naming
+  // the file and the reason when any write failed (an older file is kept).
+  bool Close(std::string& error);
 
  private:
-  std::ofstream file_;
+  OutputFile file_;
+  std::string line_;  // one step's line, kept to be reused
 };
 
 }  // namespace host

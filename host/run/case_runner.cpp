@@ -23,12 +23,14 @@
 #include "checkout/malfunctions.h"
 #include "report/plot.h"
 #include "report/trace_writer.h"
+#include "run/outputs.h"
 #include "run/run_summary.h"
 #include "run/session.h"
 #include "run/signals.h"
 #include "run/start_state.h"
 #include "run/step.h"
 #include "run/step_times.h"
+#include "system/output_file.h"
 #include "system/stop_signal.h"
 
 namespace host {
@@ -54,6 +56,8 @@ class Run {
   bool Bind(int& status);
   void Loop();
   int Finish();
+  // Puts the trace in place, or says why it could not be written.
+  bool CloseTrace();
 
  private:
   int Refused() const;
@@ -222,7 +226,15 @@ int Run::Finish() {
   }
   ReadFinalModes(session_, result_);
   const int64_t last = start_.step + done_;
-  const bool saved = options_.saveState.empty() || SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
+  // A state that would replace the one the run started from is written only
+  // when the run ran to its end.
+  const bool ended = stop_.signal() == 0 && broken_.empty();
+  const bool keepStart = !ended && !startState_.empty() && SameFile(options_.saveState, startState_);
+  if (keepStart) {
+    out_ << "the run did not end: " << options_.saveState << " is kept as it was\n";
+  }
+  const bool saved = options_.saveState.empty() || keepStart ||
+                     SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
   session_.End(result_, out_);
   if (stop_.signal() != 0) {
     out_ << "stopped by signal " << stop_.signal() << " after step " << last << ": the driver was reset and "
@@ -234,28 +246,45 @@ int Run::Finish() {
   }
   Summary(session_, result_, dt_, out_);
   const int failed = JudgeExpectations(expectations_, result_, plot_, out_);
+  bool written = true;
   if (!options_.plotPath.empty()) {
     std::string error;
-    if (!plot_.Write(options_.plotPath, c_.name.empty() ? c_.path : c_.name, error)) {
-      return Fail(out_, error);
+    if (plot_.Write(options_.plotPath, c_.name.empty() ? c_.path : c_.name, error)) {
+      out_ << "plot written to " << options_.plotPath << '\n';
+    } else {
+      written = false;
+      out_ << "dcshost: " << error << '\n';
     }
-    out_ << "plot written to " << options_.plotPath << '\n';
   }
-  if (!options_.tracePath.empty()) {
-    out_ << "trace written to " << options_.tracePath << '\n';
-  }
-  if (!saved) {
-    return 2;
-  }
+  written = CloseTrace() && written;
   if (stop_.signal() != 0) {
     return 128 + stop_.signal();
   }
+  if (!saved || !written) {
+    return 2;
+  }
   return broken_.empty() && failed == 0 ? 0 : 1;
+}
+
+bool Run::CloseTrace() {
+  if (!trace_.IsOpen()) {
+    return true;
+  }
+  std::string error;
+  if (!trace_.Close(error)) {
+    out_ << "dcshost: " << error << '\n';
+    return false;
+  }
+  out_ << "trace written to " << options_.tracePath << '\n';
+  return true;
 }
 
 }  // namespace
 
 int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
+  if (const std::string conflict = OutputConflict(c, options); !conflict.empty()) {
+    return Fail(out, conflict);
+  }
   int status = 0;
   std::unique_ptr<Session> session = Session::Open(c, options, out, status);
   if (!session) {
@@ -267,7 +296,7 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
     return refused;
   }
   if (!run->Bind(status)) {
-    return status;
+    return run->CloseTrace() || status >= 128 ? status : 2;
   }
   run->Loop();
   return run->Finish();

@@ -53,7 +53,8 @@ TEST(WriteJunit, WritesTheSuitesCasesAndFailuresItIsGiven) {
 TEST(WriteJunit, RefusesAPathItCannotWrite) {
   std::string error;
   EXPECT_FALSE(host::WriteJunit(testing::TempDir(), "t", {}, error));
-  EXPECT_EQ(error, testing::TempDir() + ": cannot write the JUnit report");
+  // a folder: the reason follows the file and what it is
+  EXPECT_EQ(error.rfind(testing::TempDir() + ": cannot write the JUnit report: ", 0), 0U) << error;
 }
 
 }  // namespace
