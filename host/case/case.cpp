@@ -18,6 +18,15 @@ std::string PointText(const std::string& node, const std::string& tag, const std
 
 std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
 
+bool HasControlCharacter(const std::string& name) {
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7f) {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool ParsePointName(const std::string& text, std::string& node, std::string& tag, std::string& field) {
   const size_t colon = text.find(':');
   const size_t dot = text.find('.', colon == std::string::npos ? 0 : colon);

@@ -13,6 +13,9 @@ namespace host {
 
 // A run's length at most, in a case file and on the command line.
 constexpr int64_t MaxSteps = 100000000;
+// A step's length at most, in seconds: a day. A run of MaxSteps steps then
+// spans at most 8.6e12 s, a time a double holds to well under a millisecond.
+constexpr double MaxStepSeconds = 86400.0;
 
 // A field whose name begins with 'A' (A_AUTO, A_ROUT) holds a text; every
 // other field a float.
@@ -85,6 +88,7 @@ struct CaseExpectation {
   bool hasEquals = false;
   bool equalsText = false;
   double equalsValue = 0.0;
+  double tolerance = 0.0;    // equals a number within this, absolute
   std::string text;          // Signal equals a text; Mode: the mode; Controller tag for Mode
   std::string controller;    // Mode: the controller row's tag
   std::vector<std::string> messages;  // Messages: exactly these keys (empty: none)
@@ -111,6 +115,8 @@ struct CaseMalfunction {
 struct ModelSettings {
   std::string type = "none";              // "none" or "tank"
   std::map<std::string, double> parameters;
+  std::map<std::string, Origin> origins;  // where each parameter was given
+  Origin origin;                          // where [model] begins
 };
 
 struct Case {
@@ -138,6 +144,10 @@ bool LoadCase(const std::string& path, Case& loaded, std::string& error);
 std::string PointText(const std::string& node, const std::string& tag, const std::string& field);
 // "file:line".
 std::string Where(const Origin& origin);
+
+// True when a name holds a character below the space (a NUL, a tab, a line
+// break) or DEL: no FIX name holds one, and a C string would be cut at a NUL.
+bool HasControlCharacter(const std::string& name);
 
 // Splits "NODE:TAG.FIELD"; false when the text has another form.
 bool ParsePointName(const std::string& text, std::string& node, std::string& tag, std::string& field);

@@ -83,6 +83,10 @@ bool CaseValues::Text(const toml::table& table, const char* key, std::string& ou
     return Fail(*node, std::string("'") + key + "' must be a text in quotes");
   }
   out = *node->value<std::string>();
+  if (HasControlCharacter(out)) {
+    return Fail(*node, std::string("'") + key + "' holds a control character (below the space, such as a NUL): "
+                       "the texts of a case hold none");
+  }
   return true;
 }
 
@@ -97,6 +101,9 @@ bool CaseValues::TextList(const toml::node& node, std::vector<std::string>& out,
       return Fail(entry, notText);
     }
     out.push_back(*entry.value<std::string>());
+    if (HasControlCharacter(out.back())) {
+      return Fail(entry, "a text of the list holds a control character (below the space, such as a NUL)");
+    }
   }
   return true;
 }

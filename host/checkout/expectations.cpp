@@ -16,17 +16,23 @@ std::string Shown(double value) {
   return text;
 }
 
-bool InBand(const CaseExpectation& e, double value) {
+// A value that came from FIX is a float: a band's limit is compared as the
+// float FIX would hold for it, so that 2.1 set through FIX equals 2.1.
+double Limit(double limit, bool fromFix) { return fromFix ? static_cast<double>(static_cast<float>(limit)) : limit; }
+
+bool InBand(const CaseExpectation& e, double value, bool fromFix) {
   if (e.hasEquals) {
-    return value == e.equalsValue;
+    return std::fabs(value - Limit(e.equalsValue, fromFix)) <= e.tolerance;
   }
-  return !(std::isnan(value) || (!std::isnan(e.lo) && value < e.lo) || (!std::isnan(e.hi) && value > e.hi));
+  const double lo = Limit(e.lo, fromFix);
+  const double hi = Limit(e.hi, fromFix);
+  return !(std::isnan(value) || (!std::isnan(lo) && value < lo) || (!std::isnan(hi) && value > hi));
 }
 
 }  // namespace
 
-bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, const FixLibrary& fix,
-                        std::string& error) {
+bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, const std::vector<bool>& fromFix,
+                        const FixLibrary& fix, std::string& error) {
   case_ = &c;
   windows_.assign(c.expectations.size(), Window());
   std::unordered_map<std::string, size_t> byName;  // the first signal of each name
@@ -43,6 +49,7 @@ bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, 
     if (column != byName.end()) {
       windows_[i].bound = true;
       windows_[i].column = column->second;
+      windows_[i].fromFix = column->second < fromFix.size() && fromFix[column->second];
       if (e.equalsText) {
         error = Where(e.origin) + ": " + e.signal + " is a number in the trace: expect equals = a number";
         return false;
@@ -69,6 +76,7 @@ bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, 
     ParsePointName(c.expectations[i].signal, node, tag, field);
     windows_[i].point = group_->Define(node, tag, field);
     windows_[i].text = IsTextField(field);
+    windows_[i].fromFix = true;
     windows_[i].bound = true;
   }
   group_->Resolve();
@@ -97,7 +105,7 @@ void Expectations::Take(const CaseExpectation& e, Window& w, double seconds, dou
   }
   w.lastTime = seconds;
   ++w.samples;
-  const bool ok = e.equalsText ? text == e.text : InBand(e, value);
+  const bool ok = e.equalsText ? text == e.text : InBand(e, value, w.fromFix);
   if (!ok && !w.failed) {
     w.failed = true;
     w.failTime = seconds;

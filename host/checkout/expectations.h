@@ -39,10 +39,11 @@ struct RunOutcome {
 class Expectations {
  public:
   // Binds every expectation's signal: one of the run's sampled signals (by
-  // the name the runner gives it), or a FIX point read in a group of
-  // dcshost's own at every step. False with a message when a signal names
-  // neither.
-  bool Bind(const Case& c, const std::vector<std::string>& signals, const FixLibrary& fix, std::string& error);
+  // the name the runner gives it; fromFix says which came from FIX, a float),
+  // or a FIX point read in a group of dcshost's own at every step. False with
+  // a message when a signal names neither.
+  bool Bind(const Case& c, const std::vector<std::string>& signals, const std::vector<bool>& fromFix,
+            const FixLibrary& fix, std::string& error);
   // One step's values (after the step), in the order of the signals bound.
   void Sample(int64_t step, double seconds, const std::vector<double>& values, const std::vector<bool>& exchanged);
   // Every expectation's verdict, from the samples and the run's outcome.
@@ -54,6 +55,7 @@ class Expectations {
     size_t column = 0;      // the trace column, or
     int32_t point = -1;     // the FIX point in group_
     bool text = false;
+    bool fromFix = false;   // a float FIX held: compared at FIX's precision
     size_t samples = 0;
     double min = 0.0, minTime = 0.0, max = 0.0, maxTime = 0.0;
     bool failed = false;

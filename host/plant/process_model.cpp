@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 
 namespace host {
@@ -13,14 +14,29 @@ struct Parameter {
   const char* name;
   double fallback;
   double minimum;
+  const char* unit;
 };
 
 // The tank: area in m2, inflow through a fully open valve in m3/s, outflow
-// coefficient in m3/s per square root of a metre, height in m, initial level.
+// coefficient in m3/s per square root of a metre, height in m, initial level
+// in m (at most the height, checked apart).
 const Parameter TankParameters[] = {
-    {"area", 2.0, 1e-6}, {"inflow_max", 0.05, 0.0}, {"outflow_coefficient", 0.025, 0.0},
-    {"height", 5.0, 1e-6}, {"level", 1.0, 0.0},
+    {"area", 2.0, 1e-6, "m2"}, {"inflow_max", 0.05, 0.0, "m3/s"}, {"outflow_coefficient", 0.025, 0.0, "m3/s per m^0.5"},
+    {"height", 5.0, 1e-6, "m"}, {"level", 1.0, 0.0, "m"},
 };
+
+// "file:line: " of a parameter given in the case, or of [model] for one left out.
+std::string At(const ModelSettings& settings, const std::string& name) {
+  const auto found = settings.origins.find(name);
+  const Origin& origin = found != settings.origins.end() ? found->second : settings.origin;
+  return origin.file.empty() ? std::string() : Where(origin) + ": ";
+}
+
+std::string Shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
 
 // The tank's variables with their units, in name order.
 struct Variable {
@@ -37,7 +53,8 @@ bool ProcessModel::Configure(const ModelSettings& settings, std::string& error) 
   values_.clear();
   if (settings.type == "none") {
     if (!settings.parameters.empty()) {
-      error = "model \"none\" takes no parameters, found '" + settings.parameters.begin()->first + "'";
+      error = At(settings, settings.parameters.begin()->first) + "model \"none\" takes no parameters, found '" +
+              settings.parameters.begin()->first + "'";
       return false;
     }
     return true;
@@ -50,7 +67,8 @@ bool ProcessModel::ConfigureTank(const ModelSettings& settings, std::string& err
     const bool known = std::any_of(std::begin(TankParameters), std::end(TankParameters),
                                    [&](const Parameter& p) { return given.first == p.name; });
     if (!known) {
-      error = "unknown tank parameter '" + given.first + "' (area, inflow_max, outflow_coefficient, height, level)";
+      error = At(settings, given.first) + "unknown tank parameter '" + given.first +
+              "' (area, inflow_max, outflow_coefficient, height, level)";
       return false;
     }
   }
@@ -60,9 +78,15 @@ bool ProcessModel::ConfigureTank(const ModelSettings& settings, std::string& err
     auto found = settings.parameters.find(p.name);
     values[k] = found == settings.parameters.end() ? p.fallback : found->second;
     if (values[k] < p.minimum) {
-      error = std::string("tank parameter '") + p.name + "' must be at least " + std::to_string(p.minimum);
+      error = At(settings, p.name) + "tank parameter '" + p.name + "' must be at least " + Shown(p.minimum) + " " +
+              p.unit + ", not " + Shown(values[k]);
       return false;
     }
+  }
+  if (values[4] > values[3]) {
+    error = At(settings, "level") + "tank parameter 'level' (" + Shown(values[4]) + " m) must lie within the tank: "
+            "at most its height, " + Shown(values[3]) + " m";
+    return false;
   }
   for (const Variable& v : TankVariables) {
     names_.emplace_back(v.name);

@@ -65,7 +65,7 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
     }
   }
   if (!session->model_.Configure(c.model, error)) {
-    return fail(c.path + ": [model]: " + error);
+    return fail(error);
   }
   for (const CaseCtrlRow& row : c.controllers) {
     session->drives_.push_back(row.drives.empty() ? ProcessModel::None : session->model_.Index(row.drives));

@@ -59,6 +59,15 @@ std::vector<std::string> SignalNames(const std::vector<TraceColumn>& columns) {
   return names;
 }
 
+std::vector<bool> SignalsFromFix(const std::vector<TraceColumn>& columns) {
+  std::vector<bool> fromFix;
+  fromFix.reserve(columns.size());
+  for (const TraceColumn& column : columns) {
+    fromFix.push_back(column.direction == "from DCS");
+  }
+  return fromFix;
+}
+
 void SampleSignals(Session& session, std::vector<double>& values, std::vector<bool>& exchanged) {
   values.clear();
   exchanged.clear();

@@ -18,6 +18,8 @@ namespace host {
 std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model);
 // Their names, in the same order.
 std::vector<std::string> SignalNames(const std::vector<TraceColumn>& columns);
+// Which of them came from FIX (a float there), in the same order.
+std::vector<bool> SignalsFromFix(const std::vector<TraceColumn>& columns);
 
 // One step's values in column order, and which were exchanged at this step:
 // a controller's values when their update flags say so, a PV or PV-import

@@ -72,6 +72,10 @@ bool ReadWindow(CaseValues& values, const toml::table& t, CaseExpectation& e) {
   }
   e.fromTime = t.get("after") != nullptr;
   e.fromStep = step;
+  if (step < 0 || e.after < 0.0) {
+    return values.Fail(*t.get(step < 0 ? "step" : "after"), "an expectation's window starts at the run's start "
+                                                            "or later: step and after are 0 or more");
+  }
   if (!values.Number(t, "before", e.before, false, InExpectation)) {
     return false;
   }
@@ -89,6 +93,9 @@ bool ReadBand(CaseValues& values, const toml::table& t, CaseExpectation& e, std:
   if (bands != 1) {
     return values.FailAt(e.origin.line,
                          "an expectation on a signal gives within = [lo, hi], min and/or max, or equals");
+  }
+  if (t.get("tolerance") != nullptr && t.get("equals") == nullptr) {
+    return values.Fail(*t.get("tolerance"), "tolerance goes with equals = a number, and is 0 or more");
   }
   if (const toml::node* within = t.get("within")) {
     const toml::array* pair = within->as_array();
@@ -111,6 +118,15 @@ bool ReadBand(CaseValues& values, const toml::table& t, CaseExpectation& e, std:
       return false;
     } else {
       band = "equals " + Shown(e.equalsValue);
+    }
+    if (!values.Number(t, "tolerance", e.tolerance, false, InExpectation)) {
+      return false;
+    }
+    if (const toml::node* tolerance = t.get("tolerance")) {
+      if (e.equalsText || e.tolerance < 0.0) {
+        return values.Fail(*tolerance, "tolerance goes with equals = a number, and is 0 or more");
+      }
+      band += " +/- " + Shown(e.tolerance);
     }
   } else {
     if (!values.Number(t, "min", e.lo, false, InExpectation) || !values.Number(t, "max", e.hi, false, InExpectation)) {
@@ -143,8 +159,8 @@ bool ReadSignal(CaseValues& values, const toml::table& t, CaseExpectation& e) {
 bool ReadExpectation(CaseValues& values, const toml::table& t) {
   CaseExpectation e;
   e.origin = values.OriginOf(t);
-  if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "controller",
-                           "mode", "messages", "binds"},
+  if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "tolerance",
+                           "controller", "mode", "messages", "binds"},
                        InExpectation)) {
     return false;
   }

@@ -34,8 +34,10 @@ bool ReadRunSettings(CaseValues& values, const toml::table& table) {
     return values.Fail(*table.get("steps"), "steps must be between 0 and " + std::to_string(MaxSteps));
   }
   loaded.steps = static_cast<int>(steps);
-  if (loaded.stepSeconds <= 0.0) {
-    return values.Fail(*table.get("step_seconds"), "step_seconds must be above 0");
+  if (loaded.stepSeconds <= 0.0 || loaded.stepSeconds > MaxStepSeconds) {
+    return values.Fail(*table.get("step_seconds"),
+                       "step_seconds must be above 0 and at most " + Shown(MaxStepSeconds) + " (a day), not " +
+                           Shown(loaded.stepSeconds));
   }
   return true;
 }

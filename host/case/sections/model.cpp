@@ -9,6 +9,7 @@ namespace host {
 
 bool ReadModel(CaseValues& values, const toml::table& table) {
   ModelSettings& model = values.loaded().model;
+  model.origin = values.OriginOf(table);
   if (!values.Text(table, "type", model.type, true, "[model]")) {
     return false;
   }
@@ -25,6 +26,7 @@ bool ReadModel(CaseValues& values, const toml::table& table) {
       return false;
     }
     model.parameters[key] = value;
+    model.origins[key] = Origin{values.path(), static_cast<int>(entry.second.source().begin.line)};
   }
   return true;
 }

@@ -40,6 +40,18 @@ const TableDescriptor& Descriptor(TableKind kind) {
   return *std::find_if(tables.begin(), tables.end(), [kind](const TableDescriptor& t) { return t.kind == kind; });
 }
 
+// A name of the row that holds a control character, as a message; empty when none does.
+std::string ControlCharacterIn(const RowCells& cells) {
+  const std::pair<const char*, const std::string*> names[] = {
+      {"NODE", &cells.node}, {"TAG", &cells.tag}, {"FIELD", &cells.field}, {"the link", &cells.link}};
+  for (const auto& [what, name] : names) {
+    if (HasControlCharacter(*name)) {
+      return std::string(what) + " holds a control character (below the space, such as a NUL): FIX names hold none";
+    }
+  }
+  return std::string();
+}
+
 // The first value of a row that FIX could not hold, as a message; empty when all fit.
 std::string ValueBeyondFloat(const TableDescriptor& kind, const RowCells& cells) {
   for (size_t k = 0; k < cells.values.size(); ++k) {
@@ -103,9 +115,10 @@ bool ReadInlineRow(CaseValues& values, const TableDescriptor& kind, const toml::
   if (kind.linkKey != nullptr && !values.Text(row, kind.linkKey, cells.link, false, where.c_str())) {
     return false;
   }
-  const std::string beyond = ValueBeyondFloat(kind, cells);
-  if (!beyond.empty()) {
-    return values.FailAt(cells.origin.line, beyond);
+  for (const std::string& problem : {ControlCharacterIn(cells), ValueBeyondFloat(kind, cells)}) {
+    if (!problem.empty()) {
+      return values.FailAt(cells.origin.line, problem);
+    }
   }
   Store(kind, cells, values.loaded());
   return true;
@@ -143,9 +156,10 @@ bool CsvRowCells(CaseValues& values, const TableDescriptor& kind, const std::str
       return false;
     }
   }
-  const std::string beyond = ValueBeyondFloat(kind, r);
-  if (!beyond.empty()) {
-    return values.FailIn(file, row.line, beyond);
+  for (const std::string& problem : {ControlCharacterIn(r), ValueBeyondFloat(kind, r)}) {
+    if (!problem.empty()) {
+      return values.FailIn(file, row.line, problem);
+    }
   }
   Store(kind, r, values.loaded());
   return true;
