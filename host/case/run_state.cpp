@@ -1,6 +1,7 @@
 // Saved run states in TOML.
 #include "case/run_state.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -31,6 +32,15 @@ std::string Exact(double value) {
   return s;
 }
 
+// A TOML basic string: quotes and backslashes escaped.
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+  }
+  return quoted + "\"";
+}
+
 std::string List(const std::vector<double>& values) {
   std::string text = "[";
   for (size_t i = 0; i < values.size(); ++i) {
@@ -51,8 +61,8 @@ bool Numbers(const toml::table& table, const char* key, std::vector<double>& out
     return false;
   }
   for (const toml::node& value : *values) {
-    if (!value.is_number()) {
-      error = path + ":" + std::to_string(value.source().begin.line) + ": " + key + " must hold numbers only";
+    if (!value.is_number() || !std::isfinite(*value.value<double>())) {
+      error = path + ":" + std::to_string(value.source().begin.line) + ": " + key + " must hold finite numbers only";
       return false;
     }
     out.push_back(*value.value<double>());
@@ -66,7 +76,7 @@ bool SaveState(const std::string& path, const RunState& state, std::string& erro
   std::ostringstream file;
   file << "# dcshost state after step " << state.step << " of " << state.casePath << "\n"
        << "# Go on from it with `dcshost run CASE --from-state " << path << "` or initial_state in the case.\n"
-       << "[state]\nstep = " << state.step << "\n\n[model]\n";
+       << "[state]\nstep = " << state.step << "\ncase = " << Quoted(state.casePath) << "\n\n[model]\n";
   for (const auto& variable : state.model) {
     file << variable.first << " = " << Exact(variable.second) << "\n";
   }
@@ -105,11 +115,17 @@ bool LoadState(const std::string& path, RunState& state, std::string& error) {
   }
   state.step = *step;
   state.database = *blocks;
+  // The blocks' text begins on the line after `blocks = '''`.
+  state.databaseLine = static_cast<int>(root["database"]["blocks"].node()->source().begin.line);
+  if (const auto from = root["state"]["case"].value<std::string>()) {
+    state.casePath = *from;
+  }
   if (const toml::table* model = root["model"].as_table()) {
     for (const auto& entry : *model) {
       const auto value = entry.second.value<double>();
-      if (!value) {
-        error = path + ":" + std::to_string(entry.second.source().begin.line) + ": a model variable must be a number";
+      if (!value || !std::isfinite(*value)) {
+        error = path + ":" + std::to_string(entry.second.source().begin.line) +
+                ": a model variable must be a finite number";
         return false;
       }
       state.model[std::string(entry.first.str())] = *value;
@@ -125,8 +141,10 @@ bool LoadState(const std::string& path, RunState& state, std::string& error) {
   if (const toml::array* frozen = root["malfunctions"]["frozen"].as_array()) {
     for (const toml::node& pair : *frozen) {
       const toml::array* p = pair.as_array();
-      if (p == nullptr || p->size() != 2 || !(*p)[0].is_integer() || !(*p)[1].is_number()) {
-        error = path + ":" + std::to_string(pair.source().begin.line) + ": frozen holds [PV row, value] pairs";
+      if (p == nullptr || p->size() != 2 || !(*p)[0].is_integer() || *(*p)[0].value<int64_t>() < 0 ||
+          !(*p)[1].is_number() || !std::isfinite(*(*p)[1].value<double>())) {
+        error = path + ":" + std::to_string(pair.source().begin.line) +
+                ": frozen holds [PV row, value] pairs: a row from 0, a finite value";
         return false;
       }
       state.frozen.emplace_back(static_cast<size_t>(*(*p)[0].value<int64_t>()), *(*p)[1].value<double>());

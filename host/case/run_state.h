@@ -23,6 +23,7 @@ struct RunState {
   std::vector<double> pvImport;
   std::vector<std::pair<size_t, double>> frozen;  // PV row, value
   std::string database;
+  int databaseLine = 0;  // the line of the state file before the database's first line
 };
 
 // False with a message when the file cannot be written.

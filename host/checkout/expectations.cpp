@@ -62,7 +62,8 @@ bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, 
       return false;
     }
     if (IsTextField(field) != e.equalsText) {
-      error = Where(e.origin) + ": " + e.signal + (e.equalsText ? " holds a number" : " holds a text: expect equals = \"...\"");
+      error = Where(e.origin) + ": " + e.signal +
+              (e.equalsText ? " holds a number" : " holds a text: expect equals = \"...\"");
       return false;
     }
     points.push_back(i);
@@ -128,7 +129,8 @@ void Expectations::Sample(int64_t step, double seconds, const std::vector<double
     if (e.kind != CaseExpectation::Kind::Signal || !w.bound) {
       continue;
     }
-    const bool inWindow = (e.fromTime ? seconds >= e.after : step >= e.fromStep) && (e.before < 0.0 || seconds < e.before);
+    const bool inWindow =
+        (e.fromTime ? seconds >= e.after : step >= e.fromStep) && (e.before < 0.0 || seconds < e.before);
     if (!inWindow) {
       continue;
     }

@@ -87,6 +87,7 @@ class Run {
   bool progress_ = false;
   std::string broken_;
   int done_ = 0;
+  bool ranToEnd_ = false;  // every step taken, and what is due after the last
 };
 
 // The runs dcshost refuses against a FIX other than the simulated database;
@@ -214,6 +215,13 @@ void Run::Loop() {
     broken_ = BrokenAfter(session_, step);
     Record(step, done_);
   }
+  ranToEnd_ = done_ == steps_ && stop_.signal() == 0 && broken_.empty();
+  if (ranToEnd_) {
+    // What is due after the last step still happens: an event there is seen
+    // by the final reading of FIX.
+    const int64_t last = start_.step + done_;
+    AtStepBoundary(session_, last, dt_ * static_cast<double>(last), context);
+  }
   result_.steps = done_;
   result_.medianStepMicros = stepTimes_.Percentile(0.5);
   result_.p99StepMicros = stepTimes_.Percentile(0.99);
@@ -228,8 +236,7 @@ int Run::Finish() {
   const int64_t last = start_.step + done_;
   // A state that would replace the one the run started from is written only
   // when the run ran to its end.
-  const bool ended = stop_.signal() == 0 && broken_.empty();
-  const bool keepStart = !ended && !startState_.empty() && SameFile(options_.saveState, startState_);
+  const bool keepStart = !ranToEnd_ && !startState_.empty() && SameFile(options_.saveState, startState_);
   if (keepStart) {
     out_ << "the run did not end: " << options_.saveState << " is kept as it was\n";
   }
@@ -243,6 +250,12 @@ int Run::Finish() {
   }
   if (!broken_.empty()) {
     out_ << "dcshost: " << broken_ << ": the run stops there\n";
+  }
+  for (const CaseEvent& event : c_.events) {
+    if (event.step > last || (event.step == last && !ranToEnd_)) {
+      out_ << "  event not reached: step " << event.step << ", " << PointText(event.node, event.tag, event.field)
+           << " (" << Where(event.origin) << "): the run ended after step " << last << '\n';
+    }
   }
   Summary(session_, result_, dt_, out_);
   const int failed = JudgeExpectations(expectations_, result_, plot_, out_);

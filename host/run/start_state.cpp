@@ -1,7 +1,61 @@
 // Saved states: where a run starts from and what it leaves to go on from.
 #include "run/start_state.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "system/output_file.h"
+
 namespace host {
+namespace {
+
+// Why the saved state does not fit the case, or empty: its rows must be the
+// case's rows, and its frozen transmitters PV rows a freeze acts on.
+std::string Misfit(const Case& c, const std::string& path, const RunState& state) {
+  const std::string from = state.casePath.empty() || SameFile(state.casePath, c.path)
+                               ? std::string()
+                               : " (it was saved from " + state.casePath + ")";
+  const auto counts = [](size_t controllers, size_t imports) {
+    return std::to_string(controllers) + " controller rows and " + std::to_string(imports) + " PV-import rows";
+  };
+  if (state.ctrlOutput.size() != c.controllers.size() || state.ctrlTV1.size() != c.controllers.size() ||
+      state.pvImport.size() != c.pvImport.size()) {
+    return path + ": the state holds " + counts(state.ctrlOutput.size(), state.pvImport.size()) + ", the case " +
+           counts(c.controllers.size(), c.pvImport.size()) + from +
+           ": a state goes on only with the case that saved it";
+  }
+  for (const auto& frozen : state.frozen) {
+    const bool freezable =
+        std::any_of(c.malfunctions.begin(), c.malfunctions.end(), [&frozen](const CaseMalfunction& m) {
+          return m.kind == CaseMalfunction::Kind::Frozen && m.pvRow == frozen.first;
+        });
+    if (!freezable) {
+      return path + ": the state holds a frozen transmitter on PV row " + std::to_string(frozen.first) +
+             ", which no malfunction of the case freezes" + from;
+    }
+  }
+  return std::string();
+}
+
+// The simulated database's "NAME:LINE: what", its line counted in the state file.
+std::string InStateFile(const std::string& message, const std::string& path, int offset) {
+  const std::string prefix = path + ":";
+  if (message.compare(0, prefix.size(), prefix) != 0) {
+    return message;
+  }
+  size_t end = prefix.size();
+  while (end < message.size() && std::isdigit(static_cast<unsigned char>(message[end])) != 0) {
+    ++end;
+  }
+  if (end == prefix.size()) {
+    return message;
+  }
+  const long line = std::strtol(message.c_str() + prefix.size(), nullptr, 10);
+  return prefix + std::to_string(line + offset) + message.substr(end);
+}
+
+}  // namespace
 
 bool LoadStart(const std::string& path, Session& session, RunState& state, std::ostream& out) {
   std::string error;
@@ -13,9 +67,13 @@ bool LoadStart(const std::string& path, Session& session, RunState& state, std::
     out << "dcshost: " << error << '\n';
     return false;
   }
+  if (const std::string misfit = Misfit(session.scenario(), path, state); !misfit.empty()) {
+    out << "dcshost: " << misfit << '\n';
+    return false;
+  }
   char dbError[512] = "";
   if (session.fix().simulated().LoadText(state.database.c_str(), path.c_str(), dbError, sizeof dbError) == 0) {
-    out << "dcshost: " << dbError << '\n';
+    out << "dcshost: " << InStateFile(dbError, path, state.databaseLine) << '\n';
     return false;
   }
   ProcessModel& model = session.model();

@@ -13,8 +13,9 @@
 namespace host {
 namespace {
 
-// Malfunctions and operator events due at this step, printed and marked.
-void AtTheDcs(Session& session, int64_t step, double seconds, StepContext& x) {
+}  // namespace
+
+void AtStepBoundary(Session& session, int64_t step, double seconds, StepContext& x) {
   x.marks.clear();
   x.malfunctions.At(step, seconds, session.fix(), x.out, x.marks);
   for (const std::string& label : x.marks) {
@@ -27,6 +28,8 @@ void AtTheDcs(Session& session, int64_t step, double seconds, StepContext& x) {
     }
   }
 }
+
+namespace {
 
 // The values counted as exchanged at this step.
 void Count(const DCSDataDef* record, RecordBuilder& b, RunResult& result) {
@@ -45,7 +48,7 @@ void Count(const DCSDataDef* record, RecordBuilder& b, RunResult& result) {
 
 void Step(Session& session, int64_t step, double dt, StepContext& x) {
   const double seconds = dt * static_cast<double>(step);
-  AtTheDcs(session, step, seconds, x);
+  AtStepBoundary(session, step, seconds, x);
   RecordBuilder& b = session.builder();
   DCSDataDef* record = session.record();
   ProcessModel& model = session.model();

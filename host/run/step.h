@@ -30,6 +30,10 @@ struct StepContext {
 };
 
 void Step(Session& session, int64_t step, double dt, StepContext& x);
+// The malfunctions and operator events due at a step boundary, printed and
+// marked on the plot; Step begins with it, and a run that ran to its end
+// takes it once more after its last step.
+void AtStepBoundary(Session& session, int64_t step, double seconds, StepContext& x);
 
 // Why the run cannot go on, or empty: a model variable that is not finite, or
 // a PV value FIX could not hold. `when` is "at the start" or "step N".

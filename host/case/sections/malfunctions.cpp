@@ -40,6 +40,17 @@ bool ReadTransmitterFault(CaseValues& values, const toml::table& t, const std::s
   return true;
 }
 
+bool DrivenInput(const Case& c, const std::string& input) {
+  return std::any_of(c.controllers.begin(), c.controllers.end(),
+                     [&input](const CaseCtrlRow& r) { return r.drives == input; });
+}
+
+bool NodeOfCase(const Case& c, const std::string& node) {
+  const auto on = [&node](const auto& r) { return r.node == node; };
+  return std::any_of(c.controllers.begin(), c.controllers.end(), on) || std::any_of(c.pv.begin(), c.pv.end(), on) ||
+         std::any_of(c.pvImport.begin(), c.pvImport.end(), on);
+}
+
 // What the fault acts on, with its description and label.
 bool ReadTarget(CaseValues& values, const toml::table& t, const std::string& kind, const std::string& span,
                 CaseMalfunction& m) {
@@ -48,12 +59,19 @@ bool ReadTarget(CaseValues& values, const toml::table& t, const std::string& kin
       if (!values.Text(t, "input", m.input, true, InMalfunction)) {
         return false;
       }
+      if (!DrivenInput(values.loaded(), m.input)) {
+        return values.Fail(*t.get("input"), "no controller row drives the model input '" + m.input +
+                                                 "': a stuck valve is an input a controller drives");
+      }
       m.description = "stuck valve: model input " + m.input + " ignores its controller " + span;
       m.label = m.input + " stuck";
       return true;
     case CaseMalfunction::Kind::NodeDown:
       if (!values.Text(t, "node", m.node, true, InMalfunction)) {
         return false;
+      }
+      if (!NodeOfCase(values.loaded(), m.node)) {
+        return values.Fail(*t.get("node"), "no row of the case is on node '" + m.node + "'");
       }
       m.description = "node " + m.node + " down " + span;
       m.label = m.node + " down";
@@ -70,7 +88,8 @@ bool ReadMalfunction(CaseValues& values, const toml::table& t) {
   m.origin = values.OriginOf(t);
   std::string kind;
   if (!values.OnlyKeys(t, {"kind", "step", "until", "pv", "bias", "rate", "input", "node"}, InMalfunction) ||
-      !values.Text(t, "kind", kind, true, InMalfunction) || !values.WholeNumber(t, "step", m.step, true, InMalfunction) ||
+      !values.Text(t, "kind", kind, true, InMalfunction) ||
+      !values.WholeNumber(t, "step", m.step, true, InMalfunction) ||
       !values.WholeNumber(t, "until", m.until, false, InMalfunction)) {
     return false;
   }
