@@ -3,7 +3,10 @@
 // quote), unquoted cells trimmed; '#' starts a comment line.
 #include "case/csv_table.h"
 
+#include <filesystem>
 #include <fstream>
+
+#include "system/paths.h"
 
 namespace host {
 namespace {
@@ -67,6 +70,11 @@ bool Cells(const std::string& text, std::vector<std::string>& cells, std::string
 }  // namespace
 
 bool ReadCsv(const std::string& path, CsvTable& table, std::string& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(PathOf(path), ec)) {
+    error = path + ": is a folder, not a CSV table";
+    return false;
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     error = path + ": cannot open the file";
@@ -101,7 +109,8 @@ bool ReadCsv(const std::string& path, CsvTable& table, std::string& error) {
     table.rows.push_back(std::move(row));
   }
   if (table.header.empty()) {
-    error = path + ":" + std::to_string(line) + ": no header line";
+    error = line == 0 ? path + ": the table is empty: it needs a header line"
+                      : path + ":" + std::to_string(line) + ": no header line";
     return false;
   }
   return true;

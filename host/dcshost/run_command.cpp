@@ -43,7 +43,16 @@ CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command) {
   CLI::App* run = app.add_subcommand("run", "load, configure, start, step, reset and destroy a case");
   run->add_option("case", command.casePath, "the case file (TOML)")->required();
   run->add_option("--steps", options.steps, "steps to run instead of the case's own")
-      ->check(CLI::Range(0, static_cast<int>(MaxSteps)));
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            const bool whole = !text.empty() && text.size() <= 9 &&
+                               text.find_first_not_of("0123456789") == std::string::npos &&
+                               std::stoll(text) <= MaxSteps;
+            return whole ? std::string()
+                         : "takes a whole number of steps from 0 to " + std::to_string(MaxSteps) + ", not '" + text +
+                               "'";
+          },
+          "0.." + std::to_string(MaxSteps), "steps"));
   run->add_option("--trace", options.tracePath, "write every exchanged value per step to this CSV file");
   run->add_option("--plot", options.plotPath, "draw the chosen signals against time into this SVG file");
   // One value per --signals (panels separated by ','), so that it never takes the case's path.

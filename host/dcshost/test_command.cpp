@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <thread>
@@ -45,6 +46,14 @@ struct CaseOutcome {
 
 // Every case file (*.toml) under the paths, in order; a message for a path
 // that does not exist.
+// A saved state is TOML too; it begins with the line SaveState writes.
+bool IsSavedState(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string first;
+  std::getline(file, first);
+  return first.rfind("# dcshost state after step", 0) == 0;
+}
+
 bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& cases, std::string& error) {
   for (const std::string& path : paths) {
     std::error_code ec;
@@ -52,7 +61,7 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
     if (fs::is_directory(where, ec)) {
       std::vector<std::string> found;
       for (fs::recursive_directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec) && it->path().extension() == ".toml") {
+        if (it->is_regular_file(ec) && it->path().extension() == ".toml" && !IsSavedState(GenericName(it->path()))) {
           found.push_back(GenericName(it->path()));
         }
       }
@@ -63,6 +72,10 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
       std::sort(found.begin(), found.end());
       cases.insert(cases.end(), found.begin(), found.end());
     } else if (fs::is_regular_file(where, ec)) {
+      if (IsSavedState(path)) {
+        error = path + ": a saved state, not a case: go on from it with `dcshost run CASE --from-state " + path + "`";
+        return false;
+      }
       cases.push_back(path);
     } else {
       error = path + ": no such case file or folder";
@@ -199,7 +212,9 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     if (o.expectations.empty() || failed == 0) {
       out << "    " << o.output.substr(o.output.size() > 600 ? o.output.size() - 600 : 0);
     }
-    out << "    plot: " << o.plot << '\n';
+    if (fs::exists(PathOf(o.plot), ec)) {
+      out << "    plot: " << o.plot << '\n';
+    }
   }
   return failedCases;
 }

@@ -5,6 +5,8 @@
 // sets a value or writes a group.
 #include "fix/binding_check.h"
 
+#include <unordered_map>
+
 #include "driver/driver_rules.h"
 #include "fix/fix_group.h"
 
@@ -99,6 +101,32 @@ void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points,
 }
 
 }  // namespace
+
+std::vector<std::string> SharedWrites(const Case& c) {
+  std::vector<std::string> warnings;
+  std::unordered_map<std::string, std::string> writer;  // point -> the first row that writes it
+  const auto writes = [&](const std::string& point, const std::string& row) {
+    const auto [first, added] = writer.emplace(point, row);
+    if (!added && first->second != row) {  // a controller's own points may coincide
+      warnings.push_back(row + " writes " + point + ", as " + first->second +
+                         " does: one of the two values is lost at every write");
+    }
+  };
+  const std::string ctrl = TableDescriptors()[static_cast<size_t>(TableKind::Ctrl)].label;
+  for (size_t i = 0; i < c.controllers.size() && i < static_cast<size_t>(dcs::MaxCtrlRows); ++i) {
+    const CaseCtrlRow& r = c.controllers[i];
+    const dcs::CtrlPointFields fields = dcs::CtrlPointFieldsOf(r.field.c_str());
+    for (const char* field : {fields.output, fields.tv1, fields.mode}) {
+      writes(PointText(r.node, r.tag, field), ctrl + " row " + std::to_string(i) + " (" + Where(r.origin) + ")");
+    }
+  }
+  const std::string pv = TableDescriptors()[static_cast<size_t>(TableKind::PV)].label;
+  for (size_t i = 0; i < c.pv.size() && i < static_cast<size_t>(dcs::MaxPVRows); ++i) {
+    const CasePVRow& r = c.pv[i];
+    writes(PointText(r.node, r.tag, r.field), pv + " row " + std::to_string(i) + " (" + Where(r.origin) + ")");
+  }
+  return warnings;
+}
 
 std::vector<std::string> BindingProblems(const Case& c, const FixLibrary& fix) {
   std::vector<std::string> problems;

@@ -14,4 +14,10 @@ namespace host {
 // Every problem found, one line each: "TABLE row N (file:line): what".
 std::vector<std::string> BindingProblems(const Case& c, const FixLibrary& fix);
 
+// Rows that write the same FIX point (two PV rows, or a PV row and one of a
+// controller's points), one line each: the case binds, but one of the two
+// writes is lost at every step. Reading a point through several PV-import
+// rows is fine and not listed.
+std::vector<std::string> SharedWrites(const Case& c);
+
 }  // namespace host

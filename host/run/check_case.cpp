@@ -18,6 +18,9 @@ int CheckCase(const Case& c, const RunOptions& options, std::ostream& out, RunRe
   for (const std::string& problem : result.problems) {
     out << "problem: " << problem << '\n';
   }
+  for (const std::string& warning : SharedWrites(c)) {
+    out << "warning: " << warning << '\n';
+  }
   session->Declare();
   result.configured = session->dcs().DCSConfigure(session->record()) == 1;
   session->CollectMessages(result, out);
