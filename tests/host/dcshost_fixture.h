@@ -83,6 +83,16 @@ inline std::map<std::string, double> TraceAt(const std::string& path, int step) 
 
 inline std::string Temp(const std::string& name) { return testing::TempDir() + name; }
 
+// A small tank case and its database, each row of the table below changing
+// one thing: "<NUL>" stands for a NUL byte, CASE, DB, DIR and STATE for the
+// row's files.
+inline const std::string BaseCase =
+    "[case]\nsteps = 5\ndatabase = \"db.csv\"\n\n[model]\ntype = \"tank\"\n\n"
+    "[[controller]]\nnode = \"N\"\ntag = \"LIC1\"\nfield = \"F_CV\"\noutput = 0.5\ntv1 = 1.0\ndrives = \"valve\"\n\n"
+    "[[pv]]\nnode = \"N\"\ntag = \"LT1\"\nfield = \"F_CV\"\nfrom = \"level\"\n";
+inline const std::string BaseDb =
+    "N,LT1,AI,F_CV=1\nN,LIC1,PID,F_CV=50;F_TV1=1;A_AUTO=AUTO;F_KP=40;F_TI=90;INPUT=LT1\n";
+
 class DcshostTest : public testing_support::StandinTest {};
 
 // dcshost against a FIX other than the simulated database: the minimal FIX

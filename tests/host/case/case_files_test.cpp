@@ -68,3 +68,156 @@ TEST_F(DcshostTest, SpreadsheetExportsWithAByteOrderMarkAndQuotedCellsAreRead) {
 }
 
 }  // namespace host_tests
+
+namespace host_tests {
+
+// The README's case file example binds against the database it names.
+TEST_F(DcshostTest, TheReadmesCaseFileExampleBinds) {
+  std::ifstream readme(Source + "/README.md");
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const size_t section = text.find("### Case files");
+  ASSERT_NE(section, std::string::npos);
+  const size_t begin = text.find("```toml\n", section);
+  ASSERT_NE(begin, std::string::npos);
+  const size_t end = text.find("```\n", begin + 8);
+  const std::string folder = Temp("readme-case");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/case.toml") << text.substr(begin + 8, end - begin - 8);
+  std::ifstream database(Source + "/examples/tank/tank-db.csv");
+  std::ofstream(folder + "/tank-db.csv") << database.rdbuf();
+  const Outcome check = Dcshost({"check", folder + "/case.toml"});
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_NE(check.output.find("1 controllers, 1 PV rows, 1 PV-import rows: binds"), std::string::npos) << check.output;
+}
+
+}  // namespace host_tests
+
+namespace host_tests {
+namespace {
+
+struct Garbage {
+  const char* what;
+  std::pair<std::string, std::string> caseEdit;   // text replaced in the case (first by second); empty: none
+  std::pair<std::string, std::string> dbEdit;     // likewise in the database
+  std::pair<std::string, std::string> stateEdit;  // likewise in a state the base case saved
+  std::vector<std::string> args;
+  std::string message;
+};
+
+std::string Edited(std::string text, const std::pair<std::string, std::string>& edit) {
+  if (!edit.first.empty()) {
+    const size_t at = text.find(edit.first);
+    text = at == std::string::npos ? "edit not found: " + edit.first : text.replace(at, edit.first.size(), edit.second);
+  }
+  for (size_t at = text.find("<NUL>"); at != std::string::npos; at = text.find("<NUL>")) {
+    text.replace(at, 5, std::string(1, '\0'));
+  }
+  return text;
+}
+
+}  // namespace
+
+// Every kind of garbage is refused where it enters, with the file (and line
+// where it has one) and exit status 2, before anything runs.
+TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
+  const std::vector<std::string> run = {"run", "CASE"};
+  const std::vector<Garbage> rows = {
+      {"a NUL in a TOML name", {"tag = \"LT1\"", "tag = \"LT\\u00001\""}, {}, {}, run,
+       "CASE:18: 'tag' holds a control character"},
+      {"a NUL in a CSV cell", {"[[pv]]", "[[pv]]\n"}, {}, {}, {"check", "DIR/nul-table.toml"},
+       "nul-pv.csv:2: TAG holds a control character"},
+      {"a control character in the database", {}, {"N,LT1,AI", "N,L<NUL>T1,AI"}, {}, run,
+       "db.csv:1: NODE and TAG must not hold a control character"},
+      {"a step so long time becomes infinite", {"steps = 5", "steps = 5\nstep_seconds = 1e300"}, {}, {}, run,
+       "CASE:3: step_seconds must be above 0 and at most 86400"},
+      {"a start level above the tank", {"type = \"tank\"", "type = \"tank\"\nheight = 5.0\nlevel = 6.0"}, {}, {}, run,
+       "CASE:8: tank parameter 'level' (6 m) must lie within the tank"},
+      {"a stuck valve on an input no controller drives",
+       {"[[pv]]", "[[malfunction]]\nkind = \"stuck\"\nstep = 1\ninput = \"inflow\"\n\n[[pv]]"}, {}, {}, run,
+       "no controller row drives the model input 'inflow'"},
+      {"a node down that no row is on",
+       {"[[pv]]", "[[pv]]\nnode = \"N\"\ntag = \"LT1\"\nfield = \"F_CV\"\n\n[[malfunction]]\nkind = \"node_down\"\n"
+                  "step = 1\nnode = \"M\"\n\n[[pv]]"}, {}, {}, run, "no row of the case is on node 'M'"},
+      {"an expectation at a negative step", {"[[pv]]", "[[expect]]\nsignal = \"level\"\nstep = -1\nmin = 0\n\n[[pv]]"},
+       {}, {}, run, "step and after are 0 or more"},
+      {"a database value a float cannot hold", {}, {"F_CV=1\n", "F_CV=1e39\n"}, {}, run,
+       "db.csv:1: value of F_CV is beyond what FIX can hold"},
+      {"a field given twice in a block", {}, {"F_CV=50;", "F_CV=50;F_CV=60;"}, {}, run,
+       "db.csv:2: F_CV is given twice in one block"},
+      {"a negative integral time", {}, {"F_TI=90", "F_TI=-5"}, {}, run, "db.csv:2: F_TI is the integral time"},
+      {"an infinite integral time", {}, {"F_TI=90", "F_TI=inf"}, {}, run,
+       "db.csv:2: value of F_TI is beyond what FIX can hold"},
+      {"a PID that is its own input", {}, {"INPUT=LT1", "INPUT=LIC1"}, {}, run,
+       "db.csv:2: INPUT names the PID LIC1 itself"},
+      {"a saved state with other rows", {}, {}, {"controller_tv1 = [1.0]", "controller_tv1 = [1.0, 2.0]"},
+       {"run", "CASE", "--from-state", "STATE"}, "a state goes on only with the case that saved it"},
+      {"a saved state freezing a row no malfunction freezes", {}, {}, {"frozen = []", "frozen = [[0, 1.5]]"},
+       {"run", "CASE", "--from-state", "STATE"}, "which no malfunction of the case freezes"},
+      {"a saved state with a value that is not finite", {}, {}, {"controller_tv1 = [1.0]", "controller_tv1 = [nan]"},
+       {"run", "CASE", "--from-state", "STATE"}, "controller_tv1 must hold finite numbers only"},
+      {"a bad block in a saved state, at its own line", {}, {}, {"N,LT1,AI", "N,LT1,XX"},
+       {"run", "CASE", "--from-state", "STATE"}, "state.toml:28: unknown block type 'XX'"},
+      {"a folder named as a table", {"[[pv]]", "[[pv]]"}, {}, {}, {"check", "DIR/folder-table.toml"},
+       "folder.csv: is a folder, not a CSV table"},
+      {"steps that are not a number", {}, {}, {}, {"run", "CASE", "--steps", "abc"},
+       "--steps: takes a whole number of steps from 0 to 100000000, not 'abc'"},
+      {"a saved state given to test as a case", {}, {}, {}, {"test", "STATE"}, "a saved state, not a case"},
+      {"tolerance without equals", {"[[pv]]", "[[expect]]\nsignal = \"level\"\nmin = 0\ntolerance = 1\n\n[[pv]]"},
+       {}, {}, run, "tolerance goes with equals = a number"},
+      {"a state saved over the case", {}, {}, {}, {"run", "CASE", "--save-state", "CASE"},
+       "--save-state CASE names the case (CASE)"},
+      {"a trace over the database, however spelled", {}, {}, {}, {"run", "CASE", "--trace", "DIR/./db.csv"},
+       "names the case's database"},
+      {"a plot and a trace in one file", {}, {}, {}, {"run", "CASE", "--plot", "DIR/x", "--trace", "DIR/x"},
+       "--trace and --plot name the same file"},
+#if !defined(_WIN32)
+      {"a trace to a full disk", {}, {}, {}, {"run", "CASE", "--trace", "/dev/full"},
+       "/dev/full: cannot write the trace: No space left on device"},
+      {"a JUnit report to a full disk", {}, {}, {}, {"test", "CASE", "--junit", "/dev/full", "--plots", "DIR/plots"},
+       "/dev/full: cannot write the JUnit report: No space left on device"},
+#endif
+      {"a trace into a folder that does not exist", {}, {}, {}, {"run", "CASE", "--trace", "DIR/no/such/trace.csv"},
+       "DIR/no/such/trace.csv: cannot write the trace: "},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Garbage& row = rows[i];
+    SCOPED_TRACE(row.what);
+    const std::string dir = Temp("garbage-" + std::to_string(i));
+    std::filesystem::create_directories(dir + "/folder.csv");
+    std::ofstream(dir + "/case.toml", std::ios::binary) << Edited(BaseCase, row.caseEdit);
+    std::ofstream(dir + "/db.csv", std::ios::binary) << Edited(BaseDb, row.dbEdit);
+    std::ofstream(dir + "/nul-pv.csv", std::ios::binary)
+        << Edited("NODE,TAG,FIELD,Active,Value\nN,L<NUL>T1,F_CV,1,0\n", {});
+    std::ofstream(dir + "/nul-table.toml") << "[case]\ndatabase = \"db.csv\"\npv = \"nul-pv.csv\"\n";
+    std::ofstream(dir + "/folder-table.toml") << "[case]\ndatabase = \"db.csv\"\npv = \"folder.csv\"\n";
+    const std::string state = dir + "/state.toml";
+    if (std::find(row.args.begin(), row.args.end(), "STATE") != row.args.end()) {
+      ASSERT_EQ(Dcshost({"run", dir + "/case.toml", "--save-state", state}).status, 0);
+    }
+    if (!row.stateEdit.first.empty()) {
+      std::ifstream saved(state);
+      const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());
+      saved.close();
+      std::ofstream(state) << Edited(text, row.stateEdit);
+    }
+    std::vector<std::string> args;
+    const auto expand = [&](std::string text) {
+      for (const auto& [token, path] : {std::pair<std::string, std::string>{"CASE", dir + "/case.toml"},
+                                        {"STATE", state}, {"DIR", dir}}) {
+        for (size_t at = text.find(token); at != std::string::npos; at = text.find(token, at + path.size())) {
+          text.replace(at, token.size(), path);
+        }
+      }
+      return text;
+    };
+    for (const std::string& arg : row.args) {
+      args.push_back(expand(arg));
+    }
+    const Outcome outcome = Dcshost(args);
+    EXPECT_EQ(outcome.status, 2) << outcome.output;
+    EXPECT_NE(outcome.output.find(expand(row.message)), std::string::npos) << expand(row.message) << "\n"
+                                                                            << outcome.output;
+  }
+}
+
+}  // namespace host_tests

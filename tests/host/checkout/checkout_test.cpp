@@ -86,3 +86,34 @@ TEST_F(DcshostTest, ASavedStateGoesOnExactlyWhereTheLongerRunIs) {
 }
 
 }  // namespace host_tests
+
+namespace host_tests {
+
+// An event due after the last step is still made (the final reading of FIX
+// sees it); one a shortened run never reaches is listed as not reached.
+// Values that came through FIX's floats meet `equals` at FIX's precision.
+TEST_F(DcshostTest, EventsAtTheEndAndEqualsAtFixPrecision) {
+  const std::string dir = Temp("events-at-the-end");
+  std::filesystem::create_directories(dir);
+  std::string text = BaseCase;
+  text += "\n[[event]]\nstep = 1\npoint = \"N:LIC1.F_TV1\"\nvalue = 2.1\n"
+          "\n[[event]]\nstep = 5\npoint = \"N:LIC1.A_AUTO\"\ntext = \"MANL\"\n"
+          "\n[[expect]]\nsignal = \"LIC1.tv1\"\nstep = 3\nequals = 2.1\n"
+          "\n[[expect]]\nsignal = \"level\"\nstep = 3\nequals = 1.0\ntolerance = 0.05\n"
+          "\n[[expect]]\ncontroller = \"LIC1\"\nmode = \"MANL\"\n";
+  std::ofstream(dir + "/case.toml") << text;
+  std::ofstream(dir + "/db.csv") << BaseDb;
+  const Outcome whole = Dcshost({"run", dir + "/case.toml"});
+  EXPECT_EQ(whole.status, 0) << whole.output;
+  EXPECT_NE(whole.output.find("step 5: operator sets N:LIC1.A_AUTO to MANL"), std::string::npos) << whole.output;
+  EXPECT_NE(whole.output.find("expect PASS  LIC1.tv1 equals 2.1 from step 3"), std::string::npos) << whole.output;
+  EXPECT_NE(whole.output.find("expect PASS  level equals 1 +/- 0.05 from step 3"), std::string::npos) << whole.output;
+  EXPECT_NE(whole.output.find("expect PASS  LIC1 ends in MANL"), std::string::npos) << whole.output;
+  const Outcome shortened = Dcshost({"run", dir + "/case.toml", "--steps", "3"});
+  EXPECT_EQ(shortened.status, 1) << shortened.output;  // the mode expectation fails
+  EXPECT_NE(shortened.output.find("event not reached: step 5, N:LIC1.A_AUTO (" + dir + "/case.toml:"),
+            std::string::npos)
+      << shortened.output;
+}
+
+}  // namespace host_tests
