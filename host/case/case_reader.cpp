@@ -4,10 +4,13 @@
 #include "case/case.h"
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "case/case_values.h"
 #include "case/sections/sections.h"
+#include "system/paths.h"
 
 namespace host {
 namespace {
@@ -87,7 +90,16 @@ bool ReadSections(CaseValues& values, const toml::table& root) {
 }
 
 bool ReadCaseFile(const std::string& path, Case& loaded, std::string& error) {
-  toml::parse_result parsed = toml::parse_file(path);
+  // Read through the narrow file functions, as every file of dcshost is: on
+  // Windows they take the name in the system's code page.
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = path + ": cannot read the case file";
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  toml::parse_result parsed = toml::parse(text.str(), path);
   if (!parsed) {
     const toml::parse_error& problem = parsed.error();
     error = path + ":" + std::to_string(problem.source().begin.line) + ": " + std::string(problem.description());
@@ -105,7 +117,7 @@ bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
   loaded = Case();
   loaded.path = path;
   std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
+  const fs::file_status status = fs::status(PathOf(path), ec);
   if (ec && ec != std::errc::no_such_file_or_directory) {
     error = path + ": cannot read the case file: " + ec.message();
     return false;

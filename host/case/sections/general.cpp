@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "case/sections/sections.h"
+#include "system/paths.h"
 
 namespace host {
 namespace {
@@ -53,8 +54,8 @@ bool ReadPlot(CaseValues& values, const toml::table& table) {
 // A file the case names must be a file with something in it.
 bool UsableFile(CaseValues& values, const std::string& file, const std::string& what) {
   std::error_code ec;
-  const fs::file_status status = fs::status(file, ec);
-  const auto size = fs::is_regular_file(status) ? fs::file_size(file, ec) : 0;
+  const fs::file_status status = fs::status(PathOf(file), ec);
+  const auto size = fs::is_regular_file(status) ? fs::file_size(PathOf(file), ec) : 0;
   if (ec || !fs::exists(status)) {
     return values.FailWith(file + ": cannot open the " + what);
   }
