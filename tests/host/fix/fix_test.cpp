@@ -126,3 +126,29 @@ TEST_F(OtherFixTest, MalfunctionsAgainstAnotherFixAreRefused) {
 }
 
 }  // namespace host_tests
+
+namespace host_tests {
+
+// `check` warns of rows that write one FIX point, and binds all the same;
+// PV-import rows reading one point are fine.
+TEST_F(DcshostTest, CheckWarnsOfRowsThatWriteTheSamePoint) {
+  const std::string dir = Temp("shared-writes");
+  std::filesystem::create_directories(dir);
+  const std::string pv = "\n[[pv]]\nnode = \"N\"\ntag = \"LT1\"\nfield = \"F_CV\"\nvalue = 1.0\n";
+  const std::string onController = "\n[[pv]]\nnode = \"N\"\ntag = \"LIC1\"\nfield = \"F_TV1\"\nvalue = 1.0\n";
+  const std::string imports = "\n[[pv_import]]\nnode = \"N\"\ntag = \"LT1\"\nfield = \"F_CV\"\n"
+                              "\n[[pv_import]]\nnode = \"N\"\ntag = \"LT1\"\nfield = \"F_CV\"\n";
+  std::ofstream(dir + "/case.toml") << BaseCase + pv + onController + imports;
+  std::ofstream(dir + "/db.csv") << BaseDb;
+  const Outcome check = Dcshost({"check", dir + "/case.toml"});
+  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_NE(check.output.find("warning: PV row 1 (" + dir + "/case.toml:22) writes N:LT1.F_CV, as PV row 0 ("),
+            std::string::npos)
+      << check.output;
+  EXPECT_NE(check.output.find("warning: PV row 2 (" + dir + "/case.toml:28) writes N:LIC1.F_TV1, as controller row 0"),
+            std::string::npos)
+      << check.output;
+  EXPECT_EQ(check.output.find("warning: PV-import row"), std::string::npos) << check.output;
+}
+
+}  // namespace host_tests
