@@ -4,12 +4,11 @@
 #include "case/case.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "case/case_values.h"
 #include "case/sections/sections.h"
+#include "case/toml_file.h"
 #include "system/paths.h"
 
 namespace host {
@@ -90,23 +89,12 @@ bool ReadSections(CaseValues& values, const toml::table& root) {
 }
 
 bool ReadCaseFile(const std::string& path, Case& loaded, std::string& error) {
-  // Read through the narrow file functions, as every file of dcshost is: on
-  // Windows they take the name in the system's code page.
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = path + ": cannot read the case file";
-    return false;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  toml::parse_result parsed = toml::parse(text.str(), path);
-  if (!parsed) {
-    const toml::parse_error& problem = parsed.error();
-    error = path + ":" + std::to_string(problem.source().begin.line) + ": " + std::string(problem.description());
+  toml::table root;
+  if (!ParseTomlFile(path, "the case file", root, error)) {
     return false;
   }
   CaseValues values(path, loaded);
-  const bool read = ReadSections(values, parsed.table());
+  const bool read = ReadSections(values, root);
   error = values.error();
   return read && error.empty();
 }

@@ -10,6 +10,7 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
+#include "case/toml_file.h"
 #include "system/output_file.h"
 
 namespace host {
@@ -93,20 +94,10 @@ bool SaveState(const std::string& path, const RunState& state, std::string& erro
 }
 
 bool LoadState(const std::string& path, RunState& state, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = path + ": cannot open the state file";
+  toml::table root;
+  if (!ParseTomlFile(path, "the state file", root, error)) {
     return false;
   }
-  std::stringstream content;
-  content << file.rdbuf();
-  toml::parse_result parsed = toml::parse(content.str(), path);
-  if (!parsed) {
-    error = path + ":" + std::to_string(parsed.error().source().begin.line) + ": " +
-            std::string(parsed.error().description());
-    return false;
-  }
-  const toml::table& root = parsed.table();
   const auto step = root["state"]["step"].value<int64_t>();
   const auto blocks = root["database"]["blocks"].value<std::string>();
   if (!step || *step < 0 || !blocks) {

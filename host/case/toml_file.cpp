@@ -1,0 +1,27 @@
+// TOML files read whole, their parse errors given as "file:line: what".
+#include "case/toml_file.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace host {
+
+bool ParseTomlFile(const std::string& path, const std::string& what, toml::table& table, std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = path + ": cannot read " + what;
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  toml::parse_result parsed = toml::parse(text.str(), path);
+  if (!parsed) {
+    const toml::parse_error& problem = parsed.error();
+    error = path + ":" + std::to_string(problem.source().begin.line) + ": " + std::string(problem.description());
+    return false;
+  }
+  table = std::move(parsed.table());
+  return true;
+}
+
+}  // namespace host
