@@ -1,6 +1,6 @@
 // Block behaviour: mode views kept in step, PID computation at each scan within
-// the output limits and in the controller's action, and the protection of a
-// controller's output in AUTO.
+// the output limits and in the controller's action, shedding to MANL on a bad
+// input, and the protection of a controller's output in AUTO.
 #include "blocks.h"
 
 #include <algorithm>
@@ -125,6 +125,14 @@ void ScanBlocks(double seconds) {
   for (auto& entry : Db().blocks) {
     Block& block = entry.second;
     if (block.type != BlockType::Pid || !Automatic(block) || block.input == nullptr) {
+      continue;
+    }
+    // A measurement that cannot be trusted cannot be controlled on: the
+    // controller drops to manual with its output as it is, and stays there
+    // until an operator puts it back in AUTO.
+    if (block.input->error != 0) {
+      block.modeText->text = "MANL";
+      block.modeFloat->value = 0.0F;
       continue;
     }
     ScanPid(block, seconds);

@@ -1,7 +1,7 @@
 // Block behaviour of the simulated database: analog input and output blocks,
 // a PID controller and a digital flag. A block ties its fields together (a
-// PID's two mode views), computes at each scan, and protects a PID's output
-// while it is in AUTO, as a real control system does.
+// PID's two mode views), computes at each scan, sheds a PID with a bad input
+// to MANL, and protects a PID's output in AUTO, as a real control system does.
 #pragma once
 
 #include <cstdint>
@@ -38,7 +38,9 @@ void FieldWritten(Field& field);
 // low below high, or a negative gain (text is the text being written, null
 // for a float; value the float being written).
 int16_t WriteRefusal(const Field& field, const std::string* text, float value);
-// One scan of every block over the given time.
+// One scan of every block over the given time; a PID in AUTO whose input
+// reports an error (a failed transmitter, its node down) goes to MANL and
+// keeps its output.
 void ScanBlocks(double seconds);
 
 }  // namespace fixdb

@@ -1,6 +1,6 @@
 // Block behaviour of the simulated database: the PID's two mode views, its
 // output protected in AUTO, its computation at each scan within its limits and
-// in its action, and its tunings checked.
+// in its action, its shedding to MANL on a bad input, and its tunings checked.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -112,6 +112,10 @@ const ScanRow ScanRows[] = {
     {"integral time 0: proportional only, steady under a steady error", ";F_TI=0", 1.5F, 3, Fault::None, 45.0F,
      "AUTO"},
     {"integral time 10: a steady error moves the output on", ";F_TI=10", 1.5F, 3, Fault::None, 46.5F, "AUTO"},
+    {"failed transmitter: sheds to MANL, holds its output, stays in MANL", ";F_TI=0", 1.5F, 1,
+     Fault::FailedTransmitter, 45.0F, "MANL"},
+    {"node down: sheds to MANL, holds its output, stays in MANL", ";F_TI=0", 1.5F, 1, Fault::NodeDown, 45.0F,
+     "MANL"},
 };
 
 TEST_F(BlocksTest, PidScanTable) {
