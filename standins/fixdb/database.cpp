@@ -203,7 +203,7 @@ void Complete(Group& group) {
       for (Point& p : group.points) {
         p.writeError = 0;
         if (p.target != nullptr && p.target->error == 0 && (p.pendingFloat || p.pendingText)) {
-          p.writeError = WriteRefusal(*p.target, p.pendingText ? &p.newText : nullptr);
+          p.writeError = WriteRefusal(*p.target, p.pendingText ? &p.newText : nullptr, p.newValue);
           if (p.writeError == 0) {
             if (p.pendingFloat) {
               p.target->value = p.newValue;

@@ -34,7 +34,8 @@ const BlockKind Kinds[] = {
     {"AI", BlockType::AnalogInput, {{"F_CV", "0"}}, false},
     {"AO", BlockType::AnalogOutput, {{"F_CV", "0"}}, false},
     {"PID", BlockType::Pid,
-     {{"F_CV", "0"}, {"F_TV1", "0"}, {"A_AUTO", "MANL"}, {"F_AUTO", "0"}, {"F_KP", "1"}, {"F_TI", "60"}},
+     {{"F_CV", "0"}, {"F_TV1", "0"}, {"A_AUTO", "MANL"}, {"F_AUTO", "0"}, {"F_KP", "1"}, {"F_TI", "60"},
+      {"F_OUTLO", "0"}, {"F_OUTHI", "100"}, {"A_ACTION", "REVERSE"}},
      true},
     {"DI", BlockType::DigitalFlag, {{"A_ROUT", "NO"}, {"F_CV", "0"}}, false},
 };
@@ -101,15 +102,29 @@ std::string CheckValue(const std::string& field, const std::string& value) {
     if (field == "F_TI" && number < 0.0F) {
       return "F_TI is the integral time in seconds: 0 for none, or more, not '" + value + "'";
     }
+    if (field == "F_KP" && number < 0.0F) {
+      return "F_KP is the gain in percent per unit, 0 or more, not '" + value +
+             "': A_ACTION=DIRECT or REVERSE sets which way the output moves";
+    }
     return std::string();
   }
   if (field == "A_AUTO" && value != "AUTO" && value != "MANL") {
     return "A_AUTO must be AUTO or MANL, not '" + value + "'";
   }
+  if (field == "A_ACTION" && value != "DIRECT" && value != "REVERSE") {
+    return "A_ACTION must be DIRECT or REVERSE, not '" + value + "'";
+  }
   if (field == "A_ROUT" && value != "YES" && value != "NO") {
     return "A_ROUT must be YES or NO, not '" + value + "'";
   }
   return std::string();
+}
+
+// A float as a message shows it, with no more digits than it needs.
+std::string Number(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+  return text;
 }
 
 void SetValue(const std::string& node, const std::string& tag, const std::string& field, const std::string& value,
@@ -163,6 +178,54 @@ class Loader {
     return false;
   }
 
+  // Sets the block's fields from its "FIELD=VALUE;..." column, noting its
+  // input and a saved integral; each value checked for its field.
+  bool Assign(const std::string& values, const BlockKind& kind, const std::string& node, const std::string& tag,
+              Block& block, std::string& input, int line, std::string& error) {
+    std::vector<std::string> given;
+    for (const std::string& assignment : Split(values, ';')) {
+      const size_t equals = assignment.find('=');
+      if (equals == std::string::npos) {
+        return Fail(line, "expected FIELD=VALUE, found '" + assignment + "'", error);
+      }
+      const std::string field = Trim(assignment.substr(0, equals));
+      const std::string value = Trim(assignment.substr(equals + 1));
+      if (HasControlCharacter(field) || HasControlCharacter(value)) {
+        return Fail(line, "a control character (below the space) in '" + field + "'", error);
+      }
+      if (std::find(given.begin(), given.end(), field) != given.end()) {
+        return Fail(line, field + " is given twice in one block", error);
+      }
+      given.push_back(field);
+      if (field == "INPUT" && kind.needsInput) {
+        input = value;
+        continue;
+      }
+      if (field == "INTEGRAL" && kind.needsInput) {
+        char* end = nullptr;
+        block.integral = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !std::isfinite(block.integral)) {
+          return Fail(line, "INTEGRAL is not a finite number: '" + value + "'", error);
+        }
+        integrals_.push_back(node + ":" + tag);
+        continue;
+      }
+      bool known = false;
+      for (const FieldDefault& candidate : kind.fields) {
+        known = known || field == candidate.name;
+      }
+      if (!known) {
+        return Fail(line, "'" + field + "' is not a field of a " + kind.name + " block", error);
+      }
+      const std::string problem = CheckValue(field, value);
+      if (!problem.empty()) {
+        return Fail(line, problem, error);
+      }
+      SetValue(node, tag, field, value, block);
+    }
+    return true;
+  }
+
   bool Line(const std::string& content, int line, std::string& error) {
     const std::vector<std::string> columns = Split(content, ',');
     if (columns.size() < 3 || columns.size() > 4) {
@@ -196,50 +259,15 @@ class Loader {
       SetValue(node, tag, field.name, field.value, block);
     }
     std::string input;
-    std::vector<std::string> given;
-    if (columns.size() == 4 && !columns[3].empty()) {
-      for (const std::string& assignment : Split(columns[3], ';')) {
-        const size_t equals = assignment.find('=');
-        if (equals == std::string::npos) {
-          return Fail(line, "expected FIELD=VALUE, found '" + assignment + "'", error);
-        }
-        const std::string field = Trim(assignment.substr(0, equals));
-        const std::string value = Trim(assignment.substr(equals + 1));
-        if (HasControlCharacter(field) || HasControlCharacter(value)) {
-          return Fail(line, "a control character (below the space) in '" + field + "'", error);
-        }
-        if (std::find(given.begin(), given.end(), field) != given.end()) {
-          return Fail(line, field + " is given twice in one block", error);
-        }
-        given.push_back(field);
-        if (field == "INPUT" && kind->needsInput) {
-          input = value;
-          continue;
-        }
-        if (field == "INTEGRAL" && kind->needsInput) {
-          char* end = nullptr;
-          block.integral = std::strtod(value.c_str(), &end);
-          if (value.empty() || *end != '\0' || !std::isfinite(block.integral)) {
-            return Fail(line, "INTEGRAL is not a finite number: '" + value + "'", error);
-          }
-          integrals_.push_back(key);
-          continue;
-        }
-        bool known = false;
-        for (const FieldDefault& candidate : kind->fields) {
-          known = known || field == candidate.name;
-        }
-        if (!known) {
-          return Fail(line, "'" + field + "' is not a field of a " + kind->name + " block", error);
-        }
-        const std::string problem = CheckValue(field, value);
-        if (!problem.empty()) {
-          return Fail(line, problem, error);
-        }
-        SetValue(node, tag, field, value, block);
-      }
+    const std::string values = columns.size() == 4 ? columns[3] : std::string();
+    if (!values.empty() && !Assign(values, *kind, node, tag, block, input, line, error)) {
+      return false;
     }
     Bind(block, node, tag);
+    if (block.outLow != nullptr && !(block.outLow->value < block.outHigh->value)) {
+      return Fail(line, "F_OUTLO must be below F_OUTHI, the output's limits in percent, not " +
+                            Number(block.outLow->value) + " and " + Number(block.outHigh->value), error);
+    }
     if (kind->needsInput) {
       if (input.empty()) {
         return Fail(line, "a PID block needs INPUT=TAG, the tag whose F_CV it controls", error);
@@ -267,6 +295,9 @@ class Loader {
     block.modeFloat = field("F_AUTO");
     block.gain = field("F_KP");
     block.resetTime = field("F_TI");
+    block.outLow = field("F_OUTLO");
+    block.outHigh = field("F_OUTHI");
+    block.action = field("A_ACTION");
   }
 
   bool LinkInputs(std::string& error) {
