@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -110,6 +111,136 @@ TEST(ShortestText, IsTheShortestTextThatReadsBackTheSameDouble) {
     const std::string text = host::ShortestText(value);
     ASSERT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
     ASSERT_LE(text.size(), 24U) << text;
+  }
+}
+
+// The text as ShortestText first wrote it, with printf and strtod: the
+// reference the faster one must match byte for byte.
+std::string PrintfShortestText(double value) {
+  if (std::isnan(value)) {
+    return "nan";
+  }
+  if (std::isinf(value)) {
+    return value > 0 ? "inf" : "-inf";
+  }
+  char buffer[40];
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
+    if (std::strtod(buffer, nullptr) == value) {
+      break;
+    }
+  }
+  return buffer;
+}
+
+double FromBits(uint64_t bits) {
+  double value = 0.0;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+TEST(ShortestText, IsPrintfsTextAtTheEdgesOfEveryRule) {
+  const std::pair<double, const char*> cases[] = {
+      {0.0, "0"},
+      {-0.0, "-0"},
+      {1e-4, "0.0001"},                                   // the last fixed exponent below 1
+      {9.9999999999999991e-05, "9.999999999999999e-05"},  // rounds to below 1e-4
+      {1e-5, "1e-05"},                                    // two exponent digits at least
+      {-1.5e-7, "-1.5e-07"},
+      {0.00012345678901234567, "0.00012345678901234567"},
+      {123456789012345.0, "123456789012345"},
+      {1e15, "1e+15"},  // 16 digits before the point: past %.15g's fixed range
+      {1234567890123456.0, "1234567890123456"},
+      {12345678901234567.0, "12345678901234568"},
+      {1e23, "1e+23"},  // the double nearest 1e23 lies below it
+      {1.0 + std::ldexp(1.0, -52), "1.0000000000000002"},
+      {100.0 / 3.0, "33.333333333333336"},
+      {static_cast<double>(0.1f), "0.10000000149011612"},
+      {4.35, "4.35"},
+      // A power of two: 16 digits read back from above (5.960464477539063e-08),
+      // but the nearest 16 lie below, out of reach, so printf goes to 17.
+      {std::ldexp(1.0, -24), "5.9604644775390625e-08"},
+      {std::ldexp(1.0, -23), "1.1920928955078125e-07"},
+      {std::ldexp(1.0, 60), "1.152921504606847e+18"},
+      {std::numeric_limits<double>::min(), "2.2250738585072014e-308"},
+      {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+      {-std::numeric_limits<double>::max(), "-1.7976931348623157e+308"},
+      // Below the normal range: 15 digits read back, longer than the shortest.
+      {std::numeric_limits<double>::denorm_min(), "4.94065645841247e-324"},
+      {std::ldexp(3.0, -1074), "1.48219693752374e-323"},
+      {std::nextafter(std::numeric_limits<double>::min(), 0.0), "2.225073858507201e-308"},
+      {1e-310, "9.99999999999997e-311"},
+      {1e-308, "1e-308"},  // rounded to 15 digits: 1.00000000000000e-308
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(host::ShortestText(c.first), c.second);
+    EXPECT_EQ(PrintfShortestText(c.first), c.second);
+  }
+}
+
+// The double nearest 10^e, for e from -323 to 308, as strtod reads "1e<e>".
+double PowerOfTen(int e) {
+  static const std::vector<double> powers = [] {
+    std::vector<double> p;
+    for (int k = -323; k <= 308; ++k) {
+      p.push_back(std::strtod(("1e" + std::to_string(k)).c_str(), nullptr));
+    }
+    return p;
+  }();
+  return powers[static_cast<size_t>(e + 323)];
+}
+
+double FloatWidened(std::mt19937_64& r) {
+  float f = 0.0f;
+  const uint32_t bits = static_cast<uint32_t>(r());
+  std::memcpy(&f, &bits, sizeof f);
+  return static_cast<double>(f);
+}
+
+double NearPowerOfTen(std::mt19937_64& r) {
+  const double power = PowerOfTen(static_cast<int>(r() % 632) - 323);
+  uint64_t bits = 0;
+  std::memcpy(&bits, &power, sizeof bits);
+  return FromBits(bits + r() % 9 - 4);
+}
+
+// m / 10^e or m * 10^e with both exact: the double nearest the decimal.
+double DecimalLikeATenth(std::mt19937_64& r) {
+  const double m = static_cast<double>(r() % 1000000000000000ULL >> (r() % 50));
+  const double power = PowerOfTen(static_cast<int>(r() % 23));
+  return r() % 2 == 0 ? m / power : m * power;
+}
+
+// Doubles drawn from every corner, a hundred thousand of each family,
+// compared with printf's text; a fixed seed, so that a failure repeats.
+TEST(ShortestText, IsPrintfsTextForRandomDoubles) {
+  using Draw = double (*)(std::mt19937_64&);
+  const std::pair<const char*, Draw> families[] = {
+      {"bit pattern", [](std::mt19937_64& r) { return FromBits(r()); }},
+      {"float widened", FloatWidened},
+      {"near a power of ten", NearPowerOfTen},
+      {"near a power of two", [](std::mt19937_64& r) { return FromBits(((r() % 2046 + 1) << 52) + r() % 9 - 4); }},
+      {"subnormal", [](std::mt19937_64& r) { return FromBits(r() % (uint64_t{1} << 52)); }},
+      {"integer", [](std::mt19937_64& r) { return static_cast<double>(r() >> (r() % 64)); }},
+      {"decimal like 0.1", DecimalLikeATenth},
+      // Odd multiples of powers of two: exact decimals, some halfway between
+      // two of 16 digits.
+      {"dyadic", [](std::mt19937_64& r) { return std::ldexp(static_cast<double>(r() >> (11 + r() % 50) | 1),
+                                                              -static_cast<int>(r() % 140)); }},
+      {"process value", [](std::mt19937_64& r) { return static_cast<double>(r() >> 11) * 0x1p-53 * 1000.0; }},
+  };
+  std::mt19937_64 random(20240615);
+  for (const auto& [name, draw] : families) {
+    int mismatches = 0;
+    for (int k = 0; k < 100000 && mismatches < 10; ++k) {
+      const double value = (random() % 2 == 0 ? 1.0 : -1.0) * draw(random);
+      const std::string text = host::ShortestText(value);
+      const std::string expected = PrintfShortestText(value);
+      if (text != expected || text.size() > static_cast<size_t>(host::ShortestTextMax)) {
+        ADD_FAILURE() << name << ": " << text << " where printf gives " << expected;
+        ++mismatches;
+      }
+    }
   }
 }
 
