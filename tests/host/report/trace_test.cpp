@@ -286,6 +286,51 @@ TEST(TraceWriter, NamesOnTheFirstLineThenUnitsAndDirectionsThenExactValues) {
   }
 }
 
+// Steps of every width, the longest texts included, in an order that grows
+// the line and shrinks it again: each line is printf's text of its values.
+TEST(TraceWriter, WritesEachStepAsPrintfWouldWhateverItsWidth) {
+  struct Step {
+    int step;
+    double seconds;
+    std::vector<double> values;
+    std::vector<bool> exchanged;
+  };
+  const double longest = -std::numeric_limits<double>::min();  // "-2.2250738585072014e-308"
+  std::mt19937_64 random(7);
+  std::vector<double> drawn(6000);
+  std::vector<bool> some(6000);
+  for (size_t k = 0; k < drawn.size(); ++k) {
+    drawn[k] = FromBits(random());
+    some[k] = random() % 4 != 0;
+  }
+  const Step steps[] = {
+      {1, 0.5, {0.1, 2.0, -0.0}, {true, true}},  // beyond `exchanged`: written
+      {2147483647, -std::numeric_limits<double>::max(), std::vector<double>(5600, longest), {}},
+      {-2147483647 - 1, 1e-310, drawn, some},
+      {4, 4.0, {}, {}},
+      {5, 5e6, {Nan, -Inf, 1e23, 5e-324}, {true, false, true, true}},
+  };
+  const std::string path = testing::TempDir() + "plot_test-trace-widths.csv";
+  host::TraceWriter trace;
+  std::string error;
+  ASSERT_TRUE(trace.Open(path, {}, error)) << error;
+  std::vector<std::string> expected = {"step,time_s", "#unit,s", "#direction,"};
+  for (const Step& s : steps) {
+    trace.Write(s.step, s.seconds, s.values, s.exchanged);
+    std::string line = std::to_string(s.step) + ',' + PrintfShortestText(s.seconds);
+    for (size_t k = 0; k < s.values.size(); ++k) {
+      line += ',' + (k >= s.exchanged.size() || s.exchanged[k] ? PrintfShortestText(s.values[k]) : std::string());
+    }
+    expected.push_back(line);
+  }
+  ASSERT_TRUE(trace.Close(error)) << error;
+  const std::vector<std::string> lines = Lines(path);
+  ASSERT_EQ(lines.size(), expected.size());
+  for (size_t k = 0; k < expected.size(); ++k) {
+    EXPECT_EQ(lines[k], expected[k]) << "line " << k + 1;
+  }
+}
+
 TEST(TraceWriter, RefusesAPathItCannotWrite) {
   host::TraceWriter trace;
   std::string error;
