@@ -115,6 +115,10 @@ char* WriteShortestText(double value, char* out) {
     std::memcpy(out, text, size);
     return out + size;
   }
+  // A whole number below 10^15 is its digits (0 alone, for -0 keeps its sign).
+  if (value != 0.0 && std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    return std::to_chars(out, out + ShortestTextMax, static_cast<long long>(value)).ptr;
+  }
   if (value != 0.0 && std::fabs(value) < std::numeric_limits<double>::min()) {
     return FirstThatReadsBack(value, 15, out);
   }

@@ -148,7 +148,9 @@ TEST(ShortestText, IsPrintfsTextAtTheEdgesOfEveryRule) {
       {1e-5, "1e-05"},                                    // two exponent digits at least
       {-1.5e-7, "-1.5e-07"},
       {0.00012345678901234567, "0.00012345678901234567"},
+      {-7.0, "-7"},
       {123456789012345.0, "123456789012345"},
+      {999999999999999.0, "999999999999999"},  // the largest whole number written as its digits
       {1e15, "1e+15"},  // 16 digits before the point: past %.15g's fixed range
       {1234567890123456.0, "1234567890123456"},
       {12345678901234567.0, "12345678901234568"},
