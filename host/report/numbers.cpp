@@ -7,9 +7,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace host {
 
@@ -73,21 +73,6 @@ char* AsPrintfWrites(char* first, char* last, int least) {
   return digits + x + 1;
 }
 
-// printf's own choice: the value rounded to `from` digits, then one more,
-// up to 17, until the text reads back with strtod to the same value.
-char* FirstThatReadsBack(double value, int from, char* out) {
-  char text[ShortestTextMax + 1];
-  for (int precision = from;; ++precision) {
-    char* const last =
-        std::to_chars(text, text + ShortestTextMax, value, std::chars_format::scientific, precision - 1).ptr;
-    *last = '\0';
-    if (precision >= 17 || std::strtod(text, nullptr) == value) {
-      std::memcpy(out, text, static_cast<size_t>(last - text));
-      return AsPrintfWrites(out, out + (last - text), precision);
-    }
-  }
-}
-
 bool IsPowerOfTwo(double value) {
   uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
@@ -96,18 +81,23 @@ bool IsPowerOfTwo(double value) {
 
 }  // namespace
 
-// The text is "%.15g", "%.16g" or "%.17g", the first that reads back, made
-// from the shortest digits that read back (to_chars) without printf:
-// - 15 digits or fewer: every such decimal reads back to a double that,
-//   rounded to 15 digits, gives the same decimal; so the value rounded to 15
-//   digits is the shortest digits and trailing zeros.
-// - 16 or 17: fewer do not read back. A double reads back from every decimal
-//   within half its spacing on either side, and the value rounded to 16 (17)
-//   digits is the nearest decimal of that length: when the shortest has that
-//   length, the rounded one is as near and reads back too, and to_chars picks
-//   the nearest of the shortest, ties to even as printf rounds. At a power of
-//   two the spacing below is half that above, and below the normal range a
-//   double holds fewer digits: there printf's choice is made as printf does.
+// The text is "%.15g", "%.16g" or "%.17g", the first that reads back: the
+// value rounded to 15, 16 or 17 digits. It is made from the shortest digits
+// that read back (to_chars), without printf and without reading any text back:
+// - The shortest has 15 digits or fewer: every such decimal reads back to a
+//   double that, rounded to 15 digits, gives the same decimal; so the value
+//   rounded to 15 digits is the shortest digits and trailing zeros.
+// - It has 16 or 17: fewer do not read back. A double reads back from every
+//   decimal within half its spacing on either side, and the value rounded to
+//   that many digits is the nearest decimal of that length: as near as the
+//   shortest, it reads back too, and it is the shortest (to_chars picks the
+//   nearest of the shortest, ties to even as printf rounds).
+// - At a power of two the spacing below is half that above: the nearest 16
+//   digits may lie below, out of reach, while the shortest lies above. They
+//   read back only when they are the shortest; else printf goes to 17.
+// - Below the normal range the spacing is wider than 15 digits resolve: the
+//   value rounded to 15 digits (or to the shortest's 16 or 17) reads back, as
+//   near as the shortest, but is not the shortest.
 char* WriteShortestText(double value, char* out) {
   if (std::isnan(value) || std::isinf(value)) {
     const char* const text = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
@@ -119,12 +109,22 @@ char* WriteShortestText(double value, char* out) {
   if (value != 0.0 && std::fabs(value) < 1e15 && value == std::trunc(value)) {
     return std::to_chars(out, out + ShortestTextMax, static_cast<long long>(value)).ptr;
   }
+  const std::chars_format scientific = std::chars_format::scientific;
+  char* last = std::to_chars(out, out + ShortestTextMax, value, scientific).ptr;
+  const int digits = SignificantDigits(*out == '-' ? out + 1 : out, ExponentMark(last));
   if (value != 0.0 && std::fabs(value) < std::numeric_limits<double>::min()) {
-    return FirstThatReadsBack(value, 15, out);
+    const int precision = std::max(15, digits);
+    last = std::to_chars(out, out + ShortestTextMax, value, scientific, precision - 1).ptr;
+    return AsPrintfWrites(out, last, precision);
   }
-  char* const last = std::to_chars(out, out + ShortestTextMax, value, std::chars_format::scientific).ptr;
-  if (IsPowerOfTwo(value) && SignificantDigits(*out == '-' ? out + 1 : out, ExponentMark(last)) == 16) {
-    return FirstThatReadsBack(value, 16, out);
+  if (digits == 16 && IsPowerOfTwo(value)) {
+    char rounded[ShortestTextMax];
+    const char* const end = std::to_chars(rounded, rounded + ShortestTextMax, value, scientific, 15).ptr;
+    if (std::string_view(out, static_cast<size_t>(last - out)) !=
+        std::string_view(rounded, static_cast<size_t>(end - rounded))) {
+      last = std::to_chars(out, out + ShortestTextMax, value, scientific, 16).ptr;
+      return AsPrintfWrites(out, last, 17);
+    }
   }
   return AsPrintfWrites(out, last, 15);
 }

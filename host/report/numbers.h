@@ -8,11 +8,12 @@
 
 namespace host {
 
-// The shortest text that reads back with strtod to the same double: "0.1",
-// not "0.10000000000000001"; 17 digits only where fewer do not give back the
-// same double; "nan", "inf" and "-inf" for the values that are not finite.
-// It is printf's "%.15g", or "%.16g" or "%.17g" where fewer digits do not
-// read back: 15 digits at least, so that 2e6 is "2000000", not "2e+06".
+// The shortest text that reads back (as strtod reads, correctly rounded) to
+// the same double: "0.1", not "0.10000000000000001"; 17 digits only where
+// fewer do not give back the same double; "nan", "inf" and "-inf" for the
+// values that are not finite. It is printf's "%.15g", or "%.16g" or "%.17g"
+// where fewer digits do not read back: 15 digits at least, so that 2e6 is
+// "2000000", not "2e+06". The same text on every target.
 std::string ShortestText(double value);
 
 // The most characters ShortestText gives: "-2.2250738585072014e-308".
