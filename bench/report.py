@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-# Reads the JSON of one benchmark run and prints the medians, the driver/floor
-# ratios, the rows scaling and the allocation counts; exits 1 when a limit is
-# broken (step over 1.15 times its floor, or an allocation in a step). Only
-# reads the JSON.
+# Reads the JSON of one benchmark run (and of the trace's, when given) and
+# prints the medians, the driver/floor ratios, the rows scaling, the
+# allocation counts and the trace's cost per value; exits 1 when a limit is
+# broken (step over 1.15 times its floor, an allocation in a step, or the
+# trace over 100 ns per value written). Only reads the JSON.
 import json
 import statistics
 import sys
 
 STEP_RATIO_LIMIT = 1.15
+TRACE_NS_PER_VALUE_LIMIT = 100.0
 
 
 # How far a time at 50 % lies off the straight line through the times at 10 %
@@ -41,7 +43,36 @@ def median_us(runs, name, clock="cpu_time"):
     return statistics.median(us(b, clock) for b in runs[name])
 
 
-def main(path):
+# The trace: TraceWriter::Write per value beside the printf writing it
+# replaced, and the full-capacity example with and without --trace.
+def trace_report(path, failures):
+    _, runs = load(path)
+    values = runs["BM_TraceWrite"][0]["values"]
+    now = median_us(runs, "BM_TraceWrite") * 1e3 / values
+    before = median_us(runs, "BM_TraceWritePrintf") * 1e3 / values
+    allocations = max(b["allocs_per_call"] for name in ("BM_TraceWrite",) for b in runs[name])
+    print(f"The trace: TraceWriter::Write of one line of {int(values)} values (realistic magnitudes) to a "
+          f"temporary file, CPU time per value written:")
+    print(f"  {now:.1f} ns (limit {TRACE_NS_PER_VALUE_LIMIT:g}); with printf, as it was: {before:.1f} ns; "
+          f"{before / now:.1f} times faster")
+    print(f"  allocations per line (largest over every repetition): {allocations:g}")
+    if now > TRACE_NS_PER_VALUE_LIMIT:
+        failures.append(f"the trace costs {now:.1f} ns per value written (limit {TRACE_NS_PER_VALUE_LIMIT:g})")
+    if allocations != 0:
+        failures.append(f"{allocations:g} allocations per line of the trace")
+    run = next(name for name in runs if name.startswith("BM_RunWithAndWithoutTrace"))
+    plain = statistics.median(b["plain_s"] for b in runs[run])
+    traced = statistics.median(b["traced_s"] for b in runs[run])
+    ratio = statistics.median(b["ratio"] for b in runs[run])
+    written = runs[run][0]["values"]
+    print(f"The full-capacity example, `dcshost run` in-process, wall time (medians of {len(runs[run])} pairs, "
+          f"alternating):")
+    print(f"  without --trace {plain:.2f} s, with {traced:.2f} s: with/without {ratio:.2f}; "
+          f"{(traced - plain) * 1e9 / written:.1f} ns more per value written ({int(written)} values, the "
+          f"flush to the disk included)")
+
+
+def main(path, trace_path=None):
     context, runs = load(path)
     failures = []
     print(f"machine: {context.get('host_name', '?')}, {context.get('num_cpus')} x "
@@ -101,16 +132,21 @@ def main(path):
     print("  (time per row grows as the simulated database outgrows the caches; whether the work is")
     print("  linear in rows is decided by the instruction counts below, which no load disturbs)")
 
+    if trace_path:
+        print()
+        trace_report(trace_path, failures)
+
     print()
     if failures:
         for failure in failures:
             print(f"FAILED: {failure}")
         return 1
-    print("PASSED: step within 1.15 times its floor, no allocation per step")
+    print("PASSED: step within 1.15 times its floor, no allocation per step" +
+          (f", the trace within {TRACE_NS_PER_VALUE_LIMIT:g} ns per value" if trace_path else ""))
     return 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 2:
-        sys.exit("usage: report.py RESULTS.json")
-    sys.exit(main(sys.argv[1]))
+    if len(sys.argv) not in (2, 3):
+        sys.exit("usage: report.py RESULTS.json [TRACE-RESULTS.json]")
+    sys.exit(main(*sys.argv[1:]))

@@ -8,10 +8,20 @@
 
 namespace host {
 
-// The shortest text that reads back with strtod to the same double: "0.1",
-// not "0.10000000000000001"; 17 digits only where fewer do not give back the
-// same double; "nan", "inf" and "-inf" for the values that are not finite.
+// The shortest text that reads back (as strtod reads, correctly rounded) to
+// the same double: "0.1", not "0.10000000000000001"; 17 digits only where
+// fewer do not give back the same double; "nan", "inf" and "-inf" for the
+// values that are not finite. It is printf's "%.15g", or "%.16g" or "%.17g"
+// where fewer digits do not read back: 15 digits at least, so that 2e6 is
+// "2000000", not "2e+06". The same text on every target.
 std::string ShortestText(double value);
+
+// The most characters ShortestText gives: "-2.2250738585072014e-308".
+inline constexpr int ShortestTextMax = 24;
+
+// ShortestText written at out, which has room for ShortestTextMax characters;
+// the end of the text (no terminating zero). Allocates nothing.
+char* WriteShortestText(double value, char* out);
 
 // The 1-2-5 tick step (1, 2 or 5 times a power of ten) that divides span into
 // at most maxIntervals intervals; 1 for a span that is not positive and finite.

@@ -3,6 +3,8 @@
 // nothing here draws or judges.
 #include "report/trace_writer.h"
 
+#include <charconv>
+
 #include "report/numbers.h"
 
 namespace host {
@@ -39,20 +41,27 @@ bool TraceWriter::Open(const std::string& path, const std::vector<TraceColumn>& 
   return true;
 }
 
+// The line is formatted in place into line_, grown once to the longest line
+// the values can make, and handed to the file whole: nothing is allocated per
+// step once the first is written.
 void TraceWriter::Write(int step, double seconds, const std::vector<double>& values,
                         const std::vector<bool>& exchanged) {
-  line_.clear();
-  line_ += std::to_string(step);
-  line_ += ',';
-  line_ += ShortestText(seconds);
+  const size_t longest = (values.size() + 2) * (ShortestTextMax + 1) + 1;
+  if (line_.size() < longest) {
+    line_.resize(longest);
+  }
+  char* const first = &line_[0];
+  char* out = std::to_chars(first, first + ShortestTextMax, step).ptr;
+  *out++ = ',';
+  out = WriteShortestText(seconds, out);
   for (size_t k = 0; k < values.size(); ++k) {
-    line_ += ',';
+    *out++ = ',';
     if (k >= exchanged.size() || exchanged[k]) {
-      line_ += ShortestText(values[k]);
+      out = WriteShortestText(values[k], out);
     }
   }
-  line_ += '\n';
-  file_.Write(line_);
+  *out++ = '\n';
+  file_.Write(first, static_cast<size_t>(out - first));
 }
 
 bool TraceWriter::Close(std::string& error) { return file_.Commit(error); }

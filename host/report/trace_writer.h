@@ -48,7 +48,7 @@ class TraceWriter {
 
  private:
   OutputFile file_;
-  std::string line_;  // one step's line, kept to be reused
+  std::string line_;  // room for one step's line, kept to be reused
 };
 
 }  // namespace host
