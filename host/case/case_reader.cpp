@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 const Section Sections[] = {
     {"case", SectionForm::Required, ReadGeneral},
     {"model", SectionForm::Optional, ReadModel},
+    {"block", SectionForm::Array, ReadBlock},
     {"controller", SectionForm::Array, ReadTagRow<TableKind::Ctrl>},
     {"pv", SectionForm::Array, ReadTagRow<TableKind::PV>},
     {"pv_import", SectionForm::Array, ReadTagRow<TableKind::PVImport>},
