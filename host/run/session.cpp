@@ -2,6 +2,7 @@
 // and the driver's messages printed with the row they concern.
 #include "run/session.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "fix/fix_group.h"
@@ -64,20 +65,11 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
       return fail(dbError);
     }
   }
-  if (!session->model_.Configure(c.model, error)) {
+  if (!session->model_.Configure(c.model, c.stepSeconds, error)) {
     return fail(error);
   }
-  for (const CaseCtrlRow& row : c.controllers) {
-    session->drives_.push_back(row.drives.empty() ? ProcessModel::None : session->model_.Index(row.drives));
-    if (!row.drives.empty() && session->drives_.back() == ProcessModel::None) {
-      return fail(Where(row.origin) + ": the model has no input '" + row.drives + "'");
-    }
-  }
-  for (const CasePVRow& row : c.pv) {
-    session->carries_.push_back(row.from.empty() ? ProcessModel::None : session->model_.Index(row.from));
-    if (!row.from.empty() && session->carries_.back() == ProcessModel::None) {
-      return fail(Where(row.origin) + ": the model has no output '" + row.from + "'");
-    }
+  if (const std::string unbound = session->BindModel(); !unbound.empty()) {
+    return fail(unbound);
   }
   if (const std::string bad = BadEventPoint(fix, c.events); !bad.empty()) {
     return fail(bad);
@@ -89,6 +81,46 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   }
   status = 0;
   return session;
+}
+
+std::string Session::BindModel() {
+  for (const CaseCtrlRow& row : case_.controllers) {
+    drives_.push_back(row.drives.empty() ? ProcessModel::None : model_.Index(row.drives));
+    if (!row.drives.empty() && !model_.TakesDrives()) {
+      return Where(row.origin) + ": a model of blocks takes no 'drives': a block reads this controller as \"" +
+             row.tag + ".output\"";
+    }
+    if (!row.drives.empty() && drives_.back() == ProcessModel::None) {
+      return Where(row.origin) + ": the model has no input '" + row.drives + "'";
+    }
+  }
+  for (const CasePVRow& row : case_.pv) {
+    carries_.push_back(row.from.empty() ? ProcessModel::None : model_.Index(row.from));
+    if (!row.from.empty() && carries_.back() == ProcessModel::None) {
+      return Where(row.origin) + ": the model has no output '" + row.from + "'";
+    }
+  }
+  // Each external input from its row, which gives it its value at the start too.
+  const std::vector<ExternalInput>& wanted = model_.ExternalInputs();
+  for (size_t k = 0; k < wanted.size(); ++k) {
+    const std::string& name = wanted[k].name;
+    const auto ctrl = std::find_if(case_.controllers.begin(), case_.controllers.end(),
+                                   [&name](const CaseCtrlRow& r) { return r.tag + ".output" == name; });
+    const auto import = std::find_if(case_.pvImport.begin(), case_.pvImport.end(),
+                                     [&name](const CasePVRow& r) { return r.tag + "." + r.field == name; });
+    if (ctrl != case_.controllers.end()) {
+      inputs_.push_back(InputSource{true, static_cast<int32_t>(ctrl - case_.controllers.begin())});
+      model_.SetInput(k, ctrl->output);
+    } else if (import != case_.pvImport.end()) {
+      inputs_.push_back(InputSource{false, static_cast<int32_t>(import - case_.pvImport.begin())});
+      model_.SetInput(k, import->value);
+    } else {
+      return Where(wanted[k].origin) + ": the model reads '" + name + "', which is no controller row's "
+             "\"TAG.output\" and no PV-import row's \"TAG.FIELD\"";
+    }
+  }
+  model_.Settle();
+  return std::string();
 }
 
 void Session::Declare() {
