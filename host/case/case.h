@@ -159,6 +159,8 @@ struct Case {
 
 // Loads a case; false with "file:line: what is wrong" in error.
 bool LoadCase(const std::string& path, Case& loaded, std::string& error);
+// True for a model file that a case names: [[block]] tables and no [case].
+bool IsModelFile(const std::string& path);
 
 // "NODE:TAG.FIELD".
 std::string PointText(const std::string& node, const std::string& tag, const std::string& field);

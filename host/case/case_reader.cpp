@@ -114,6 +114,14 @@ bool ReadCaseFile(const std::string& path, Case& loaded, std::string& error) {
 
 }  // namespace
 
+bool IsModelFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  toml::parse_result parsed = toml::parse(text.str(), path);
+  return parsed && parsed.table().contains("block") && !parsed.table().contains("case");
+}
+
 bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
   loaded = Case();
   loaded.path = path;
