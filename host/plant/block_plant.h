@@ -1,7 +1,7 @@
 // A plant declared as blocks wired by name: the blocks built and checked, their
 // inputs resolved to block indices and external inputs, and their order of
 // evaluation sorted once, when the case is bound. A step evaluates every block
-// once in that order, reading and writing plain arrays by index.
+// once in that order, by index: it never allocates nor looks up a name.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,7 @@
-// One step of each kind of block, from the closed forms the plant promises: a
-// lag discretised exactly for any step, a dead time read from its ring, a
-// clamped integrator, a rate-limited valve, a motor's delayed feedback, a
-// switch with hysteresis, a weighted sum, a clamped lookup and the sources.
-// Nothing here allocates once a dead time's ring is sized.
+// One step of each kind of block, from its closed form: a lag exact for any
+// step, a dead time read from its ring, a clamped integrator, a rate-limited
+// valve, a motor's delayed feedback, a switch, a sum, a lookup and the
+// sources. Nothing here allocates once a dead time's ring is sized.
 #include "plant/blocks.h"
 
 #include <algorithm>

@@ -1,9 +1,7 @@
-// The simulation's process model: named variables, advanced once per step.
-// "tank" is a tank whose level a valve on its inflow controls, with a free
-// outflow, its inputs driven by controller rows; "blocks" is a plant of blocks
-// wired by name, reading the host's record through its external inputs;
-// "none" has no variables. Names are resolved to indices once, when a case is
-// bound; a step reads and writes by index and never looks up a name.
+// The simulation's process model, advanced once per step: "tank" (a tank whose
+// inflow valve a controller row drives), "blocks" (blocks wired by name, reading
+// the host's record through external inputs) or "none". Names are resolved to
+// indices once, when a case is bound; a step never looks up a name.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // A plant of blocks run through dcshost and the driver: the blocks example's
-// loop closed through the simulated database's PID, its units in the trace,
-// a run saved and resumed giving exactly the trace of one run, and the
-// record names the blocks read refused with file:line when no row has them.
+// loop closed through the simulated database's PID with its units traced, a
+// run saved and resumed to the trace of one run, the README's example, and
+// names no record row has refused with file:line.
 #include <cmath>
 
 #include "dcshost_fixture.h"
@@ -37,7 +37,8 @@ TEST_F(DcshostTest, BlocksExampleClosesTheLevelLoopThroughTheDriver) {
   std::string header, units;
   std::getline(file, header);
   std::getline(file, units);
-  EXPECT_EQ(header.rfind("step,time_s,FV101,outflow,P101M,ripple,net,level,LT101dead,LT101lag,HS101,LT101noise,LT101,", 0),
+  EXPECT_EQ(header.rfind("step,time_s,FV101,outflow,P101M,ripple,net,level,LT101dead,LT101lag,HS101,LT101noise,"
+                         "LT101,", 0),
             0U);
   EXPECT_EQ(units.rfind("#unit,s,m3/s,m3/s,0/1,m3/s,m3/s,m,m,m,0/1,m,m,0-1,,m,", 0), 0U) << units;
   for (const int step : {100, 700, 1200}) {
@@ -75,6 +76,15 @@ TEST_F(DcshostTest, BlocksRunSavedAndResumedGivesTheTraceOfOneRun) {
   for (const char* kept : {"[plant]\n", "FV101 = [", "P101M = [", "LT101dead = [", "LT101noise = ["}) {
     EXPECT_NE(text.find(kept), std::string::npos) << kept;
   }
+  // A state that does not fit its block is refused, naming the block.
+  std::string bad = text;
+  bad.replace(bad.find("FV101 = ["), 9, "FV101 = [2.0, ");
+  const std::string badState = Temp("blocks-bad.state.toml");
+  std::ofstream(badState, std::ios::binary) << bad;
+  const Outcome refused = Dcshost({"run", BlocksCase, "--from-state", badState, "--steps", "1", "--no-progress"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.output.find(badState + ": the state of block 'FV101' does not fit it"), std::string::npos)
+      << refused.output;
   const std::map<int, std::string> all = TraceLines(whole);
   const std::map<int, std::string> after = TraceLines(resumed);
   ASSERT_EQ(after.size(), 600U);
@@ -91,6 +101,26 @@ TEST_F(DcshostTest, TestCommandLeavesModelFilesOut) {
   const Outcome file = Dcshost({"test", Source + "/examples/blocks/plant.toml"});
   EXPECT_EQ(file.status, 2);
   EXPECT_NE(file.output.find("plant.toml: a model file, not a case"), std::string::npos) << file.output;
+}
+
+// The README's plant example, with a case and the tank's controller around it, runs the loop.
+TEST_F(DcshostTest, TheReadmesPlantExampleRunsTheLoop) {
+  std::ifstream readme(Source + "/README.md");
+  const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+  const size_t begin = text.find("```toml\n", text.find("### Plant models"));
+  ASSERT_NE(begin, std::string::npos);
+  const size_t end = text.find("```\n", begin + 8);
+  const std::string folder = Temp("readme-plant");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/case.toml") << "[case]\nsteps = 900\ndatabase = \"tank-db.csv\"\n\n"
+                                       << text.substr(begin + 8, end - begin - 8)
+                                       << "\n[[controller]]\nnode = \"SCADA1\"\ntag = \"LIC101\"\nfield = \"F_CV\"\n"
+                                          "output = 0.5\ntv1 = 2.0\n";
+  std::ifstream database(Source + "/examples/tank/tank-db.csv");
+  std::ofstream(folder + "/tank-db.csv") << database.rdbuf();
+  const Outcome run = Dcshost({"run", folder + "/case.toml", "--trace", folder + "/trace.csv", "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NEAR(TraceAt(folder + "/trace.csv", 900).at("level"), 2.0, 0.05);
 }
 
 struct Unbound {
