@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 #include "plant/block_parameters.h"
 
@@ -28,15 +29,21 @@ bool BlockPlant::Configure(const std::vector<CaseBlock>& written, double stepSec
   *this = BlockPlant();
   stepSeconds_ = stepSeconds;
   std::vector<std::vector<const BlockValue*>> inputs(written.size());
+  std::unordered_map<std::string, size_t> named;
   blocks_.resize(written.size());
   for (size_t i = 0; i < written.size(); ++i) {
+    if (const auto first = named.emplace(written[i].name, i); !first.second) {
+      error = Where(written[i].origin) + ": a second block named '" + written[i].name + "' (the first at " +
+              Where(written[first.first->second].origin) + ")";
+      return false;
+    }
     if (!BuildBlock(written[i], blocks_[i], inputs[i], error)) {
       return false;
     }
     names_.push_back(written[i].name);
     units_.push_back(written[i].unit);
   }
-  if (!Resolve(written, inputs, error) || !Sort(written, error)) {
+  if (!Resolve(written, named, inputs, error) || !Sort(written, error)) {
     return false;
   }
   outputs.assign(blocks_.size(), 0.0);
@@ -57,22 +64,22 @@ bool BlockPlant::Configure(const std::vector<CaseBlock>& written, double stepSec
   return true;
 }
 
-bool BlockPlant::Resolve(const std::vector<CaseBlock>& written, std::vector<std::vector<const BlockValue*>>& inputs,
-                         std::string& error) {
+bool BlockPlant::Resolve(const std::vector<CaseBlock>& written, const std::unordered_map<std::string, size_t>& named,
+                         const std::vector<std::vector<const BlockValue*>>& inputs, std::string& error) {
+  std::unordered_map<std::string, size_t> external;
   for (size_t i = 0; i < blocks_.size(); ++i) {
     for (const BlockValue* v : inputs[i]) {
       BlockInput in;
       if (v->form == BlockValue::Form::Number) {
         in.constant = v->number;
-      } else if (const auto block = std::find(names_.begin(), names_.end(), v->text); block != names_.end()) {
+      } else if (const auto block = named.find(v->text); block != named.end()) {
         in.from = BlockInput::From::Block;
-        in.index = static_cast<size_t>(block - names_.begin());
+        in.index = block->second;
       } else if (v->text.find('.') != std::string::npos) {
-        const auto known = std::find_if(externalNames_.begin(), externalNames_.end(),
-                                        [v](const ExternalInput& e) { return e.name == v->text; });
+        const auto known = external.emplace(v->text, externalNames_.size());
         in.from = BlockInput::From::External;
-        in.index = static_cast<size_t>(known - externalNames_.begin());
-        if (known == externalNames_.end()) {
+        in.index = known.first->second;
+        if (known.second) {
           externalNames_.push_back(ExternalInput{v->text, v->origin});
         }
       } else {
@@ -153,13 +160,9 @@ std::vector<std::pair<std::string, std::vector<double>>> BlockPlant::SavedState(
   return saved;
 }
 
-bool BlockPlant::RestoreState(const std::string& name, const std::vector<double>& values, std::string& error) {
-  const auto found = std::find(names_.begin(), names_.end(), name);
-  if (found == names_.end()) {
-    error = "the model has no block '" + name + "'";
-    return false;
-  }
-  Block& b = blocks_[static_cast<size_t>(found - names_.begin())];
+bool BlockPlant::RestoreState(size_t index, const std::vector<double>& values, std::string& error) {
+  const std::string& name = names_[index];
+  Block& b = blocks_[index];
   const auto whole = [](double x, double below) { return x >= 0.0 && x < below && x == std::floor(x); };
   const bool noise = b.kind == BlockKind::Source && b.shape == SourceShape::Noise;
   bool fits = false;

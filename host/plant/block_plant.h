@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -39,12 +40,12 @@ class BlockPlant {
   // The state beyond the outputs, by block name (valve positions, motor
   // timers, dead-time rings, noise generators), and the steps taken.
   std::vector<std::pair<std::string, std::vector<double>>> SavedState() const;
-  bool RestoreState(const std::string& name, const std::vector<double>& values, std::string& error);
+  bool RestoreState(size_t index, const std::vector<double>& values, std::string& error);
   void ResumeAfter(int64_t steps) { steps_ = steps; }
 
  private:
-  bool Resolve(const std::vector<CaseBlock>& written, std::vector<std::vector<const BlockValue*>>& inputs,
-               std::string& error);
+  bool Resolve(const std::vector<CaseBlock>& written, const std::unordered_map<std::string, size_t>& named,
+               const std::vector<std::vector<const BlockValue*>>& inputs, std::string& error);
   bool Sort(const std::vector<CaseBlock>& written, std::string& error);
 
   std::vector<Block> blocks_;

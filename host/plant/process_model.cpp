@@ -52,6 +52,7 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
   blocks_ = false;
   plant_ = BlockPlant();
   names_.clear();
+  indexOf_.clear();
   values_.clear();
   if (settings.type == "blocks") {
     if (settings.blocks.empty()) {
@@ -62,6 +63,9 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
       return false;
     }
     names_ = plant_.Names();
+    for (size_t i = 0; i < names_.size(); ++i) {
+      indexOf_.emplace(names_[i], static_cast<int>(i));
+    }
     blocks_ = true;
     return true;
   }
@@ -117,6 +121,10 @@ bool ProcessModel::ConfigureTank(const ModelSettings& settings, std::string& err
 }
 
 int ProcessModel::Index(const std::string& name) const {
+  if (blocks_) {  // a plant of blocks may be large: its names are hashed
+    const auto found = indexOf_.find(name);
+    return found == indexOf_.end() ? None : found->second;
+  }
   const auto found = std::find(names_.begin(), names_.end(), name);
   return found == names_.end() ? None : static_cast<int>(found - names_.begin());
 }
@@ -171,7 +179,12 @@ bool ProcessModel::RestoreState(const std::string& name, const std::vector<doubl
     error = "the model keeps no state beyond its variables, yet the state holds one for '" + name + "'";
     return false;
   }
-  return plant_.RestoreState(name, values, error);
+  const int index = Index(name);
+  if (index == None) {
+    error = "the model has no block '" + name + "'";
+    return false;
+  }
+  return plant_.RestoreState(static_cast<size_t>(index), values, error);
 }
 
 }  // namespace host

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,7 @@ class ProcessModel {
   bool blocks_ = false;
   Tank parameters_;
   BlockPlant plant_;
+  std::unordered_map<std::string, int> indexOf_;  // blocks: each name's index
   std::vector<std::string> names_;
   std::vector<double> values_;
 };

@@ -2,8 +2,8 @@
 // and the driver's messages printed with the row they concern.
 #include "run/session.h"
 
-#include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "fix/fix_group.h"
 #include "plinth_control.h"
@@ -100,24 +100,33 @@ std::string Session::BindModel() {
       return Where(row.origin) + ": the model has no output '" + row.from + "'";
     }
   }
-  // Each external input from its row, which gives it its value at the start too.
+  return BindInputs();
+}
+
+std::string Session::BindInputs() {
   const std::vector<ExternalInput>& wanted = model_.ExternalInputs();
+  if (wanted.empty()) {
+    return std::string();
+  }
+  // The names rows offer, the first row of a name kept: a controller's first.
+  std::unordered_map<std::string, InputSource> offered;
+  for (size_t i = 0; i < case_.controllers.size(); ++i) {
+    offered.emplace(case_.controllers[i].tag + ".output", InputSource{true, static_cast<int32_t>(i)});
+  }
+  for (size_t i = 0; i < case_.pvImport.size(); ++i) {
+    offered.emplace(case_.pvImport[i].tag + "." + case_.pvImport[i].field, InputSource{false, static_cast<int32_t>(i)});
+  }
+  // Each external input from its row, which gives it its value at the start too.
   for (size_t k = 0; k < wanted.size(); ++k) {
-    const std::string& name = wanted[k].name;
-    const auto ctrl = std::find_if(case_.controllers.begin(), case_.controllers.end(),
-                                   [&name](const CaseCtrlRow& r) { return r.tag + ".output" == name; });
-    const auto import = std::find_if(case_.pvImport.begin(), case_.pvImport.end(),
-                                     [&name](const CasePVRow& r) { return r.tag + "." + r.field == name; });
-    if (ctrl != case_.controllers.end()) {
-      inputs_.push_back(InputSource{true, static_cast<int32_t>(ctrl - case_.controllers.begin())});
-      model_.SetInput(k, ctrl->output);
-    } else if (import != case_.pvImport.end()) {
-      inputs_.push_back(InputSource{false, static_cast<int32_t>(import - case_.pvImport.begin())});
-      model_.SetInput(k, import->value);
-    } else {
-      return Where(wanted[k].origin) + ": the model reads '" + name + "', which is no controller row's "
+    const auto found = offered.find(wanted[k].name);
+    if (found == offered.end()) {
+      return Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which is no controller row's "
              "\"TAG.output\" and no PV-import row's \"TAG.FIELD\"";
     }
+    const InputSource from = found->second;
+    inputs_.push_back(from);
+    const size_t row = static_cast<size_t>(from.row);
+    model_.SetInput(k, from.controller ? case_.controllers[row].output : case_.pvImport[row].value);
   }
   model_.Settle();
   return std::string();

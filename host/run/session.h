@@ -63,6 +63,8 @@ class Session {
   void Release();
   // The rows' model variables and the model's external inputs resolved; the first unknown one as a message.
   std::string BindModel();
+  // The model's external inputs to their rows, named as the trace names them.
+  std::string BindInputs();
   const Case& case_;
   std::unique_ptr<FixLibrary> fix_;
   std::unique_ptr<DriverLibrary> driver_;

@@ -91,12 +91,6 @@ bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string
     return values.FailIn(file, LineOf(*table.get("name")), "block name '" + block.name +
                                                                "' must hold letters, digits, '_' and '-' only");
   }
-  for (const CaseBlock& other : model.blocks) {
-    if (other.name == block.name) {
-      return values.FailIn(file, LineOf(*table.get("name")),
-                           "a second block named '" + block.name + "' (the first at " + Where(other.origin) + ")");
-    }
-  }
   for (const auto& entry : table) {
     const std::string key(entry.first.str());
     if (key != "name" && key != "kind" && key != "unit" &&
