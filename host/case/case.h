@@ -112,11 +112,31 @@ struct CaseMalfunction {
   Origin origin;
 };
 
+// A value of a block's key as written: a number, a text (a name) or a list of
+// either. Whether the key is known and the value fits is the model's concern.
+struct BlockValue {
+  enum class Form { Number, Text, List };
+  Form form = Form::Number;
+  double number = 0.0;
+  std::string text;
+  std::vector<BlockValue> items;  // a list's entries, each a number or a text
+  Origin origin;
+};
+
+// One [[block]] of a "blocks" model: its name, kind and every other key.
+struct CaseBlock {
+  std::string name, kind, unit;
+  std::map<std::string, BlockValue> keys;
+  Origin origin;
+};
+
 struct ModelSettings {
-  std::string type = "none";              // "none" or "tank"
+  std::string type = "none";              // "none", "tank" or "blocks"
   std::map<std::string, double> parameters;
   std::map<std::string, Origin> origins;  // where each parameter was given
   Origin origin;                          // where [model] begins
+  std::string file;                       // "blocks": the model file named in [model], resolved, or empty
+  std::vector<CaseBlock> blocks;          // "blocks": in the order written, the model file's first
 };
 
 struct Case {
@@ -139,6 +159,8 @@ struct Case {
 
 // Loads a case; false with "file:line: what is wrong" in error.
 bool LoadCase(const std::string& path, Case& loaded, std::string& error);
+// True for a model file that a case names: [[block]] tables and no [case].
+bool IsModelFile(const std::string& path);
 
 // "NODE:TAG.FIELD".
 std::string PointText(const std::string& node, const std::string& tag, const std::string& field);

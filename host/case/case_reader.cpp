@@ -22,6 +22,7 @@ namespace fs = std::filesystem;
 const Section Sections[] = {
     {"case", SectionForm::Required, ReadGeneral},
     {"model", SectionForm::Optional, ReadModel},
+    {"block", SectionForm::Array, ReadBlock},
     {"controller", SectionForm::Array, ReadTagRow<TableKind::Ctrl>},
     {"pv", SectionForm::Array, ReadTagRow<TableKind::PV>},
     {"pv_import", SectionForm::Array, ReadTagRow<TableKind::PVImport>},
@@ -100,6 +101,14 @@ bool ReadCaseFile(const std::string& path, Case& loaded, std::string& error) {
 }
 
 }  // namespace
+
+bool IsModelFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  toml::parse_result parsed = toml::parse(text.str(), path);
+  return parsed && parsed.table().contains("block") && !parsed.table().contains("case");
+}
 
 bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
   loaded = Case();

@@ -81,6 +81,12 @@ bool SaveState(const std::string& path, const RunState& state, std::string& erro
   for (const auto& variable : state.model) {
     file << variable.first << " = " << Exact(variable.second) << "\n";
   }
+  if (!state.plant.empty()) {
+    file << "\n# The blocks' state beyond their outputs, by block name.\n[plant]\n";
+    for (const auto& block : state.plant) {
+      file << block.first << " = " << List(block.second) << "\n";
+    }
+  }
   file << "\n# The values the host's record holds from the DCS, row by row.\n[record]\n"
        << "controller_output = " << List(state.ctrlOutput) << "\n"
        << "controller_tv1 = " << List(state.ctrlTV1) << "\n"
@@ -120,6 +126,14 @@ bool LoadState(const std::string& path, RunState& state, std::string& error) {
         return false;
       }
       state.model[std::string(entry.first.str())] = *value;
+    }
+  }
+  if (const toml::table* plant = root["plant"].as_table()) {
+    for (const auto& entry : *plant) {
+      state.plant.emplace_back(std::string(entry.first.str()), std::vector<double>());
+      if (!Numbers(*plant, state.plant.back().first.c_str(), state.plant.back().second, path, error)) {
+        return false;
+      }
     }
   }
   if (const toml::table* record = root["record"].as_table()) {

@@ -1,6 +1,6 @@
 // A run's state at a step boundary, saved as a readable TOML file and loaded
 // to go on from it: the step reached, the model's variables, the values the
-// host's record holds from the DCS, the frozen transmitters, and the
+// host's record holds from the DCS, the state of a model's blocks, the frozen transmitters, and the
 // simulated database in its own file format (every field, and each PID's
 // integral). Numbers are written so that they read back to the same value,
 // so a run from a saved state goes on exactly as the run that saved it.
@@ -18,6 +18,8 @@ struct RunState {
   std::string casePath;
   int64_t step = 0;
   std::map<std::string, double> model;
+  // The state of a model's blocks beyond their outputs, by block name; empty for the tank.
+  std::vector<std::pair<std::string, std::vector<double>>> plant;
   std::vector<double> ctrlOutput;
   std::vector<double> ctrlTV1;
   std::vector<double> pvImport;

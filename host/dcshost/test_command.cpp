@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "case/case.h"
 #include "report/junit.h"
 #include "system/child_process.h"
 #include "system/paths.h"
@@ -44,8 +45,8 @@ struct CaseOutcome {
   }
 };
 
-// Every case file (*.toml) under the paths, in order; a message for a path
-// that does not exist.
+// Every case file (*.toml) under the paths, in order, saved states and model
+// files left out; a message for a path that does not exist.
 // A saved state is TOML too; it begins with the line SaveState writes.
 bool IsSavedState(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -61,7 +62,8 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
     if (fs::is_directory(where, ec)) {
       std::vector<std::string> found;
       for (fs::recursive_directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec) && it->path().extension() == ".toml" && !IsSavedState(GenericName(it->path()))) {
+        if (it->is_regular_file(ec) && it->path().extension() == ".toml" && !IsSavedState(GenericName(it->path())) &&
+            !IsModelFile(GenericName(it->path()))) {
           found.push_back(GenericName(it->path()));
         }
       }
@@ -74,6 +76,10 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
     } else if (fs::is_regular_file(where, ec)) {
       if (IsSavedState(path)) {
         error = path + ": a saved state, not a case: go on from it with `dcshost run CASE --from-state " + path + "`";
+        return false;
+      }
+      if (IsModelFile(path)) {
+        error = path + ": a model file, not a case: a case names it in [model] as file = \"...\"";
         return false;
       }
       cases.push_back(path);

@@ -1,5 +1,5 @@
 // The process models: the tank's parameters checked once, its variables kept
-// in a plain array in name order.
+// in a plain array in name order; a plant of blocks handed to BlockPlant.
 #include "plant/process_model.h"
 
 #include <algorithm>
@@ -47,10 +47,28 @@ const Variable TankVariables[] = {{"inflow", "m3/s"}, {"level", "m"}, {"outflow"
 
 }  // namespace
 
-bool ProcessModel::Configure(const ModelSettings& settings, std::string& error) {
+bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, std::string& error) {
   tank_ = false;
+  blocks_ = false;
+  plant_ = BlockPlant();
   names_.clear();
+  indexOf_.clear();
   values_.clear();
+  if (settings.type == "blocks") {
+    if (settings.blocks.empty()) {
+      error = At(settings, "type") + "model \"blocks\" declares no [[block]]";
+      return false;
+    }
+    if (!plant_.Configure(settings.blocks, stepSeconds, values_, error)) {
+      return false;
+    }
+    names_ = plant_.Names();
+    for (size_t i = 0; i < names_.size(); ++i) {
+      indexOf_.emplace(names_[i], static_cast<int>(i));
+    }
+    blocks_ = true;
+    return true;
+  }
   if (settings.type == "none") {
     if (!settings.parameters.empty()) {
       error = At(settings, settings.parameters.begin()->first) + "model \"none\" takes no parameters, found '" +
@@ -103,11 +121,19 @@ bool ProcessModel::ConfigureTank(const ModelSettings& settings, std::string& err
 }
 
 int ProcessModel::Index(const std::string& name) const {
+  if (blocks_) {  // a plant of blocks may be large: its names are hashed
+    const auto found = indexOf_.find(name);
+    return found == indexOf_.end() ? None : found->second;
+  }
   const auto found = std::find(names_.begin(), names_.end(), name);
   return found == names_.end() ? None : static_cast<int>(found - names_.begin());
 }
 
 void ProcessModel::Advance(double seconds) {
+  if (blocks_) {
+    plant_.Advance(seconds, values_);
+    return;
+  }
   if (!tank_) {
     return;
   }
@@ -123,6 +149,10 @@ void ProcessModel::Advance(double seconds) {
 }
 
 std::string ProcessModel::Unit(const std::string& name) const {
+  if (blocks_) {
+    const int index = Index(name);
+    return index == None ? std::string() : plant_.Units()[static_cast<size_t>(index)];
+  }
   if (!tank_) {
     return std::string();
   }
@@ -132,6 +162,29 @@ std::string ProcessModel::Unit(const std::string& name) const {
     }
   }
   return std::string();
+}
+
+void ProcessModel::Settle() {
+  if (blocks_) {
+    plant_.Settle(values_);
+  }
+}
+
+std::vector<std::pair<std::string, std::vector<double>>> ProcessModel::SavedState() const {
+  return blocks_ ? plant_.SavedState() : std::vector<std::pair<std::string, std::vector<double>>>();
+}
+
+bool ProcessModel::RestoreState(const std::string& name, const std::vector<double>& values, std::string& error) {
+  if (!blocks_) {
+    error = "the model keeps no state beyond its variables, yet the state holds one for '" + name + "'";
+    return false;
+  }
+  const int index = Index(name);
+  if (index == None) {
+    error = "the model has no block '" + name + "'";
+    return false;
+  }
+  return plant_.RestoreState(static_cast<size_t>(index), values, error);
 }
 
 }  // namespace host

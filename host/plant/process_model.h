@@ -1,15 +1,18 @@
-// The simulation's process model: named inputs (driven by controller outputs)
-// and outputs (carried by PV rows), advanced once per step. "tank" is a tank
-// whose level a valve on its inflow controls, with a free outflow; "none" has
-// no variables. Names are resolved to indices once, when a case is bound; a
-// step reads and writes the variables by index and never looks up a name.
+// The simulation's process model, advanced once per step: "tank" (a tank whose
+// inflow valve a controller row drives), "blocks" (blocks wired by name, reading
+// the host's record through external inputs) or "none". Names are resolved to
+// indices once, when a case is bound; a step never looks up a name.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "case/case.h"
+#include "plant/block_plant.h"
 
 namespace host {
 
@@ -18,9 +21,11 @@ class ProcessModel {
   // No variable of that name, from Index.
   static constexpr int None = -1;
 
-  // False with a message when a parameter is unknown or out of range.
-  bool Configure(const ModelSettings& settings, std::string& error);
-  // The variables in a fixed order (by name), for traces, states and indices.
+  // False with a message when a parameter is unknown or out of range. The
+  // step's length sizes what a block keeps of its past.
+  bool Configure(const ModelSettings& settings, double stepSeconds, std::string& error);
+  // The variables in a fixed order (the tank's by name, blocks as written),
+  // for traces, states and indices.
   const std::vector<std::string>& Names() const { return names_; }
   // A variable's index in Names(), or None.
   int Index(const std::string& name) const;
@@ -31,6 +36,21 @@ class ProcessModel {
   // A variable's unit ("m", "m3/s", "0-1" for a fraction), empty when unknown.
   std::string Unit(const std::string& name) const;
 
+  // Whether a controller row may drive a variable (the tank's); blocks read
+  // controllers through their external inputs instead.
+  bool TakesDrives() const { return !blocks_; }
+  // The values the model reads from the host's record, named "TAG.output" or
+  // "TAG.FIELD"; a step sets them by index before Advance.
+  const std::vector<ExternalInput>& ExternalInputs() const { return plant_.ExternalInputs(); }
+  void SetInput(size_t k, double value) { plant_.SetInput(k, value); }
+  // The outputs that follow from the inputs at once, without a step.
+  void Settle();
+  // The state beyond the variables, by name, for a saved run state; empty for the tank.
+  std::vector<std::pair<std::string, std::vector<double>>> SavedState() const;
+  bool RestoreState(const std::string& name, const std::vector<double>& values, std::string& error);
+  // Goes on from a saved state after that many steps (the sources' clock).
+  void ResumeAfter(int64_t steps) { plant_.ResumeAfter(steps); }
+
  private:
   // The tank's parameters and the indices of its variables.
   struct Tank {
@@ -40,7 +60,10 @@ class ProcessModel {
   bool ConfigureTank(const ModelSettings& settings, std::string& error);
 
   bool tank_ = false;
+  bool blocks_ = false;
   Tank parameters_;
+  BlockPlant plant_;
+  std::unordered_map<std::string, int> indexOf_;  // blocks: each name's index
   std::vector<std::string> names_;
   std::vector<double> values_;
 };

@@ -3,6 +3,7 @@
 #include "run/session.h"
 
 #include <cstdlib>
+#include <unordered_map>
 
 #include "fix/fix_group.h"
 #include "plinth_control.h"
@@ -64,20 +65,11 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
       return fail(dbError);
     }
   }
-  if (!session->model_.Configure(c.model, error)) {
+  if (!session->model_.Configure(c.model, c.stepSeconds, error)) {
     return fail(error);
   }
-  for (const CaseCtrlRow& row : c.controllers) {
-    session->drives_.push_back(row.drives.empty() ? ProcessModel::None : session->model_.Index(row.drives));
-    if (!row.drives.empty() && session->drives_.back() == ProcessModel::None) {
-      return fail(Where(row.origin) + ": the model has no input '" + row.drives + "'");
-    }
-  }
-  for (const CasePVRow& row : c.pv) {
-    session->carries_.push_back(row.from.empty() ? ProcessModel::None : session->model_.Index(row.from));
-    if (!row.from.empty() && session->carries_.back() == ProcessModel::None) {
-      return fail(Where(row.origin) + ": the model has no output '" + row.from + "'");
-    }
+  if (const std::string unbound = session->BindModel(); !unbound.empty()) {
+    return fail(unbound);
   }
   if (const std::string bad = BadEventPoint(fix, c.events); !bad.empty()) {
     return fail(bad);
@@ -89,6 +81,55 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   }
   status = 0;
   return session;
+}
+
+std::string Session::BindModel() {
+  for (const CaseCtrlRow& row : case_.controllers) {
+    drives_.push_back(row.drives.empty() ? ProcessModel::None : model_.Index(row.drives));
+    if (!row.drives.empty() && !model_.TakesDrives()) {
+      return Where(row.origin) + ": a model of blocks takes no 'drives': a block reads this controller as \"" +
+             row.tag + ".output\"";
+    }
+    if (!row.drives.empty() && drives_.back() == ProcessModel::None) {
+      return Where(row.origin) + ": the model has no input '" + row.drives + "'";
+    }
+  }
+  for (const CasePVRow& row : case_.pv) {
+    carries_.push_back(row.from.empty() ? ProcessModel::None : model_.Index(row.from));
+    if (!row.from.empty() && carries_.back() == ProcessModel::None) {
+      return Where(row.origin) + ": the model has no output '" + row.from + "'";
+    }
+  }
+  return BindInputs();
+}
+
+std::string Session::BindInputs() {
+  const std::vector<ExternalInput>& wanted = model_.ExternalInputs();
+  if (wanted.empty()) {
+    return std::string();
+  }
+  // The names rows offer, the first row of a name kept: a controller's first.
+  std::unordered_map<std::string, InputSource> offered;
+  for (size_t i = 0; i < case_.controllers.size(); ++i) {
+    offered.emplace(case_.controllers[i].tag + ".output", InputSource{true, static_cast<int32_t>(i)});
+  }
+  for (size_t i = 0; i < case_.pvImport.size(); ++i) {
+    offered.emplace(case_.pvImport[i].tag + "." + case_.pvImport[i].field, InputSource{false, static_cast<int32_t>(i)});
+  }
+  // Each external input from its row, which gives it its value at the start too.
+  for (size_t k = 0; k < wanted.size(); ++k) {
+    const auto found = offered.find(wanted[k].name);
+    if (found == offered.end()) {
+      return Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which is no controller row's "
+             "\"TAG.output\" and no PV-import row's \"TAG.FIELD\"";
+    }
+    const InputSource from = found->second;
+    inputs_.push_back(from);
+    const size_t row = static_cast<size_t>(from.row);
+    model_.SetInput(k, from.controller ? case_.controllers[row].output : case_.pvImport[row].value);
+  }
+  model_.Settle();
+  return std::string();
 }
 
 void Session::Declare() {

@@ -5,6 +5,7 @@
 // DCSDestroy, then unloads the driver and FIX, on every path.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -18,6 +19,13 @@
 #include "run/record_builder.h"
 
 namespace host {
+
+// Where one of the model's external inputs is read from in the host's record:
+// a controller row's output (the fraction 0-1) or a PV-import row's value.
+struct InputSource {
+  bool controller = false;
+  int32_t row = 0;
+};
 
 class Session {
  public:
@@ -40,6 +48,8 @@ class Session {
   // by index, resolved when the session opens; ProcessModel::None for none.
   const std::vector<int>& drives() const { return drives_; }
   const std::vector<int>& carries() const { return carries_; }
+  // The row each of the model's external inputs reads, in ExternalInputs()'s order.
+  const std::vector<InputSource>& inputs() const { return inputs_; }
   const FixLibrary& fix() const { return *fix_; }
   const Case& scenario() const { return case_; }
   // Prints the driver's messages since the last call, each with its context.
@@ -51,6 +61,10 @@ class Session {
  private:
   explicit Session(const Case& c) : case_(c) {}
   void Release();
+  // The rows' model variables and the model's external inputs resolved; the first unknown one as a message.
+  std::string BindModel();
+  // The model's external inputs to their rows, named as the trace names them.
+  std::string BindInputs();
   const Case& case_;
   std::unique_ptr<FixLibrary> fix_;
   std::unique_ptr<DriverLibrary> driver_;
@@ -58,6 +72,7 @@ class Session {
   ProcessModel model_;
   std::vector<int> drives_;
   std::vector<int> carries_;
+  std::vector<InputSource> inputs_;
   size_t messagesSeen_ = 0;
   bool declared_ = false;
 };

@@ -85,6 +85,13 @@ bool LoadStart(const std::string& path, Session& session, RunState& state, std::
     }
     model.SetValue(static_cast<size_t>(index), variable.second);
   }
+  for (const auto& block : state.plant) {
+    if (!model.RestoreState(block.first, block.second, error)) {
+      out << "dcshost: " << path << ": " << error << '\n';
+      return false;
+    }
+  }
+  model.ResumeAfter(state.step);
   out << "starting from " << path << " after step " << state.step << '\n';
   return true;
 }
@@ -114,6 +121,7 @@ bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunct
   for (size_t k = 0; k < model.Names().size(); ++k) {
     state.model[model.Names()[k]] = model.Value(k);
   }
+  state.plant = model.SavedState();
   RecordBuilder& b = session.builder();
   const DCSDataDef* record = b.record();
   for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {

@@ -77,6 +77,11 @@ void Step(Session& session, int64_t step, double dt, StepContext& x) {
       model.SetValue(static_cast<size_t>(drives), b.ctrl(i).OutputValue);
     }
   }
+  const std::vector<InputSource>& inputs = session.inputs();
+  for (size_t k = 0; k < inputs.size(); ++k) {
+    const InputSource& from = inputs[k];
+    model.SetInput(k, from.controller ? b.ctrl(from.row).OutputValue : b.pvImport(from.row).Value);
+  }
   Count(record, b, x.result);
   model.Advance(dt);
 }

@@ -1,6 +1,7 @@
 // [model]: the process model's type and its parameters, every other key of
-// the table a number. Whether a parameter is known and in range is the
-// model's own concern; this reader only takes the numbers as written.
+// the table a number; for "blocks", the model file it may name, whose blocks
+// come before the case's own. Whether a parameter is known and in range is
+// the model's own concern; this reader only takes the values as written.
 #include <string>
 
 #include "case/sections/sections.h"
@@ -13,8 +14,17 @@ bool ReadModel(CaseValues& values, const toml::table& table) {
   if (!values.Text(table, "type", model.type, true, "[model]")) {
     return false;
   }
-  if (model.type != "none" && model.type != "tank") {
-    return values.Fail(*table.get("type"), "unknown model type \"" + model.type + "\" (none or tank)");
+  if (model.type != "none" && model.type != "tank" && model.type != "blocks") {
+    return values.Fail(*table.get("type"), "unknown model type \"" + model.type + "\" (none, tank or blocks)");
+  }
+  if (model.type == "blocks") {
+    std::string file;
+    if (!values.OnlyKeys(table, {"type", "file"}, "[model] of type \"blocks\" (its blocks are [[block]] tables)") ||
+        !values.Text(table, "file", file, false, "[model]")) {
+      return false;
+    }
+    model.file = file.empty() ? std::string() : values.Resolve(file);
+    return model.file.empty() || ReadModelFile(values, model.file);
   }
   for (const auto& entry : table) {
     const std::string key(entry.first.str());

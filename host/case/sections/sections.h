@@ -30,6 +30,10 @@ struct Section {
 bool ReadGeneral(CaseValues& values, const toml::table& table);
 // [model]: the process model's type and parameters.
 bool ReadModel(CaseValues& values, const toml::table& table);
+// [[block]]: one block of a "blocks" model, written in the case.
+bool ReadBlock(CaseValues& values, const toml::table& table);
+// The [[block]] tables of the model file [model] names.
+bool ReadModelFile(CaseValues& values, const std::string& file);
 // [[controller]], [[pv]], [[pv_import]]: one row written in the case.
 template <TableKind kind>
 bool ReadTagRow(CaseValues& values, const toml::table& row);

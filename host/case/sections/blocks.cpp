@@ -1,0 +1,135 @@
+// [[block]]: one block of a "blocks" model, written in the case or in the
+// model file [model] names. Each key is taken as written (a number, a name or
+// a list of either) with its file and line; which keys a kind takes and the
+// ranges of their values are the model's own checks. Nothing here evaluates a block.
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "case/sections/sections.h"
+#include "case/toml_file.h"
+
+namespace host {
+namespace {
+
+int LineOf(const toml::node& node) { return static_cast<int>(node.source().begin.line); }
+
+// A block's name: letters, digits, '_' and '-', so that it stands apart from a
+// record's "TAG.FIELD" and fits a trace column and a plot's panel list.
+bool GoodName(const std::string& name) {
+  if (name.empty()) {
+    return false;
+  }
+  for (const char c : name) {
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letter && c != '_' && c != '-') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ValueOf(CaseValues& values, const std::string& file, const std::string& key, const toml::node& node,
+             bool inList, BlockValue& out) {
+  out.origin = Origin{file, LineOf(node)};
+  if (node.is_number()) {
+    out.form = BlockValue::Form::Number;
+    out.number = *node.value<double>();
+    return std::isfinite(out.number) ||
+           values.FailIn(file, LineOf(node), "'" + key + "' must be a finite number");
+  }
+  if (node.is_string()) {
+    out.form = BlockValue::Form::Text;
+    out.text = *node.value<std::string>();
+    return !HasControlCharacter(out.text) ||
+           values.FailIn(file, LineOf(node), "'" + key + "' holds a control character (below the space)");
+  }
+  const toml::array* list = node.as_array();
+  if (list == nullptr || inList) {
+    return values.FailIn(file, LineOf(node),
+                         "'" + key + "' must be a number, a name in quotes" + (inList ? "" : " or a list of them"));
+  }
+  out.form = BlockValue::Form::List;
+  for (const toml::node& item : *list) {
+    out.items.emplace_back();
+    if (!ValueOf(values, file, key, item, true, out.items.back())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The text of name, kind or unit; false with a message when it is not one.
+bool TextKey(CaseValues& values, const std::string& file, const toml::table& table, const char* key, bool required,
+             std::string& out) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) {
+    return !required || values.FailIn(file, LineOf(table), std::string("missing '") + key + "' in a block");
+  }
+  if (!node->is_string() || HasControlCharacter(*node->value<std::string>())) {
+    return values.FailIn(file, LineOf(*node), std::string("a block's '") + key + "' must be a text in quotes");
+  }
+  out = *node->value<std::string>();
+  return true;
+}
+
+bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string& file) {
+  ModelSettings& model = values.loaded().model;
+  if (model.type != "blocks") {
+    return values.FailIn(file, LineOf(table), "a [[block]] belongs to a model of type \"blocks\", not \"" +
+                                                  model.type + "\": give [model] type = \"blocks\"");
+  }
+  CaseBlock block;
+  block.origin = Origin{file, LineOf(table)};
+  if (!TextKey(values, file, table, "name", true, block.name) ||
+      !TextKey(values, file, table, "kind", true, block.kind) ||
+      !TextKey(values, file, table, "unit", false, block.unit)) {
+    return false;
+  }
+  if (!GoodName(block.name)) {
+    return values.FailIn(file, LineOf(*table.get("name")), "block name '" + block.name +
+                                                               "' must hold letters, digits, '_' and '-' only");
+  }
+  for (const auto& entry : table) {
+    const std::string key(entry.first.str());
+    if (key != "name" && key != "kind" && key != "unit" &&
+        !ValueOf(values, file, key, entry.second, false, block.keys[key])) {
+      return false;
+    }
+  }
+  model.blocks.push_back(std::move(block));
+  return true;
+}
+
+}  // namespace
+
+bool ReadBlock(CaseValues& values, const toml::table& table) { return ReadBlockIn(values, table, values.path()); }
+
+bool ReadModelFile(CaseValues& values, const std::string& file) {
+  toml::table root;
+  std::string error;
+  if (!ParseTomlFile(file, "the model file", root, error)) {
+    return values.FailWith(error);
+  }
+  for (const auto& entry : root) {
+    if (entry.first.str() != "block") {
+      return values.FailIn(file, LineOf(entry.second), "unknown key '" + std::string(entry.first.str()) +
+                                                            "' in a model file: it holds [[block]] tables only");
+    }
+  }
+  const toml::node* blocks = root.get("block");
+  if (blocks == nullptr || !blocks->is_array()) {
+    return values.FailIn(file, blocks == nullptr ? 1 : LineOf(*blocks), "a model file holds [[block]] tables");
+  }
+  for (const toml::node& element : *blocks->as_array()) {
+    if (!element.is_table()) {
+      return values.FailIn(file, LineOf(element), "each block must be a table");
+    }
+    if (!ReadBlockIn(values, *element.as_table(), file)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace host

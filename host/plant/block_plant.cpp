@@ -1,0 +1,193 @@
+// A plant of blocks: built and wired by name once, when the case is bound,
+// then stepped by index. The state beyond the blocks' outputs is saved and
+// restored by block name, so that a run from a saved state goes on exactly.
+#include "plant/block_plant.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <unordered_map>
+
+#include "plant/block_parameters.h"
+
+namespace host {
+namespace {
+
+// A dead time's ring is sized when bound; beyond this many steps it would be a memory hog.
+constexpr double MostDelaySteps = 1e6;
+
+std::string Shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+}  // namespace
+
+bool BlockPlant::Configure(const std::vector<CaseBlock>& written, double stepSeconds, std::vector<double>& outputs,
+                           std::string& error) {
+  *this = BlockPlant();
+  stepSeconds_ = stepSeconds;
+  std::vector<std::vector<const BlockValue*>> inputs(written.size());
+  std::unordered_map<std::string, size_t> named;
+  blocks_.resize(written.size());
+  for (size_t i = 0; i < written.size(); ++i) {
+    if (const auto first = named.emplace(written[i].name, i); !first.second) {
+      error = Where(written[i].origin) + ": a second block named '" + written[i].name + "' (the first at " +
+              Where(written[first.first->second].origin) + ")";
+      return false;
+    }
+    if (!BuildBlock(written[i], blocks_[i], inputs[i], error)) {
+      return false;
+    }
+    names_.push_back(written[i].name);
+    units_.push_back(written[i].unit);
+  }
+  if (!Resolve(written, named, inputs, error) || !Sort(written, error)) {
+    return false;
+  }
+  outputs.assign(blocks_.size(), 0.0);
+  for (size_t i = 0; i < blocks_.size(); ++i) {
+    Block& b = blocks_[i];
+    if (b.kind == BlockKind::Deadtime) {
+      if (b.delay / stepSeconds > MostDelaySteps) {
+        const auto delay = written[i].keys.find("delay");
+        error = Where(delay->second.origin) + ": block '" + names_[i] + "' (deadtime): 'delay' of " +
+                Shown(b.delay) + " s spans more than a million steps of " + Shown(stepSeconds) + " s";
+        return false;
+      }
+      BindDeadtime(b, stepSeconds);
+    }
+    outputs[i] = b.initial;
+  }
+  Settle(outputs);
+  return true;
+}
+
+bool BlockPlant::Resolve(const std::vector<CaseBlock>& written, const std::unordered_map<std::string, size_t>& named,
+                         const std::vector<std::vector<const BlockValue*>>& inputs, std::string& error) {
+  std::unordered_map<std::string, size_t> external;
+  for (size_t i = 0; i < blocks_.size(); ++i) {
+    for (const BlockValue* v : inputs[i]) {
+      BlockInput in;
+      if (v->form == BlockValue::Form::Number) {
+        in.constant = v->number;
+      } else if (const auto block = named.find(v->text); block != named.end()) {
+        in.from = BlockInput::From::Block;
+        in.index = block->second;
+      } else if (v->text.find('.') != std::string::npos) {
+        const auto known = external.emplace(v->text, externalNames_.size());
+        in.from = BlockInput::From::External;
+        in.index = known.first->second;
+        if (known.second) {
+          externalNames_.push_back(ExternalInput{v->text, v->origin});
+        }
+      } else {
+        error = Where(v->origin) + ": block '" + names_[i] + "' (" + written[i].kind + ") reads '" + v->text +
+                "', which names no block (an input is a number, a block's name, a controller's \"TAG.output\" "
+                "or a PV-import row's \"TAG.FIELD\")";
+        return false;
+      }
+      blocks_[i].inputs.push_back(in);
+    }
+  }
+  external_.assign(externalNames_.size(), 0.0);
+  return true;
+}
+
+bool BlockPlant::Sort(const std::vector<CaseBlock>& written, std::string& error) {
+  std::vector<std::vector<size_t>> reads(blocks_.size());
+  std::vector<bool> stateful(blocks_.size());
+  for (size_t i = 0; i < blocks_.size(); ++i) {
+    stateful[i] = OutputIsState(blocks_[i].kind);
+    for (const BlockInput& in : blocks_[i].inputs) {
+      if (in.from == BlockInput::From::Block) {
+        reads[i].push_back(in.index);
+      }
+    }
+  }
+  std::vector<size_t> cycle;
+  if (EvaluationOrder(reads, stateful, order_, cycle)) {
+    return true;
+  }
+  std::string names;
+  for (const size_t k : cycle) {
+    names += names_[k] + " -> ";
+  }
+  error = Where(written[cycle.front()].origin) + ": the blocks " + names + names_[cycle.front()] +
+          " form a cycle with no lag, deadtime, integrator, valve or motor in it: each would need the "
+          "others' values of the same step";
+  return false;
+}
+
+void BlockPlant::Settle(std::vector<double>& outputs) {
+  const double seconds = stepSeconds_ * static_cast<double>(steps_);
+  for (const size_t i : order_) {
+    Block& b = blocks_[i];
+    const bool drawn = b.kind == BlockKind::Source && b.shape == SourceShape::Noise;
+    if (b.kind == BlockKind::Sum || b.kind == BlockKind::Lookup || (b.kind == BlockKind::Source && !drawn)) {
+      outputs[i] = StepBlock(b, outputs[i], outputs, external_, 0.0, seconds);
+    } else if (b.kind == BlockKind::Valve) {
+      outputs[i] = ValveFlow(b, b.hasDp ? ReadInput(b.inputs[1], outputs, external_) : 0.0);
+    }
+  }
+}
+
+void BlockPlant::Advance(double seconds, std::vector<double>& outputs) {
+  ++steps_;
+  const double now = seconds * static_cast<double>(steps_);
+  for (const size_t i : order_) {
+    outputs[i] = StepBlock(blocks_[i], outputs[i], outputs, external_, seconds, now);
+  }
+}
+
+std::vector<std::pair<std::string, std::vector<double>>> BlockPlant::SavedState() const {
+  std::vector<std::pair<std::string, std::vector<double>>> saved;
+  for (size_t i = 0; i < blocks_.size(); ++i) {
+    const Block& b = blocks_[i];
+    if (b.kind == BlockKind::Valve) {
+      saved.push_back({names_[i], {b.position}});
+    } else if (b.kind == BlockKind::Motor) {
+      saved.push_back({names_[i], {b.timer}});
+    } else if (b.kind == BlockKind::Deadtime) {
+      std::vector<double> ring = {static_cast<double>(b.head)};
+      ring.insert(ring.end(), b.history.begin(), b.history.end());
+      saved.push_back({names_[i], ring});
+    } else if (b.kind == BlockKind::Source && b.shape == SourceShape::Noise) {
+      saved.push_back({names_[i], {static_cast<double>(b.noise >> 32), static_cast<double>(b.noise & 0xFFFFFFFFu)}});
+    }
+  }
+  return saved;
+}
+
+bool BlockPlant::RestoreState(size_t index, const std::vector<double>& values, std::string& error) {
+  const std::string& name = names_[index];
+  Block& b = blocks_[index];
+  const auto whole = [](double x, double below) { return x >= 0.0 && x < below && x == std::floor(x); };
+  const bool noise = b.kind == BlockKind::Source && b.shape == SourceShape::Noise;
+  bool fits = false;
+  if (b.kind == BlockKind::Valve) {
+    fits = values.size() == 1 && values[0] >= 0.0 && values[0] <= 1.0;
+    b.position = fits ? values[0] : b.position;
+  } else if (b.kind == BlockKind::Motor) {
+    fits = values.size() == 1 && values[0] >= 0.0;
+    b.timer = fits ? values[0] : b.timer;
+  } else if (b.kind == BlockKind::Deadtime) {
+    fits = values.size() == b.history.size() + 1 && whole(values[0], static_cast<double>(b.history.size()));
+    if (fits) {
+      b.head = static_cast<size_t>(values[0]);
+      std::copy(values.begin() + 1, values.end(), b.history.begin());
+    }
+  } else if (noise) {
+    fits = values.size() == 2 && whole(values[0], 4294967296.0) && whole(values[1], 4294967296.0);
+    b.noise = fits ? (static_cast<uint64_t>(values[0]) << 32) | static_cast<uint64_t>(values[1]) : b.noise;
+  }
+  if (!fits) {
+    error = "the state of block '" + name + "' does not fit it (a valve keeps [position 0..1], a motor [timer], "
+            "a dead time [newest, then its " + std::to_string(b.history.size()) + " samples], a noise source "
+            "[two whole numbers below 2^32]; other blocks keep only their output)";
+  }
+  return fits;
+}
+
+}  // namespace host
