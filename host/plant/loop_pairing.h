@@ -1,0 +1,49 @@
+// Which PV row closes which controller's loop, for tiebacks generated from the
+// tag tables. Rules, in order: explicit (a controller's `drives` named as a PV
+// row's `from`); by loop (the tag's leading letters name its function, the
+// rest without separators is its loop key, ISA-5.1 style: LIC101 and LT101,
+// FIC-2001A and FT-2001A, PDIC_7 and PDT_7); the simulated database's PID
+// INPUT. Ambiguous and unpaired rows are listed, never guessed. It reads the
+// case only; it builds no block.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "case/case.h"
+
+namespace host {
+
+// A tag read as a loop: its function letters ("LIC", "PDT") and its loop key
+// ("101", "2001A"); false for a tag that does not read so (no leading letters,
+// or nothing after them).
+struct LoopTag {
+  std::string function;
+  std::string key;
+};
+bool ReadLoopTag(const std::string& tag, LoopTag& loop);
+
+// The measured variable of a function: its first letter, with a D, F or Q
+// modifier as second letter ("PDIC" -> "PD", "FQI" -> "FQ", "LIC" -> "L").
+std::string MeasuredVariable(const std::string& function);
+
+struct LoopPair {
+  size_t controller;  // row of the controller table
+  size_t pv;          // row of the PV table
+  std::string rule;   // "explicit", "loop key", "PID INPUT"
+};
+
+struct LoopPairing {
+  std::vector<LoopPair> pairs;
+  std::vector<std::string> ambiguous;  // "controller row 3 (file:line) LIC101: PV rows 4 and 9 both ..."
+  std::vector<std::string> unpaired;   // controllers no rule pairs with a PV row
+};
+
+// Pairs every controller with the PV row of its loop. pidInputs maps a
+// controller's "NODE:TAG" to the tag its PID reads (the simulated database's
+// INPUT), where known. A PV row is paired with one controller at most.
+LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs);
+
+}  // namespace host
