@@ -17,6 +17,7 @@
 
 #include "dcshost/cli.h"
 #include "new_count.h"
+#include "printf_shortest_text.h"
 #include "report/trace_writer.h"
 #include "system/output_file.h"
 
@@ -92,25 +93,6 @@ void BM_TraceWrite(benchmark::State& state) {
   fs::remove(path);
 }
 
-// The trace's writing as it was: printf("%.15g"), then 16 and 17 digits,
-// until strtod reads the same double back; a string per value.
-std::string PrintfText(double value) {
-  if (std::isnan(value)) {
-    return "nan";
-  }
-  if (std::isinf(value)) {
-    return value > 0 ? "inf" : "-inf";
-  }
-  char buffer[40];
-  for (int digits = 15; digits <= 17; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-    if (std::strtod(buffer, nullptr) == value) {
-      break;
-    }
-  }
-  return buffer;
-}
-
 void BM_TraceWritePrintf(benchmark::State& state) {
   const std::string path = TempPath("trace-printf.csv");
   const std::vector<bool> exchanged(ValuesPerLine, true);
@@ -130,11 +112,11 @@ void BM_TraceWritePrintf(benchmark::State& state) {
     line.clear();
     line += std::to_string(step);
     line += ',';
-    line += PrintfText(0.1 * step);
+    line += testing_support::PrintfShortestText(0.1 * step);
     for (size_t k = 0; k < values.size(); ++k) {
       line += ',';
       if (k >= exchanged.size() || exchanged[k]) {
-        line += PrintfText(values[k]);
+        line += testing_support::PrintfShortestText(values[k]);
       }
     }
     line += '\n';

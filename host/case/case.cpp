@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 
 namespace host {
 
@@ -17,6 +18,12 @@ std::string PointText(const std::string& node, const std::string& tag, const std
 }
 
 std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
+
+std::string Shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
 
 bool HasControlCharacter(const std::string& name) {
   for (const char c : name) {

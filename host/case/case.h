@@ -162,6 +162,8 @@ bool LoadCase(const std::string& path, Case& loaded, std::string& error);
 // True for a model file that a case names: [[block]] tables and no [case].
 bool IsModelFile(const std::string& path);
 
+// A number as messages and descriptions show it ("%g").
+std::string Shown(double value);
 // "NODE:TAG.FIELD".
 std::string PointText(const std::string& node, const std::string& tag, const std::string& field);
 // "file:line".

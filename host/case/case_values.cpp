@@ -124,12 +124,6 @@ std::string CaseValues::Resolve(const std::string& relative) const {
   return slash == std::string::npos ? relative : path_.substr(0, slash + 1) + relative;
 }
 
-std::string Shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
 std::string BeyondFloat(const std::string& name, double value) {
   char text[96];
   std::snprintf(text, sizeof text, " %g is beyond what FIX can hold (a float, at most %.2g)", value,

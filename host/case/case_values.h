@@ -62,8 +62,6 @@ class CaseValues {
   std::string error_;
 };
 
-// A number as messages and descriptions show it ("%g").
-std::string Shown(double value);
 // What a value sent to FIX must fit, in a message.
 std::string BeyondFloat(const std::string& name, double value);
 

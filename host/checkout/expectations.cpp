@@ -10,7 +10,8 @@
 namespace host {
 namespace {
 
-std::string Shown(double value) {
+// A measured value or time in a verdict, to four significant digits.
+std::string Measured(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4g", value);
   return text;
@@ -189,15 +190,15 @@ void Expectations::JudgeSignal(const CaseExpectation& e, const Window& w, Verdic
     v.passed = false;
     v.failTime = w.failTime;
     v.failValue = w.failValue;
-    v.measured = "first outside at " + Shown(w.failTime) + " s: " +
-                 (e.equalsText ? "\"" + w.failText + "\"" : Shown(w.failValue)) + " (range " + Shown(w.min) +
-                 " to " + Shown(w.max) + " from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s)";
+    v.measured = "first outside at " + Measured(w.failTime) + " s: " +
+                 (e.equalsText ? "\"" + w.failText + "\"" : Measured(w.failValue)) + " (range " + Measured(w.min) +
+                 " to " + Measured(w.max) + " from " + Measured(w.firstTime) + " s to " + Measured(w.lastTime) + " s)";
   } else {
     v.passed = true;
     v.measured = e.equalsText ? "\"" + e.text + "\" throughout"
-                              : "range " + Shown(w.min) + " (at " + Shown(w.minTime) + " s) to " + Shown(w.max) +
-                                    " (at " + Shown(w.maxTime) + " s)";
-    v.measured += ", from " + Shown(w.firstTime) + " s to " + Shown(w.lastTime) + " s";
+                              : "range " + Measured(w.min) + " (at " + Measured(w.minTime) + " s) to " + Measured(w.max) +
+                                    " (at " + Measured(w.maxTime) + " s)";
+    v.measured += ", from " + Measured(w.firstTime) + " s to " + Measured(w.lastTime) + " s";
   }
 }
 

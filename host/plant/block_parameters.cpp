@@ -97,12 +97,6 @@ const std::vector<Shape>& Shapes() {
   return shapes;
 }
 
-std::string Shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
 std::string RangeOf(const Number& n) {
   const std::string unit = *n.unit == '\0' ? std::string() : std::string(" ") + n.unit;
   if (n.low == -Any && n.high == Any) {

@@ -16,12 +16,6 @@ namespace {
 // A dead time's ring is sized when bound; beyond this many steps it would be a memory hog.
 constexpr double MostDelaySteps = 1e6;
 
-std::string Shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
 }  // namespace
 
 bool BlockPlant::Configure(const std::vector<CaseBlock>& written, double stepSeconds, std::vector<double>& outputs,

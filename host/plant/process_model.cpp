@@ -32,12 +32,6 @@ std::string At(const ModelSettings& settings, const std::string& name) {
   return origin.file.empty() ? std::string() : Where(origin) + ": ";
 }
 
-std::string Shown(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
-
 // The tank's variables with their units, in name order.
 struct Variable {
   const char* name;

@@ -150,7 +150,7 @@ bool Run::Bind(int& status) {
   if (!startState_.empty()) {
     RestoreRecord(start_, session_);
   }
-  if (const std::string broken = Broken(session_, "at the start"); !broken.empty()) {
+  if (const std::string broken = Broken(session_, -1); !broken.empty()) {
     out_ << "dcshost: " << broken << ": the run does not start\n";
     status = 1;
     return false;
@@ -212,7 +212,7 @@ void Run::Loop() {
     const int64_t step = start_.step + done_;
     Step(session_, step, dt_, context);
     session_.CollectMessages(result_, out_);
-    broken_ = BrokenAfter(session_, step);
+    broken_ = Broken(session_, step);
     Record(step, done_);
   }
   ranToEnd_ = done_ == steps_ && stop_.signal() == 0 && broken_.empty();

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 
 #include "driver/driver_rules.h"
 #include "fix/operator_events.h"
@@ -86,11 +85,13 @@ void Step(Session& session, int64_t step, double dt, StepContext& x) {
   model.Advance(dt);
 }
 
-std::string Broken(Session& session, const std::string& when) {
+std::string Broken(Session& session, int64_t step) {
+  // The message, and its allocation, only when something is wrong.
+  const auto when = [step]() { return step < 0 ? std::string("at the start") : "step " + std::to_string(step); };
   const ProcessModel& model = session.model();
   for (size_t k = 0; k < model.Names().size(); ++k) {
     if (!std::isfinite(model.Value(k))) {
-      return when + ": the model's " + model.Names()[k] + " is " + std::to_string(model.Value(k)) +
+      return when() + ": the model's " + model.Names()[k] + " is " + std::to_string(model.Value(k)) +
              ", not a finite number";
     }
   }
@@ -99,26 +100,11 @@ std::string Broken(Session& session, const std::string& when) {
     const int from = session.carries()[i];
     const double value = from == ProcessModel::None ? c.pv[i].value : model.Value(static_cast<size_t>(from));
     if (!FitsFixFloat(value)) {
-      char text[64];
-      std::snprintf(text, sizeof text, "%g", value);
-      return when + ": PV row " + std::to_string(i) + " (" + PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) +
-             ", from " + c.pv[i].from + ") would send " + text + ", beyond what FIX can hold";
+      return when() + ": PV row " + std::to_string(i) + " (" + PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) +
+             ", from " + c.pv[i].from + ") would send " + Shown(value) + ", beyond what FIX can hold";
     }
   }
   return std::string();
-}
-
-std::string BrokenAfter(Session& session, int64_t step) {
-  const ProcessModel& model = session.model();
-  bool fine = true;
-  for (size_t k = 0; fine && k < model.Names().size(); ++k) {
-    fine = std::isfinite(model.Value(k));
-  }
-  const std::vector<int>& carries = session.carries();
-  for (size_t i = 0; fine && i < carries.size(); ++i) {
-    fine = carries[i] == ProcessModel::None || FitsFixFloat(model.Value(static_cast<size_t>(carries[i])));
-  }
-  return fine ? std::string() : Broken(session, "step " + std::to_string(step));
 }
 
 }  // namespace host

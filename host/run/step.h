@@ -36,9 +36,8 @@ void Step(Session& session, int64_t step, double dt, StepContext& x);
 void AtStepBoundary(Session& session, int64_t step, double seconds, StepContext& x);
 
 // Why the run cannot go on, or empty: a model variable that is not finite, or
-// a PV value FIX could not hold. `when` is "at the start" or "step N".
-std::string Broken(Session& session, const std::string& when);
-// The same after a step, naming the step only when something is wrong.
-std::string BrokenAfter(Session& session, int64_t step);
+// a PV value FIX could not hold. step is the step just taken, or -1 for the
+// start; nothing is allocated while all is well.
+std::string Broken(Session& session, int64_t step);
 
 }  // namespace host

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "printf_shortest_text.h"
 #include "report/numbers.h"
 #include "report/trace_writer.h"
 
@@ -184,27 +185,8 @@ bool ReadsBackExactly(const char* text, double value) {
   return (below > 0 || (ends && below == 0)) && (above < 0 || (ends && above == 0));
 }
 
-bool StrtodReadsBack(const char* text, double value) { return std::strtod(text, nullptr) == value; }
-
-// The text as ShortestText first wrote it: printf's "%.15g", then 16 and 17
-// digits, until the text reads back. The reference the faster one must match
-// byte for byte.
-std::string PrintfShortestText(double value, bool (*readsBack)(const char*, double)) {
-  if (std::isnan(value)) {
-    return "nan";
-  }
-  if (std::isinf(value)) {
-    return value > 0 ? "inf" : "-inf";
-  }
-  char buffer[40];
-  for (int digits = 15; digits <= 17; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-    if (readsBack(buffer, value)) {
-      break;
-    }
-  }
-  return buffer;
-}
+using testing_support::PrintfShortestText;
+using testing_support::StrtodReadsBack;
 
 // printf's text read back with strtod, as it was; where that is not
 // ShortestText's, read back exactly: mingw's strtod misreads some decimals
