@@ -84,6 +84,7 @@ std::unique_ptr<FixLibrary> FixLibrary::Load(const std::string& folder, std::str
   Look(e, "FixdbSetJournal", s.SetJournal);
   Look(e, "FixdbSetFieldError", s.SetFieldError);
   Look(e, "FixdbSetNodeDown", s.SetNodeDown);
+  Look(e, "FixdbPidInput", s.PidInput);
   return fix;
 }
 

@@ -39,6 +39,8 @@ struct SimulatedDatabaseApi {
   void (*SetJournal)(int on);
   void (*SetFieldError)(const char* node, const char* tag, const char* field, int16_t code);
   void (*SetNodeDown)(const char* node, int down);
+  // The tag a PID block controls (its INPUT), or null; absent from older builds.
+  const char* (*PidInput)(const char* node, const char* tag);
 };
 
 class FixLibrary {

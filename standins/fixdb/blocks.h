@@ -25,6 +25,7 @@ struct Block {
   Field* outHigh = nullptr;    // F_OUTHI: highest output in AUTO, percent
   Field* action = nullptr;     // A_ACTION: "REVERSE" (error = target - input) or "DIRECT"
   Field* input = nullptr;      // a PID's measured value: F_CV of the linked tag
+  std::string inputTag;        // the tag INPUT names
   double integral = 0.0;       // a PID's integral part, percent of output
 };
 

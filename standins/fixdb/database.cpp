@@ -516,6 +516,14 @@ int16_t FixdbPointProblem(const char* node, const char* tag, const char* field) 
   return p.target == nullptr ? p.error : p.target->error;
 }
 
+const char* FixdbPidInput(const char* node, const char* tag) {
+  const auto found = Db().blocks.find(std::string(node) + ":" + tag);
+  if (found == Db().blocks.end() || found->second.type != BlockType::Pid || found->second.input == nullptr) {
+    return nullptr;
+  }
+  return found->second.inputTag.c_str();
+}
+
 int FixdbGetFloat(const char* node, const char* tag, const char* field, float* value) {
   auto& fields = Db().fields;
   auto found = fields.find(Key(node, tag, field));

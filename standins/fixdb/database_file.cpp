@@ -20,7 +20,7 @@ namespace {
 
 struct FieldDefault {
   const char* name;
-  const char* value;  // a number for F_ fields, a text for A_ fields
+  const char* value;  // a number for F_ fields, a text for A_ fields; null: the field exists only when given
 };
 
 struct BlockKind {
@@ -31,8 +31,8 @@ struct BlockKind {
 };
 
 const BlockKind Kinds[] = {
-    {"AI", BlockType::AnalogInput, {{"F_CV", "0"}}, false},
-    {"AO", BlockType::AnalogOutput, {{"F_CV", "0"}}, false},
+    {"AI", BlockType::AnalogInput, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}, false},
+    {"AO", BlockType::AnalogOutput, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}, false},
     {"PID", BlockType::Pid,
      {{"F_CV", "0"}, {"F_TV1", "0"}, {"A_AUTO", "MANL"}, {"F_AUTO", "0"}, {"F_KP", "1"}, {"F_TI", "60"},
       {"F_OUTLO", "0"}, {"F_OUTHI", "100"}, {"A_ACTION", "REVERSE"}},
@@ -256,7 +256,9 @@ class Loader {
     Block& block = Db().blocks[key];
     block.type = kind->type;
     for (const FieldDefault& field : kind->fields) {
-      SetValue(node, tag, field.name, field.value, block);
+      if (field.value != nullptr) {
+        SetValue(node, tag, field.name, field.value, block);
+      }
     }
     std::string input;
     const std::string values = columns.size() == 4 ? columns[3] : std::string();
@@ -267,6 +269,10 @@ class Loader {
     if (block.outLow != nullptr && !(block.outLow->value < block.outHigh->value)) {
       return Fail(line, "F_OUTLO must be below F_OUTHI, the output's limits in percent, not " +
                             Number(block.outLow->value) + " and " + Number(block.outHigh->value), error);
+    }
+    if (!RangeInOrder(key)) {
+      return Fail(line, "F_ELO must be below F_EHI, the low and high ends of the value's range, when both are "
+                        "given", error);
     }
     if (kind->needsInput) {
       if (input.empty()) {
@@ -300,6 +306,13 @@ class Loader {
     block.action = field("A_ACTION");
   }
 
+  // False when the block states both ends of its range and they are not in order.
+  static bool RangeInOrder(const std::string& key) {
+    const auto low = Db().fields.find(key + ".F_ELO");
+    const auto high = Db().fields.find(key + ".F_EHI");
+    return low == Db().fields.end() || high == Db().fields.end() || low->second.value < high->second.value;
+  }
+
   bool LinkInputs(std::string& error) {
     for (const PendingInput& pending : inputs_) {
       auto found = Db().fields.find(pending.node + ":" + pending.input + ".F_CV");
@@ -310,6 +323,7 @@ class Loader {
       const std::string key = pending.node + ":" + pending.tag;
       Block& block = Db().blocks[key];
       block.input = &found->second;
+      block.inputTag = pending.input;
       // A saved integral is kept; otherwise the PID starts without a bump.
       if (std::find(integrals_.begin(), integrals_.end(), key) == integrals_.end()) {
         StartAutomatic(block);
@@ -343,7 +357,11 @@ std::string SaveText() {
     text += key.substr(0, colon) + "," + key.substr(colon + 1) + "," + kind->name + ",";
     bool first = true;
     for (const FieldDefault& field : kind->fields) {
-      const Field& f = Db().fields.at(key + "." + field.name);
+      const auto given = Db().fields.find(key + "." + field.name);
+      if (given == Db().fields.end()) {
+        continue;  // an optional field the file left out
+      }
+      const Field& f = given->second;
       if (f.isText) {
         text += std::string(first ? "" : ";") + field.name + "=" + f.text;
       } else {
@@ -353,12 +371,7 @@ std::string SaveText() {
       first = false;
     }
     if (kind->needsInput && block.input != nullptr) {
-      for (const auto& entry : Db().fields) {
-        if (&entry.second == block.input) {
-          const std::string& name = entry.first;  // "NODE:TAG.F_CV"
-          text += ";INPUT=" + name.substr(colon + 1, name.find('.') - colon - 1);
-        }
-      }
+      text += ";INPUT=" + block.inputTag;
       std::snprintf(number, sizeof number, "%.17g", block.integral);
       text += std::string(";INTEGRAL=") + number;
     }

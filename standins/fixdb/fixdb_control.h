@@ -73,6 +73,9 @@ void FixdbScan(double seconds);
 // The error code a point on this node, tag and field would report after
 // resolution (0 when it is good).
 int16_t FixdbPointProblem(const char* node, const char* tag, const char* field);
+// The tag whose F_CV a PID block controls (its INPUT), or null when the tag is
+// no PID block of the database.
+const char* FixdbPidInput(const char* node, const char* tag);
 
 // Groups alive now, and the points defined in a group.
 size_t FixdbLiveGroups(void);
