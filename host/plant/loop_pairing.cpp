@@ -1,4 +1,5 @@
-// Loop pairing by rule: explicit links, then loop keys, then the PID's INPUT.
+// Loop pairing by rule: explicit links, then loop keys, then the PID's INPUT;
+// then discrete commands with their feedback by loop key.
 #include "plant/loop_pairing.h"
 
 #include <cctype>
@@ -19,9 +20,10 @@ class Pairer {
  public:
   Pairer(const Case& c, LoopPairing& result) : c_(c), result_(result), taken_(c.pv.size(), false) {}
 
-  // False when the rule found no free row; true when it paired or found an ambiguity.
+  // False when the rule found no free row; true when it paired or found an
+  // ambiguity. `row` names the controller or command in messages.
   template <typename Matches>
-  bool Try(size_t controller, const char* rule, Matches matches) {
+  bool Try(std::vector<LoopPair>& into, size_t source, const std::string& row, const char* rule, Matches matches) {
     std::vector<size_t> found;
     for (size_t p = 0; p < c_.pv.size(); ++p) {
       if (!taken_[p] && matches(c_.pv[p])) {
@@ -31,18 +33,16 @@ class Pairer {
     if (found.empty()) {
       return false;
     }
-    const CaseCtrlRow& r = c_.controllers[controller];
     if (found.size() > 1) {
       std::string rows;
       for (size_t p : found) {
         rows += (rows.empty() ? "" : ", ") + std::to_string(p);
       }
-      result_.ambiguous.push_back(RowName("controller", controller, r.origin, r.tag) + ": PV rows " + rows +
-                                  " all match by " + rule);
+      result_.ambiguous.push_back(row + ": PV rows " + rows + " all match by " + rule);
       return true;
     }
     taken_[found.front()] = true;
-    result_.pairs.push_back(LoopPair{controller, found.front(), rule});
+    into.push_back(LoopPair{source, found.front(), rule});
     return true;
   }
 
@@ -76,17 +76,20 @@ std::string MeasuredVariable(const std::string& function) {
   return function.substr(0, 1);
 }
 
+bool IsCommand(const CasePVRow& row) { return row.field == "A_ROUT"; }
+
 LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs) {
   LoopPairing result;
   Pairer pairer(c, result);
   for (size_t i = 0; i < c.controllers.size(); ++i) {
     const CaseCtrlRow& r = c.controllers[i];
+    const std::string name = RowName("controller", i, r.origin, r.tag);
     if (!r.drives.empty() &&
-        pairer.Try(i, "explicit", [&r](const CasePVRow& pv) { return pv.from == r.drives; })) {
+        pairer.Try(result.pairs, i, name, "explicit link", [&r](const CasePVRow& pv) { return pv.from == r.drives; })) {
       continue;
     }
     LoopTag loop;
-    if (ReadLoopTag(r.tag, loop) && pairer.Try(i, "loop key", [&](const CasePVRow& pv) {
+    if (ReadLoopTag(r.tag, loop) && pairer.Try(result.pairs, i, name, "loop key", [&](const CasePVRow& pv) {
           LoopTag other;
           return pv.node == r.node && ReadLoopTag(pv.tag, other) && other.key == loop.key &&
                  MeasuredVariable(other.function) == MeasuredVariable(loop.function) && other.function != loop.function;
@@ -94,12 +97,26 @@ LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::
       continue;
     }
     const auto input = pidInputs.find(r.node + ":" + r.tag);
-    if (input != pidInputs.end() && pairer.Try(i, "PID INPUT", [&](const CasePVRow& pv) {
+    if (input != pidInputs.end() && pairer.Try(result.pairs, i, name, "PID INPUT", [&](const CasePVRow& pv) {
           return pv.node == r.node && pv.tag == input->second;
         })) {
       continue;
     }
-    result.unpaired.push_back(RowName("controller", i, r.origin, r.tag) + ": no PV row of its loop");
+    result.unpaired.push_back(name + ": no PV row of its loop");
+  }
+  for (size_t i = 0; i < c.pvImport.size(); ++i) {
+    const CasePVRow& r = c.pvImport[i];
+    LoopTag loop;
+    if (!IsCommand(r) || !ReadLoopTag(r.tag, loop)) {
+      continue;
+    }
+    const std::string name = RowName("PV-import", i, r.origin, r.tag);
+    if (!pairer.Try(result.commands, i, name, "loop key", [&](const CasePVRow& pv) {
+          LoopTag other;
+          return pv.node == r.node && pv.tag != r.tag && ReadLoopTag(pv.tag, other) && other.key == loop.key;
+        })) {
+      result.unpaired.push_back(name + ": no feedback PV row of its loop");
+    }
   }
   return result;
 }

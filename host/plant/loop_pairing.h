@@ -30,20 +30,26 @@ bool ReadLoopTag(const std::string& tag, LoopTag& loop);
 std::string MeasuredVariable(const std::string& function);
 
 struct LoopPair {
-  size_t controller;  // row of the controller table
+  size_t controller;  // row of the controller table; for a command, of the PV-import table
   size_t pv;          // row of the PV table
-  std::string rule;   // "explicit", "loop key", "PID INPUT"
+  std::string rule;   // "explicit link", "loop key", "PID INPUT"
 };
 
 struct LoopPairing {
   std::vector<LoopPair> pairs;
-  std::vector<std::string> ambiguous;  // "controller row 3 (file:line) LIC101: PV rows 4 and 9 both ..."
-  std::vector<std::string> unpaired;   // controllers no rule pairs with a PV row
+  std::vector<LoopPair> commands;      // discrete loops: a PV-import row on a flag and its feedback
+  std::vector<std::string> ambiguous;  // "controller row 3 (file:line) LIC101: PV rows 4, 9 all match by loop key"
+  std::vector<std::string> unpaired;   // controllers and commands no rule pairs with a PV row
 };
 
-// Pairs every controller with the PV row of its loop. pidInputs maps a
-// controller's "NODE:TAG" to the tag its PID reads (the simulated database's
-// INPUT), where known. A PV row is paired with one controller at most.
+// True for a PV-import row that carries a discrete command: the DCS's yes/no flag.
+bool IsCommand(const CasePVRow& row);
+
+// Pairs every controller with the PV row of its loop, then every discrete
+// command (a PV-import row on A_ROUT) with the feedback PV row of the same
+// node and loop key that no controller took. pidInputs maps a controller's
+// "NODE:TAG" to the tag its PID reads (the simulated database's INPUT), where
+// known. A PV row is paired once at most.
 LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs);
 
 }  // namespace host

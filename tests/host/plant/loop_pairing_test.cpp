@@ -1,5 +1,6 @@
 // Loop pairing: tags read as loops in several styles, and the rules in their
-// order, with ambiguous and unpaired controllers listed, never guessed.
+// order, discrete commands with their feedback, and ambiguous and unpaired
+// rows listed, never guessed.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -70,6 +71,10 @@ TEST(PairLoops, PairsByTheRulesInOrderAndListsTheRest) {
       Pv("N", "TE5-raw", "heat"), Pv("N", "ZT77"), Pv("N", "AT3"), Pv("N", "AE3"), Pv("N", "LT200"),
       Pv("N", "LIC101"),  // the controller's own tag: never its loop's measurement
   };
+  // Discrete commands: a flag pairs with the feedback of its loop that no controller took.
+  c.pv.push_back(Pv("N", "ZS401"));  // 11
+  c.pvImport = {Pv("N", "HS401"), Pv("N", "HS402"), Pv("N", "XV101")};
+  c.pvImport[0].field = c.pvImport[1].field = "A_ROUT";  // XV101 is a value, not a command
   const std::unordered_map<std::string, std::string> inputs = {{"N:XIC9", "ZT77"}};
   const host::LoopPairing pairing = host::PairLoops(c, inputs);
   struct Expected {
@@ -77,7 +82,7 @@ TEST(PairLoops, PairsByTheRulesInOrderAndListsTheRest) {
     const char* rule;
   };
   const std::vector<Expected> expected = {
-      {0, 0, "loop key"}, {1, 1, "loop key"}, {2, 3, "loop key"}, {3, 5, "explicit"}, {4, 6, "PID INPUT"}};
+      {0, 0, "loop key"}, {1, 1, "loop key"}, {2, 3, "loop key"}, {3, 5, "explicit link"}, {4, 6, "PID INPUT"}};
   ASSERT_EQ(pairing.pairs.size(), expected.size());
   for (size_t k = 0; k < expected.size(); ++k) {
     EXPECT_EQ(pairing.pairs[k].controller, expected[k].controller) << k;
@@ -86,9 +91,13 @@ TEST(PairLoops, PairsByTheRulesInOrderAndListsTheRest) {
   }
   ASSERT_EQ(pairing.ambiguous.size(), 1U);
   EXPECT_EQ(pairing.ambiguous[0], "controller row 5 (case.toml:1) AIC3: PV rows 7, 8 all match by loop key");
-  ASSERT_EQ(pairing.unpaired.size(), 2U);
+  ASSERT_EQ(pairing.commands.size(), 1U);
+  EXPECT_EQ(pairing.commands[0].controller, 0U);
+  EXPECT_EQ(pairing.commands[0].pv, 11U);
+  ASSERT_EQ(pairing.unpaired.size(), 3U);
   EXPECT_EQ(pairing.unpaired[0], "controller row 6 (case.toml:1) HIC4: no PV row of its loop");
   EXPECT_EQ(pairing.unpaired[1], "controller row 7 (case.toml:1) LIC200: no PV row of its loop");
+  EXPECT_EQ(pairing.unpaired[2], "PV-import row 1 (case.toml:2) HS402: no feedback PV row of its loop");
 }
 
 }  // namespace
