@@ -130,13 +130,28 @@ struct CaseBlock {
   Origin origin;
 };
 
+// A setting of generated tiebacks, for the loops of one measured variable, for
+// one loop, or for every discrete loop; what it leaves out keeps its default.
+struct TiebackSetting {
+  std::string letter;       // [tieback.letter.T]: the measured variable ("T", "PD")
+  std::string loop;         // [tieback.loop.TIC101]: a controller's or a discrete command's tag
+  bool discrete = false;    // [tieback.discrete]: every discrete loop
+  std::string dynamics;     // "lag" or "integrating"; empty: not given
+  std::string action;       // "direct" or "reverse"; empty: not given
+  // Numbers not given are NaN.
+  double timeConstant, deadTime, fillTime, low, high, startDelay, stopDelay;
+  Origin origin;
+  TiebackSetting();
+};
+
 struct ModelSettings {
-  std::string type = "none";              // "none", "tank" or "blocks"
+  std::string type = "none";              // "none", "tank", "blocks" or "tieback"
   std::map<std::string, double> parameters;
   std::map<std::string, Origin> origins;  // where each parameter was given
   Origin origin;                          // where [model] begins
   std::string file;                       // "blocks": the model file named in [model], resolved, or empty
   std::vector<CaseBlock> blocks;          // "blocks": in the order written, the model file's first
+  std::vector<TiebackSetting> tieback;    // "tieback": the [tieback] settings, in the order written
 };
 
 struct Case {
@@ -159,6 +174,11 @@ struct Case {
 
 // Loads a case; false with "file:line: what is wrong" in error.
 bool LoadCase(const std::string& path, Case& loaded, std::string& error);
+// Gives every PV row that a block's 'pv' key names ("NODE:TAG.FIELD", or
+// "TAG.FIELD" where one row has it) that block's output to carry; false with
+// "file:line: what" for a 'pv' that names no row, or a row that carries
+// another output already. LoadCase does this for a model of blocks.
+bool LinkBlockOutputs(Case& c, std::string& error);
 // True for a model file that a case names: [[block]] tables and no [case].
 bool IsModelFile(const std::string& path);
 

@@ -23,6 +23,7 @@ const Section Sections[] = {
     {"case", SectionForm::Required, ReadGeneral},
     {"model", SectionForm::Optional, ReadModel},
     {"block", SectionForm::Array, ReadBlock},
+    {"tieback", SectionForm::Optional, ReadTieback},
     {"controller", SectionForm::Array, ReadTagRow<TableKind::Ctrl>},
     {"pv", SectionForm::Array, ReadTagRow<TableKind::PV>},
     {"pv_import", SectionForm::Array, ReadTagRow<TableKind::PVImport>},
@@ -127,7 +128,7 @@ bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
     error = path + ": is a folder, not a case file";
     return false;
   }
-  return ReadCaseFile(path, loaded, error);
+  return ReadCaseFile(path, loaded, error) && (loaded.model.type != "blocks" || LinkBlockOutputs(loaded, error));
 }
 
 }  // namespace host

@@ -268,7 +268,7 @@ bool SourceChecks(Reader& r, Block& block) {
     return false;
   }
   const Shape& shape = Shapes()[index];
-  std::vector<const char*> allowed = {"shape"};
+  std::vector<const char*> allowed = {"shape", "pv"};
   for (const Number& n : shape.numbers) {
     allowed.push_back(n.key);
   }
@@ -299,8 +299,10 @@ bool BuildBlock(const CaseBlock& written, Block& block, std::vector<const BlockV
   if (kind->kind == BlockKind::Source) {
     return SourceChecks(r, block);
   }
+  // 'pv', the PV row that sends the output, is the case's to link.
   std::vector<const char*> allowed(kind->inputs.begin(), kind->inputs.end());
   allowed.insert(allowed.end(), kind->others.begin(), kind->others.end());
+  allowed.push_back("pv");
   for (const Number& n : kind->numbers) {
     allowed.push_back(n.key);
   }

@@ -4,6 +4,7 @@
 // ranges of their values are the model's own checks. Nothing here evaluates a block.
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "case/sections/sections.h"
@@ -101,7 +102,50 @@ bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string
   return true;
 }
 
+// The PV rows by "NODE:TAG.FIELD" and by "TAG.FIELD"; a short name that
+// several rows share maps to none of them (npos).
+std::unordered_map<std::string, size_t> RowsByName(const std::vector<CasePVRow>& rows) {
+  std::unordered_map<std::string, size_t> named;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string shortName = rows[i].tag + "." + rows[i].field;
+    named.emplace(rows[i].node + ":" + shortName, i);
+    const auto first = named.emplace(shortName, i);
+    if (!first.second) {
+      first.first->second = std::string::npos;
+    }
+  }
+  return named;
+}
+
 }  // namespace
+
+bool LinkBlockOutputs(Case& c, std::string& error) {
+  const std::unordered_map<std::string, size_t> named = RowsByName(c.pv);
+  for (const CaseBlock& block : c.model.blocks) {
+    const auto key = block.keys.find("pv");
+    if (key == block.keys.end()) {
+      continue;
+    }
+    const BlockValue& v = key->second;
+    const auto row = named.find(v.text);
+    if (v.form != BlockValue::Form::Text || row == named.end() || row->second == std::string::npos) {
+      const bool shared = row != named.end() && v.form == BlockValue::Form::Text;
+      error = Where(v.origin) + ": block '" + block.name + "': 'pv' must name the PV row that sends its output, " +
+              (shared ? "as \"NODE:TAG.FIELD\": rows on several nodes have " + v.text
+                      : "\"NODE:TAG.FIELD\" or \"TAG.FIELD\"; no PV row is " + (v.form == BlockValue::Form::Text
+                                                                                    ? v.text : "a number or a list"));
+      return false;
+    }
+    CasePVRow& pv = c.pv[row->second];
+    if (!pv.from.empty() && pv.from != block.name) {
+      error = Where(v.origin) + ": block '" + block.name + "': PV row " + std::to_string(row->second) + " (" +
+              Where(pv.origin) + ") carries '" + pv.from + "' already";
+      return false;
+    }
+    pv.from = block.name;
+  }
+  return true;
+}
 
 bool ReadBlock(CaseValues& values, const toml::table& table) { return ReadBlockIn(values, table, values.path()); }
 

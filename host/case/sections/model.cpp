@@ -1,7 +1,7 @@
-// [model]: the process model's type and its parameters, every other key of
-// the table a number; for "blocks", the model file it may name, whose blocks
-// come before the case's own. Whether a parameter is known and in range is
-// the model's own concern; this reader only takes the values as written.
+// [model]: the process model's type and its parameters, each a number; for
+// "blocks", the model file it may name, whose blocks come before the case's
+// own; "tieback" takes its type alone (its settings are [tieback] tables).
+// Whether a parameter is known and in range is the model's own concern.
 #include <string>
 
 #include "case/sections/sections.h"
@@ -14,8 +14,12 @@ bool ReadModel(CaseValues& values, const toml::table& table) {
   if (!values.Text(table, "type", model.type, true, "[model]")) {
     return false;
   }
-  if (model.type != "none" && model.type != "tank" && model.type != "blocks") {
-    return values.Fail(*table.get("type"), "unknown model type \"" + model.type + "\" (none, tank or blocks)");
+  if (model.type != "none" && model.type != "tank" && model.type != "blocks" && model.type != "tieback") {
+    return values.Fail(*table.get("type"),
+                       "unknown model type \"" + model.type + "\" (none, tank, blocks or tieback)");
+  }
+  if (model.type == "tieback") {
+    return values.OnlyKeys(table, {"type"}, "[model] of type \"tieback\" (its settings are [tieback] tables)");
   }
   if (model.type == "blocks") {
     std::string file;

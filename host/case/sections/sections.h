@@ -34,6 +34,8 @@ bool ReadModel(CaseValues& values, const toml::table& table);
 bool ReadBlock(CaseValues& values, const toml::table& table);
 // The [[block]] tables of the model file [model] names.
 bool ReadModelFile(CaseValues& values, const std::string& file);
+// [tieback]: the settings of a "tieback" model's generated loops.
+bool ReadTieback(CaseValues& values, const toml::table& table);
 // [[controller]], [[pv]], [[pv_import]]: one row written in the case.
 template <TableKind kind>
 bool ReadTagRow(CaseValues& values, const toml::table& row);
