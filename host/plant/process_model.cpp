@@ -48,6 +48,10 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
   names_.clear();
   indexOf_.clear();
   values_.clear();
+  if (settings.type == "tieback") {
+    error = At(settings, "type") + "a tieback model is generated from the tag tables when the case is bound";
+    return false;
+  }
   if (settings.type == "blocks") {
     if (settings.blocks.empty()) {
       error = At(settings, "type") + "model \"blocks\" declares no [[block]]";

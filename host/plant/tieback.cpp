@@ -1,0 +1,303 @@
+// Tiebacks: the loops paired by rule, each one's dynamics from its measured
+// variable's defaults and the case's settings, and its blocks declared as a
+// case would write them, so that a run and the file `dcshost tieback` writes
+// hold the same model.
+#include "plant/tieback.h"
+
+#include <cmath>
+#include <unordered_set>
+#include <utility>
+
+#include "plant/loop_pairing.h"
+
+namespace host {
+namespace {
+
+// The defaults by measured variable: flow fast, pressure medium, temperature
+// slow with a dead time, level integrating, analysis slow with a long dead
+// time; any other variable keeps TiebackDynamics' own (a lag of 10 s).
+struct LetterDefault {
+  char letter;  // the first letter: PD loops take P's, FQ loops F's
+  bool integrating;
+  double timeConstant, deadTime, fillTime;
+};
+const LetterDefault Defaults[] = {
+    {'F', false, 2.0, 0.0, 300.0},  {'P', false, 10.0, 0.0, 300.0}, {'T', false, 60.0, 10.0, 300.0},
+    {'L', true, 10.0, 0.0, 300.0},  {'A', false, 120.0, 60.0, 300.0},
+};
+
+using Keys = std::vector<std::pair<const char*, BlockValue>>;
+
+// A block name from a tag: letters, digits, '_' and '-', every other character '_'.
+std::string NameFrom(const std::string& tag) {
+  std::string name = tag.empty() ? std::string("loop") : tag;
+  for (char& ch : name) {
+    const bool kept = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+                      ch == '_' || ch == '-';
+    ch = kept ? ch : '_';
+  }
+  return name;
+}
+
+// Declares one loop's blocks at the row the loop comes from, each name unique in the plant.
+class Declarer {
+ public:
+  Declarer(Tiebacks& out, std::unordered_set<std::string>& used, Origin at)
+      : out_(out), used_(used), at_(std::move(at)) {}
+
+  // A block of that kind named base (made unique); its name.
+  std::string Add(const std::string& base, const char* kind, const Keys& keys) {
+    std::string name = base;
+    for (int n = 2; !used_.insert(name).second; ++n) {
+      name = base + "_" + std::to_string(n);
+    }
+    CaseBlock b;
+    b.name = name;
+    b.kind = kind;
+    b.origin = at_;
+    for (const auto& key : keys) {
+      b.keys[key.first] = key.second;
+    }
+    out_.blocks.push_back(std::move(b));
+    return name;
+  }
+  BlockValue N(double x) const {
+    BlockValue v;
+    v.number = x;
+    v.origin = at_;
+    return v;
+  }
+  BlockValue T(const std::string& text) const {
+    BlockValue v;
+    v.form = BlockValue::Form::Text;
+    v.text = text;
+    v.origin = at_;
+    return v;
+  }
+  BlockValue List(const BlockValue& item) const {
+    BlockValue v;
+    v.form = BlockValue::Form::List;
+    v.items = {item};
+    v.origin = at_;
+    return v;
+  }
+  // A sum of one weighted input and a bias.
+  std::string Sum(const std::string& base, const std::string& input, double weight, double bias) {
+    return Add(base, "sum", {{"inputs", List(T(input))}, {"weights", List(N(weight))}, {"bias", N(bias)}});
+  }
+  // The last block declared sends its output through the PV row.
+  void Sends(const CasePVRow& pv, const std::string& unit) {
+    out_.blocks.back().keys["pv"] = T(PointText(pv.node, pv.tag, pv.field));
+    out_.blocks.back().unit = unit;
+  }
+
+ private:
+  Tiebacks& out_;
+  std::unordered_set<std::string>& used_;
+  Origin at_;
+};
+
+// An analog loop at rest: at the controller's starting output u0 the PV holds
+// its target. A lag's output is bias + gain * output; an integrator's input
+// is k * (output - u0). Full output moves the PV over its span.
+void DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out, std::unordered_set<std::string>& used) {
+  const CaseCtrlRow& ctrl = c.controllers[loop.source];
+  const CasePVRow& pv = c.pv[loop.pv];
+  const TiebackDynamics& d = loop.dynamics;
+  const double span = (d.reverse ? -1.0 : 1.0) * (d.high - d.low);
+  const std::string base = pv.from.empty() ? NameFrom(pv.tag) : pv.from;
+  const std::string output = ctrl.tag + ".output";
+  Declarer declare(out, used, ctrl.origin);
+  const double target = ctrl.tv1;
+  const bool delayed = d.deadTime > 0.0;
+  std::string last;
+  if (d.integrating) {
+    const double k = span / d.fillTime;
+    const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output);
+    last = declare.Add(delayed ? base + "_level" : base, "integrator",
+                       {{"input", declare.T(net)}, {"low", declare.N(d.low)}, {"high", declare.N(d.high)},
+                        {"initial", declare.N(target)}});
+  } else {
+    last = declare.Add(delayed ? base + "_lag" : base, "lag",
+                       {{"input", declare.T(output)}, {"gain", declare.N(span)},
+                        {"bias", declare.N(target - span * ctrl.output)},
+                        {"time_constant", declare.N(d.timeConstant)}, {"initial", declare.N(target)}});
+  }
+  if (delayed) {
+    declare.Add(base, "deadtime",
+                {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime)}, {"initial", declare.N(target)}});
+  }
+  declare.Sends(pv, "");
+}
+
+// A discrete loop: the command's flag (0.0 is "YES") runs a motor whose
+// feedback the PV row sends: 1.0 running, or "YES" on an A_ROUT row.
+void DeclareDiscrete(const Case& c, const TiebackLoop& loop, Tiebacks& out, std::unordered_set<std::string>& used) {
+  const CasePVRow& command = c.pvImport[loop.source];
+  const CasePVRow& pv = c.pv[loop.pv];
+  const TiebackDynamics& d = loop.dynamics;
+  const std::string base = pv.from.empty() ? NameFrom(pv.tag) : pv.from;
+  Declarer declare(out, used, command.origin);
+  const std::string wanted = declare.Sum(base + "_command", command.tag + "." + command.field, -1.0, 1.0);
+  const bool asFlag = pv.field == "A_ROUT";
+  const std::string motor =
+      declare.Add(asFlag ? base + "_running" : base, "motor",
+                  {{"command", declare.T(wanted)}, {"start_delay", declare.N(d.startDelay)},
+                   {"stop_delay", declare.N(d.stopDelay)}, {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}});
+  if (asFlag) {
+    declare.Sum(base, motor, -1.0, 1.0);
+  }
+  declare.Sends(pv, asFlag ? "0 yes, 1 no" : "0/1");
+}
+
+// A setting's numbers over a loop's, noting where it changed them.
+void Apply(const TiebackSetting& s, const std::string& where, TiebackLoop& loop) {
+  TiebackDynamics& d = loop.dynamics;
+  if (!s.dynamics.empty()) {
+    d.integrating = s.dynamics == "integrating";
+  }
+  if (!s.action.empty()) {
+    d.reverse = s.action == "reverse";
+  }
+  const std::pair<double, double*> numbers[] = {
+      {s.timeConstant, &d.timeConstant}, {s.deadTime, &d.deadTime}, {s.fillTime, &d.fillTime}, {s.low, &d.low},
+      {s.high, &d.high}, {s.startDelay, &d.startDelay}, {s.stopDelay, &d.stopDelay}};
+  for (const auto& n : numbers) {
+    if (!std::isnan(n.first)) {
+      *n.second = n.first;
+    }
+  }
+  loop.changes.push_back(where + " at " + Where(s.origin));
+}
+
+// A loop's measured variable: from the controller's tag, else its PV row's.
+std::string VariableOf(const std::string& controller, const std::string& pv) {
+  LoopTag tag;
+  if (ReadLoopTag(controller, tag) || ReadLoopTag(pv, tag)) {
+    return MeasuredVariable(tag.function);
+  }
+  return std::string();
+}
+
+// Defaults, the database's range, then the settings: by first letter, by
+// whole variable, by loop; a used setting is marked.
+bool Tune(const Case& c, const LoopFacts& facts, const std::string& tag, TiebackLoop& loop, std::vector<bool>& used,
+          std::string& error) {
+  loop.dynamics = DefaultDynamics(loop.variable);
+  if (loop.pv < facts.low.size() && std::isfinite(facts.low[loop.pv]) && std::isfinite(facts.high[loop.pv])) {
+    loop.dynamics.low = facts.low[loop.pv];
+    loop.dynamics.high = facts.high[loop.pv];
+    loop.changes.push_back("span " + Shown(loop.dynamics.low) + ".." + Shown(loop.dynamics.high) +
+                           " from the database's F_ELO and F_EHI");
+  }
+  const std::vector<TiebackSetting>& settings = c.model.tieback;
+  const auto applies = [&](const TiebackSetting& s, int pass) {
+    switch (pass) {
+      case 0: return loop.discrete ? s.discrete : s.letter.size() == 1 && loop.variable.rfind(s.letter, 0) == 0;
+      case 1: return !loop.discrete && s.letter.size() > 1 && s.letter == loop.variable;
+      default: return s.loop == tag;
+    }
+  };
+  const TiebackSetting* last = nullptr;
+  for (int pass = 0; pass < 3; ++pass) {
+    for (size_t k = 0; k < settings.size(); ++k) {
+      if (applies(settings[k], pass)) {
+        const TiebackSetting& setting = settings[k];
+        Apply(setting, setting.discrete ? "[tieback.discrete]"
+                       : pass == 2     ? "[tieback.loop." + setting.loop + "]"
+                                       : "[tieback.letter." + setting.letter + "]",
+              loop);
+        used[k] = true;
+        last = &settings[k];
+      }
+    }
+  }
+  if (!(loop.dynamics.low < loop.dynamics.high)) {
+    error = (last != nullptr ? Where(last->origin) : Where(c.pv[loop.pv].origin)) + ": the span of loop " + tag +
+            " would run from " + Shown(loop.dynamics.low) + " to " + Shown(loop.dynamics.high) +
+            ": low must be below high";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TiebackDynamics DefaultDynamics(const std::string& variable) {
+  TiebackDynamics d;
+  for (const LetterDefault& entry : Defaults) {
+    if (!variable.empty() && variable[0] == entry.letter) {
+      d.integrating = entry.integrating;
+      d.timeConstant = entry.timeConstant;
+      d.deadTime = entry.deadTime;
+      d.fillTime = entry.fillTime;
+    }
+  }
+  return d;
+}
+
+bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error) {
+  out = Tiebacks();
+  const LoopPairing pairing = PairLoops(c, facts.pidInputs);
+  out.ambiguous = pairing.ambiguous;
+  out.unpaired = pairing.unpaired;
+  std::vector<bool> used(c.model.tieback.size(), false);
+  std::vector<bool> closed(c.pv.size(), false);
+  std::unordered_set<std::string> names;
+  const auto close = [&](const LoopPair& pair, bool discrete) {
+    TiebackLoop loop;
+    loop.discrete = discrete;
+    loop.source = pair.controller;
+    loop.pv = pair.pv;
+    loop.rule = pair.rule;
+    const std::string& tag = discrete ? c.pvImport[pair.controller].tag : c.controllers[pair.controller].tag;
+    loop.variable = discrete ? std::string() : VariableOf(tag, c.pv[pair.pv].tag);
+    if (!Tune(c, facts, tag, loop, used, error)) {
+      return false;
+    }
+    loop.firstBlock = out.blocks.size();
+    discrete ? DeclareDiscrete(c, loop, out, names) : DeclareAnalog(c, loop, out, names);
+    loop.blockCount = out.blocks.size() - loop.firstBlock;
+    closed[pair.pv] = true;
+    out.loops.push_back(std::move(loop));
+    return true;
+  };
+  for (const LoopPair& pair : pairing.pairs) {
+    if (!close(pair, false)) {
+      return false;
+    }
+  }
+  for (const LoopPair& pair : pairing.commands) {
+    if (!close(pair, true)) {
+      return false;
+    }
+  }
+  for (size_t k = 0; k < used.size(); ++k) {
+    const TiebackSetting& s = c.model.tieback[k];
+    if (!used[k] && !s.loop.empty()) {
+      error = Where(s.origin) + ": [tieback.loop." + s.loop + "] names no loop the rules paired (a controller's or "
+              "a discrete command's tag; `dcshost tieback` lists the pairs)";
+      return false;
+    }
+  }
+  for (size_t i = 0; i < c.pv.size(); ++i) {
+    if (!closed[i]) {
+      out.openPv.push_back(i);
+    }
+  }
+  return true;
+}
+
+bool CloseLoops(Case& c, const Tiebacks& tiebacks, std::string& error) {
+  c.model.type = tiebacks.blocks.empty() ? "none" : "blocks";  // no loop: every PV row sends its value
+  c.model.blocks = tiebacks.blocks;
+  for (CaseCtrlRow& row : c.controllers) {
+    row.drives.clear();  // a link for pairing, not a model variable
+  }
+  for (CasePVRow& row : c.pv) {
+    row.from.clear();
+  }
+  return LinkBlockOutputs(c, error);
+}
+
+}  // namespace host

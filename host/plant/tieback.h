@@ -1,0 +1,63 @@
+// Tiebacks generated from the tag tables: every loop the pairing rules find is
+// closed by blocks (output -> lag or integrator, with a dead time where its
+// measured variable has one -> PV; a discrete command -> a motor's delayed
+// feedback), each loop starting at rest. It builds block declarations only.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "case/case.h"
+
+namespace host {
+
+// What the DCS's database says of the loops beside the tag tables.
+struct LoopFacts {
+  std::unordered_map<std::string, std::string> pidInputs;  // a controller's "NODE:TAG" -> the tag its PID reads
+  std::vector<double> low, high;  // per PV row: the range the database states (F_ELO, F_EHI), NaN where none
+};
+
+// How a tieback answers its controller or command.
+struct TiebackDynamics {
+  bool integrating = false;
+  double timeConstant = 10.0;  // s: a lag's
+  double deadTime = 0.0;       // s
+  double fillTime = 300.0;     // s: integrating, full output above the balance moves the PV over its span
+  bool reverse = false;        // more output, less PV
+  double low = 0.0, high = 100.0;            // the PV's span
+  double startDelay = 2.0, stopDelay = 2.0;  // s: a discrete loop's feedback after its command
+};
+
+// The defaults of a measured variable ("F", "PD", "T"; empty for a discrete loop).
+TiebackDynamics DefaultDynamics(const std::string& variable);
+
+struct TiebackLoop {
+  bool discrete = false;
+  size_t source = 0;         // the controller row, or a discrete command's PV-import row
+  size_t pv = 0;             // the PV row it closes
+  std::string rule;          // how it was paired
+  std::string variable;      // its measured variable ("L"); empty for a discrete loop
+  TiebackDynamics dynamics;
+  std::vector<std::string> changes;  // where its numbers differ from the defaults, and why
+  size_t firstBlock = 0, blockCount = 0;  // its blocks in Tiebacks::blocks
+};
+
+struct Tiebacks {
+  std::vector<TiebackLoop> loops;
+  std::vector<CaseBlock> blocks;  // every loop's, in the order of the loops; each carries its PV row by 'pv'
+  std::vector<std::string> ambiguous, unpaired;
+  std::vector<size_t> openPv;     // PV rows no loop closes: they send their value as written
+};
+
+// Pairs the case's loops and builds their blocks, with the case's [tieback]
+// settings applied; false with "file:line: what" for a setting that names no
+// loop, or a span that does not hold the loop's target.
+bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error);
+
+// Makes a "tieback" case one of blocks: the tiebacks' blocks become its model
+// and every PV row a loop closes carries its loop's output.
+bool CloseLoops(Case& c, const Tiebacks& tiebacks, std::string& error);
+
+}  // namespace host
