@@ -22,6 +22,8 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   CLI::App* run = AddRunCommand(app, runCommand);
   CLI::App* test = AddTestCommand(app, testOptions);
   CLI::App* check = AddCheckCommand(app, checkCommand);
+  TiebackOptions tiebackOptions;
+  CLI::App* tieback = AddTiebackCommand(app, tiebackOptions);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -33,6 +35,9 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   }
   if (test->parsed()) {
     return RunTests(testOptions, out);
+  }
+  if (tieback->parsed()) {
+    return TiebackCommand(tiebackOptions, out);
   }
   if (check->parsed()) {
     return CheckCaseCommand(checkCommand, out);

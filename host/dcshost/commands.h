@@ -20,7 +20,15 @@ struct CaseCommand {
   bool noProgress = false;
 };
 
+// What `tieback` was given.
+struct TiebackOptions {
+  std::string casePath;
+  std::string outputPath;  // empty: print the file
+  std::string fixFolder;
+};
+
 CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command);
+CLI::App* AddTiebackCommand(CLI::App& app, TiebackOptions& options);
 CLI::App* AddCheckCommand(CLI::App& app, CaseCommand& command);
 CLI::App* AddTestCommand(CLI::App& app, TestOptions& options);
 // The options both take: the driver and the FIX folder.
@@ -29,6 +37,8 @@ void AddLibraryOptions(CLI::App& subcommand, RunOptions& options);
 // Loads the case and runs it; with no case path, the built-in tank example.
 int RunCaseCommand(CaseCommand& command, std::ostream& out);
 int CheckCaseCommand(const CaseCommand& command, std::ostream& out);
+// Writes the case's tiebacks: 0, or 2 with the message printed.
+int TiebackCommand(const TiebackOptions& options, std::ostream& out);
 
 // Loads a case; 0, or 2 with the message printed.
 int LoadCaseFile(const std::string& path, Case& c, std::ostream& out);

@@ -2,6 +2,8 @@
 // events, through the same EDA functions the driver uses.
 #include "fix/fix_group.h"
 
+#include <limits>
+
 #include "driver/driver_rules.h"
 
 namespace host {
@@ -53,6 +55,30 @@ std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>
     codes[k] = handles[k] < 0 ? -1 : group.PointError(handles[k]);
   }
   return codes;
+}
+
+std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& points) {
+  std::vector<double> values(points.size(), std::numeric_limits<double>::quiet_NaN());
+  if (points.empty()) {
+    return values;
+  }
+  FixGroup group(api, static_cast<int32_t>(points.size()));
+  if (!group.created()) {
+    return values;
+  }
+  std::vector<int32_t> handles;
+  for (const PointName& p : points) {
+    handles.push_back(group.Define(p.node, p.tag, p.field));
+  }
+  group.Resolve();
+  group.Read();
+  for (size_t k = 0; k < points.size(); ++k) {
+    float value = 0.0F;
+    if (handles[k] >= 0 && group.PointError(handles[k]) == 0 && group.GetFloat(handles[k], value) == 0) {
+      values[k] = static_cast<double>(value);
+    }
+  }
+  return values;
 }
 
 }  // namespace host

@@ -47,4 +47,8 @@ struct PointName {
 // no point. Reads and writes nothing.
 std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>& points);
 
+// Reads the points' float values in a group of dcshost's own: NaN for a point
+// FIX does not have or could not read. Writes nothing.
+std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& points);
+
 }  // namespace host

@@ -304,7 +304,7 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
     return status;
   }
   // The run lives on the heap: its plot and step buffers are large.
-  auto run = std::make_unique<Run>(c, options, out, result, *session);
+  auto run = std::make_unique<Run>(session->scenario(), options, out, result, *session);
   if (const int refused = run->Prepare(); refused != 0) {
     return refused;
   }

@@ -8,12 +8,13 @@
 
 namespace host {
 
-int CheckCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
+int CheckCase(const Case& written, const RunOptions& options, std::ostream& out, RunResult& result) {
   int status = 0;
-  std::unique_ptr<Session> session = Session::Open(c, options, out, status);
+  std::unique_ptr<Session> session = Session::Open(written, options, out, status);
   if (!session) {
     return status;
   }
+  const Case& c = session->scenario();
   result.problems = BindingProblems(c, session->fix());
   for (const std::string& problem : result.problems) {
     out << "problem: " << problem << '\n';

@@ -27,6 +27,9 @@ std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const Run
   if (!c.database.empty()) {
     inputs.emplace_back(c.database, "the case's database");
   }
+  if (!c.model.file.empty()) {
+    inputs.emplace_back(c.model.file, "the case's model file");
+  }
   if (!c.initialState.empty()) {
     inputs.emplace_back(c.initialState, "the case's initial state");
   }
@@ -36,7 +39,22 @@ std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const Run
   return inputs;
 }
 
+std::string Refusal(const std::string& path, const std::string& option, const std::string& input,
+                    const std::string& what) {
+  return option + " " + path + " names " + what + " (" + input +
+         "): an output never replaces what the run reads; choose another file";
+}
+
 }  // namespace
+
+std::string ReadByTheCase(const Case& c, const std::string& path, const std::string& option) {
+  for (const auto& [input, what] : Inputs(c, RunOptions())) {
+    if (SameFile(path, input)) {
+      return Refusal(path, option, input, what);
+    }
+  }
+  return std::string();
+}
 
 std::string OutputConflict(const Case& c, const RunOptions& options) {
   const std::vector<std::pair<std::string, std::string>> outputs = {
@@ -51,8 +69,7 @@ std::string OutputConflict(const Case& c, const RunOptions& options) {
       // A saved state may take the place of the state the run goes on from.
       const bool stateOverState = option == "--save-state" && what == "--from-state";
       if (!stateOverState && SameFile(path, input)) {
-        return option + " " + path + " names " + what + " (" + input +
-               "): an output never replaces what the run reads; choose another file";
+        return Refusal(path, option, input, what);
       }
     }
     for (size_t k = i + 1; k < outputs.size(); ++k) {

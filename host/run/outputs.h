@@ -15,5 +15,8 @@ namespace host {
 // Empty when the run's outputs are all apart from its inputs and from each
 // other, else the message that refuses the first that is not.
 std::string OutputConflict(const Case& c, const RunOptions& options);
+// Empty when path names none of the files the case reads, else the message
+// that refuses it as `option`'s output.
+std::string ReadByTheCase(const Case& c, const std::string& path, const std::string& option);
 
 }  // namespace host

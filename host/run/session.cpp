@@ -7,6 +7,7 @@
 
 #include "fix/fix_group.h"
 #include "plinth_control.h"
+#include "run/tiebacks.h"
 #include "system/shared_library.h"
 
 namespace host {
@@ -37,6 +38,31 @@ std::string BadEventPoint(const FixLibrary& fix, const std::vector<CaseEvent>& e
 
 }  // namespace
 
+std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, std::ostream& out,
+                                    std::string& error) {
+  std::unique_ptr<FixLibrary> fix = FixLibrary::Load(folder.empty() ? ProgramFolder() : folder, error);
+  if (!fix) {
+    return nullptr;
+  }
+  out << "FIX libraries: " << fix->edaPath() << ", " << fix->toolsPath()
+      << (fix->IsSimulated() ? " (the simulated database)" : "") << '\n';
+  if (c.database.empty()) {
+    return fix;
+  }
+  if (!fix->IsSimulated()) {
+    error = c.path + ": the case names a database file (" + c.database +
+            "), which only the simulated database loads; this FIX keeps its own database: leave 'database' out "
+            "of the case to run against it";
+    return nullptr;
+  }
+  char dbError[512] = "";
+  if (fix->simulated().LoadFile(c.database.c_str(), dbError, sizeof dbError) == 0) {
+    error = dbError;
+    return nullptr;
+  }
+  return fix;
+}
+
 std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options, std::ostream& out, int& status) {
   status = 2;
   std::unique_ptr<Session> session(new Session(c));
@@ -47,25 +73,22 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
     return nullptr;
   };
   std::string error;
-  session->fix_ = FixLibrary::Load(options.fixFolder.empty() ? ProgramFolder() : options.fixFolder, error);
+  session->fix_ = OpenFix(c, options.fixFolder, out, error);
   if (!session->fix_) {
     return fail(error);
   }
   const FixLibrary& fix = *session->fix_;
-  out << "FIX libraries: " << fix.edaPath() << ", " << fix.toolsPath()
-      << (fix.IsSimulated() ? " (the simulated database)" : "") << '\n';
-  if (!c.database.empty()) {
-    if (!fix.IsSimulated()) {
-      return fail(c.path + ": the case names a database file (" + c.database +
-                  "), which only the simulated database loads; this FIX keeps its own database: leave "
-                  "'database' out of the case to run against it");
+  if (c.model.type == "tieback") {
+    Tiebacks tiebacks;
+    if (!GenerateTiebacks(fix, c, tiebacks, error)) {
+      return fail(error);
     }
-    char dbError[512] = "";
-    if (fix.simulated().LoadFile(c.database.c_str(), dbError, sizeof dbError) == 0) {
-      return fail(dbError);
+    SayPairing(c, tiebacks, 10, out);
+    if (!CloseLoops(session->case_, tiebacks, error)) {
+      return fail(error);
     }
   }
-  if (!session->model_.Configure(c.model, c.stepSeconds, error)) {
+  if (!session->model_.Configure(session->case_.model, c.stepSeconds, error)) {
     return fail(error);
   }
   if (const std::string unbound = session->BindModel(); !unbound.empty()) {
@@ -87,8 +110,14 @@ std::string Session::BindModel() {
   for (const CaseCtrlRow& row : case_.controllers) {
     drives_.push_back(row.drives.empty() ? ProcessModel::None : model_.Index(row.drives));
     if (!row.drives.empty() && !model_.TakesDrives()) {
-      return Where(row.origin) + ": a model of blocks takes no 'drives': a block reads this controller as \"" +
-             row.tag + ".output\"";
+      // In a model of blocks 'drives' only links a loop for its tieback: the
+      // block it names reads the controller as "TAG.output" itself.
+      if (drives_.back() == ProcessModel::None) {
+        return Where(row.origin) + ": a model of blocks takes no 'drives' but a loop's link, and no block is "
+               "named '" + row.drives + "': a block reads this controller as \"" + row.tag + ".output\"";
+      }
+      drives_.back() = ProcessModel::None;
+      continue;
     }
     if (!row.drives.empty() && drives_.back() == ProcessModel::None) {
       return Where(row.origin) + ": the model has no input '" + row.drives + "'";

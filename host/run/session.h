@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "case/case.h"
@@ -26,6 +27,11 @@ struct InputSource {
   bool controller = false;
   int32_t row = 0;
 };
+
+// Loads FIX from the folder (empty: the simulated database beside the
+// program), printing the files' full paths, and the case's database file into
+// the simulated database; null with a message in error when either fails.
+std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, std::ostream& out, std::string& error);
 
 class Session {
  public:
@@ -51,6 +57,7 @@ class Session {
   // The row each of the model's external inputs reads, in ExternalInputs()'s order.
   const std::vector<InputSource>& inputs() const { return inputs_; }
   const FixLibrary& fix() const { return *fix_; }
+  // The case as run: a "tieback" case with its loops closed by blocks.
   const Case& scenario() const { return case_; }
   // Prints the driver's messages since the last call, each with its context.
   void CollectMessages(RunResult& result, std::ostream& out);
@@ -59,13 +66,13 @@ class Session {
   void End(RunResult& result, std::ostream& out);
 
  private:
-  explicit Session(const Case& c) : case_(c) {}
+  explicit Session(Case c) : case_(std::move(c)) {}
   void Release();
   // The rows' model variables and the model's external inputs resolved; the first unknown one as a message.
   std::string BindModel();
   // The model's external inputs to their rows, named as the trace names them.
   std::string BindInputs();
-  const Case& case_;
+  Case case_;
   std::unique_ptr<FixLibrary> fix_;
   std::unique_ptr<DriverLibrary> driver_;
   RecordBuilder builder_;

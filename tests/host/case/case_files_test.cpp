@@ -20,7 +20,7 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
       {"controller-no-tag.toml", "4: missing 'tag' in a controller row"},
       {"event-point.toml", "7: point must read NODE:TAG.FIELD, not \"N-T101\""},
       {"event-step.toml", "6: event step 9 lies outside the run of 5 steps"},
-      {"model-type.toml", "5: unknown model type \"reactor\" (none, tank or blocks)"},
+      {"model-type.toml", "5: unknown model type \"reactor\" (none, tank, blocks or tieback)"},
       {"event-type.toml", "8: N:T101.F_CV holds a number: give it value = a number, not a text"},
       {"event-number-on-text.toml", "8: N:T101.A_AUTO holds a text: give it text = \"...\", not a number"},
       {"pv-beyond-float.toml", "4: value 1e+39 is beyond what FIX can hold (a float, at most 3.4e+38)"},

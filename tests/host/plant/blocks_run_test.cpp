@@ -142,8 +142,8 @@ TEST_F(DcshostTest, BlocksReadingWhatNoRowHasAreRefusedWhereWritten) {
        "30: the model reads 'LIC999.output', which is no controller row's \"TAG.output\""},
       {"inputs = [\"LT101lag\", \"LT101noise\"]", "inputs = [\"LT101lag\", \"P101.F_TV1\"]",
        "30: the model reads 'P101.F_TV1'"},
-      {"tv1 = 2.0           # setpoint, m", "tv1 = 2.0\ndrives = \"FV101\"",
-       "33: a model of blocks takes no 'drives': a block reads this controller as \"LIC101.output\""},
+      {"tv1 = 2.0           # setpoint, m", "tv1 = 2.0\ndrives = \"FV102\"",
+       "33: a model of blocks takes no 'drives' but a loop's link, and no block is named 'FV102'"},
       {"from = \"LT101\"", "from = \"LT102\"", "41: the model has no output 'LT102'"},
   };
   for (const Unbound& r : rows) {

@@ -1,0 +1,60 @@
+// `dcshost tieback CASE [-o FILE]`: the tiebacks that close the case's loops,
+// written as an editable block file. It reads the case and FIX's database and
+// never writes into FIX; the file never replaces one the case reads.
+#include <sstream>
+
+#include "dcshost/commands.h"
+#include "report/tieback_file.h"
+#include "run/outputs.h"
+#include "run/session.h"
+#include "run/tiebacks.h"
+#include "system/output_file.h"
+
+namespace host {
+
+CLI::App* AddTiebackCommand(CLI::App& app, TiebackOptions& options) {
+  CLI::App* tieback = app.add_subcommand(
+      "tieback", "pair the case's loops and write the tiebacks that close them as a block file (reads only)");
+  tieback->add_option("case", options.casePath, "the case file (TOML)")->required();
+  tieback->add_option("-o,--output", options.outputPath, "write the block file here (default: print it)");
+  tieback->add_option("--fix", options.fixFolder,
+                      "the folder that holds FIX's EDA and FIXTOOLS (default: the simulated database beside "
+                      "dcshost)");
+  return tieback;
+}
+
+int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
+  Case c;
+  if (const int status = LoadCaseFile(options.casePath, c, out); status != 0) {
+    return status;
+  }
+  std::string error;
+  if (!options.outputPath.empty()) {
+    error = ReadByTheCase(c, options.outputPath, "-o");
+  }
+  // Without -o the file is what is printed: FIX's lines go nowhere.
+  std::ostringstream quiet;
+  std::unique_ptr<FixLibrary> fix;
+  if (error.empty()) {
+    fix = OpenFix(c, options.fixFolder, options.outputPath.empty() ? quiet : out, error);
+  }
+  Tiebacks tiebacks;
+  if (!error.empty() || !GenerateTiebacks(*fix, c, tiebacks, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
+  const std::string text = TiebackFileText(c, tiebacks);
+  if (options.outputPath.empty()) {
+    out << text;
+    return 0;
+  }
+  SayPairing(c, tiebacks, -1, out);
+  if (!WriteWholeFile(options.outputPath, "the tieback file", text, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
+  out << "tiebacks written to " << options.outputPath << '\n';
+  return 0;
+}
+
+}  // namespace host

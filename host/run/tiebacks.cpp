@@ -1,0 +1,66 @@
+// Tiebacks against a FIX: the loop facts read from its database, the loops
+// built, and the pairing told as counts and lists.
+#include "run/tiebacks.h"
+
+#include <map>
+
+#include "fix/fix_group.h"
+
+namespace host {
+
+LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
+  LoopFacts facts;
+  if (fix.simulated().PidInput != nullptr) {
+    for (const CaseCtrlRow& row : c.controllers) {
+      if (const char* input = fix.simulated().PidInput(row.node.c_str(), row.tag.c_str()); input != nullptr) {
+        facts.pidInputs[row.node + ":" + row.tag] = input;
+      }
+    }
+  }
+  std::vector<PointName> points;
+  for (const CasePVRow& row : c.pv) {
+    points.push_back(PointName{row.node, row.tag, "F_ELO"});
+    points.push_back(PointName{row.node, row.tag, "F_EHI"});
+  }
+  const std::vector<double> values = ReadFloats(fix.api(), points);
+  for (size_t i = 0; i < c.pv.size(); ++i) {
+    facts.low.push_back(values[2 * i]);
+    facts.high.push_back(values[2 * i + 1]);
+  }
+  return facts;
+}
+
+bool GenerateTiebacks(const FixLibrary& fix, const Case& c, Tiebacks& tiebacks, std::string& error) {
+  return BuildTiebacks(c, ReadLoopFacts(fix, c), tiebacks, error);
+}
+
+void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream& out) {
+  std::map<std::string, size_t> byRule;
+  size_t discrete = 0;
+  for (const TiebackLoop& loop : tiebacks.loops) {
+    discrete += loop.discrete ? 1 : 0;
+    byRule[loop.rule] += loop.discrete ? 0 : 1;
+  }
+  std::string rules;
+  for (const auto& rule : byRule) {
+    if (rule.second > 0) {
+      rules += (rules.empty() ? "" : ", ") + std::to_string(rule.second) + " by " + rule.first;
+    }
+  }
+  out << "tiebacks: " << tiebacks.loops.size() - discrete << " loops closed" << (rules.empty() ? "" : " (" + rules + ")")
+      << ", " << discrete << " discrete; " << tiebacks.ambiguous.size() << " ambiguous, " << tiebacks.unpaired.size()
+      << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size() << " PV rows send their values as written\n";
+  const auto list = [&](const char* what, const std::vector<std::string>& lines) {
+    const size_t shown = most < 0 ? lines.size() : std::min(lines.size(), static_cast<size_t>(most));
+    for (size_t k = 0; k < shown; ++k) {
+      out << "  " << what << ": " << lines[k] << '\n';
+    }
+    if (shown < lines.size()) {
+      out << "  ... and " << lines.size() - shown << " more " << what << " (`dcshost tieback` lists every one)\n";
+    }
+  };
+  list("ambiguous", tiebacks.ambiguous);
+  list("unpaired", tiebacks.unpaired);
+}
+
+}  // namespace host

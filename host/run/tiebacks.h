@@ -1,0 +1,26 @@
+// The tiebacks of a "tieback" case against the FIX a run or check uses: what
+// the database says of the loops (each PID's input, each PV's range) read in
+// a group of dcshost's own, never written, then the loops paired and built.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "case/case.h"
+#include "fix/fix_library.h"
+#include "plant/tieback.h"
+
+namespace host {
+
+// Each controller's PID input (the simulated database's INPUT, where it has
+// one) and each PV row's F_ELO..F_EHI range, where its point has both.
+LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c);
+
+// The case's tiebacks against this FIX; false with "file:line: what".
+bool GenerateTiebacks(const FixLibrary& fix, const Case& c, Tiebacks& tiebacks, std::string& error);
+
+// One line of counts, then the ambiguous and unpaired rows (at most `most`
+// of each; every one with most < 0).
+void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream& out);
+
+}  // namespace host
