@@ -1,0 +1,65 @@
+// Tiebacks through dcshost: `dcshost tieback` lists what it paired and what it
+// did not, and the file it writes, named in the case as a model of blocks,
+// runs exactly as the generated model; it never replaces a file the case reads.
+#include <fstream>
+#include <iterator>
+
+#include "dcshost_fixture.h"
+
+namespace host_tests {
+namespace {
+
+const std::string TiebackCase = Source + "/examples/tieback/tieback.toml";
+
+std::string Read(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
+  const std::string folder = Temp("tieback-file");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/tieback-db.csv", std::ios::binary) << Read(Source + "/examples/tieback/tieback-db.csv");
+  const Outcome written = Dcshost({"tieback", TiebackCase, "-o", folder + "/plant.toml"});
+  ASSERT_EQ(written.status, 0) << written.output;
+  EXPECT_NE(written.output.find("tiebacks: 5 loops closed (1 by PID INPUT, 1 by explicit link, 3 by loop key), 1 "
+                                "discrete; 1 ambiguous, 1 unpaired; 2 of 8 PV rows send their values as written"),
+            std::string::npos)
+      << written.output;
+  EXPECT_NE(written.output.find("ambiguous: controller row 5"), std::string::npos);
+  EXPECT_NE(written.output.find("unpaired: controller row 6"), std::string::npos);
+  const std::string plant = Read(folder + "/plant.toml");
+  EXPECT_NE(plant.find("# TIC5 -> SCADA1:TE-05.F_CV, paired by PID INPUT; temperature (T): lag of 45 s"),
+            std::string::npos)
+      << plant;
+  EXPECT_EQ(Dcshost({"tieback", TiebackCase}).output, plant);  // without -o it prints the file
+
+  // The same case with the file as its model of blocks.
+  std::string text = Read(TiebackCase);
+  const size_t model = text.find("\n[model]\n") + 1;
+  text.replace(model, text.find("# Controllers") - model, "[model]\ntype = \"blocks\"\nfile = \"plant.toml\"\n\n");
+  std::ofstream(folder + "/blocks.toml", std::ios::binary) << text;
+  const Outcome generated = Dcshost({"run", TiebackCase, "--trace", folder + "/generated.csv", "--no-progress"});
+  const Outcome fromFile = Dcshost({"run", folder + "/blocks.toml", "--trace", folder + "/file.csv", "--no-progress"});
+  ASSERT_EQ(generated.status, 0) << generated.output;
+  ASSERT_EQ(fromFile.status, 0) << fromFile.output;
+  EXPECT_NE(generated.output.find("expectations: 9 passed, 0 failed"), std::string::npos) << generated.output;
+  EXPECT_EQ(Read(folder + "/generated.csv"), Read(folder + "/file.csv"));
+}
+
+TEST_F(DcshostTest, TiebackNeverReplacesWhatTheCaseReads) {
+  for (const std::string& input : {TiebackCase, Source + "/examples/tieback/tieback-db.csv"}) {
+    const std::string before = Read(input);
+    const Outcome refused = Dcshost({"tieback", TiebackCase, "-o", input});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.output.find("-o " + input + " names the case"), std::string::npos) << refused.output;
+    EXPECT_EQ(Read(input), before);
+  }
+  const Outcome missing = Dcshost({"tieback", Temp("no-such-case.toml")});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.output.find("no such case file"), std::string::npos);
+}
+
+}  // namespace host_tests
