@@ -102,10 +102,16 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
                 result.medianStepMicros, result.p99StepMicros);
   out << line;
   FinalModes(result, out);
+  // A large plant's variables are the trace's to show; the summary shows the first.
+  constexpr size_t MostShown = 20;
   const ProcessModel& model = session.model();
-  for (size_t k = 0; k < model.Names().size(); ++k) {
+  const size_t shown = std::min(model.Names().size(), MostShown);
+  for (size_t k = 0; k < shown; ++k) {
     std::snprintf(line, sizeof line, "  model              %s = %.4g\n", model.Names()[k].c_str(), model.Value(k));
     out << line;
+  }
+  if (shown < model.Names().size()) {
+    out << "  model              ... and " << model.Names().size() - shown << " more variables (--trace has them all)\n";
   }
 }
 

@@ -50,6 +50,38 @@ TEST_F(DcshostTest, FullCapacityCaseBindsAndRuns) {
   EXPECT_NE(run.output.find("messages           0"), std::string::npos);
 }
 
+// Every loop of the full-capacity case, closed by its tieback and at rest,
+// follows a step of its target by 10 % of its span: afterwards each PV lies
+// within 2 % of span of its new target.
+TEST_F(DcshostTest, FullCapacityLoopsFollowATenPercentStepOfTheirTargets) {
+  const std::string folder = Source + "/examples/full-capacity/";
+  std::string text = "[case]\nsteps = 800\ndatabase = \"" + folder + "full-capacity-db.csv\"\ncontrollers = \"" +
+                     folder + "controllers.csv\"\npv = \"" + folder + "pv.csv\"\npv_import = \"" + folder +
+                     "pv-import.csv\"\n\n[model]\ntype = \"tieback\"\n\n[[expect]]\nmessages = []\n";
+  const std::map<char, double> spans = {{'F', 200.0}, {'P', 10.0}, {'T', 400.0}, {'L', 5.0}, {'A', 100.0}};
+  std::ifstream controllers(folder + "controllers.csv");
+  std::string line;
+  std::getline(controllers, line);  // NODE,TAG,FIELD,Active,Mode,Output,TV1
+  int loops = 0;
+  while (std::getline(controllers, line)) {
+    const std::string tag = line.substr(6, line.find(',', 6) - 6);  // PLANT,TAG,...
+    const double span = spans.at(tag[0]);
+    const double target = std::stod(line.substr(line.rfind(',') + 1)) + 0.1 * span;
+    const std::string pv = tag.substr(0, 1) + "T" + tag.substr(3);  // FIC007 -> FT007
+    text += "[[event]]\nstep = 10\npoint = \"PLANT:" + tag + ".F_TV1\"\nvalue = " + std::to_string(target) +
+            "\n[[expect]]\nsignal = \"" + pv + ".F_CV\"\nafter = 700\nwithin = [" +
+            std::to_string(target - 0.02 * span) + ", " + std::to_string(target + 0.02 * span) + "]\n";
+    ++loops;
+  }
+  ASSERT_EQ(loops, 300);
+  const std::string path = Temp("full-capacity-steps.toml");
+  std::ofstream(path, std::ios::binary) << text;
+  const Outcome run = Dcshost({"run", path, "--no-progress"});
+  EXPECT_EQ(run.status, 0) << run.output.substr(run.output.size() > 20000 ? run.output.size() - 20000 : 0);
+  EXPECT_NE(run.output.find("tiebacks: 300 loops closed (300 by loop key), 625 discrete"), std::string::npos);
+  EXPECT_NE(run.output.find("expectations: 301 passed, 0 failed"), std::string::npos);
+}
+
 // Values FIX cannot hold stop a run with status 1, naming the step and the signal.
 TEST_F(DcshostTest, ModelValueBeyondWhatFixHoldsStopsTheRun) {
   const Outcome run = Dcshost({"run", Source + "/tests/host/malformed/model-overflow.toml", "--no-progress"});
