@@ -2,14 +2,16 @@
 # Reads the JSON of one benchmark run (and of the trace's, when given) and
 # prints the medians, the driver/floor ratios, the rows scaling, the
 # allocation counts and the trace's cost per value; exits 1 when a limit is
-# broken (step over 1.15 times its floor, an allocation in a step, or the
-# trace over 100 ns per value written). Only reads the JSON.
+# broken (step over 1.15 times its floor, an allocation in a step, the
+# full-capacity plant costlier than DCSSimulate per step, or the trace over
+# 100 ns per value written). Only reads the JSON.
 import json
 import statistics
 import sys
 
 STEP_RATIO_LIMIT = 1.15
 TRACE_NS_PER_VALUE_LIMIT = 100.0
+PLANT_RATIO_LIMIT = 1.0
 
 
 # How far a time at 50 % lies off the straight line through the times at 10 %
@@ -72,6 +74,25 @@ def trace_report(path, failures):
           f"flush to the disk included)")
 
 
+# The full-capacity plant (its tiebacks) per step beside DCSSimulate at full
+# capacity, paired step by step in the same run.
+def plant_report(runs, failures):
+    paired = runs["BM_PlantPaired"]
+    plant = statistics.median(b["plant_us"] for b in paired)
+    driver = statistics.median(b["driver_us"] for b in paired)
+    ratio = statistics.median(b["ratio"] for b in paired)
+    blocks = runs["BM_PlantStep"][0]["blocks"]
+    allocations = max(b["allocs_per_call"] for b in runs["BM_PlantStep"])
+    print(f"The full-capacity plant ({int(blocks)} tieback blocks) per step, paired with DCSSimulate at 100 %:")
+    print(f"  plant {plant:.2f} us, DCSSimulate {driver:.2f} us: plant/DCSSimulate {ratio:.3f} "
+          f"(limit {PLANT_RATIO_LIMIT:g}); alone {median_us(runs, 'BM_PlantStep'):.2f} us")
+    print(f"  allocations per plant step (largest over every repetition): {allocations:g}")
+    if ratio > PLANT_RATIO_LIMIT:
+        failures.append(f"the plant costs {ratio:.3f} times DCSSimulate per step (limit {PLANT_RATIO_LIMIT:g})")
+    if allocations != 0:
+        failures.append(f"{allocations:g} allocations per plant step")
+
+
 def main(path, trace_path=None):
     context, runs = load(path)
     failures = []
@@ -132,6 +153,9 @@ def main(path, trace_path=None):
     print("  (time per row grows as the simulated database outgrows the caches; whether the work is")
     print("  linear in rows is decided by the instruction counts below, which no load disturbs)")
 
+    print()
+    plant_report(runs, failures)
+
     if trace_path:
         print()
         trace_report(trace_path, failures)
@@ -141,7 +165,7 @@ def main(path, trace_path=None):
         for failure in failures:
             print(f"FAILED: {failure}")
         return 1
-    print("PASSED: step within 1.15 times its floor, no allocation per step" +
+    print("PASSED: step within 1.15 times its floor, the plant within DCSSimulate's cost, no allocation per step" +
           (f", the trace within {TRACE_NS_PER_VALUE_LIMIT:g} ns per value" if trace_path else ""))
     return 0
 
