@@ -14,6 +14,9 @@ PlacedMarkers PlaceMarkers(std::vector<PlotMarker> markers, const TimeAxis& t) {
                    [](const PlotMarker& a, const PlotMarker& b) { return a.time < b.time; });
   PlacedMarkers placed;
   std::vector<double> rowEnd;
+  size_t lastOfLastRow = 0;  // the last label placed in the last row
+  // Room kept after each label of the last row for the count of the labels folded into it.
+  const double foldedRoom = TextWidth(" (+999 more)", 10.0);
   for (const PlotMarker& marker : markers) {
     if (!std::isfinite(marker.time) || !t.Holds(marker.time)) {
       continue;
@@ -28,15 +31,19 @@ PlacedMarkers PlaceMarkers(std::vector<PlotMarker> markers, const TimeAxis& t) {
     while (row < rowEnd.size() && rowEnd[row] > begin) {
       ++row;
     }
-    if (row == rowEnd.size()) {
-      if (rowEnd.size() < static_cast<size_t>(MaxMarkerRows)) {
-        rowEnd.push_back(0.0);
-      } else {
-        row = rowEnd.size() - 1;
-      }
+    if (row == rowEnd.size() && rowEnd.size() == static_cast<size_t>(MaxMarkerRows)) {
+      p.row = -1;  // no room: counted in the label before it
+      ++placed.markers[lastOfLastRow].more;
+      placed.markers.push_back(p);
+      continue;
     }
-    rowEnd[row] = std::max(rowEnd[row], begin + width + 4.0);
+    if (row == rowEnd.size()) {
+      rowEnd.push_back(0.0);
+    }
+    const bool last = row + 1 == static_cast<size_t>(MaxMarkerRows);
+    rowEnd[row] = std::max(rowEnd[row], begin + width + 4.0 + (last ? foldedRoom : 0.0));
     p.row = static_cast<int>(row);
+    lastOfLastRow = last ? placed.markers.size() : lastOfLastRow;
     placed.markers.push_back(p);
   }
   placed.rows = static_cast<int>(rowEnd.size());
@@ -49,9 +56,13 @@ void DrawMarkerLabels(std::ostream& svg, const PlacedMarkers& placed, double str
   }
   svg << "<g class=\"marker-labels\" font-size=\"10\" fill=\"#444\">\n";
   for (const PlacedMarker& m : placed.markers) {
+    if (m.row < 0) {
+      continue;
+    }
     const double y = stripTop + MarkerRow * (m.row + 1) - 2;
+    const std::string folded = m.more > 0 ? " (+" + std::to_string(m.more) + " more)" : std::string();
     svg << "<text x=\"" << Px(m.labelLeft ? m.x - 3 : m.x + 3) << "\" y=\"" << Px(y) << "\""
-        << (m.labelLeft ? " text-anchor=\"end\"" : "") << ">" << Escape(m.label) << "</text>\n";
+        << (m.labelLeft ? " text-anchor=\"end\"" : "") << ">" << Escape(m.label + folded) << "</text>\n";
   }
   svg << "</g>\n";
 }

@@ -107,9 +107,10 @@ void DrawFailure(std::ostream& svg, const PlotBand& band, const TimeAxis& t, con
 // A marker placed on the time axis, with its label's row in the marker strip.
 struct PlacedMarker {
   double x = 0.0;
-  int row = 0;
+  int row = 0;             // -1: no label of its own, counted in another's "(+N more)"
   bool labelLeft = false;  // the label ends at the line when it would leave the plot
   std::string label;
+  int more = 0;            // labels that found no room after this one, in its row
 };
 
 struct PlacedMarkers {
@@ -120,8 +121,9 @@ struct PlacedMarkers {
 };
 
 // The markers within the time axis, in time order, their labels in rows so
-// that none overlaps the one before it in its row (beyond MaxMarkerRows rows,
-// the last row takes them).
+// that none overlaps another; a label that finds no room in MaxMarkerRows
+// rows is counted in the last label of the last row ("(+2 more)"), its line
+// drawn all the same.
 PlacedMarkers PlaceMarkers(std::vector<PlotMarker> markers, const TimeAxis& t);
 // The labels in the strip that starts at stripTop.
 void DrawMarkerLabels(std::ostream& svg, const PlacedMarkers& placed, double stripTop);

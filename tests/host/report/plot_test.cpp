@@ -248,6 +248,21 @@ TEST(WritePlot, TankPlotHasLegendsAboveThePlotAndRoundTicks) {
   EXPECT_EQ(drawn.All("g", "note").size(), 0U);
 }
 
+// Six events at one time: three rows of labels, the last counting the three
+// that found no room, and a line for each.
+TEST(WritePlot, MarkersBeyondTheRowsAreCountedNotOverprinted) {
+  Plot plot = TankPlot();
+  plot.markers.clear();
+  for (const char* tag : {"LIC101", "FIC2", "PIC3", "TIC4", "AIC5", "HS6"}) {
+    plot.markers.push_back({300, std::string("SCADA1:") + tag + ".F_TV1"});
+  }
+  const Drawn drawn("markers", plot);
+  ASSERT_TRUE(drawn.ok()) << drawn.error();
+  EXPECT_EQ(drawn.Texts("marker-labels", 0),
+            (std::vector<std::string>{"SCADA1:LIC101.F_TV1", "SCADA1:FIC2.F_TV1", "SCADA1:PIC3.F_TV1 (+3 more)"}));
+  EXPECT_EQ(drawn.All("line", "marker", 0).size(), 6U);
+}
+
 // The d attribute of each signal's path in the first panel.
 std::vector<std::string> Paths(const Drawn& drawn) {
   std::vector<std::string> paths;
