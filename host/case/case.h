@@ -94,6 +94,7 @@ struct CaseExpectation {
   std::vector<std::string> messages;  // Messages: exactly these keys (empty: none)
   bool binds = true;         // Binds: whether the case is expected to bind
   std::string description;   // as printed: "level within [2.45, 2.55] after 900 s"
+  std::string waived;        // a known deficiency: "PL-0042: reason", or empty
   Origin origin;
 };
 

@@ -211,6 +211,7 @@ std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
     const CaseExpectation& e = case_->expectations[i];
     Verdict v;
     v.description = e.description;
+    v.waived = e.waived;
     switch (e.kind) {
       case CaseExpectation::Kind::Binds:
         v.passed = result.configured == e.binds;

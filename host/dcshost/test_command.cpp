@@ -27,8 +27,10 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Expectation {
-  bool passed;
+  enum class Verdict { Passed, Failed, Waived };
+  Verdict verdict;
   std::string text;
+  bool passed() const { return verdict != Verdict::Failed; }
 };
 
 struct CaseOutcome {
@@ -41,7 +43,7 @@ struct CaseOutcome {
   bool ran = false;  // false for a case a stop kept from starting
   bool passed() const {
     return status == 0 && std::none_of(expectations.begin(), expectations.end(),
-                                       [](const Expectation& e) { return !e.passed; });
+                                       [](const Expectation& e) { return !e.passed(); });
   }
 };
 
@@ -91,15 +93,25 @@ bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& 
   return true;
 }
 
+// The verdict lines a run prints, as `dcshost run` writes them.
 void ReadExpectations(CaseOutcome& outcome) {
+  const std::pair<std::string, Expectation::Verdict> verdicts[] = {
+      {"  expect PASS  ", Expectation::Verdict::Passed},
+      {"  expect FAIL  ", Expectation::Verdict::Failed},
+      {"  expect WAIVED  ", Expectation::Verdict::Waived}};
   std::istringstream lines(outcome.output);
   for (std::string line; std::getline(lines, line);) {
-    for (const char* verdict : {"  expect PASS  ", "  expect FAIL  "}) {
-      if (line.rfind(verdict, 0) == 0) {
-        outcome.expectations.push_back(Expectation{verdict[9] == 'P', line.substr(15)});
+    for (const auto& [prefix, verdict] : verdicts) {
+      if (line.rfind(prefix, 0) == 0) {
+        outcome.expectations.push_back(Expectation{verdict, line.substr(prefix.size())});
       }
     }
   }
+}
+
+size_t CountOf(const CaseOutcome& o, Expectation::Verdict verdict) {
+  return static_cast<size_t>(std::count_if(o.expectations.begin(), o.expectations.end(),
+                                           [verdict](const Expectation& e) { return e.verdict == verdict; }));
 }
 
 std::string PlotName(const std::string& folder, size_t index, const std::string& path) {
@@ -113,18 +125,23 @@ std::string PlotName(const std::string& folder, size_t index, const std::string&
 std::vector<JunitSuite> JunitSuites(const std::vector<CaseOutcome>& outcomes) {
   std::vector<JunitSuite> suites;
   for (const CaseOutcome& o : outcomes) {
-    const size_t failed = static_cast<size_t>(
-        std::count_if(o.expectations.begin(), o.expectations.end(), [](const Expectation& e) { return !e.passed; }));
+    const size_t failed = CountOf(o, Expectation::Verdict::Failed);
     JunitSuite suite{o.path, o.seconds, std::max<size_t>(1, o.expectations.size()),
-                     o.passed() ? 0 : std::max<size_t>(1, failed), {}};
+                     o.passed() ? 0 : std::max<size_t>(1, failed), {}, CountOf(o, Expectation::Verdict::Waived)};
     if (o.expectations.empty() || (o.status != 0 && failed == 0)) {
       suite.cases.push_back(
           JunitCase{"runs", o.seconds, o.status == 0, "dcshost run exited with " + std::to_string(o.status), o.output});
     }
     for (const Expectation& e : o.expectations) {
       const size_t colon = e.text.find(": ");
-      suite.cases.push_back(JunitCase{e.text.substr(0, colon), std::nullopt, e.passed,
-                                      colon == std::string::npos ? e.text : e.text.substr(colon + 2), std::nullopt});
+      JunitCase c{e.text.substr(0, colon), std::nullopt, e.passed(),
+                  colon == std::string::npos ? e.text : e.text.substr(colon + 2), std::nullopt};
+      const size_t waiver = e.text.rfind(" [waived: ");
+      c.skipped = e.verdict == Expectation::Verdict::Waived;
+      if (c.skipped && waiver != std::string::npos) {  // the message is the waiver's reference and reason
+        c.message = e.text.substr(waiver + 10, e.text.size() - waiver - 11);
+      }
+      suite.cases.push_back(c);
     }
     suites.push_back(suite);
   }
@@ -194,14 +211,17 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
 size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
   size_t failedCases = 0;
   char line[512];
-  std::snprintf(line, sizeof line, "%-52s %7s %7s %8s  %s\n", "case", "passed", "failed", "time", "result");
+  std::snprintf(line, sizeof line, "%-52s %7s %7s %7s %8s  %s\n", "case", "passed", "failed", "waived", "time",
+                "result");
   out << line;
   for (const CaseOutcome& o : outcomes) {
-    const long passed = std::count_if(o.expectations.begin(), o.expectations.end(),
-                                      [](const Expectation& e) { return e.passed; });
-    const long failed = static_cast<long>(o.expectations.size()) - passed;
+    const size_t passed = CountOf(o, Expectation::Verdict::Passed);
+    const size_t failed = CountOf(o, Expectation::Verdict::Failed);
+    const size_t waived = CountOf(o, Expectation::Verdict::Waived);
     const bool ok = o.passed();
-    std::snprintf(line, sizeof line, "%-52s %7ld %7ld %7.2fs  %s\n", o.path.c_str(), passed, failed, o.seconds,
+    std::snprintf(line, sizeof line, "%-52s %7lu %7lu %7lu %7.2fs  %s\n", o.path.c_str(),
+                  static_cast<unsigned long>(passed), static_cast<unsigned long>(failed),
+                  static_cast<unsigned long>(waived), o.seconds,
                   ok ? "ok" : ("FAILED (exit " + std::to_string(o.status) + ")").c_str());
     out << line;
     std::error_code ec;
@@ -211,7 +231,7 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     }
     ++failedCases;
     for (const Expectation& e : o.expectations) {
-      if (!e.passed) {
+      if (!e.passed()) {
         out << "    FAIL " << e.text << '\n';
       }
     }
@@ -223,6 +243,25 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     }
   }
   return failedCases;
+}
+
+// The waived failures of every case: known deficiencies, which fail no case.
+void PrintKnownDeficiencies(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
+  size_t count = 0;
+  for (const CaseOutcome& o : outcomes) {
+    count += CountOf(o, Expectation::Verdict::Waived);
+  }
+  if (count == 0) {
+    return;
+  }
+  out << "known deficiencies (waived failures): " << count << '\n';
+  for (const CaseOutcome& o : outcomes) {
+    for (const Expectation& e : o.expectations) {
+      if (e.verdict == Expectation::Verdict::Waived) {
+        out << "    " << o.path << ": " << e.text << '\n';
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -259,6 +298,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   const StopOnSignal stop;
   const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop);
   const size_t failedCases = PrintTable(outcomes, out);
+  PrintKnownDeficiencies(outcomes, out);
   const size_t ran = outcomes.size();
   out << ran - failedCases << " passed, " << failedCases << " failed\n";
   if (stop.signal() != 0) {

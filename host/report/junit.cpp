@@ -35,7 +35,9 @@ void WriteCase(std::ostream& xml, const std::string& suite, const JunitCase& c) 
     xml << " time=\"" << *c.seconds << "\"";
   }
   xml << ">";
-  if (!c.passed) {
+  if (c.skipped) {
+    xml << "<skipped message=\"" << Xml(c.message) << "\"/>";
+  } else if (!c.passed) {
     xml << "<failure message=\"" << Xml(c.message) << "\"";
     if (c.output) {
       xml << ">" << Xml(*c.output) << "</failure>";
@@ -53,17 +55,19 @@ bool WriteJunit(const std::string& path, const std::string& name, const std::vec
   std::ostringstream xml;
   size_t tests = 0;
   size_t failures = 0;
+  size_t skipped = 0;
   double seconds = 0.0;
   for (const JunitSuite& suite : suites) {
     tests += suite.tests;
     failures += suite.failures;
+    skipped += suite.skipped;
     seconds += suite.seconds;
   }
   xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"" << Xml(name) << "\" tests=\"" << tests
-      << "\" failures=\"" << failures << "\" time=\"" << seconds << "\">\n";
+      << "\" failures=\"" << failures << "\" skipped=\"" << skipped << "\" time=\"" << seconds << "\">\n";
   for (const JunitSuite& suite : suites) {
     xml << "  <testsuite name=\"" << Xml(suite.name) << "\" tests=\"" << suite.tests << "\" failures=\""
-        << suite.failures << "\" time=\"" << suite.seconds << "\">\n";
+        << suite.failures << "\" skipped=\"" << suite.skipped << "\" time=\"" << suite.seconds << "\">\n";
     for (const JunitCase& c : suite.cases) {
       WriteCase(xml, suite.name, c);
     }

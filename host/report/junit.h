@@ -11,13 +11,15 @@
 namespace host {
 
 // One test case: its name, its time when it has one of its own, and when it
-// failed, why, with what it printed when that is kept.
+// failed, why, with what it printed when that is kept. A skipped case is a
+// known deficiency: its message is the waiver's reference and reason.
 struct JunitCase {
   std::string name;
   std::optional<double> seconds;
   bool passed = true;
   std::string message;
   std::optional<std::string> output;
+  bool skipped = false;
 };
 
 // A suite of test cases, whose name is also its cases' class name. The counts
@@ -29,6 +31,7 @@ struct JunitSuite {
   size_t tests = 0;
   size_t failures = 0;
   std::vector<JunitCase> cases;
+  size_t skipped = 0;
 };
 
 // Writes the suites as the report named name, with their counts and times

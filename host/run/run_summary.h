@@ -29,7 +29,7 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
                                   const std::vector<TraceColumn>& columns);
 // Prints every expectation's verdict and hands each window to the plot; the
-// number that failed.
+// number that failed, waived failures (known deficiencies) not counted.
 int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
                       std::ostream& out);
 

@@ -1,7 +1,8 @@
 // [[expect]]: the judgements of a run, each one of a signal's band within a
 // window, a controller's final mode, the driver's messages, or whether the
 // case binds. Each is read with the description the report prints; it is
-// judged by the checkout after the run, never here.
+// judged by the checkout after the run, never here. Any of them may be waived
+// (a known deficiency, with its punch-list reference).
 #include <algorithm>
 #include <cmath>
 #include <string>
@@ -160,9 +161,14 @@ bool ReadExpectation(CaseValues& values, const toml::table& t) {
   CaseExpectation e;
   e.origin = values.OriginOf(t);
   if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "tolerance",
-                           "controller", "mode", "messages", "binds"},
-                       InExpectation)) {
+                           "controller", "mode", "messages", "binds", "waived"},
+                       InExpectation) ||
+      !values.Text(t, "waived", e.waived, false, InExpectation)) {
     return false;
+  }
+  if (t.get("waived") != nullptr && e.waived.find_first_not_of(' ') == std::string::npos) {
+    return values.Fail(*t.get("waived"), "waived names the punch-list entry that accepts the failure, such as "
+                                         "\"PL-0042: reason\"");
   }
   const int kinds = (t.get("signal") != nullptr) + (t.get("controller") != nullptr) +
                     (t.get("messages") != nullptr) + (t.get("binds") != nullptr);

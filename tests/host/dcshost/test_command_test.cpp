@@ -35,6 +35,39 @@ TEST_F(OtherFixTest, TestCommandRunsEveryCaseAndReportsAsJunit) {
   EXPECT_FALSE(std::ifstream(plots + "/2-malfunctions.svg").good());
 }
 
+// Waived failures are known deficiencies: listed, skipped in JUnit with their
+// reference, failing neither the run nor the suite; a waiver on a check that
+// passes is reported so that it can be lifted.
+TEST_F(OtherFixTest, WaivedFailuresAreKnownDeficienciesThatFailNothing) {
+  std::ifstream failing(Source + "/tests/host/checkout/failing.toml");
+  std::string text((std::istreambuf_iterator<char>(failing)), std::istreambuf_iterator<char>());
+  text.replace(text.find("../../../examples"), 17, Source + "/examples");
+  for (const std::string expectation : {"within = [1.5, 2.5]", "equals = 2.0", "mode = \"MANL\"",
+                                         "messages = [\"DCSAppNotRunning\"]"}) {
+    text.replace(text.find(expectation), expectation.size(),
+                 expectation + "\nwaived = \"PL-00" + std::to_string(expectation.size()) + ": accepted\"");
+  }
+  const std::string folder = Temp("waived");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/waived.toml") << text;
+  const Outcome run = Program({"run", folder + "/waived.toml", "--no-progress"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("  expect WAIVED  LIC101 ends in MANL: LIC101 ended in AUTO (A_AUTO at the end) "
+                            "[waived: PL-0013: accepted]"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("[waived as PL-0012: accepted, but it passes: the waiver can be lifted]"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("expectations: 1 passed, 0 failed, 3 waived"), std::string::npos);
+  const std::string junit = Temp("waived-junit.xml");
+  const Outcome test = Program({"test", folder, "--junit", junit, "--plots", Temp("waived-plots")});
+  EXPECT_EQ(test.status, 0) << test.output;
+  EXPECT_NE(test.output.find("known deficiencies (waived failures): 3"), std::string::npos) << test.output;
+  EXPECT_NE(test.output.find("1 passed, 0 failed"), std::string::npos);
+  std::ifstream file(junit);
+  const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(xml.find("tests=\"4\" failures=\"0\" skipped=\"3\""), std::string::npos) << xml;
+  EXPECT_NE(xml.find("name=\"LIC101 ends in MANL\"><skipped message=\"PL-0013: accepted\"/>"), std::string::npos);
+}
+
 }  // namespace host_tests
 
 namespace host_tests {

@@ -1,6 +1,6 @@
 // The JUnit report as CI servers read it: suites with their counts and times
-// added up, cases passed or failed with their messages and output, and text
-// escaped. It never runs dcshost; dcshost_test covers the test command.
+// added up, cases passed, failed or skipped (waived) with their messages and
+// output, and text escaped. It never runs dcshost; dcshost_test covers the test command.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -22,26 +22,31 @@ std::string Read(const std::string& path) {
 TEST(WriteJunit, WritesTheSuitesCasesAndFailuresItIsGiven) {
   host::JunitSuite passed{"cases/a&b.toml", 0.5, 1, 0, {}};
   passed.cases.push_back(host::JunitCase{"runs", 0.5, true, "", std::nullopt});
-  host::JunitSuite failed{"cases/<c>.toml", 1.25, 2, 2, {}};
+  host::JunitSuite failed{"cases/<c>.toml", 1.25, 3, 2, {}, 1};
   failed.cases.push_back(
       host::JunitCase{"runs", 1.25, false, "exited with 2", std::string("line 1\n\x01\"bad\"\tend")});
   failed.cases.push_back(host::JunitCase{"level", std::nullopt, true, "", std::nullopt});
   failed.cases.push_back(host::JunitCase{"valve", std::nullopt, false, "left 0 < x < 1 at 3 s", std::nullopt});
+  host::JunitCase known{"direction", std::nullopt, true, "PL-0042: reversed <on purpose>", std::nullopt};
+  known.skipped = true;  // a waived failure: a known deficiency
+  failed.cases.push_back(known);
   const std::string path = testing::TempDir() + "report_test-junit.xml";
   std::string error;
   ASSERT_TRUE(host::WriteJunit(path, "a \"run\"", {passed, failed}, error)) << error;
   EXPECT_EQ(Read(path),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<testsuites name=\"a &quot;run&quot;\" tests=\"3\" failures=\"2\" time=\"1.75\">\n"
-            "  <testsuite name=\"cases/a&amp;b.toml\" tests=\"1\" failures=\"0\" time=\"0.5\">\n"
+            "<testsuites name=\"a &quot;run&quot;\" tests=\"4\" failures=\"2\" skipped=\"1\" time=\"1.75\">\n"
+            "  <testsuite name=\"cases/a&amp;b.toml\" tests=\"1\" failures=\"0\" skipped=\"0\" time=\"0.5\">\n"
             "    <testcase classname=\"cases/a&amp;b.toml\" name=\"runs\" time=\"0.5\"></testcase>\n"
             "  </testsuite>\n"
-            "  <testsuite name=\"cases/&lt;c&gt;.toml\" tests=\"2\" failures=\"2\" time=\"1.25\">\n"
+            "  <testsuite name=\"cases/&lt;c&gt;.toml\" tests=\"3\" failures=\"2\" skipped=\"1\" time=\"1.25\">\n"
             "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"runs\" time=\"1.25\">"
             "<failure message=\"exited with 2\">line 1\n&quot;bad&quot;\tend</failure></testcase>\n"
             "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"level\"></testcase>\n"
             "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"valve\">"
             "<failure message=\"left 0 &lt; x &lt; 1 at 3 s\"/></testcase>\n"
+            "    <testcase classname=\"cases/&lt;c&gt;.toml\" name=\"direction\">"
+            "<skipped message=\"PL-0042: reversed &lt;on purpose&gt;\"/></testcase>\n"
             "  </testsuite>\n"
             "</testsuites>\n");
   // A failure whose kept output is empty still shows that output.
