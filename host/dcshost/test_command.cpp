@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "case/case.h"
+#include "dcshost/test_selection.h"
 #include "report/junit.h"
 #include "system/child_process.h"
 #include "system/paths.h"
@@ -169,7 +171,7 @@ std::vector<std::string> SharedArguments(const TestOptions& options) {
 // cases not yet started from starting and stops those running. The outcomes
 // of the cases that ran, in the cases' order.
 std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const TestOptions& options,
-                                  const StopOnSignal& stop) {
+                                  const StopOnSignal& stop, std::ostream& out) {
 #if defined(_WIN32)
   const std::string self = ProgramFolder() + "dcshost.exe";
 #else
@@ -178,6 +180,8 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
   const std::vector<std::string> extra = SharedArguments(options);
   std::vector<CaseOutcome> outcomes(cases.size());
   std::atomic<size_t> next{0};
+  std::mutex progress;  // one line per case as it ends, whole
+  size_t ended = 0;
   const auto worker = [&]() {
     for (size_t i = next++; i < cases.size() && stop.signal() == 0; i = next++) {
       CaseOutcome& o = outcomes[i];
@@ -191,6 +195,11 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
       o.status = RunProgram(args, o.output, &StopOnSignal::flag());
       o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
       ReadExpectations(o);
+      const std::lock_guard<std::mutex> lock(progress);
+      char line[64];
+      std::snprintf(line, sizeof line, "  [%lu/%lu] ", static_cast<unsigned long>(++ended),
+                    static_cast<unsigned long>(cases.size()));
+      out << line << o.path << ": " << (o.passed() ? "ok" : "FAILED") << '\n' << std::flush;
     }
   };
   std::vector<std::thread> workers;
@@ -275,19 +284,42 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
   test->add_option("--plots", testOptions.plotFolder, "the folder for the plots of failing cases");
   test->add_option("--fix", testOptions.fixFolder, "the FIX folder each case runs against");
   test->add_option("--driver", testOptions.driverPath, "the driver library each case loads");
+  test->add_option("--filter", testOptions.filter, "run only the cases whose path matches this glob ('*', '?')");
+  test->add_option("--shard", testOptions.shard, "run this job's share of the cases: K/N (K from 1), or auto from "
+                                                 "CI_NODE_INDEX/CI_NODE_TOTAL or JOB_COMPLETION_INDEX");
+  test->add_option("--shard-count", testOptions.shardCount, "N for --shard auto with JOB_COMPLETION_INDEX")
+      ->check(CLI::Range(1, 10000));
+  test->add_flag("--list", testOptions.list, "print the cases chosen and run none");
   return test;
 }
 
 int RunTests(const TestOptions& options, std::ostream& out) {
-  std::vector<std::string> cases;
+  std::vector<std::string> found;
   std::string error;
-  if (!FindCases(options.paths, cases, error)) {
+  Shard shard;
+  const auto environment = [](const char* name) {
+    const char* value = std::getenv(name);
+    return std::string(value == nullptr ? "" : value);
+  };
+  if (!FindCases(options.paths, found, error) ||
+      (!options.shard.empty() && !ReadShard(options.shard, options.shardCount, environment, shard, error))) {
     out << "dcshost: " << error << '\n';
     return 2;
   }
-  if (cases.empty()) {
-    out << "dcshost: no case file (*.toml) found\n";
+  const std::vector<std::string> cases = SelectCases(found, options.filter, shard);
+  if (found.empty() || SelectCases(found, options.filter, Shard()).empty()) {
+    out << "dcshost: no case file (*.toml) found" << (found.empty() ? "" : " that --filter " + options.filter +
+                                                                            " matches") << '\n';
     return 2;
+  }
+  if (options.list || cases.empty()) {
+    for (const std::string& c : cases) {
+      out << c << '\n';
+    }
+    out << cases.size() << " cases" << (options.shard.empty() ? "" : " in shard " + std::to_string(shard.index) +
+                                                                         "/" + std::to_string(shard.count))
+        << (options.list ? "" : ": nothing to run") << '\n';
+    return 0;
   }
   std::error_code ec;
   fs::create_directories(PathOf(options.plotFolder), ec);
@@ -296,7 +328,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     return 2;
   }
   const StopOnSignal stop;
-  const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop);
+  const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, out);
   const size_t failedCases = PrintTable(outcomes, out);
   PrintKnownDeficiencies(outcomes, out);
   const size_t ran = outcomes.size();

@@ -2,8 +2,9 @@
 // process of its own (so no stand-in state passes from one case to the next),
 // a given number at a time; prints a table of the cases with their
 // expectations passed and failed and their time; writes JUnit XML when asked;
-// keeps a plot of each failing case. Exit status 0 when every case passed,
-// 1 when one failed, 2 for bad arguments or no case found.
+// keeps a plot of each failing case. --filter and --shard choose the cases,
+// --list only prints them. Exit status 0 when every case passed, 1 when one
+// failed, 2 for bad arguments or no case found.
 #pragma once
 
 #include <ostream>
@@ -19,6 +20,10 @@ struct TestOptions {
   std::string plotFolder = "dcshost-test-plots";
   std::string fixFolder;
   std::string driverPath;
+  std::string filter;       // a glob the case paths must match; empty: all
+  std::string shard;        // "K/N" or "auto"; empty: every case
+  int shardCount = 0;       // N for --shard auto from JOB_COMPLETION_INDEX
+  bool list = false;        // print the cases chosen and run none
 };
 
 int RunTests(const TestOptions& options, std::ostream& out);

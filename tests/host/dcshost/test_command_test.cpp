@@ -35,6 +35,39 @@ TEST_F(OtherFixTest, TestCommandRunsEveryCaseAndReportsAsJunit) {
   EXPECT_FALSE(std::ifstream(plots + "/2-malfunctions.svg").good());
 }
 
+// The shards of a suite, run apart, hold the JUnit test cases of one unsharded
+// run, each once.
+TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
+  const auto testCases = [](const std::string& junit) {
+    std::ifstream file(junit);
+    std::vector<std::string> cases;
+    for (std::string line; std::getline(file, line);) {
+      if (line.find("<testcase ") != std::string::npos) {
+        cases.push_back(line.substr(0, line.find(" time=")).substr(0, line.find('>')));  // times differ
+      }
+    }
+    return cases;
+  };
+  const std::string suite = Source + "/tests/host/checkout";
+  const Outcome whole = Program({"test", suite, "--junit", Temp("whole.xml"), "--plots", Temp("shard-plots")});
+  ASSERT_EQ(whole.status, 1) << whole.output;  // the suite holds a failing case
+  std::vector<std::string> joined;
+  for (const char* shard : {"1/2", "2/2"}) {
+    const std::string junit = Temp(std::string("shard-") + shard[0] + ".xml");
+    Program({"test", suite, "--shard", shard, "--junit", junit, "--plots", Temp("shard-plots")});
+    const std::vector<std::string> cases = testCases(junit);
+    EXPECT_FALSE(cases.empty()) << shard;
+    joined.insert(joined.end(), cases.begin(), cases.end());
+  }
+  std::vector<std::string> expected = testCases(Temp("whole.xml"));
+  std::sort(joined.begin(), joined.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(joined, expected);
+  const Outcome listed = Program({"test", suite, "--list", "--filter", "*fail*"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.output.find("failing.toml\n1 cases\n"), std::string::npos) << listed.output;
+}
+
 // Waived failures are known deficiencies: listed, skipped in JUnit with their
 // reference, failing neither the run nor the suite; a waiver on a check that
 // passes is reported so that it can be lifted.

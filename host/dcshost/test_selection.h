@@ -1,0 +1,34 @@
+// Which of the cases found `dcshost test` runs: those a --filter pattern
+// matches, then this job's stable share of them (--shard K/N, or --shard auto
+// from the CI engine's parallel-job variables). It only chooses; it runs nothing.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace host {
+
+// True when the text matches the glob pattern: '*' any run of characters
+// (also '/'), '?' any one character, every other character itself.
+bool GlobMatch(const std::string& pattern, const std::string& text);
+
+// This job's shard, K of N (K from 1).
+struct Shard {
+  int index = 1;
+  int count = 1;
+};
+
+// Reads --shard: "K/N" with 1 <= K <= N, or "auto": CI_NODE_INDEX and
+// CI_NODE_TOTAL (1-based, GitLab's parallel jobs), else JOB_COMPLETION_INDEX
+// (0-based, Kubernetes indexed jobs) with shardCount (--shard-count) as N.
+// `environment` gives a variable's value, empty when unset. False with a message.
+bool ReadShard(const std::string& text, int shardCount, const std::function<std::string(const char*)>& environment,
+               Shard& shard, std::string& error);
+
+// The cases the filter matches (all for an empty filter), then every N-th of
+// them from the K-th: the shards of one list are apart and together are the list.
+std::vector<std::string> SelectCases(const std::vector<std::string>& cases, const std::string& filter,
+                                     const Shard& shard);
+
+}  // namespace host
