@@ -113,6 +113,25 @@ struct CaseMalfunction {
   Origin origin;
 };
 
+// Automatic checks of the loops whose controller tags match a pattern, each a
+// scripted sequence an operator would make through FIX. Numbers not given are
+// NaN and take their defaults by the measured variable's letter; a later
+// [[loop_check]] that matches a loop overrides what it gives.
+struct CaseLoopCheck {
+  std::string loops;                // a glob over controller tags: "*", "FIC*", "LIC101"
+  std::vector<std::string> checks;  // "direction", "setpoint_step", "bad_transmitter"; empty: not given
+  double start;                     // s: when the first check begins
+  double outputStep;                // % of output: direction
+  double directionTime;             // s: how long the output is held moved
+  double setpointStep;              // % of span
+  double riseTime, settlingTime;    // s: the limits from the step
+  double overshoot;                 // % of the step
+  double settleBand;                // % of span
+  std::string waived;               // a punch-list reference accepting these loops' failures
+  Origin origin;
+  CaseLoopCheck();
+};
+
 // A value of a block's key as written: a number, a text (a name) or a list of
 // either. Whether the key is known and the value fits is the model's concern.
 struct BlockValue {
@@ -169,6 +188,7 @@ struct Case {
   std::vector<CaseEvent> events;
   std::vector<CaseExpectation> expectations;
   std::vector<CaseMalfunction> malfunctions;
+  std::vector<CaseLoopCheck> loopChecks;
   std::string initialState;  // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
 };

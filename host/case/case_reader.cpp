@@ -30,6 +30,7 @@ const Section Sections[] = {
     {"event", SectionForm::Array, ReadEvent},
     {"expect", SectionForm::Array, ReadExpectation},
     {"malfunction", SectionForm::Array, ReadMalfunction},
+    {"loop_check", SectionForm::Array, ReadLoopCheck},
 };
 
 // Every table of an array such as [[expect]], each read alone.

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "case/glob.h"
+
 namespace host {
 namespace {
 
@@ -16,29 +18,6 @@ int WholeNumber(const std::string& text) {
 }
 
 }  // namespace
-
-bool GlobMatch(const std::string& pattern, const std::string& text) {
-  // Iterative with one backtrack point: linear for any pattern, no recursion.
-  size_t p = 0, t = 0, star = std::string::npos, resume = 0;
-  while (t < text.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
-      ++p;
-      ++t;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = t;
-    } else if (star != std::string::npos) {
-      p = star + 1;
-      t = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') {
-    ++p;
-  }
-  return p == pattern.size();
-}
 
 bool ReadShard(const std::string& text, int shardCount, const std::function<std::string(const char*)>& environment,
                Shard& shard, std::string& error) {

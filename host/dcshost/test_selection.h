@@ -9,10 +9,6 @@
 
 namespace host {
 
-// True when the text matches the glob pattern: '*' any run of characters
-// (also '/'), '?' any one character, every other character itself.
-bool GlobMatch(const std::string& pattern, const std::string& text);
-
 // This job's shard, K of N (K from 1).
 struct Shard {
   int index = 1;

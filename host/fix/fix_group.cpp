@@ -81,4 +81,28 @@ std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& 
   return values;
 }
 
+std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing) {
+  std::vector<std::string> values(points.size(), missing);
+  if (points.empty()) {
+    return values;
+  }
+  FixGroup group(api, static_cast<int32_t>(points.size()));
+  if (!group.created()) {
+    return values;
+  }
+  std::vector<int32_t> handles;
+  for (const PointName& p : points) {
+    handles.push_back(group.Define(p.node, p.tag, p.field));
+  }
+  group.Resolve();
+  group.Read();
+  for (size_t k = 0; k < points.size(); ++k) {
+    std::string text;
+    if (handles[k] >= 0 && group.PointError(handles[k]) == 0 && group.GetText(handles[k], text) == 0) {
+      values[k] = text;
+    }
+  }
+  return values;
+}
+
 }  // namespace host

@@ -50,5 +50,7 @@ std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>
 // Reads the points' float values in a group of dcshost's own: NaN for a point
 // FIX does not have or could not read. Writes nothing.
 std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& points);
+// The same for text values: `missing` for a point FIX does not have or could not read.
+std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing);
 
 }  // namespace host

@@ -17,6 +17,7 @@ namespace host {
 struct LoopFacts {
   std::unordered_map<std::string, std::string> pidInputs;  // a controller's "NODE:TAG" -> the tag its PID reads
   std::vector<double> low, high;  // per PV row: the range the database states (F_ELO, F_EHI), NaN where none
+  std::vector<bool> directAction;  // per controller row: its A_ACTION is DIRECT
 };
 
 // How a tieback answers its controller or command.

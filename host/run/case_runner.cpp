@@ -20,9 +20,11 @@
 
 #include "case/run_state.h"
 #include "checkout/expectations.h"
+#include "checkout/loop_checks.h"
 #include "checkout/malfunctions.h"
 #include "report/plot.h"
 #include "report/trace_writer.h"
+#include "run/loop_actions.h"
 #include "run/outputs.h"
 #include "run/run_summary.h"
 #include "run/session.h"
@@ -63,8 +65,12 @@ class Run {
   int Refused() const;
   // Waits, in short slices so that a stop is taken at once, until the step is due.
   void Pace(int done, std::chrono::steady_clock::time_point started) const;
-  // After a step: the trace, the plot, the expectations and the progress bar.
+  // After a step: the trace, the plot, the expectations, the loop checks and the progress bar.
   void Record(int64_t step, int done);
+  // The loop checks planned and the run made as long as they need; 0, or the exit status.
+  int PlanLoopChecks();
+  // The checks that began at this step boundary, marked on the plot.
+  void MarkLoopChecks(int64_t step);
 
   const Case& c_;
   const RunOptions& options_;
@@ -80,6 +86,8 @@ class Run {
   Expectations expectations_;
   TraceWriter trace_;
   Malfunctions malfunctions_;
+  LoopChecks checks_;
+  std::vector<LoopAction> due_;  // the loop checks' actions of a step boundary
   StepTimes stepTimes_;
   std::vector<double> values_;
   std::vector<bool> exchanged_;
@@ -137,11 +145,45 @@ int Run::Prepare() {
   if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath, columns_, error)) {
     return Fail(out_, error);
   }
+  if (const int refused = PlanLoopChecks(); refused != 0) {
+    return refused;
+  }
   if (session_.fix().IsSimulated() && session_.fix().simulated().SetJournal != nullptr) {
     session_.fix().simulated().SetJournal(0);  // the run reads no journal; keep the database fast
   }
   out_ << "case " << (c_.name.empty() ? c_.path : c_.name) << ": " << c_.controllers.size() << " controllers, "
        << c_.pv.size() << " PV rows, " << c_.pvImport.size() << " PV-import rows, " << steps_ << " steps\n";
+  return 0;
+}
+
+void Run::MarkLoopChecks(int64_t step) {
+  for (const LoopAction& action : due_) {
+    if (action.begins != nullptr && !options_.plotPath.empty()) {
+      const std::string& tag = c_.controllers[checks_.Loops()[action.loop].controller].tag;
+      plot_.Mark(PlotMarker{dt_ * static_cast<double>(step), tag + " " + action.begins});
+    }
+  }
+}
+
+int Run::PlanLoopChecks() {
+  checks_.Plan(c_, session_.loops(), dt_);
+  if (checks_.Empty()) {
+    if (!c_.loopChecks.empty()) {
+      out_ << "loop checks: no paired loop matches them (`dcshost tieback` lists the pairs)\n";
+    }
+    return 0;
+  }
+  if (!session_.fix().IsSimulated()) {
+    return Fail(out_, c_.path + ": loop checks act on the simulated database and the model; against this FIX "
+                                "they are refused");
+  }
+  due_.reserve(checks_.Loops().size() * 3);
+  const int64_t needed = checks_.StepsNeeded();
+  if (options_.steps < 0 && steps_ < needed) {
+    steps_ = static_cast<int>(std::min<int64_t>(needed, MaxSteps));
+  }
+  out_ << "loop checks: " << checks_.Count() << " checks of " << checks_.Loops().size() << " loops, which need "
+       << needed << " steps" << (steps_ < needed ? " (the run takes " + std::to_string(steps_) + ")" : "") << '\n';
   return 0;
 }
 
@@ -161,7 +203,7 @@ bool Run::Bind(int& status) {
   if (!result_.configured) {
     session_.End(result_, out_);
     out_ << "the case does not bind; `dcshost check` lists every problem\n";
-    const int failed = JudgeExpectations(expectations_, result_, plot_, out_);
+    const int failed = JudgeExpectations(expectations_, result_, plot_, out_, {});
     status = c_.expectations.empty() || failed > 0 ? 1 : 0;
     return false;
   }
@@ -193,6 +235,9 @@ void Run::Record(int64_t step, int done) {
     plot_.Add(seconds, values_, exchanged_);
   }
   expectations_.Sample(step + 1, seconds, values_, exchanged_);
+  if (!checks_.Empty()) {
+    checks_.Sample(done, RecordSignals(session_.builder()));
+  }
   if (progress_ && (done % 64 == 0 || done + 1 == steps_)) {
     Progress(done + 1, steps_);
   }
@@ -210,6 +255,10 @@ void Run::Loop() {
       }
     }
     const int64_t step = start_.step + done_;
+    if (!checks_.Empty()) {
+      DoLoopActions(session_, checks_, done_, due_);
+      MarkLoopChecks(step);
+    }
     Step(session_, step, dt_, context);
     session_.CollectMessages(result_, out_);
     broken_ = Broken(session_, step);
@@ -251,6 +300,13 @@ int Run::Finish() {
   if (!broken_.empty()) {
     out_ << "dcshost: " << broken_ << ": the run stops there\n";
   }
+  const std::vector<std::string> missed = checks_.NotReached(c_);
+  for (size_t k = 0; k < missed.size() && k < 10; ++k) {
+    out_ << "  loop check not reached: " << missed[k] << ": the run ended after step " << last << '\n';
+  }
+  if (missed.size() > 10) {
+    out_ << "  ... and " << missed.size() - 10 << " more loop checks not reached\n";
+  }
   for (const CaseEvent& event : c_.events) {
     if (event.step > last || (event.step == last && !ranToEnd_)) {
       out_ << "  event not reached: step " << event.step << ", " << PointText(event.node, event.tag, event.field)
@@ -258,7 +314,7 @@ int Run::Finish() {
     }
   }
   Summary(session_, result_, dt_, out_);
-  const int failed = JudgeExpectations(expectations_, result_, plot_, out_);
+  const int failed = JudgeExpectations(expectations_, result_, plot_, out_, checks_.Judge(c_));
   bool written = true;
   if (!options_.plotPath.empty()) {
     std::string error;

@@ -51,17 +51,13 @@ void ReadFinalModes(Session& session, RunResult& result) {
   if (c.controllers.empty()) {
     return;
   }
-  FixGroup group(session.fix().api(), static_cast<int32_t>(c.controllers.size()));
-  std::vector<int32_t> points;
+  std::vector<PointName> points;
   for (const CaseCtrlRow& row : c.controllers) {
-    points.push_back(group.Define(row.node, row.tag, dcs::FieldMode));
+    points.push_back(PointName{row.node, row.tag, dcs::FieldMode});
   }
-  group.Resolve();
-  group.Read();
+  const std::vector<std::string> modes = ReadTexts(session.fix().api(), points, "(no mode)");
   for (size_t i = 0; i < c.controllers.size(); ++i) {
-    std::string mode;
-    const bool read = group.created() && group.PointError(points[i]) == 0 && group.GetText(points[i], mode) == 0;
-    result.finalModes[c.controllers[i].tag] = read ? mode : "(no mode)";
+    result.finalModes[c.controllers[i].tag] = modes[i];
   }
 }
 
@@ -138,12 +134,13 @@ std::vector<std::string> PlotList(const Case& c, const RunOptions& options, cons
 }
 
 int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
-                      std::ostream& out) {
+                      std::ostream& out, const std::vector<Verdict>& more) {
   RunOutcome outcome{result.configured, {}, result.finalModes};
   for (const ReportedMessage& m : result.messages) {
     outcome.messageKeys.push_back(m.key);
   }
-  const std::vector<Verdict> verdicts = expectations.Judge(outcome);
+  std::vector<Verdict> verdicts = expectations.Judge(outcome);
+  verdicts.insert(verdicts.end(), more.begin(), more.end());
   int failed = 0;
   int waived = 0;
   bool anyWaiver = false;

@@ -28,9 +28,10 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
 // that no panel shows yet, in a panel of its own.
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
                                   const std::vector<TraceColumn>& columns);
-// Prints every expectation's verdict and hands each window to the plot; the
-// number that failed, waived failures (known deficiencies) not counted.
+// Prints every expectation's verdict, then the loop checks' (`more`), and
+// hands each window to the plot; the number that failed, waived failures
+// (known deficiencies) not counted.
 int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
-                      std::ostream& out);
+                      std::ostream& out, const std::vector<Verdict>& more);
 
 }  // namespace host

@@ -78,15 +78,8 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
     return fail(error);
   }
   const FixLibrary& fix = *session->fix_;
-  if (c.model.type == "tieback") {
-    Tiebacks tiebacks;
-    if (!GenerateTiebacks(fix, c, tiebacks, error)) {
-      return fail(error);
-    }
-    SayPairing(c, tiebacks, 10, out);
-    if (!CloseLoops(session->case_, tiebacks, error)) {
-      return fail(error);
-    }
+  if (!session->CloseAndPairLoops(out, error)) {
+    return fail(error);
   }
   if (!session->model_.Configure(session->case_.model, c.stepSeconds, error)) {
     return fail(error);
@@ -104,6 +97,24 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   }
   status = 0;
   return session;
+}
+
+bool Session::CloseAndPairLoops(std::ostream& out, std::string& error) {
+  const Case& written = case_;
+  if (written.model.type != "tieback" && written.loopChecks.empty()) {
+    return true;
+  }
+  const LoopFacts facts = ReadLoopFacts(*fix_, written);
+  Tiebacks tiebacks;
+  const bool tieback = written.model.type == "tieback";
+  if (tieback && !BuildTiebacks(written, facts, tiebacks, error)) {
+    return false;
+  }
+  if (tieback) {
+    SayPairing(written, tiebacks, 10, out);
+  }
+  loops_ = LoopsToCheck(written, facts, tieback ? &tiebacks : nullptr);
+  return !tieback || CloseLoops(case_, tiebacks, error);
 }
 
 std::string Session::BindModel() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "case/case.h"
+#include "checkout/loop_checks.h"
 #include "run/case_runner.h"
 #include "run/driver_library.h"
 #include "fix/fix_library.h"
@@ -57,6 +58,8 @@ class Session {
   // The row each of the model's external inputs reads, in ExternalInputs()'s order.
   const std::vector<InputSource>& inputs() const { return inputs_; }
   const FixLibrary& fix() const { return *fix_; }
+  // The loops the case's loop checks may reach, as paired when the session opened.
+  const std::vector<CheckedLoop>& loops() const { return loops_; }
   // The case as run: a "tieback" case with its loops closed by blocks.
   const Case& scenario() const { return case_; }
   // Prints the driver's messages since the last call, each with its context.
@@ -68,6 +71,8 @@ class Session {
  private:
   explicit Session(Case c) : case_(std::move(c)) {}
   void Release();
+  // A "tieback" case's loops closed (its tiebacks printed), and the loops paired for loop checks.
+  bool CloseAndPairLoops(std::ostream& out, std::string& error);
   // The rows' model variables and the model's external inputs resolved; the first unknown one as a message.
   std::string BindModel();
   // The model's external inputs to their rows, named as the trace names them.
@@ -80,6 +85,7 @@ class Session {
   std::vector<int> drives_;
   std::vector<int> carries_;
   std::vector<InputSource> inputs_;
+  std::vector<CheckedLoop> loops_;
   size_t messagesSeen_ = 0;
   bool declared_ = false;
 };

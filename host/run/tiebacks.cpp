@@ -2,9 +2,11 @@
 // built, and the pairing told as counts and lists.
 #include "run/tiebacks.h"
 
+#include <cmath>
 #include <map>
 
 #include "fix/fix_group.h"
+#include "plant/loop_pairing.h"
 
 namespace host {
 
@@ -27,7 +29,40 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
     facts.low.push_back(values[2 * i]);
     facts.high.push_back(values[2 * i + 1]);
   }
+  std::vector<PointName> actions;
+  for (const CaseCtrlRow& row : c.controllers) {
+    actions.push_back(PointName{row.node, row.tag, "A_ACTION"});
+  }
+  for (const std::string& action : ReadTexts(fix.api(), actions, "")) {
+    facts.directAction.push_back(action == "DIRECT");
+  }
   return facts;
+}
+
+std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, const Tiebacks* tiebacks) {
+  std::vector<CheckedLoop> loops;
+  const auto add = [&](size_t controller, size_t pv, const std::string& variable, double low, double high, int group) {
+    const bool direct = controller < facts.directAction.size() && facts.directAction[controller];
+    loops.push_back(CheckedLoop{controller, pv, variable, low, high, direct, group});
+  };
+  if (tiebacks != nullptr) {
+    for (const TiebackLoop& loop : tiebacks->loops) {
+      if (!loop.discrete) {
+        add(loop.source, loop.pv, loop.variable, loop.dynamics.low, loop.dynamics.high, 0);
+      }
+    }
+    return loops;
+  }
+  for (const LoopPair& pair : PairLoops(c, facts.pidInputs).pairs) {
+    const bool ranged = pair.pv < facts.low.size() && std::isfinite(facts.low[pair.pv]) &&
+                        std::isfinite(facts.high[pair.pv]);
+    LoopTag tag;
+    const std::string variable = ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function)
+                                                                                      : std::string();
+    add(pair.controller, pair.pv, variable, ranged ? facts.low[pair.pv] : 0.0, ranged ? facts.high[pair.pv] : 100.0,
+        static_cast<int>(loops.size()));
+  }
+  return loops;
 }
 
 bool GenerateTiebacks(const FixLibrary& fix, const Case& c, Tiebacks& tiebacks, std::string& error) {

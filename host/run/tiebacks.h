@@ -7,17 +7,25 @@
 #include <string>
 
 #include "case/case.h"
+#include "checkout/loop_checks.h"
 #include "fix/fix_library.h"
 #include "plant/tieback.h"
 
 namespace host {
 
 // Each controller's PID input (the simulated database's INPUT, where it has
-// one) and each PV row's F_ELO..F_EHI range, where its point has both.
+// one) and action (A_ACTION), and each PV row's F_ELO..F_EHI range, where
+// its point has both.
 LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c);
 
 // The case's tiebacks against this FIX; false with "file:line: what".
 bool GenerateTiebacks(const FixLibrary& fix, const Case& c, Tiebacks& tiebacks, std::string& error);
+
+// The loops loop checks may reach: a tieback case's loops (checked all at
+// once: no two share a block), or the loops the pairing rules find (checked
+// one after another, for their plant may join them); each with its PV's span
+// and its controller's action.
+std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, const Tiebacks* tiebacks);
 
 // One line of counts, then the ambiguous and unpaired rows (at most `most`
 // of each; every one with most < 0).

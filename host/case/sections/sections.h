@@ -45,6 +45,8 @@ bool ReadTagFile(CaseValues& values, const TableDescriptor& table, const std::st
 bool ReadExpectation(CaseValues& values, const toml::table& table);
 // [[malfunction]]: one instructor's fault.
 bool ReadMalfunction(CaseValues& values, const toml::table& table);
+// [[loop_check]]: automatic checks of the loops a pattern names.
+bool ReadLoopCheck(CaseValues& values, const toml::table& table);
 // [[event]]: one operator's change.
 bool ReadEvent(CaseValues& values, const toml::table& table);
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "case/glob.h"
 #include "dcshost/test_selection.h"
 
 namespace {

@@ -1,0 +1,76 @@
+// [[loop_check]]: automatic checks of the loops a pattern names, their numbers
+// checked where they are written; which loops a pattern reaches and what the
+// checks do is the checkout's concern.
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "case/sections/sections.h"
+
+namespace host {
+
+CaseLoopCheck::CaseLoopCheck() {
+  const double unset = std::numeric_limits<double>::quiet_NaN();
+  start = outputStep = directionTime = setpointStep = riseTime = settlingTime = overshoot = settleBand = unset;
+}
+
+namespace {
+
+const char* const InLoopCheck = "a loop check";
+
+struct Limit {
+  const char* key;
+  double CaseLoopCheck::*field;
+  double low, high;  // open below (the value must lie above low), closed above
+  const char* range;
+};
+
+}  // namespace
+
+bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
+  CaseLoopCheck check;
+  check.origin = values.OriginOf(t);
+  const std::vector<Limit> limits = {
+      {"start", &CaseLoopCheck::start, -1e-300, 1e9, "0 s or more"},
+      {"output_step", &CaseLoopCheck::outputStep, 0.0, 50.0, "above 0 and at most 50 %"},
+      {"direction_time", &CaseLoopCheck::directionTime, 0.0, 1e9, "above 0 s"},
+      {"setpoint_step", &CaseLoopCheck::setpointStep, 0.0, 50.0, "above 0 and at most 50 % of span"},
+      {"rise_time", &CaseLoopCheck::riseTime, 0.0, 1e9, "above 0 s"},
+      {"settling_time", &CaseLoopCheck::settlingTime, 0.0, 1e9, "above 0 s"},
+      {"overshoot", &CaseLoopCheck::overshoot, -1e-300, 1000.0, "0 % or more"},
+      {"settle_band", &CaseLoopCheck::settleBand, 0.0, 50.0, "above 0 and at most 50 % of span"}};
+  std::vector<const char*> keys = {"loops", "checks", "waived"};
+  for (const Limit& l : limits) {
+    keys.push_back(l.key);
+  }
+  if (!values.OnlyKeys(t, keys, InLoopCheck) || !values.Text(t, "loops", check.loops, true, InLoopCheck) ||
+      !values.Text(t, "waived", check.waived, false, InLoopCheck)) {
+    return false;
+  }
+  if (const toml::node* checks = t.get("checks")) {
+    if (!values.TextList(*checks, check.checks, "checks must be a list, such as [\"direction\", \"setpoint_step\"]",
+                         "each check must be a text")) {
+      return false;
+    }
+    for (const std::string& name : check.checks) {
+      if (name != "direction" && name != "setpoint_step" && name != "bad_transmitter") {
+        return values.Fail(*checks, "unknown check \"" + name + "\" (direction, setpoint_step, bad_transmitter)");
+      }
+    }
+  }
+  for (const Limit& l : limits) {
+    double x = std::numeric_limits<double>::quiet_NaN();
+    if (!values.Number(t, l.key, x, false, InLoopCheck)) {
+      return false;
+    }
+    if (!std::isnan(x) && !(x > l.low && x <= l.high)) {
+      return values.Fail(*t.get(l.key), std::string("'") + l.key + "' must be " + l.range + ", not " + Shown(x));
+    }
+    check.*l.field = x;
+  }
+  values.loaded().loopChecks.push_back(check);
+  return true;
+}
+
+}  // namespace host

@@ -1,0 +1,139 @@
+// Loop checks planned: each loop's settings from its letter's defaults and
+// the [[loop_check]] tables that match it, in order, and its script laid out
+// in steps, the loops of a group at once and the groups one after another.
+#include <algorithm>
+#include <cmath>
+
+#include "case/glob.h"
+#include "checkout/loop_check_script.h"
+#include "checkout/loop_checks.h"
+
+namespace host {
+namespace {
+
+// Defaults by the measured variable's first letter: how long the output is
+// held moved, and the limits of the answer to a setpoint step.
+struct LetterLimits {
+  char letter;
+  double directionTime, riseTime, settlingTime, overshoot;
+};
+const LetterLimits Limits[] = {
+    {'F', 10.0, 30.0, 60.0, 20.0},    {'P', 40.0, 60.0, 120.0, 20.0}, {'T', 200.0, 300.0, 600.0, 20.0},
+    {'L', 60.0, 600.0, 900.0, 30.0},  {'A', 400.0, 900.0, 1200.0, 20.0},
+};
+
+int64_t Steps(double seconds, double dt) { return static_cast<int64_t>(std::ceil(seconds / dt - 1e-9)); }
+
+}  // namespace
+
+bool SettingsFor(const std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
+                 LoopCheckSettings& s) {
+  s = LoopCheckSettings();
+  for (const LetterLimits& l : Limits) {
+    if (!variable.empty() && variable[0] == l.letter) {
+      s.directionTime = l.directionTime;
+      s.riseTime = l.riseTime;
+      s.settlingTime = l.settlingTime;
+      s.overshoot = l.overshoot;
+    }
+  }
+  bool matched = false;
+  for (const CaseLoopCheck& c : checks) {
+    if (!GlobMatch(c.loops, tag)) {
+      continue;
+    }
+    matched = true;
+    if (!c.checks.empty()) {
+      const auto has = [&c](const char* name) { return std::find(c.checks.begin(), c.checks.end(), name) != c.checks.end(); };
+      s.checkDirection = has("direction");
+      s.checkSetpoint = has("setpoint_step");
+      s.checkBadTransmitter = has("bad_transmitter");
+    }
+    const std::pair<double, double*> numbers[] = {
+        {c.start, &s.start},           {c.outputStep, &s.outputStep},   {c.directionTime, &s.directionTime},
+        {c.setpointStep, &s.setpointStep}, {c.riseTime, &s.riseTime}, {c.settlingTime, &s.settlingTime},
+        {c.overshoot, &s.overshoot},   {c.settleBand, &s.settleBand}};
+    for (const auto& n : numbers) {
+      if (!std::isnan(n.first)) {
+        *n.second = n.first;
+      }
+    }
+    if (!c.waived.empty()) {
+      s.waived = c.waived;
+    }
+  }
+  return matched;
+}
+
+LoopChecks::LoopChecks() = default;
+LoopChecks::~LoopChecks() = default;
+
+size_t LoopChecks::Count() const {
+  size_t n = 0;
+  for (const LoopCheckSettings& s : settings_) {
+    n += (s.checkDirection ? 1 : 0) + (s.checkSetpoint ? 1 : 0) + (s.checkBadTransmitter ? 1 : 0);
+  }
+  return n;
+}
+
+void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, double stepSeconds) {
+  dt_ = stepSeconds;
+  loops_.clear();
+  settings_.clear();
+  scripts_.clear();
+  end_ = 0;
+  for (const CheckedLoop& loop : loops) {
+    LoopCheckSettings s;
+    if (SettingsFor(loop.variable, c.controllers[loop.controller].tag, c.loopChecks, s)) {
+      loops_.push_back(loop);
+      settings_.push_back(s);
+    }
+  }
+  scripts_.resize(loops_.size());
+  // Groups in the order of their first loop; each starts when the one before has ended.
+  std::vector<int> groups;
+  for (const CheckedLoop& loop : loops_) {
+    if (std::find(groups.begin(), groups.end(), loop.group) == groups.end()) {
+      groups.push_back(loop.group);
+    }
+  }
+  int64_t from = 0;
+  for (const int group : groups) {
+    int64_t groupEnd = from;
+    for (size_t i = 0; i < loops_.size(); ++i) {
+      if (loops_[i].group == group) {
+        Schedule(i, from);
+        groupEnd = std::max(groupEnd, scripts_[i].end);
+      }
+    }
+    from = groupEnd;
+  }
+  end_ = from;
+}
+
+// direction: [start, +D] then rest W; setpoint step: [.., +W] then its step back and rest W;
+// bad transmitter: [.., +J] then rest W. W is one and a half times the longer limit.
+void LoopChecks::Schedule(size_t i, int64_t from) {
+  const LoopCheckSettings& s = settings_[i];
+  Script& script = scripts_[i];
+  const int64_t window = Steps(1.5 * std::max(s.settlingTime, s.riseTime), dt_);
+  int64_t at = from + Steps(s.start, dt_);
+  if (s.checkDirection) {
+    script.dir0 = at;
+    script.dir1 = at + std::max<int64_t>(1, Steps(s.directionTime, dt_));
+    at = script.dir1 + window;
+  }
+  if (s.checkSetpoint) {
+    script.sp0 = at;
+    script.sp1 = at + window;
+    at = script.sp1 + window;
+  }
+  if (s.checkBadTransmitter) {
+    script.bad0 = at;
+    script.bad1 = at + std::max<int64_t>(2, Steps(10.0, dt_));
+    at = script.bad1 + window;
+  }
+  script.end = at;
+}
+
+}  // namespace host

@@ -1,0 +1,27 @@
+// One loop's script of checks, private to the loop checks: the step
+// boundaries of each check (-1 where it is not made) and what was measured.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "checkout/loop_checks.h"
+
+namespace host {
+
+struct LoopChecks::Script {
+  int64_t dir0 = -1, dir1 = -1, sp0 = -1, sp1 = -1, bad0 = -1, bad1 = -1, end = 0;
+  // direction: the output moved by du (percent) from u0, the PV from pv0 by dpv
+  double u0 = 0.0, du = 0.0, pv0 = 0.0, dpv = 0.0;
+  bool dirMeasured = false;
+  // setpoint step: from sp to newSp with the PV at pvStart; seconds from the step
+  double sp = 0.0, newSp = 0.0, pvStart = 0.0;
+  double riseAt = -1.0, maxPast = 0.0, lastOutside = -1.0, endError = 0.0;
+  int64_t samples = 0;
+  // bad transmitter: the output when the PV failed and when judged, and the mode then
+  double badU0 = 0.0, badU1 = 0.0;
+  std::string mode;
+  bool badMeasured = false;
+};
+
+}  // namespace host

@@ -1,0 +1,169 @@
+// Loop checks at run time: the actions due at a step boundary with their
+// values from the record as it is, the setpoint step's answer measured as it
+// goes (rise, overshoot, settling, the error at the end), and the verdicts.
+#include "checkout/loop_checks.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "checkout/loop_check_script.h"
+
+namespace host {
+namespace {
+
+std::string Figure(double x) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", x);
+  return text;
+}
+
+std::string Signed(double x) { return (x >= 0.0 ? "+" : "") + Figure(x); }
+
+}  // namespace
+
+void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due) {
+  due.clear();
+  for (size_t i = 0; i < loops_.size(); ++i) {
+    Script& s = scripts_[i];
+    const CheckedLoop& loop = loops_[i];
+    const LoopCheckSettings& set = settings_[i];
+    const double span = loop.high - loop.low;
+    if (step == s.dir0) {  // MANL, then the output moved by a few percent, down where up would pass 100 %
+      s.u0 = 100.0 * signals.Output(loop.controller);
+      s.du = s.u0 + set.outputStep <= 100.0 ? set.outputStep : -set.outputStep;
+      s.pv0 = signals.Pv(loop.pv);
+      due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "MANL", "direction"});
+      due.push_back(LoopAction{LoopAction::Kind::SetOutput, i, s.u0 + s.du, ""});
+    } else if (step == s.dir1) {  // measured, then the output and AUTO restored
+      s.dpv = signals.Pv(loop.pv) - s.pv0;
+      s.dirMeasured = true;
+      due.push_back(LoopAction{LoopAction::Kind::SetOutput, i, s.u0, ""});
+      due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "AUTO"});
+    }
+    if (step == s.sp0) {  // the target stepped, down where up would leave the span
+      s.sp = signals.Target(loop.controller);
+      const double step10 = set.setpointStep / 100.0 * span;
+      s.newSp = s.sp + step10 <= loop.high ? s.sp + step10 : s.sp - step10;
+      s.pvStart = signals.Pv(loop.pv);
+      due.push_back(LoopAction{LoopAction::Kind::SetTarget, i, s.newSp, "", "setpoint step"});
+    } else if (step == s.sp1) {
+      due.push_back(LoopAction{LoopAction::Kind::SetTarget, i, s.sp, ""});
+    }
+    if (step == s.bad0) {
+      s.badU0 = 100.0 * signals.Output(loop.controller);
+      due.push_back(LoopAction{LoopAction::Kind::FailPv, i, 0.0, "", "bad transmitter"});
+    } else if (step == s.bad1) {  // the mode read back, then the transmitter recovered and AUTO restored
+      s.badU1 = 100.0 * signals.Output(loop.controller);
+      s.badMeasured = true;
+      due.push_back(LoopAction{LoopAction::Kind::ReadMode, i, 0.0, ""});
+      due.push_back(LoopAction{LoopAction::Kind::RecoverPv, i, 0.0, ""});
+      due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "AUTO"});
+    }
+  }
+}
+
+std::vector<std::string> LoopChecks::NotReached(const Case& c) const {
+  std::vector<std::string> missed;
+  for (size_t i = 0; i < loops_.size(); ++i) {
+    const Script& s = scripts_[i];
+    const std::string& tag = c.controllers[loops_[i].controller].tag;
+    if (s.dir0 >= 0 && !s.dirMeasured) {
+      missed.push_back(tag + " direction");
+    }
+    if (s.sp0 >= 0 && s.samples < s.sp1 - s.sp0) {
+      missed.push_back(tag + " setpoint step");
+    }
+    if (s.bad0 >= 0 && !s.badMeasured) {
+      missed.push_back(tag + " bad transmitter");
+    }
+  }
+  return missed;
+}
+
+void LoopChecks::ModeRead(size_t loop, const std::string& mode) { scripts_[loop].mode = mode; }
+
+void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
+  for (size_t i = 0; i < loops_.size(); ++i) {
+    Script& s = scripts_[i];
+    if (step < s.sp0 || step >= s.sp1) {
+      continue;
+    }
+    const CheckedLoop& loop = loops_[i];
+    const double pv = signals.Pv(loop.pv);
+    const double t = static_cast<double>(step + 1 - s.sp0) * dt_;  // seconds from the step
+    const double toward = s.newSp >= s.pvStart ? 1.0 : -1.0;
+    if (s.riseAt < 0.0 && toward * (pv - (s.pvStart + 0.9 * (s.newSp - s.pvStart))) >= 0.0) {
+      s.riseAt = t;
+    }
+    s.maxPast = std::fmax(s.maxPast, toward * (pv - s.newSp));
+    if (std::fabs(pv - s.newSp) > settings_[i].settleBand / 100.0 * (loop.high - loop.low)) {
+      s.lastOutside = t;
+    }
+    s.endError = std::fabs(pv - s.newSp);
+    ++s.samples;
+  }
+}
+
+std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
+  std::vector<Verdict> verdicts;
+  for (size_t i = 0; i < loops_.size(); ++i) {
+    const Script& s = scripts_[i];
+    const CheckedLoop& loop = loops_[i];
+    const LoopCheckSettings& set = settings_[i];
+    const std::string& tag = c.controllers[loop.controller].tag;
+    const std::string& pvTag = c.pv[loop.pv].tag;
+    const auto add = [&](const char* check, bool passed, const std::string& measured) {
+      if (measured.empty()) {
+        return;  // not reached: NotReached lists it
+      }
+      Verdict v;
+      v.passed = passed;
+      v.description = tag + " " + check;
+      v.measured = measured;
+      v.waived = set.waived;
+      verdicts.push_back(v);
+    };
+    if (s.dir0 >= 0) {
+      // Negative feedback: a reverse-acting controller needs a PV that rises with its output.
+      const double wanted = (loop.directAction ? -1.0 : 1.0) * (s.du >= 0.0 ? 1.0 : -1.0);
+      const bool answered = std::fabs(s.dpv) >= 0.001 * (loop.high - loop.low);
+      const bool right = answered && s.dpv * wanted > 0.0;
+      const char* action = loop.directAction ? "a direct-acting" : "a reverse-acting";
+      add("direction", s.dirMeasured && right,
+          !s.dirMeasured ? std::string()
+                         : "output " + Signed(s.du) + " % (from " + Figure(s.u0) + " %) moved " + pvTag + " by " +
+                               Signed(s.dpv) + " in " + Figure(set.directionTime) + " s: " +
+                               (!answered ? std::string("no answer")
+                                          : std::string(s.dpv > 0.0 ? "rises" : "falls") + " with the output") +
+                               "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall"));
+    }
+    if (s.sp0 >= 0) {
+      const double step = std::fabs(s.newSp - s.sp);
+      const double overshoot = step > 0.0 ? 100.0 * s.maxPast / step : 0.0;
+      const double window = static_cast<double>(s.sp1 - s.sp0) * dt_;
+      const bool settled = s.samples > 0 && s.lastOutside < window;
+      const double settling = s.lastOutside < 0.0 ? 0.0 : s.lastOutside + dt_;
+      const bool passed = s.samples > 0 && s.riseAt >= 0.0 && s.riseAt <= set.riseTime && overshoot <= set.overshoot &&
+                          settled && settling <= set.settlingTime;
+      add("setpoint step", passed,
+          s.sp1 > s.samples + s.sp0 ? std::string()
+                                    : Figure(s.sp) + " -> " + Figure(s.newSp) + ": rise " +
+                               (s.riseAt < 0.0 ? "never" : Figure(s.riseAt) + " s") + " (limit " +
+                               Figure(set.riseTime) + "), overshoot " + Figure(overshoot) + " % (limit " +
+                               Figure(set.overshoot) + "), settled within " + Figure(set.settleBand) +
+                               " % of span " + (settled ? "after " + Figure(settling) + " s" : "never") +
+                               " (limit " + Figure(set.settlingTime) + "), error at the end " + Figure(s.endError));
+    }
+    if (s.bad0 >= 0) {
+      const bool held = std::fabs(s.badU1 - s.badU0) <= 0.1;
+      add("bad transmitter", s.badMeasured && s.mode == "MANL" && held,
+          !s.badMeasured ? std::string()
+                         : pvTag + " failed: " + (s.mode == "MANL" ? "shed to MANL" : "stayed in " + s.mode) +
+                               ", output " + (held ? "held at " + Figure(s.badU1) + " %"
+                                                   : "moved from " + Figure(s.badU0) + " to " + Figure(s.badU1) + " %"));
+    }
+  }
+  return verdicts;
+}
+
+}  // namespace host

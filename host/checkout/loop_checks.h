@@ -1,0 +1,95 @@
+// Automatic loop checks, as an acceptance test makes them: for each loop a
+// scripted sequence of operator actions through FIX (direction in MANL, a
+// setpoint step in AUTO, a failed transmitter), each judged from what the
+// loop did. It plans, says which action is due and measures; the runner
+// carries the actions out. Sampling a step allocates nothing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "case/case.h"
+#include "checkout/expectations.h"
+
+namespace host {
+
+// A loop to check: its rows and what the tag tables, the plant and FIX say of it.
+struct CheckedLoop {
+  size_t controller = 0, pv = 0;  // rows of the controller and PV tables
+  std::string variable;            // its measured variable ("L")
+  double low = 0.0, high = 100.0;  // the PV's span
+  bool directAction = false;       // the controller's A_ACTION is DIRECT (default REVERSE)
+  int group = 0;                   // loops of a group are checked at once, groups one after another
+};
+
+// One loop's checks after the defaults of its letter and every [[loop_check]] that matches it.
+struct LoopCheckSettings {
+  bool checkDirection = true, checkSetpoint = true, checkBadTransmitter = false;
+  double start = 10.0, outputStep = 5.0, directionTime = 40.0, setpointStep = 10.0;
+  double riseTime = 60.0, settlingTime = 120.0, overshoot = 20.0, settleBand = 2.0;
+  std::string waived;
+};
+
+// The settings of a loop by its measured variable and controller tag; false when no [[loop_check]] matches it.
+bool SettingsFor(const std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
+                 LoopCheckSettings& settings);
+
+// What the operator does at a step boundary, through FIX.
+struct LoopAction {
+  enum class Kind { SetMode, SetOutput, SetTarget, FailPv, RecoverPv, ReadMode };
+  Kind kind = Kind::SetMode;
+  size_t loop = 0;      // index among the checked loops
+  double value = 0.0;   // SetOutput: percent; SetTarget: the target
+  std::string text;     // SetMode: "AUTO" or "MANL"
+  const char* begins = nullptr;  // the check this action begins ("direction"), for the plot's marker
+};
+
+// The record's values the checks read, by row.
+class LoopSignals {
+ public:
+  virtual ~LoopSignals() = default;
+  virtual double Pv(size_t row) const = 0;      // what the PV row sends
+  virtual double Output(size_t row) const = 0;  // a controller's output, 0-1
+  virtual double Target(size_t row) const = 0;  // a controller's target
+};
+
+class LoopChecks {
+ public:
+  // Plans the checks of every loop a [[loop_check]] matches, group after
+  // group, from the run's first step; `loops` as paired.
+  void Plan(const Case& c, const std::vector<CheckedLoop>& loops, double stepSeconds);
+  bool Empty() const { return loops_.empty(); }
+  size_t Count() const;  // the checks planned
+  const std::vector<CheckedLoop>& Loops() const { return loops_; }
+  // Steps from the run's first that the checks need.
+  int64_t StepsNeeded() const { return end_; }
+  // The actions due before the step (counted from the run's first), their values from the signals now.
+  void At(int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  // The mode FIX holds, read back for a ReadMode action.
+  void ModeRead(size_t loop, const std::string& mode);
+  // After the step: the values of the loops whose setpoint step is watched.
+  void Sample(int64_t step, const LoopSignals& signals);
+  // One verdict per loop and check the run reached, in the loops' order.
+  std::vector<Verdict> Judge(const Case& c) const;
+  // The checks a run that ended early never finished ("LIC101 setpoint step").
+  std::vector<std::string> NotReached(const Case& c) const;
+
+ private:
+  struct Script;
+  void Schedule(size_t loop, int64_t from);
+  std::vector<CheckedLoop> loops_;
+  std::vector<LoopCheckSettings> settings_;
+  std::vector<Script> scripts_;
+  double dt_ = 1.0;
+  int64_t end_ = 0;
+
+ public:
+  LoopChecks();
+  ~LoopChecks();
+  LoopChecks(const LoopChecks&) = delete;
+  LoopChecks& operator=(const LoopChecks&) = delete;
+};
+
+}  // namespace host
