@@ -1,0 +1,112 @@
+// Loop checks: settings by letter and by the [[loop_check]] tables in order,
+// schedules that run a group's loops at once and groups one after another,
+// and a checkout through dcshost in which a reversed and a badly tuned loop
+// fail while a good one passes.
+#include <cmath>
+
+#include "checkout/loop_checks.h"
+#include "dcshost_fixture.h"
+
+namespace host_tests {
+namespace {
+
+host::CaseLoopCheck Check(const std::string& loops) {
+  host::CaseLoopCheck c;
+  c.loops = loops;
+  return c;
+}
+
+TEST(LoopCheckSettings, DefaultsByLetterThenEveryMatchingTableInOrder) {
+  std::vector<host::CaseLoopCheck> checks = {Check("*"), Check("T*"), Check("TIC5"), Check("FIC*")};
+  checks[0].checks = {"direction", "setpoint_step", "bad_transmitter"};
+  checks[1].settlingTime = 900.0;
+  checks[2].checks = {"setpoint_step"};
+  checks[2].waived = "PL-7: slow";
+  checks[3].outputStep = 10.0;
+  struct Row {
+    const char* variable;
+    const char* tag;
+    bool direction, setpoint, bad;
+    double directionTime, settlingTime, outputStep;
+    const char* waived;
+  };
+  const Row rows[] = {
+      {"F", "FIC1", true, true, true, 10.0, 60.0, 10.0, ""},
+      {"L", "LIC2", true, true, true, 60.0, 900.0, 5.0, ""},
+      {"T", "TIC3", true, true, true, 200.0, 900.0, 5.0, ""},     // T* over the letter's 600 s
+      {"T", "TIC5", false, true, false, 200.0, 900.0, 5.0, "PL-7: slow"},
+      {"X", "XIC9", true, true, true, 40.0, 120.0, 5.0, ""},      // any other letter: medium
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.tag);
+    host::LoopCheckSettings s;
+    EXPECT_TRUE(host::SettingsFor(row.variable, row.tag, checks, s));
+    EXPECT_EQ(s.checkDirection, row.direction);
+    EXPECT_EQ(s.checkSetpoint, row.setpoint);
+    EXPECT_EQ(s.checkBadTransmitter, row.bad);
+    EXPECT_EQ(s.directionTime, row.directionTime);
+    EXPECT_EQ(s.settlingTime, row.settlingTime);
+    EXPECT_EQ(s.outputStep, row.outputStep);
+    EXPECT_EQ(s.waived, row.waived);
+  }
+  host::LoopCheckSettings unmatched;
+  EXPECT_FALSE(host::SettingsFor("F", "FIC1", {Check("L*")}, unmatched));
+}
+
+TEST(LoopCheckPlan, AGroupAtOnceAndGroupsOneAfterAnother) {
+  host::Case c;
+  for (const char* tag : {"FIC1", "FIC2"}) {
+    host::CaseCtrlRow row;
+    row.tag = tag;
+    c.controllers.push_back(row);
+  }
+  c.loopChecks = {Check("*")};  // direction and setpoint step, flow limits
+  host::LoopChecks together;
+  together.Plan(c, {{0, 0, "F", 0.0, 100.0, false, 0}, {1, 1, "F", 0.0, 100.0, false, 0}}, 1.0);
+  host::LoopChecks apart;
+  apart.Plan(c, {{0, 0, "F", 0.0, 100.0, false, 0}, {1, 1, "F", 0.0, 100.0, false, 1}}, 1.0);
+  // start 10 s, direction 10 s, then a rest, a step and its return of 90 s each (1.5 x the settling limit)
+  EXPECT_EQ(together.StepsNeeded(), 10 + 10 + 3 * 90);
+  EXPECT_EQ(apart.StepsNeeded(), 2 * together.StepsNeeded());
+  EXPECT_EQ(together.Count(), 4U);
+}
+
+TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
+  const Outcome run = Dcshost({"run", Source + "/examples/checkout/loop-checks.toml", "--no-progress"});
+  EXPECT_EQ(run.status, 0) << run.output;  // both failures are waived
+  struct Row {
+    const char* verdict;
+    const char* check;
+    const char* measured;  // a part of what was measured
+  };
+  const Row rows[] = {
+      {"PASS", "LIC101 direction", "rises with the output; a reverse-acting controller needs it to rise"},
+      {"PASS", "LIC101 setpoint step", "2.5 -> 3: rise"},
+      {"PASS", "LIC101 bad transmitter", "LT101 failed: shed to MANL, output held at 50 %"},
+      {"WAIVED", "FIC201 direction", "rises with the output; a direct-acting controller needs it to fall"},
+      {"WAIVED", "FIC201 setpoint step", "rise never (limit 30)"},
+      {"WAIVED", "TIC202 setpoint step", "settled within 2 % of span never (limit 600)"},
+      {"PASS", "TIC202 direction", "the waiver can be lifted"},
+  };
+  for (const Row& row : rows) {
+    const std::string start = std::string("  expect ") + row.verdict + "  " + row.check + ": ";
+    const size_t at = run.output.find(start);
+    ASSERT_NE(at, std::string::npos) << start << "\n" << run.output;
+    EXPECT_NE(run.output.substr(at, run.output.find('\n', at) - at).find(row.measured), std::string::npos)
+        << row.check;
+  }
+  EXPECT_NE(run.output.find("loop checks: 9 checks of 3 loops, which need "), std::string::npos);
+  EXPECT_NE(run.output.find("expectations: 8 passed, 0 failed, 3 waived"), std::string::npos);
+
+  // A run cut short judges the checks it finished and lists the rest.
+  const Outcome shortRun =
+      Dcshost({"run", Source + "/examples/checkout/loop-checks.toml", "--steps", "100", "--no-progress"});
+  EXPECT_EQ(shortRun.status, 0) << shortRun.output;
+  EXPECT_NE(shortRun.output.find("(the run takes 100)"), std::string::npos);
+  EXPECT_NE(shortRun.output.find("  expect PASS  LIC101 direction: "), std::string::npos);
+  EXPECT_NE(shortRun.output.find("  loop check not reached: TIC202 direction: the run ended after step 100"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace host_tests
