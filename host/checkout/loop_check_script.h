@@ -6,6 +6,7 @@
 #include <string>
 
 #include "checkout/loop_checks.h"
+#include "checkout/step_response.h"
 
 namespace host {
 
@@ -14,10 +15,9 @@ struct LoopChecks::Script {
   // direction: the output moved by du (percent) from u0, the PV from pv0 by dpv
   double u0 = 0.0, du = 0.0, pv0 = 0.0, dpv = 0.0;
   bool dirMeasured = false;
-  // setpoint step: from sp to newSp with the PV at pvStart; seconds from the step
-  double sp = 0.0, newSp = 0.0, pvStart = 0.0;
-  double riseAt = -1.0, maxPast = 0.0, lastOutside = -1.0, endError = 0.0;
-  int64_t samples = 0;
+  // setpoint step: from sp to newSp, the PV's answer
+  double sp = 0.0, newSp = 0.0;
+  StepResponse answer;
   // bad transmitter: the output when the PV failed and when judged, and the mode then
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;

@@ -44,7 +44,7 @@ void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAc
       s.sp = signals.Target(loop.controller);
       const double step10 = set.setpointStep / 100.0 * span;
       s.newSp = s.sp + step10 <= loop.high ? s.sp + step10 : s.sp - step10;
-      s.pvStart = signals.Pv(loop.pv);
+      s.answer.Start(signals.Pv(loop.pv), s.newSp, set.settleBand / 100.0 * span);
       due.push_back(LoopAction{LoopAction::Kind::SetTarget, i, s.newSp, "", "setpoint step"});
     } else if (step == s.sp1) {
       due.push_back(LoopAction{LoopAction::Kind::SetTarget, i, s.sp, ""});
@@ -70,7 +70,7 @@ std::vector<std::string> LoopChecks::NotReached(const Case& c) const {
     if (s.dir0 >= 0 && !s.dirMeasured) {
       missed.push_back(tag + " direction");
     }
-    if (s.sp0 >= 0 && s.samples < s.sp1 - s.sp0) {
+    if (s.sp0 >= 0 && s.answer.samples < s.sp1 - s.sp0) {
       missed.push_back(tag + " setpoint step");
     }
     if (s.bad0 >= 0 && !s.badMeasured) {
@@ -88,19 +88,7 @@ void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
     if (step < s.sp0 || step >= s.sp1) {
       continue;
     }
-    const CheckedLoop& loop = loops_[i];
-    const double pv = signals.Pv(loop.pv);
-    const double t = static_cast<double>(step + 1 - s.sp0) * dt_;  // seconds from the step
-    const double toward = s.newSp >= s.pvStart ? 1.0 : -1.0;
-    if (s.riseAt < 0.0 && toward * (pv - (s.pvStart + 0.9 * (s.newSp - s.pvStart))) >= 0.0) {
-      s.riseAt = t;
-    }
-    s.maxPast = std::fmax(s.maxPast, toward * (pv - s.newSp));
-    if (std::fabs(pv - s.newSp) > settings_[i].settleBand / 100.0 * (loop.high - loop.low)) {
-      s.lastOutside = t;
-    }
-    s.endError = std::fabs(pv - s.newSp);
-    ++s.samples;
+    s.answer.Take(static_cast<double>(step + 1 - s.sp0) * dt_, signals.Pv(loops_[i].pv));
   }
 }
 
@@ -138,21 +126,21 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
                                "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall"));
     }
     if (s.sp0 >= 0) {
-      const double step = std::fabs(s.newSp - s.sp);
-      const double overshoot = step > 0.0 ? 100.0 * s.maxPast / step : 0.0;
-      const double window = static_cast<double>(s.sp1 - s.sp0) * dt_;
-      const bool settled = s.samples > 0 && s.lastOutside < window;
-      const double settling = s.lastOutside < 0.0 ? 0.0 : s.lastOutside + dt_;
-      const bool passed = s.samples > 0 && s.riseAt >= 0.0 && s.riseAt <= set.riseTime && overshoot <= set.overshoot &&
-                          settled && settling <= set.settlingTime;
+      const StepResponse& a = s.answer;
+      const double overshoot = a.OvershootPercent(s.sp);
+      double settling = 0.0;
+      const bool settled = a.SettlingTime(static_cast<double>(s.sp1 - s.sp0) * dt_, dt_, settling);
+      const bool passed = a.riseAt >= 0.0 && a.riseAt <= set.riseTime && overshoot <= set.overshoot && settled &&
+                          settling <= set.settlingTime;
       add("setpoint step", passed,
-          s.sp1 > s.samples + s.sp0 ? std::string()
+          s.sp1 > a.samples + s.sp0 ? std::string()
                                     : Figure(s.sp) + " -> " + Figure(s.newSp) + ": rise " +
-                               (s.riseAt < 0.0 ? "never" : Figure(s.riseAt) + " s") + " (limit " +
-                               Figure(set.riseTime) + "), overshoot " + Figure(overshoot) + " % (limit " +
-                               Figure(set.overshoot) + "), settled within " + Figure(set.settleBand) +
-                               " % of span " + (settled ? "after " + Figure(settling) + " s" : "never") +
-                               " (limit " + Figure(set.settlingTime) + "), error at the end " + Figure(s.endError));
+                                          (a.riseAt < 0.0 ? "never" : Figure(a.riseAt) + " s") + " (limit " +
+                                          Figure(set.riseTime) + "), overshoot " + Figure(overshoot) + " % (limit " +
+                                          Figure(set.overshoot) + "), settled within " + Figure(set.settleBand) +
+                                          " % of span " + (settled ? "after " + Figure(settling) + " s" : "never") +
+                                          " (limit " + Figure(set.settlingTime) + "), error at the end " +
+                                          Figure(a.EndError()));
     }
     if (s.bad0 >= 0) {
       const bool held = std::fabs(s.badU1 - s.badU0) <= 0.1;
