@@ -37,10 +37,14 @@ def gtest_counts(path):
     except (ET.ParseError, OSError):
         return None
     passed = failed = skipped = 0
+    # dcshost test's own report (the examples) marks a waived failure, a known
+    # deficiency the example means to show, as skipped: the example passes with it.
+    waivers = root.get("name") == "dcshost test"
     for case in root.iter("testcase"):
         if case.find("failure") is not None or case.find("error") is not None:
             failed += 1
-        elif case.get("result") == "skipped" or case.find("skipped") is not None or case.get("status") == "notrun":
+        elif not waivers and (case.get("result") == "skipped" or case.find("skipped") is not None or
+                              case.get("status") == "notrun"):
             skipped += 1
         else:
             passed += 1

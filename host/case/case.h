@@ -67,6 +67,7 @@ struct CasePVRow {
 
 // An operator's change at the DCS: at a step, set NODE:TAG.FIELD.
 struct CaseEvent {
+  std::string name;   // for an expectation's after_event; may be empty
   int step = 0;
   std::string node, tag, field;
   bool isText = false;
@@ -95,6 +96,13 @@ struct CaseExpectation {
   bool binds = true;         // Binds: whether the case is expected to bind
   std::string description;   // as printed: "level within [2.45, 2.55] after 900 s"
   std::string waived;        // a known deficiency: "PL-0042: reason", or empty
+  // Signal, after_event: the answer to a step an event made, measured from
+  // its step to the target (the event's value unless `target` is given).
+  // Limits not given are NaN and not judged.
+  bool response = false;
+  double target = 0.0;
+  double riseTime = 0.0, overshoot = 0.0, settlingTime = 0.0, steadyStateError = 0.0;
+  double settleBand = 2.0;   // % of the step
   Origin origin;
 };
 

@@ -106,6 +106,12 @@ void Expectations::Take(const CaseExpectation& e, Window& w, double seconds, dou
     w.firstTime = seconds;
   }
   w.lastTime = seconds;
+  if (e.response) {
+    if (w.samples == 0) {  // the step runs from the first value after the event to the target
+      w.answer.Start(value, e.target, e.settleBand / 100.0 * std::fabs(e.target - value));
+    }
+    w.answer.Take(seconds - e.after, value);
+  }
   ++w.samples;
   const bool ok = e.equalsText ? text == e.text : InBand(e, value, w.fromFix);
   if (!ok && !w.failed) {
@@ -202,6 +208,35 @@ void Expectations::JudgeSignal(const CaseExpectation& e, const Window& w, Verdic
   }
 }
 
+void Expectations::JudgeResponse(const CaseExpectation& e, const Window& w, double stepSeconds, Verdict& v) {
+  const StepResponse& a = w.answer;
+  if (w.samples == 0) {
+    v.passed = false;
+    v.measured = "no sample after the event (the run ended first, or the value was never exchanged)";
+    return;
+  }
+  const double window = w.lastTime - e.after;
+  double settling = 0.0;
+  const bool settled = a.SettlingTime(window, stepSeconds, settling);
+  const double overshoot = a.OvershootPercent(a.from);
+  std::string measured;
+  bool passed = true;
+  const auto judge = [&](const char* what, double limit, bool ok, const std::string& value) {
+    if (!std::isnan(limit)) {
+      measured += (measured.empty() ? "" : ", ") + std::string(what) + " " + value + " (limit " + Measured(limit) + ")";
+      passed = passed && ok;
+    }
+  };
+  judge("rise", e.riseTime, a.riseAt >= 0.0 && a.riseAt <= e.riseTime,
+        a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s");
+  judge("overshoot", e.overshoot, overshoot <= e.overshoot, Measured(overshoot) + " %");
+  judge("settling", e.settlingTime, settled && settling <= e.settlingTime,
+        settled ? Measured(settling) + " s within " + Measured(e.settleBand) + " % of the step" : "never");
+  judge("error at the end", e.steadyStateError, a.EndError() <= e.steadyStateError, Measured(a.EndError()));
+  v.passed = passed;
+  v.measured = "from " + Measured(a.from) + ": " + measured;
+}
+
 std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
   std::vector<Verdict> verdicts;
   if (case_ == nullptr) {
@@ -225,7 +260,9 @@ std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
         break;
       }
       case CaseExpectation::Kind::Messages: JudgeMessages(e, result, v); break;
-      case CaseExpectation::Kind::Signal: JudgeSignal(e, windows_[i], v); break;
+      case CaseExpectation::Kind::Signal:
+        e.response ? JudgeResponse(e, windows_[i], case_->stepSeconds, v) : JudgeSignal(e, windows_[i], v);
+        break;
     }
     verdicts.push_back(v);
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "case/case.h"
+#include "checkout/step_response.h"
 #include "fix/fix_group.h"
 #include "fix/fix_library.h"
 
@@ -63,10 +64,13 @@ class Expectations {
     double failTime = 0.0, failValue = 0.0;
     std::string failText;
     double firstTime = 0.0, lastTime = 0.0;
+    StepResponse answer;  // after_event: the answer to the event's step
   };
   void Take(const CaseExpectation& e, Window& w, double seconds, double value, const std::string& text);
   // A signal's window against its band.
   static void JudgeSignal(const CaseExpectation& e, const Window& w, Verdict& v);
+  // The answer to an event's step against its limits.
+  static void JudgeResponse(const CaseExpectation& e, const Window& w, double stepSeconds, Verdict& v);
   const Case* case_ = nullptr;
   std::vector<Window> windows_;
   std::unique_ptr<FixGroup> group_;

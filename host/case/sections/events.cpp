@@ -13,7 +13,8 @@ bool ReadEvent(CaseValues& values, const toml::table& table) {
   event.origin = values.OriginOf(table);
   int64_t step = 0;
   std::string point;
-  if (!values.OnlyKeys(table, {"step", "point", "value", "text"}, "an event") ||
+  if (!values.OnlyKeys(table, {"name", "step", "point", "value", "text"}, "an event") ||
+      !values.Text(table, "name", event.name, false, "an event") ||
       !values.WholeNumber(table, "step", step, true, "an event") ||
       !values.Text(table, "point", point, true, "an event")) {
     return false;

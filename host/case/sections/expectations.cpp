@@ -140,7 +140,84 @@ bool ReadBand(CaseValues& values, const toml::table& t, CaseExpectation& e, std:
   return true;
 }
 
+// The event an after_event names: by its name, or by its number (1 the first).
+const CaseEvent* EventNamed(CaseValues& values, const toml::node& node) {
+  const std::vector<CaseEvent>& events = values.loaded().events;
+  if (const auto number = node.value<int64_t>(); number && node.is_integer()) {
+    return *number >= 1 && static_cast<size_t>(*number) <= events.size() ? &events[static_cast<size_t>(*number - 1)]
+                                                                           : nullptr;
+  }
+  const auto name = node.value<std::string>();
+  for (const CaseEvent& event : events) {
+    if (name && !name->empty() && event.name == *name) {
+      return &event;
+    }
+  }
+  return nullptr;
+}
+
+// The answer to an event's step: rise, overshoot, settling and the error at
+// the end, each judged where a limit is given.
+bool ReadResponse(CaseValues& values, const toml::table& t, CaseExpectation& e) {
+  e.kind = CaseExpectation::Kind::Signal;
+  e.response = true;
+  for (const char* band : {"within", "min", "max", "equals", "tolerance", "after", "step"}) {
+    if (t.get(band) != nullptr) {
+      return values.Fail(*t.get(band), std::string("an expectation after_event judges the answer to its step "
+                                                   "(rise_time, overshoot, settling_time, steady_state_error), not '") +
+                                           band + "'");
+    }
+  }
+  const toml::node& named = *t.get("after_event");
+  const CaseEvent* event = EventNamed(values, named);
+  if (event == nullptr || event->isText) {
+    return values.Fail(named, event == nullptr ? "after_event names no event (its name, or its number from 1)"
+                                               : "after_event names an event that sets a text: no step to answer");
+  }
+  const double nan = std::nan("");
+  e.riseTime = e.overshoot = e.settlingTime = e.steadyStateError = nan;
+  e.target = event->value;
+  if (!values.Text(t, "signal", e.signal, true, InExpectation) ||
+      !values.Number(t, "target", e.target, false, InExpectation) ||
+      !values.Number(t, "before", e.before, false, InExpectation)) {
+    return false;
+  }
+  std::string limits;
+  const std::pair<const char*, double*> numbers[] = {{"rise_time", &e.riseTime}, {"overshoot", &e.overshoot},
+                                                     {"settling_time", &e.settlingTime},
+                                                     {"steady_state_error", &e.steadyStateError},
+                                                     {"settle_band", &e.settleBand}};
+  for (const auto& n : numbers) {
+    if (!values.Number(t, n.first, *n.second, false, InExpectation)) {
+      return false;
+    }
+    if (t.get(n.first) != nullptr && !(*n.second >= 0.0)) {
+      return values.Fail(*t.get(n.first), std::string("'") + n.first + "' must be 0 or more");
+    }
+  }
+  if (std::isnan(e.riseTime) && std::isnan(e.overshoot) && std::isnan(e.settlingTime) &&
+      std::isnan(e.steadyStateError)) {
+    return values.FailAt(e.origin.line, "an expectation after_event gives rise_time, overshoot, settling_time "
+                                        "and/or steady_state_error");
+  }
+  e.fromTime = true;
+  e.after = static_cast<double>(event->step) * values.loaded().stepSeconds;
+  if (t.get("before") != nullptr && e.before <= e.after) {
+    return values.Fail(*t.get("before"), "before must come after the event");
+  }
+  const std::string which = event->name.empty() ? "the event at step " + std::to_string(event->step)
+                                                : "event '" + event->name + "'";
+  e.description = e.signal + " answers " + which + " (to " + Shown(e.target) + ")";
+  return true;
+}
+
 bool ReadSignal(CaseValues& values, const toml::table& t, CaseExpectation& e) {
+  for (const char* limit : {"target", "rise_time", "overshoot", "settling_time", "steady_state_error", "settle_band"}) {
+    if (t.get(limit) != nullptr) {
+      return values.Fail(*t.get(limit), std::string("'") + limit + "' judges the answer to a step: it goes with "
+                                                                  "after_event = the event's name or number");
+    }
+  }
   e.kind = CaseExpectation::Kind::Signal;
   e.lo = std::nan("");
   e.hi = std::nan("");
@@ -161,7 +238,8 @@ bool ReadExpectation(CaseValues& values, const toml::table& t) {
   CaseExpectation e;
   e.origin = values.OriginOf(t);
   if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "tolerance",
-                           "controller", "mode", "messages", "binds", "waived"},
+                           "controller", "mode", "messages", "binds", "waived", "after_event", "target", "rise_time",
+                           "overshoot", "settling_time", "steady_state_error", "settle_band"},
                        InExpectation) ||
       !values.Text(t, "waived", e.waived, false, InExpectation)) {
     return false;
@@ -182,6 +260,8 @@ bool ReadExpectation(CaseValues& values, const toml::table& t) {
     read = ReadMessages(values, *messages, e);
   } else if (t.get("controller") != nullptr) {
     read = ReadMode(values, t, e);
+  } else if (t.get("after_event") != nullptr) {
+    read = ReadResponse(values, t, e);
   } else {
     read = ReadSignal(values, t, e);
   }

@@ -26,6 +26,42 @@ TEST_F(DcshostTest, ExpectationsJudgeTheRunAndAFailureExitsOne) {
   EXPECT_EQ(TraceAt(trace, 50).count("level"), 1U);
 }
 
+// An expectation on the answer to an event's step is judged by its limits,
+// and one that mixes them with a band, names no event or stands without
+// after_event is refused where it is written.
+TEST_F(DcshostTest, AnEventsAnswerIsJudgedByItsLimits) {
+  std::ifstream failing(Source + "/tests/host/checkout/failing.toml");
+  std::string text((std::istreambuf_iterator<char>(failing)), std::istreambuf_iterator<char>());
+  text.replace(text.find("../../../examples"), 17, Source + "/examples");
+  text = text.substr(0, text.find("[[expect]]")) +
+         "[[event]]\nname = \"up\"\nstep = 5\npoint = \"SCADA1:LIC101.F_TV1\"\nvalue = 2.5\n"
+         "[[event]]\nstep = 6\npoint = \"SCADA1:LIC101.A_AUTO\"\ntext = \"AUTO\"\n";
+  struct Row {
+    const char* expectation;
+    const char* verdict;  // the start of the line, or of the refusal after "path:"
+  };
+  const Row rows[] = {
+      {"signal = \"LIC101.tv1\"\nafter_event = \"up\"\nrise_time = 5\nsteady_state_error = 0.001",
+       "  expect PASS  LIC101.tv1 answers event 'up' (to 2.5): from 2: rise 1 s (limit 5), error at the end 0 "},
+      {"signal = \"level\"\nafter_event = 1\nrise_time = 5",
+       "  expect FAIL  level answers event 'up' (to 2.5): from 1."},
+      {"signal = \"level\"\nafter_event = 3\nrise_time = 5", "38: after_event names no event"},
+      {"signal = \"level\"\nafter_event = 2\nrise_time = 5", "38: after_event names an event that sets a text"},
+      {"signal = \"level\"\nafter_event = \"up\"\nwithin = [1, 2]\nrise_time = 5",
+       "39: an expectation after_event judges the answer to its step"},
+      {"signal = \"level\"\nafter_event = \"up\"", "36: an expectation after_event gives rise_time"},
+      {"signal = \"level\"\nwithin = [1, 2]\nrise_time = 5", "39: 'rise_time' judges the answer to a step"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.expectation);
+    const std::string path = Temp("response.toml");
+    std::ofstream(path, std::ios::binary) << text << "[[expect]]\n" << row.expectation << "\n";
+    const Outcome run = Dcshost({"run", path, "--no-progress"});
+    const std::string wanted = row.verdict[0] == ' ' ? std::string(row.verdict) : path + ":" + row.verdict;
+    EXPECT_NE(run.output.find(wanted), std::string::npos) << run.output;
+  }
+}
+
 // Malfunctions at their steps: transmitters frozen, biased and drifting (the
 // value a PV row sends), a valve stuck, a node down and back, a transmitter
 // failed in the simulated database.
