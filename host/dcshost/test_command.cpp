@@ -103,6 +103,9 @@ void ReadExpectations(CaseOutcome& outcome) {
       {"  expect WAIVED  ", Expectation::Verdict::Waived}};
   std::istringstream lines(outcome.output);
   for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();  // a Windows console's line end
+    }
     for (const auto& [prefix, verdict] : verdicts) {
       if (line.rfind(prefix, 0) == 0) {
         outcome.expectations.push_back(Expectation{verdict, line.substr(prefix.size())});
