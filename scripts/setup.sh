@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the three build targets need on a Debian machine: the native and
 # multilib compilers, the mingw-w64 cross compiler, wine (32-bit) to run the
-# Windows tests, and the tools the build calls. Installs only what is missing.
+# Windows tests, headless Chromium for the report's browser test, and the
+# tools the build calls. Installs only what is missing.
 #
 # It survives a mirror that is syncing: `apt-get update` is retried, an index
 # that still cannot be fetched is reported and tolerated, and the 32-bit (i386)
@@ -15,7 +16,7 @@ set -euo pipefail
 need=(cmake make ninja-build g++ gcc-multilib g++-multilib g++-mingw-w64-i686 googletest
       binutils-mingw-w64-i686 qemu-user python3 clang-tidy cppcheck
       libcli11-dev libtomlplusplus-dev libbenchmark-dev valgrind clang libclang-rt-14-dev gcovr
-      librsvg2-bin)
+      librsvg2-bin chromium fonts-dejavu-core)
 # Packages with i386 parts: each i386 package must match its amd64 twin's version.
 need_i386=(wine wine32:i386)
 

@@ -20,6 +20,7 @@ namespace host {
 struct Verdict {
   bool passed = false;
   std::string waived;       // the waiver's punch-list reference and reason, or empty
+  std::string loop;         // a loop check's controller tag; empty for an expectation
   std::string description;  // the expectation as the case states it
   std::string measured;     // what was measured, and where
   // A signal's window, for the plot.

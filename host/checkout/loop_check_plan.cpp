@@ -109,6 +109,16 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
     from = groupEnd;
   }
   end_ = from;
+  // The trends' room, made once: sampling a step allocates nothing.
+  trendEvery_ = std::max<int64_t>(1, (end_ + static_cast<int64_t>(MaxTrend) - 1) / static_cast<int64_t>(MaxTrend));
+  trendTimes_.clear();
+  trendTimes_.reserve(MaxTrend + 1);
+  trends_.assign(loops_.size(), LoopTrend());
+  for (LoopTrend& t : trends_) {
+    t.pv.reserve(MaxTrend + 1);
+    t.target.reserve(MaxTrend + 1);
+    t.output.reserve(MaxTrend + 1);
+  }
 }
 
 // direction: [start, +D] then rest W; setpoint step: [.., +W] then its step back and rest W;

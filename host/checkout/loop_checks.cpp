@@ -62,6 +62,29 @@ void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAc
   }
 }
 
+std::pair<double, double> LoopChecks::CheckWindow(size_t loop) const {
+  const Script& s = scripts_[loop];
+  int64_t first = s.end;
+  for (const int64_t start : {s.dir0, s.sp0, s.bad0}) {
+    first = start >= 0 && start < first ? start : first;
+  }
+  const double margin = 0.05 * static_cast<double>(s.end - first);
+  return {std::fmax(0.0, (static_cast<double>(first) - margin) * dt_), static_cast<double>(s.end) * dt_};
+}
+
+std::vector<std::pair<double, std::string>> LoopChecks::CheckStarts(size_t loop) const {
+  const Script& s = scripts_[loop];
+  std::vector<std::pair<double, std::string>> starts;
+  const std::pair<int64_t, const char*> checks[] = {
+      {s.dir0, "direction"}, {s.sp0, "setpoint step"}, {s.bad0, "bad transmitter"}};
+  for (const auto& check : checks) {
+    if (check.first >= 0) {
+      starts.emplace_back(static_cast<double>(check.first) * dt_, check.second);
+    }
+  }
+  return starts;
+}
+
 std::vector<std::string> LoopChecks::NotReached(const Case& c) const {
   std::vector<std::string> missed;
   for (size_t i = 0; i < loops_.size(); ++i) {
@@ -83,6 +106,15 @@ std::vector<std::string> LoopChecks::NotReached(const Case& c) const {
 void LoopChecks::ModeRead(size_t loop, const std::string& mode) { scripts_[loop].mode = mode; }
 
 void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
+  if (step % trendEvery_ == 0 && trendTimes_.size() <= MaxTrend) {  // within the room Plan made
+    trendTimes_.push_back(static_cast<double>(step + 1) * dt_);
+    for (size_t i = 0; i < loops_.size(); ++i) {
+      LoopTrend& t = trends_[i];
+      t.pv.push_back(signals.Pv(loops_[i].pv));
+      t.target.push_back(signals.Target(loops_[i].controller));
+      t.output.push_back(100.0 * signals.Output(loops_[i].controller));
+    }
+  }
   for (size_t i = 0; i < loops_.size(); ++i) {
     Script& s = scripts_[i];
     if (step < s.sp0 || step >= s.sp1) {
@@ -109,6 +141,7 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       v.description = tag + " " + check;
       v.measured = measured;
       v.waived = set.waived;
+      v.loop = tag;
       verdicts.push_back(v);
     };
     if (s.dir0 >= 0) {

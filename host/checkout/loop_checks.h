@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "case/case.h"
@@ -73,6 +74,19 @@ class LoopChecks {
   void Sample(int64_t step, const LoopSignals& signals);
   // One verdict per loop and check the run reached, in the loops' order.
   std::vector<Verdict> Judge(const Case& c) const;
+  // Each loop's PV, target and output (percent) over the run, sampled at
+  // TrendTimes() (at most MaxTrend samples, from the run's start).
+  struct LoopTrend {
+    std::vector<double> pv, target, output;
+  };
+  static constexpr size_t MaxTrend = 600;
+  const std::vector<double>& TrendTimes() const { return trendTimes_; }
+  const LoopTrend& Trend(size_t loop) const { return trends_[loop]; }
+  // The seconds from the run's start in which a loop's checks run: from
+  // shortly before the first to the end of its last rest.
+  std::pair<double, double> CheckWindow(size_t loop) const;
+  // When each of a loop's checks begins, in seconds from the run's start.
+  std::vector<std::pair<double, std::string>> CheckStarts(size_t loop) const;
   // The checks a run that ended early never finished ("LIC101 setpoint step").
   std::vector<std::string> NotReached(const Case& c) const;
 
@@ -84,6 +98,9 @@ class LoopChecks {
   std::vector<Script> scripts_;
   double dt_ = 1.0;
   int64_t end_ = 0;
+  std::vector<double> trendTimes_;
+  std::vector<LoopTrend> trends_;
+  int64_t trendEvery_ = 1;
 
  public:
   LoopChecks();

@@ -33,6 +33,14 @@ int RunCli(int argc, char** argv, std::ostream& out) {
     out << usage.str() << problem.str();
     return code == 0 ? 0 : 2;
   }
+  std::string commandLine;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool plain = !arg.empty() && arg.find_first_of(" \t\"'") == std::string::npos;
+    commandLine += (i == 0 ? "" : " ") + (plain ? arg : "\"" + arg + "\"");
+  }
+  runCommand.options.commandLine = commandLine;
+  testOptions.commandLine = commandLine;
   if (test->parsed()) {
     return RunTests(testOptions, out);
   }

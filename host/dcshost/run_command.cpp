@@ -66,6 +66,8 @@ CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command) {
                                                      "end of the run to this file");
   run->add_option("--from-state", options.fromState, "start from a saved state: its step, its model, its "
                                                      "database (instead of the case's initial_state)");
+  run->add_option("--report", options.reportFolder, "write the HTML report of the run into this folder: the case's "
+                                                   "page, a loop sheet per checked loop, results.json");
   run->add_flag("--live", options.live,
                 "consent to write into a FIX other than the simulated database: paced in wall time, "
                 "stopped by Ctrl-C or SIGTERM at a step boundary");

@@ -17,6 +17,7 @@
 
 #include "case/case.h"
 #include "dcshost/test_selection.h"
+#include "report/html_report.h"
 #include "report/junit.h"
 #include "system/child_process.h"
 #include "system/paths.h"
@@ -42,6 +43,7 @@ struct CaseOutcome {
   std::string output;
   std::vector<Expectation> expectations;
   std::string plot;  // kept for a failing case
+  std::string report;  // its report's folder, relative to the suite's, when one is written
   bool ran = false;  // false for a case a stop kept from starting
   bool passed() const {
     return status == 0 && std::none_of(expectations.begin(), expectations.end(),
@@ -191,7 +193,14 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
       o.path = cases[i];
       o.plot = PlotName(options.plotFolder, i, cases[i]);
       std::vector<std::string> args = ProgramArgs(self);
+      if (!options.reportFolder.empty()) {  // the plot goes into the case's report, and stays there
+        o.report = "cases/" + std::to_string(i + 1) + "-" + GenericName(PathOf(cases[i]).stem());
+        o.plot = options.reportFolder + "/" + o.report + "/plot.svg";
+      }
       args.insert(args.end(), {"run", cases[i], "--plot", o.plot});
+      if (!o.report.empty()) {
+        args.insert(args.end(), {"--report", options.reportFolder + "/" + o.report});
+      }
       args.insert(args.end(), extra.begin(), extra.end());
       const auto begin = std::chrono::steady_clock::now();
       o.ran = true;
@@ -238,7 +247,9 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     out << line;
     std::error_code ec;
     if (ok) {
-      fs::remove(PathOf(o.plot), ec);
+      if (o.report.empty()) {
+        fs::remove(PathOf(o.plot), ec);
+      }
       continue;
     }
     ++failedCases;
@@ -255,6 +266,27 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     }
   }
   return failedCases;
+}
+
+// The cases as the suite's report lists them, each linked to its own report.
+std::vector<SuiteCase> SuiteCases(const std::vector<CaseOutcome>& outcomes) {
+  std::vector<SuiteCase> cases;
+  for (const CaseOutcome& o : outcomes) {
+    SuiteCase c;
+    c.path = o.path;
+    c.page = o.report.empty() ? std::string() : o.report + "/index.html";
+    c.passed = CountOf(o, Expectation::Verdict::Passed);
+    c.failed = CountOf(o, Expectation::Verdict::Failed);
+    c.waived = CountOf(o, Expectation::Verdict::Waived);
+    c.ok = o.passed();
+    for (const Expectation& e : o.expectations) {
+      if (e.verdict == Expectation::Verdict::Waived) {
+        c.deficiencies.push_back(e.text);
+      }
+    }
+    cases.push_back(c);
+  }
+  return cases;
 }
 
 // The waived failures of every case: known deficiencies, which fail no case.
@@ -293,6 +325,8 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
   test->add_option("--shard-count", testOptions.shardCount, "N for --shard auto with JOB_COMPLETION_INDEX")
       ->check(CLI::Range(1, 10000));
   test->add_flag("--list", testOptions.list, "print the cases chosen and run none");
+  test->add_option("--report", testOptions.reportFolder, "write the HTML report of the suite into this folder: a "
+                                                         "summary, each case's page and loop sheets, results.json");
   return test;
 }
 
@@ -339,6 +373,14 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   if (stop.signal() != 0) {
     out << "stopped by signal " << stop.signal() << ": " << ran << " of " << cases.size()
         << " cases started, each stopped and waited for; " << cases.size() - ran << " not run\n";
+  }
+  if (!options.reportFolder.empty()) {
+    if (!WriteSuiteReport(options.reportFolder, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
+                          SuiteCases(outcomes), error)) {
+      out << "dcshost: " << error << '\n';
+      return 2;
+    }
+    out << "report written to " << options.reportFolder << "/index.html\n";
   }
   if (!options.junitPath.empty() && !WriteJunit(options.junitPath, "dcshost test", JunitSuites(outcomes), error)) {
     out << "dcshost: " << error << '\n';

@@ -24,6 +24,8 @@ struct TestOptions {
   std::string shard;        // "K/N" or "auto"; empty: every case
   int shardCount = 0;       // N for --shard auto from JOB_COMPLETION_INDEX
   bool list = false;        // print the cases chosen and run none
+  std::string reportFolder; // the suite's HTML report, each case's beside it
+  std::string commandLine;  // as given, for the report
 };
 
 int RunTests(const TestOptions& options, std::ostream& out);

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #if defined(_WIN32)
@@ -26,6 +27,7 @@
 #include "report/trace_writer.h"
 #include "run/loop_actions.h"
 #include "run/outputs.h"
+#include "run/run_report.h"
 #include "run/run_summary.h"
 #include "run/session.h"
 #include "run/signals.h"
@@ -33,6 +35,7 @@
 #include "run/step.h"
 #include "run/step_times.h"
 #include "system/output_file.h"
+#include "system/paths.h"
 #include "system/stop_signal.h"
 
 namespace host {
@@ -60,6 +63,8 @@ class Run {
   int Finish();
   // Puts the trace in place, or says why it could not be written.
   bool CloseTrace();
+  // Writes the report when one is asked for; false when it could not be written.
+  bool Report();
 
  private:
   int Refused() const;
@@ -88,6 +93,8 @@ class Run {
   Malfunctions malfunctions_;
   LoopChecks checks_;
   std::vector<LoopAction> due_;  // the loop checks' actions of a step boundary
+  std::vector<std::string> tunings_;  // each checked loop's tuning as found, for the report
+  std::vector<Verdict> verdicts_;     // every verdict, once judged
   StepTimes stepTimes_;
   std::vector<double> values_;
   std::vector<bool> exchanged_;
@@ -178,6 +185,9 @@ int Run::PlanLoopChecks() {
                                 "they are refused");
   }
   due_.reserve(checks_.Loops().size() * 3);
+  if (!options_.reportFolder.empty()) {
+    tunings_ = ReadTunings(session_.fix(), c_, checks_);  // as found, before the run
+  }
   const int64_t needed = checks_.StepsNeeded();
   if (options_.steps < 0 && steps_ < needed) {
     steps_ = static_cast<int>(std::min<int64_t>(needed, MaxSteps));
@@ -203,7 +213,7 @@ bool Run::Bind(int& status) {
   if (!result_.configured) {
     session_.End(result_, out_);
     out_ << "the case does not bind; `dcshost check` lists every problem\n";
-    const int failed = JudgeExpectations(expectations_, result_, plot_, out_, {});
+    const int failed = JudgeExpectations(expectations_, result_, plot_, out_, {}, &verdicts_);
     status = c_.expectations.empty() || failed > 0 ? 1 : 0;
     return false;
   }
@@ -314,7 +324,7 @@ int Run::Finish() {
     }
   }
   Summary(session_, result_, dt_, out_);
-  const int failed = JudgeExpectations(expectations_, result_, plot_, out_, checks_.Judge(c_));
+  const int failed = JudgeExpectations(expectations_, result_, plot_, out_, checks_.Judge(c_), &verdicts_);
   bool written = true;
   if (!options_.plotPath.empty()) {
     std::string error;
@@ -326,6 +336,7 @@ int Run::Finish() {
     }
   }
   written = CloseTrace() && written;
+  written = Report() && written;
   if (stop_.signal() != 0) {
     return 128 + stop_.signal();
   }
@@ -333,6 +344,19 @@ int Run::Finish() {
     return 2;
   }
   return broken_.empty() && failed == 0 ? 0 : 1;
+}
+
+bool Run::Report() {
+  if (options_.reportFolder.empty()) {
+    return true;
+  }
+  std::string error;
+  if (!WriteRunReport(session_, options_, checks_, tunings_, verdicts_, result_, error)) {
+    out_ << "dcshost: " << error << '\n';
+    return false;
+  }
+  out_ << "report written to " << options_.reportFolder << "/index.html\n";
+  return true;
 }
 
 bool Run::CloseTrace() {
@@ -350,7 +374,15 @@ bool Run::CloseTrace() {
 
 }  // namespace
 
-int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result) {
+int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult& result) {
+  RunOptions options = given;
+  if (!options.reportFolder.empty()) {
+    if (options.plotPath.empty()) {
+      options.plotPath = options.reportFolder + "/plot.svg";  // the report shows the run's plot
+    }
+    std::error_code ec;  // a folder that cannot be made is reported when the report is written
+    std::filesystem::create_directories(PathOf(options.reportFolder), ec);
+  }
   if (const std::string conflict = OutputConflict(c, options); !conflict.empty()) {
     return Fail(out, conflict);
   }
@@ -365,7 +397,8 @@ int RunCase(const Case& c, const RunOptions& options, std::ostream& out, RunResu
     return refused;
   }
   if (!run->Bind(status)) {
-    return run->CloseTrace() || status >= 128 ? status : 2;
+    const bool written = run->CloseTrace() && run->Report();
+    return written || status >= 128 ? status : 2;
   }
   run->Loop();
   return run->Finish();

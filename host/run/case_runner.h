@@ -25,6 +25,8 @@ struct RunOptions {
   bool progress = false;           // a progress bar on stderr
   std::string saveState;           // write the state at the end of the run here
   std::string fromState;           // start from this saved state (else the case's initial_state)
+  std::string reportFolder;        // write the HTML report of the run here
+  std::string commandLine;         // as given, for the report
 };
 
 struct ReportedMessage {

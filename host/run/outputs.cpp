@@ -8,9 +8,6 @@
 #include "system/output_file.h"
 
 namespace host {
-namespace {
-
-// Every file the run reads, with what it is to the run.
 std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const RunOptions& options) {
   std::vector<std::pair<std::string, std::string>> inputs = {{c.path, "the case"}};
   std::set<std::string> tables;
@@ -38,6 +35,8 @@ std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const Run
   }
   return inputs;
 }
+
+namespace {
 
 std::string Refusal(const std::string& path, const std::string& option, const std::string& input,
                     const std::string& what) {

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "case/case.h"
 #include "run/case_runner.h"
@@ -15,6 +17,8 @@ namespace host {
 // Empty when the run's outputs are all apart from its inputs and from each
 // other, else the message that refuses the first that is not.
 std::string OutputConflict(const Case& c, const RunOptions& options);
+// Every file the run reads, with what it is to the run ("the case's database").
+std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const RunOptions& options);
 // Empty when path names none of the files the case reads, else the message
 // that refuses it as `option`'s output.
 std::string ReadByTheCase(const Case& c, const std::string& path, const std::string& option);

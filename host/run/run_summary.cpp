@@ -134,7 +134,7 @@ std::vector<std::string> PlotList(const Case& c, const RunOptions& options, cons
 }
 
 int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
-                      std::ostream& out, const std::vector<Verdict>& more) {
+                      std::ostream& out, const std::vector<Verdict>& more, std::vector<Verdict>* judged) {
   RunOutcome outcome{result.configured, {}, result.finalModes};
   for (const ReportedMessage& m : result.messages) {
     outcome.messageKeys.push_back(m.key);
@@ -164,6 +164,9 @@ int JudgeExpectations(const Expectations& expectations, const RunResult& result,
   if (!verdicts.empty()) {
     out << "expectations: " << verdicts.size() - static_cast<size_t>(failed + waived) << " passed, " << failed
         << " failed" << (anyWaiver ? ", " + std::to_string(waived) + " waived" : std::string()) << '\n';
+  }
+  if (judged != nullptr) {
+    *judged = verdicts;
   }
   return failed;
 }

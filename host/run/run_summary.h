@@ -32,6 +32,6 @@ std::vector<std::string> PlotList(const Case& c, const RunOptions& options, cons
 // hands each window to the plot; the number that failed, waived failures
 // (known deficiencies) not counted.
 int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
-                      std::ostream& out, const std::vector<Verdict>& more);
+                      std::ostream& out, const std::vector<Verdict>& more, std::vector<Verdict>* judged = nullptr);
 
 }  // namespace host

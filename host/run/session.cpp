@@ -91,6 +91,7 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
     return fail(bad);
   }
   const std::string path = options.driverPath.empty() ? DefaultDriverPath() : options.driverPath;
+  session->driverPath_ = path;
   session->driver_ = DriverLibrary::Load(path, error);
   if (!session->driver_) {
     return fail(error);

@@ -58,6 +58,8 @@ class Session {
   // The row each of the model's external inputs reads, in ExternalInputs()'s order.
   const std::vector<InputSource>& inputs() const { return inputs_; }
   const FixLibrary& fix() const { return *fix_; }
+  // The driver library's path as loaded.
+  const std::string& driverPath() const { return driverPath_; }
   // The loops the case's loop checks may reach, as paired when the session opened.
   const std::vector<CheckedLoop>& loops() const { return loops_; }
   // The case as run: a "tieback" case with its loops closed by blocks.
@@ -86,6 +88,7 @@ class Session {
   std::vector<int> carries_;
   std::vector<InputSource> inputs_;
   std::vector<CheckedLoop> loops_;
+  std::string driverPath_;
   size_t messagesSeen_ = 0;
   bool declared_ = false;
 };

@@ -1,0 +1,246 @@
+// The HTML report: pages built as text with every value escaped, one style
+// sheet inline (with its print rules: A4, one loop sheet per page), and
+// results.json beside them. Trends are the plot's own SVG.
+#include "report/html_report.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "system/output_file.h"
+#include "system/paths.h"
+
+namespace host {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const Style = R"(<style>
+body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 11pt; margin: 1.5em; color: #222; }
+h1 { font-size: 16pt; margin: 0 0 0.3em; } h2 { font-size: 13pt; margin: 1.2em 0 0.4em; }
+table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid #bbb; padding: 3px 6px;
+  text-align: left; vertical-align: top; } th { background: #eee; }
+.passed { color: #176b1e; font-weight: bold; } .failed { color: #b00020; font-weight: bold; }
+.waived { color: #8a5a00; font-weight: bold; } .hash { font-family: monospace; font-size: 8pt; }
+.sign td { height: 2.2em; min-width: 14em; } img { max-width: 100%; }
+@page { size: A4; margin: 12mm; }
+@media print { body { margin: 0; font-size: 9pt; } a { color: inherit; text-decoration: none; }
+  .sheet { page-break-after: always; } }
+</style>)";
+
+std::string Html(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Page(const std::string& title, const std::string& body) {
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Html(title) + "</title>" +
+         Style + "</head>\n<body>\n" + body + "</body></html>\n";
+}
+
+// A loop sheet's file name: its tag with every character but letters, digits, '_' and '-' as '_'.
+std::string SheetName(const std::string& tag) {
+  std::string name = tag;
+  for (char& c : name) {
+    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+    c = kept ? c : '_';
+  }
+  return name;
+}
+
+std::string VerdictCell(const Verdict& v) {
+  return std::string("<td class=\"") + VerdictWord(v) + "\">" + VerdictWord(v) + "</td>";
+}
+
+// The verdicts as a table; a loop check links to its sheet.
+std::string VerdictTable(const std::vector<Verdict>& verdicts, bool linkLoops) {
+  std::ostringstream t;
+  t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th></tr>\n";
+  for (const Verdict& v : verdicts) {
+    const std::string check = linkLoops && !v.loop.empty()
+                                  ? "<a href=\"loops/" + SheetName(v.loop) + ".html\">" + Html(v.description) + "</a>"
+                                  : Html(v.description);
+    t << "<tr><td>" << check << "</td><td>" << Html(v.measured) << "</td>" << VerdictCell(v) << "<td>"
+      << Html(v.waived) << "</td></tr>\n";
+  }
+  return t.str() + "</table>\n";
+}
+
+std::string Provenance(const CaseReport& r) {
+  std::ostringstream p;
+  p << "<h2>Provenance</h2><table><tr><th>written by</th><td>" << Html(r.generator) << "</td></tr><tr><th>at</th><td>"
+    << Html(r.written) << "</td></tr><tr><th>command</th><td><code>" << Html(r.commandLine)
+    << "</code></td></tr></table>\n<table><tr><th>input</th><th>file</th><th>SHA-256</th></tr>\n";
+  for (const ReportInput& in : r.inputs) {
+    p << "<tr><td>" << Html(in.what) << "</td><td>" << Html(in.path) << "</td><td class=\"hash\">" << Html(in.sha256)
+      << "</td></tr>\n";
+  }
+  return p.str() + "</table>\n";
+}
+
+std::string CasePage(const CaseReport& r) {
+  size_t counts[3] = {0, 0, 0};
+  std::ostringstream deficiencies;
+  for (const Verdict& v : r.verdicts) {
+    const std::string word = VerdictWord(v);
+    ++counts[word == "passed" ? 0 : word == "failed" ? 1 : 2];
+    if (!v.passed) {
+      deficiencies << "<li class=\"" << word << "\">" << Html(v.description) << ": " << Html(v.measured)
+                   << (v.waived.empty() ? "" : " <em>(" + Html(v.waived) + ")</em>") << "</li>\n";
+    }
+  }
+  std::ostringstream b;
+  b << "<h1>" << Html(r.title) << "</h1>\n<p>" << Html(r.casePath) << "</p>\n<p><span class=\"passed\">" << counts[0]
+    << " passed</span>, <span class=\"failed\">" << counts[1] << " failed</span>, <span class=\"waived\">" << counts[2]
+    << " waived</span></p>\n";
+  if (counts[1] + counts[2] > 0) {
+    b << "<h2>Deficiencies</h2><ul>\n" << deficiencies.str() << "</ul>\n";
+  }
+  b << "<h2>Checks</h2>\n" << VerdictTable(r.verdicts, true);
+  if (!r.loops.empty()) {
+    b << "<h2>Loop sheets</h2><p>";
+    for (const LoopSheet& loop : r.loops) {
+      b << "<a href=\"loops/" << SheetName(loop.tag) << ".html\">" << Html(loop.tag) << "</a> ";
+    }
+    b << "</p>\n";
+  }
+  if (!r.plot.empty()) {
+    b << "<h2>The run</h2><img src=\"" << Html(r.plot) << "\" alt=\"the run's plot\">\n";
+  }
+  return Page(r.title, b.str() + Provenance(r));
+}
+
+std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
+  std::ostringstream b;
+  char range[96];
+  std::snprintf(range, sizeof range, "%g to %g", s.low, s.high);
+  b << "<div class=\"sheet\"><h1>Loop sheet " << Html(s.tag) << "</h1>\n<p>" << Html(r.title) << " &middot; <a href=\""
+    << "../index.html\">the case</a></p>\n<table><tr><th>controller</th><td>" << Html(s.node + ":" + s.tag)
+    << "</td></tr><tr><th>measured value</th><td>" << Html(s.pvPoint) << " (" << Html(s.variable)
+    << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Html(s.action)
+    << "</td></tr><tr><th>tuning as found</th><td>" << Html(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
+    << Html(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, false)
+    << "<h2>Trend</h2><img src=\"" << SheetName(s.tag) << ".svg\" alt=\"target, PV and output of " << Html(s.tag)
+    << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
+    << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
+    << "</tr></table></div>\n";
+  return Page("Loop sheet " + s.tag, b.str());
+}
+
+bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error) {
+  const auto signal = [](const std::string& name, const std::string& unit, const std::vector<double>& values) {
+    Signal sig;
+    sig.column = TraceColumn{name, unit, "from DCS", false};
+    sig.values = values;
+    sig.exchanged.assign(values.size(), true);
+    return sig;
+  };
+  const std::vector<Panel> panels = {Panel{{signal(s.tag + " target", "", s.target), signal(s.pvPoint, "", s.pv)}},
+                                     Panel{{signal(s.tag + " output", "%", s.output)}}};
+  return WritePlot(path, s.tag, s.times, panels, s.marks, {}, error);
+}
+
+std::string ResultsJson(const CaseReport& r) {
+  std::string json = "[";
+  for (size_t k = 0; k < r.verdicts.size(); ++k) {
+    const Verdict& v = r.verdicts[k];
+    json += std::string(k == 0 ? "\n" : ",\n") + "  {\"case\": " + Json(r.casePath) + ", \"check\": " +
+            Json(v.description) + ", \"loop\": " + Json(v.loop) + ", \"verdict\": " + Json(VerdictWord(v)) +
+            ", \"measured\": " + Json(v.measured) + ", \"waiver\": " + Json(v.waived) + "}";
+  }
+  return json + "\n]\n";
+}
+
+bool MakeFolder(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  fs::create_directories(PathOf(folder), ec);
+  if (ec) {
+    error = folder + ": cannot make the report's folder: " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* VerdictWord(const Verdict& v) { return v.passed ? "passed" : v.waived.empty() ? "failed" : "waived"; }
+
+bool WriteCaseReport(const std::string& folder, const CaseReport& report, std::string& error) {
+  if (!MakeFolder(folder + "/loops", error)) {
+    return false;
+  }
+  for (const LoopSheet& sheet : report.loops) {
+    const std::string base = folder + "/loops/" + SheetName(sheet.tag);
+    if (!WriteWholeFile(base + ".html", "a loop sheet", SheetPage(report, sheet), error) ||
+        !WriteTrend(base + ".svg", sheet, error)) {
+      return false;
+    }
+  }
+  return WriteWholeFile(folder + "/results.json", "the report's results", ResultsJson(report), error) &&
+         WriteWholeFile(folder + "/index.html", "the report", CasePage(report), error);
+}
+
+bool WriteSuiteReport(const std::string& folder, const std::string& generator, const std::string& commandLine,
+                      const std::vector<SuiteCase>& cases, std::string& error) {
+  if (!MakeFolder(folder, error)) {
+    return false;
+  }
+  std::ostringstream rows, deficiencies;
+  std::string json;
+  size_t totals[3] = {0, 0, 0};
+  for (const SuiteCase& c : cases) {
+    totals[0] += c.passed;
+    totals[1] += c.failed;
+    totals[2] += c.waived;
+    const std::string link = c.page.empty() ? Html(c.path) : "<a href=\"" + Html(c.page) + "\">" + Html(c.path) + "</a>";
+    rows << "<tr><td>" << link << "</td><td>" << c.passed << "</td><td>" << c.failed << "</td><td>" << c.waived
+         << "</td><td class=\"" << (c.ok ? "passed\">ok" : "failed\">FAILED") << "</td></tr>\n";
+    for (const std::string& d : c.deficiencies) {
+      deficiencies << "<li class=\"waived\">" << link << ": " << Html(d) << "</li>\n";
+    }
+    std::ifstream results(PathOf(folder + "/" + fs::path(c.page).parent_path().generic_string() + "/results.json"));
+    std::string text((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
+    const size_t open = text.find('['), close = text.rfind(']');
+    if (open != std::string::npos && close != std::string::npos && text.find('{') != std::string::npos) {
+      json += (json.empty() ? "" : ",") + text.substr(open + 1, close - open - 1);
+    }
+  }
+  std::ostringstream b;
+  b << "<h1>Control checkout</h1>\n<p>" << cases.size() << " cases: <span class=\"passed\">" << totals[0]
+    << " checks passed</span>, <span class=\"failed\">" << totals[1] << " failed</span>, <span class=\"waived\">"
+    << totals[2] << " waived</span></p>\n<h2>Cases</h2><table><tr><th>case</th><th>passed</th><th>failed</th>"
+    << "<th>waived</th><th>result</th></tr>\n" << rows.str() << "</table>\n<h2>Known deficiencies</h2><ul>\n"
+    << deficiencies.str() << "</ul>\n<h2>Provenance</h2><table><tr><th>written by</th><td>" << Html(generator)
+    << "</td></tr><tr><th>command</th><td><code>" << Html(commandLine) << "</code></td></tr></table>\n";
+  return WriteWholeFile(folder + "/results.json", "the suite's results", "[" + json + "]\n", error) &&
+         WriteWholeFile(folder + "/index.html", "the suite's report", Page("Control checkout", b.str()), error);
+}
+
+}  // namespace host

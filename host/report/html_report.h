@@ -1,0 +1,64 @@
+// The report an engineer signs: static HTML that works offline and needs no
+// script. A case's page (verdicts, known deficiencies, provenance with the
+// SHA-256 of every input, the run's plot), one loop sheet per checked loop
+// (its facts, each check with what was measured and its verdict, the trend of
+// target, PV and output, fields for the tester's signature), results.json for
+// other tools, and a suite's summary page. It writes what it is handed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "checkout/expectations.h"
+#include "report/plot.h"
+
+namespace host {
+
+struct ReportInput {
+  std::string what;    // "the case", "the driver", ...
+  std::string path;
+  std::string sha256;  // or what kept it from being read
+};
+
+struct LoopSheet {
+  std::string tag, node, pvPoint, variable;
+  double low = 0.0, high = 100.0;
+  std::string action;      // "REVERSE" or "DIRECT", as FIX held it
+  std::string tuning;      // the controller's tuning as found in FIX
+  std::string finalMode;
+  std::vector<Verdict> checks;
+  // The trend: target, PV and output (percent) at times, and when each check began.
+  std::vector<double> times, target, pv, output;
+  std::vector<PlotMarker> marks;
+};
+
+struct CaseReport {
+  std::string title, casePath, generator, commandLine, written;
+  std::vector<ReportInput> inputs;
+  std::vector<Verdict> verdicts;  // expectations and loop checks
+  std::vector<LoopSheet> loops;
+  std::string plot;               // the run's plot beside index.html, or empty
+};
+
+// Writes folder/index.html, folder/results.json and folder/loops/*.html with
+// their trends; false with a message when a file cannot be written.
+bool WriteCaseReport(const std::string& folder, const CaseReport& report, std::string& error);
+
+// One case of a suite, as its summary page lists it.
+struct SuiteCase {
+  std::string path, page;  // the case file, and its report page relative to the summary
+  size_t passed = 0, failed = 0, waived = 0;
+  bool ok = false;
+  std::vector<std::string> deficiencies;  // its waived failures, as their verdict lines say them
+};
+
+// Writes folder/index.html (the cases, their checks passed, failed and waived,
+// and every known deficiency, each linked to its case's page) and
+// folder/results.json (the cases' records joined).
+bool WriteSuiteReport(const std::string& folder, const std::string& generator, const std::string& commandLine,
+                      const std::vector<SuiteCase>& cases, std::string& error);
+
+// A verdict as results.json and the pages name it: "passed", "failed" or "waived".
+const char* VerdictWord(const Verdict& v);
+
+}  // namespace host

@@ -1,0 +1,130 @@
+// The run's report: provenance (versions, command line, inputs and their
+// SHA-256), verdicts and loop sheets, handed to the HTML writer.
+#include "run/run_report.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+
+#include "fix/fix_group.h"
+#include "report/html_report.h"
+#include "run/outputs.h"
+#include "system/output_file.h"
+#include "system/paths.h"
+#include "system/sha256.h"
+
+namespace host {
+namespace {
+
+std::string Number(double x) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", x);
+  return std::isnan(x) ? std::string("?") : std::string(text);
+}
+
+// Now, in UTC, as ISO 8601.
+std::string Now() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm utc{};
+#if defined(_WIN32)
+  gmtime_s(&utc, &now);
+#else
+  gmtime_r(&now, &utc);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+ReportInput Input(const std::string& what, const std::string& path) {
+  ReportInput in{what, path, ""};
+  std::string error;
+  if (!Sha256File(path, in.sha256, error)) {
+    in.sha256 = "not read: " + error;
+  }
+  return in;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadTunings(const FixLibrary& fix, const Case& c, const LoopChecks& checks) {
+  const char* const fields[] = {"F_KP", "F_TI", "F_OUTLO", "F_OUTHI"};
+  std::vector<PointName> points;
+  for (const CheckedLoop& loop : checks.Loops()) {
+    for (const char* field : fields) {
+      points.push_back(PointName{c.controllers[loop.controller].node, c.controllers[loop.controller].tag, field});
+    }
+  }
+  const std::vector<double> values = ReadFloats(fix.api(), points);
+  std::vector<std::string> tunings;
+  for (size_t i = 0; i < checks.Loops().size(); ++i) {
+    const double* v = &values[4 * i];
+    tunings.push_back("gain F_KP " + Number(v[0]) + " % per unit, integral time F_TI " + Number(v[1]) +
+                      " s, output limits " + Number(v[2]) + " to " + Number(v[3]) + " %");
+  }
+  return tunings;
+}
+
+bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
+                    const std::vector<std::string>& tunings, const std::vector<Verdict>& verdicts,
+                    const RunResult& result, std::string& error) {
+  const Case& c = session.scenario();
+  CaseReport r;
+  r.title = c.name.empty() ? c.path : c.name;
+  r.casePath = c.path;
+  r.generator = std::string("dcshost ") + FIXDCS_VERSION;
+  r.commandLine = options.commandLine;
+  r.written = Now();
+  for (const auto& [path, what] : Inputs(c, options)) {
+    r.inputs.push_back(Input(what, path));
+  }
+  r.inputs.push_back(Input("the driver", session.driverPath()));
+  r.inputs.push_back(Input("FIX: EDA", session.fix().edaPath()));
+  r.inputs.push_back(Input("FIX: FIXTOOLS", session.fix().toolsPath()));
+  r.verdicts = verdicts;
+  // The run's plot when it lies in the report's folder (a plot written elsewhere stays out of it).
+  std::error_code ec;
+  const bool plotted = !options.plotPath.empty() && std::filesystem::exists(PathOf(options.plotPath), ec);
+  r.plot = plotted && SameFile(options.plotPath, options.reportFolder + "/plot.svg") ? "plot.svg" : std::string();
+  for (size_t i = 0; i < checks.Loops().size(); ++i) {
+    const CheckedLoop& loop = checks.Loops()[i];
+    const CaseCtrlRow& ctrl = c.controllers[loop.controller];
+    const CasePVRow& pv = c.pv[loop.pv];
+    LoopSheet s;
+    s.tag = ctrl.tag;
+    s.node = ctrl.node;
+    s.pvPoint = PointText(pv.node, pv.tag, pv.field);
+    s.variable = loop.variable.empty() ? "other" : loop.variable;
+    s.low = loop.low;
+    s.high = loop.high;
+    s.action = loop.directAction ? "DIRECT" : "REVERSE";
+    s.tuning = i < tunings.size() ? tunings[i] : std::string();
+    const auto mode = result.finalModes.find(ctrl.tag);
+    s.finalMode = mode == result.finalModes.end() ? "(no mode)" : mode->second;
+    for (const Verdict& v : verdicts) {
+      if (v.loop == ctrl.tag) {
+        s.checks.push_back(v);
+      }
+    }
+    // The trend around the loop's own checks.
+    const auto [from, to] = checks.CheckWindow(i);
+    const LoopChecks::LoopTrend& trend = checks.Trend(i);
+    for (size_t k = 0; k < checks.TrendTimes().size() && k < trend.pv.size(); ++k) {
+      const double t = checks.TrendTimes()[k];
+      if (t >= from && t <= to) {
+        s.times.push_back(t);
+        s.target.push_back(trend.target[k]);
+        s.pv.push_back(trend.pv[k]);
+        s.output.push_back(trend.output[k]);
+      }
+    }
+    for (const auto& [time, check] : checks.CheckStarts(i)) {
+      s.marks.push_back(PlotMarker{time, check});
+    }
+    r.loops.push_back(std::move(s));
+  }
+  return WriteCaseReport(options.reportFolder, r, error);
+}
+
+}  // namespace host

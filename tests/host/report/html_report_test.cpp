@@ -1,0 +1,68 @@
+// The report of a run and of a suite: the case's page with its verdicts and
+// the SHA-256 of its inputs, a loop sheet per checked loop, results.json with
+// a record per check, a report for a case that does not bind, and a suite's
+// summary linking each case's page.
+#include <fstream>
+#include <iterator>
+
+#include "dcshost_fixture.h"
+#include "system/sha256.h"
+
+namespace host_tests {
+namespace {
+
+std::string Read(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace
+
+TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
+  const std::string folder = Temp("report-run");
+  const std::string c = Source + "/examples/checkout/loop-checks.toml";
+  const Outcome run = Dcshost({"run", c, "--report", folder, "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("report written to " + folder + "/index.html"), std::string::npos);
+  const std::string page = Read(folder + "/index.html");
+  std::string hash, error;
+  ASSERT_TRUE(host::Sha256File(c, hash, error)) << error;
+  EXPECT_NE(page.find(hash), std::string::npos) << "the case's SHA-256";
+  EXPECT_EQ(Count(page, "<td class=\"waived\">waived</td>"), 3U);
+  EXPECT_EQ(Count(page, "<td class=\"passed\">passed</td>"), 8U);
+  EXPECT_NE(page.find("<img src=\"plot.svg\""), std::string::npos);
+  for (const char* loop : {"LIC101", "FIC201", "TIC202"}) {
+    const std::string sheet = Read(folder + "/loops/" + loop + ".html");
+    EXPECT_NE(sheet.find(std::string("<h1>Loop sheet ") + loop + "</h1>"), std::string::npos) << loop;
+    EXPECT_NE(sheet.find("tuning as found"), std::string::npos);
+    EXPECT_FALSE(Read(folder + "/loops/" + loop + ".svg").empty()) << loop;
+  }
+  EXPECT_NE(Read(folder + "/loops/FIC201.html").find("<th>action</th><td>DIRECT</td>"), std::string::npos);
+  const std::string json = Read(folder + "/results.json");
+  EXPECT_EQ(Count(json, "\"check\": "), 11U);
+  EXPECT_NE(json.find("\"check\": \"FIC201 direction\", \"loop\": \"FIC201\", \"verdict\": \"waived\""),
+            std::string::npos) << json;
+}
+
+TEST_F(OtherFixTest, ASuitesReportLinksEveryCaseEvenOneThatDoesNotBind) {
+  const std::string folder = Temp("report-suite");
+  const Outcome test = Program({"test", Source + "/examples/binding-errors", Source + "/examples/tank", "--report",
+                                folder});
+  ASSERT_EQ(test.status, 0) << test.output;
+  const std::string summary = Read(folder + "/index.html");
+  EXPECT_NE(summary.find("<a href=\"cases/1-binding-errors/index.html\">"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("<a href=\"cases/2-tank/index.html\">"), std::string::npos);
+  EXPECT_NE(Read(folder + "/cases/1-binding-errors/index.html").find("the case does not bind"), std::string::npos);
+  EXPECT_NE(Read(folder + "/cases/2-tank/index.html").find("<img src=\"plot.svg\""), std::string::npos);
+  EXPECT_EQ(Count(Read(folder + "/results.json"), "\"check\": "), 8U);  // 2 + 6 expectations
+}
+
+}  // namespace host_tests
