@@ -268,6 +268,24 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
   return failedCases;
 }
 
+// The cases that failed in a suite's report, added to paths.
+bool FailedCases(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
+  std::ifstream list(PathOf(folder) / "failed.txt", std::ios::binary);
+  if (!list) {
+    error = folder + ": holds no report of a suite (no failed.txt): give the folder `dcshost test --report` wrote";
+    return false;
+  }
+  for (std::string line; std::getline(list, line);) {
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    if (!line.empty()) {
+      paths.push_back(line);
+    }
+  }
+  return true;
+}
+
 // The cases as the suite's report lists them, each linked to its own report.
 std::vector<SuiteCase> SuiteCases(const std::vector<CaseOutcome>& outcomes) {
   std::vector<SuiteCase> cases;
@@ -313,7 +331,7 @@ void PrintKnownDeficiencies(const std::vector<CaseOutcome>& outcomes, std::ostre
 CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
   CLI::App* test = app.add_subcommand("test", "run every case under the paths, each in its own process, and judge "
                                               "their expectations");
-  test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml")->required();
+  test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml");
   test->add_option("--jobs,-j", testOptions.jobs, "cases run at once")->check(CLI::Range(1, 64));
   test->add_option("--junit", testOptions.junitPath, "write the results as JUnit XML to this file");
   test->add_option("--plots", testOptions.plotFolder, "the folder for the plots of failing cases");
@@ -325,6 +343,8 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
   test->add_option("--shard-count", testOptions.shardCount, "N for --shard auto with JOB_COMPLETION_INDEX")
       ->check(CLI::Range(1, 10000));
   test->add_flag("--list", testOptions.list, "print the cases chosen and run none");
+  test->add_option("--rerun-failed", testOptions.rerunFailed, "run the cases that failed in this suite report's "
+                                                              "folder (its failed.txt) again");
   test->add_option("--report", testOptions.reportFolder, "write the HTML report of the suite into this folder: a "
                                                          "summary, each case's page and loop sheets, results.json");
   return test;
@@ -338,7 +358,17 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     const char* value = std::getenv(name);
     return std::string(value == nullptr ? "" : value);
   };
-  if (!FindCases(options.paths, found, error) ||
+  std::vector<std::string> paths = options.paths;
+  if (!options.rerunFailed.empty() && !FailedCases(options.rerunFailed, paths, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
+  if (paths.empty()) {
+    out << (options.rerunFailed.empty() ? "dcshost: test needs case files or folders\n"
+                                        : "no case failed in " + options.rerunFailed + ": nothing to run again\n");
+    return options.rerunFailed.empty() ? 2 : 0;
+  }
+  if (!FindCases(paths, found, error) ||
       (!options.shard.empty() && !ReadShard(options.shard, options.shardCount, environment, shard, error))) {
     out << "dcshost: " << error << '\n';
     return 2;

@@ -3,7 +3,8 @@
 // a given number at a time; prints a table of the cases with their
 // expectations passed and failed and their time; writes JUnit XML when asked;
 // keeps a plot of each failing case. --filter and --shard choose the cases,
-// --list only prints them. Exit status 0 when every case passed, 1 when one
+// --list only prints them, --rerun-failed takes the cases that failed in a
+// report. Exit status 0 when every case passed, 1 when one
 // failed, 2 for bad arguments or no case found.
 #pragma once
 
@@ -25,6 +26,7 @@ struct TestOptions {
   int shardCount = 0;       // N for --shard auto from JOB_COMPLETION_INDEX
   bool list = false;        // print the cases chosen and run none
   std::string reportFolder; // the suite's HTML report, each case's beside it
+  std::string rerunFailed;  // a suite's report folder: run again the cases that failed there
   std::string commandLine;  // as given, for the report
 };
 

@@ -239,7 +239,12 @@ bool WriteSuiteReport(const std::string& folder, const std::string& generator, c
     << "<th>waived</th><th>result</th></tr>\n" << rows.str() << "</table>\n<h2>Known deficiencies</h2><ul>\n"
     << deficiencies.str() << "</ul>\n<h2>Provenance</h2><table><tr><th>written by</th><td>" << Html(generator)
     << "</td></tr><tr><th>command</th><td><code>" << Html(commandLine) << "</code></td></tr></table>\n";
-  return WriteWholeFile(folder + "/results.json", "the suite's results", "[" + json + "]\n", error) &&
+  std::string failed;  // for `dcshost test --rerun-failed`
+  for (const SuiteCase& c : cases) {
+    failed += c.ok ? std::string() : c.path + "\n";
+  }
+  return WriteWholeFile(folder + "/failed.txt", "the list of failed cases", failed, error) &&
+         WriteWholeFile(folder + "/results.json", "the suite's results", "[" + json + "]\n", error) &&
          WriteWholeFile(folder + "/index.html", "the suite's report", Page("Control checkout", b.str()), error);
 }
 

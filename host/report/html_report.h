@@ -53,8 +53,9 @@ struct SuiteCase {
 };
 
 // Writes folder/index.html (the cases, their checks passed, failed and waived,
-// and every known deficiency, each linked to its case's page) and
-// folder/results.json (the cases' records joined).
+// and every known deficiency, each linked to its case's page),
+// folder/results.json (the cases' records joined) and folder/failed.txt (the
+// paths of the cases that failed, one per line).
 bool WriteSuiteReport(const std::string& folder, const std::string& generator, const std::string& commandLine,
                       const std::vector<SuiteCase>& cases, std::string& error);
 

@@ -63,6 +63,11 @@ TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
   std::sort(joined.begin(), joined.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(joined, expected);
+  // --rerun-failed runs again only what failed in a report.
+  Program({"test", suite, "--report", Temp("rerun-report"), "--plots", Temp("shard-plots")});
+  const Outcome rerun = Program({"test", "--rerun-failed", Temp("rerun-report"), "--plots", Temp("shard-plots")});
+  EXPECT_EQ(rerun.status, 1) << rerun.output;
+  EXPECT_NE(rerun.output.find("[1/1] " + suite + "/failing.toml: FAILED"), std::string::npos) << rerun.output;
   const Outcome listed = Program({"test", suite, "--list", "--filter", "*fail*"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.output.find("failing.toml"), std::string::npos) << listed.output;
