@@ -24,6 +24,8 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   CLI::App* check = AddCheckCommand(app, checkCommand);
   TiebackOptions tiebackOptions;
   CLI::App* tieback = AddTiebackCommand(app, tiebackOptions);
+  MergeOptions mergeOptions;
+  CLI::App* report = AddReportCommand(app, mergeOptions);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -41,6 +43,10 @@ int RunCli(int argc, char** argv, std::ostream& out) {
   }
   runCommand.options.commandLine = commandLine;
   testOptions.commandLine = commandLine;
+  mergeOptions.commandLine = commandLine;
+  if (report->parsed()) {
+    return MergeCommand(mergeOptions, out);
+  }
   if (test->parsed()) {
     return RunTests(testOptions, out);
   }

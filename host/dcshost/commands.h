@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -19,6 +20,17 @@ struct CaseCommand {
   RunOptions options;
   bool noProgress = false;
 };
+
+// What `report merge` was given.
+struct MergeOptions {
+  std::vector<std::string> shards;
+  std::string into;
+  std::string commandLine;
+};
+
+// `report merge DIR... -o DIR`: the reports of a suite's shards joined into one.
+CLI::App* AddReportCommand(CLI::App& app, MergeOptions& options);
+int MergeCommand(const MergeOptions& options, std::ostream& out);
 
 // What `tieback` was given.
 struct TiebackOptions {

@@ -410,6 +410,10 @@ int RunTests(const TestOptions& options, std::ostream& out) {
       out << "dcshost: " << error << '\n';
       return 2;
     }
+    if (!WriteJunit(options.reportFolder + "/junit.xml", "dcshost test", JunitSuites(outcomes), error)) {
+      out << "dcshost: " << error << '\n';
+      return 2;
+    }
     out << "report written to " << options.reportFolder << "/index.html\n";
   }
   if (!options.junitPath.empty() && !WriteJunit(options.junitPath, "dcshost test", JunitSuites(outcomes), error)) {

@@ -4,6 +4,7 @@
 #include "report/html_report.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -188,7 +189,59 @@ bool MakeFolder(const std::string& folder, std::string& error) {
   return true;
 }
 
+// A field of cases.tsv: tabs and line breaks, which no case path holds, as spaces.
+std::string Field(const std::string& text) {
+  std::string field = text;
+  for (char& c : field) {
+    c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+  }
+  return field;
+}
+
+// The cases, one per line: path, page, passed, failed, waived, ok, then each deficiency.
+std::string CasesTable(const std::vector<SuiteCase>& cases) {
+  std::string table;
+  for (const SuiteCase& c : cases) {
+    table += Field(c.path) + "\t" + Field(c.page) + "\t" + std::to_string(c.passed) + "\t" + std::to_string(c.failed) +
+             "\t" + std::to_string(c.waived) + "\t" + (c.ok ? "1" : "0");
+    for (const std::string& d : c.deficiencies) {
+      table += "\t" + Field(d);
+    }
+    table += "\n";
+  }
+  return table;
+}
+
 }  // namespace
+
+bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, std::string& error) {
+  std::ifstream table(PathOf(folder + "/cases.tsv"), std::ios::binary);
+  if (!table) {
+    error = folder + ": holds no report of a suite (no cases.tsv): give folders `dcshost test --report` wrote";
+    return false;
+  }
+  for (std::string line; std::getline(table, line);) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) {
+      f.push_back(field);
+    }
+    if (f.size() < 6) {
+      error = folder + "/cases.tsv: a line of " + std::to_string(f.size()) + " fields, not 6 or more";
+      return false;
+    }
+    SuiteCase c;
+    c.path = f[0];
+    c.page = f[1];
+    c.passed = std::strtoul(f[2].c_str(), nullptr, 10);
+    c.failed = std::strtoul(f[3].c_str(), nullptr, 10);
+    c.waived = std::strtoul(f[4].c_str(), nullptr, 10);
+    c.ok = f[5] == "1";
+    c.deficiencies.assign(f.begin() + 6, f.end());
+    cases.push_back(c);
+  }
+  return true;
+}
 
 const char* VerdictWord(const Verdict& v) { return v.passed ? "passed" : v.waived.empty() ? "failed" : "waived"; }
 
@@ -244,6 +297,7 @@ bool WriteSuiteReport(const std::string& folder, const std::string& generator, c
     failed += c.ok ? std::string() : c.path + "\n";
   }
   return WriteWholeFile(folder + "/failed.txt", "the list of failed cases", failed, error) &&
+         WriteWholeFile(folder + "/cases.tsv", "the list of cases", CasesTable(cases), error) &&
          WriteWholeFile(folder + "/results.json", "the suite's results", "[" + json + "]\n", error) &&
          WriteWholeFile(folder + "/index.html", "the suite's report", Page("Control checkout", b.str()), error);
 }

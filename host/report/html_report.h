@@ -59,6 +59,9 @@ struct SuiteCase {
 bool WriteSuiteReport(const std::string& folder, const std::string& generator, const std::string& commandLine,
                       const std::vector<SuiteCase>& cases, std::string& error);
 
+// The cases of a suite's report as WriteSuiteReport listed them (its cases.tsv).
+bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, std::string& error);
+
 // A verdict as results.json and the pages name it: "passed", "failed" or "waived".
 const char* VerdictWord(const Verdict& v);
 
