@@ -8,14 +8,14 @@
 #include <unordered_map>
 
 namespace host {
-namespace {
 
-// A measured value or time in a verdict, to four significant digits.
 std::string Measured(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.4g", value);
   return text;
 }
+
+namespace {
 
 // A value that came from FIX is a float: a band's limit is compared as the
 // float FIX would hold for it, so that 2.1 set through FIX equals 2.1.

@@ -17,6 +17,9 @@
 
 namespace host {
 
+// A measured value, time or limit in a verdict, to four significant digits.
+std::string Measured(double value);
+
 struct Verdict {
   bool passed = false;
   std::string waived;       // the waiver's punch-list reference and reason, or empty

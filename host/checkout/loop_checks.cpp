@@ -11,13 +11,7 @@
 namespace host {
 namespace {
 
-std::string Figure(double x) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4g", x);
-  return text;
-}
-
-std::string Signed(double x) { return (x >= 0.0 ? "+" : "") + Figure(x); }
+std::string Signed(double x) { return (x >= 0.0 ? "+" : "") + Measured(x); }
 
 }  // namespace
 
@@ -152,8 +146,8 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       const char* action = loop.directAction ? "a direct-acting" : "a reverse-acting";
       add("direction", s.dirMeasured && right,
           !s.dirMeasured ? std::string()
-                         : "output " + Signed(s.du) + " % (from " + Figure(s.u0) + " %) moved " + pvTag + " by " +
-                               Signed(s.dpv) + " in " + Figure(set.directionTime) + " s: " +
+                         : "output " + Signed(s.du) + " % (from " + Measured(s.u0) + " %) moved " + pvTag + " by " +
+                               Signed(s.dpv) + " in " + Measured(set.directionTime) + " s: " +
                                (!answered ? std::string("no answer")
                                           : std::string(s.dpv > 0.0 ? "rises" : "falls") + " with the output") +
                                "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall"));
@@ -167,21 +161,21 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
                           settling <= set.settlingTime;
       add("setpoint step", passed,
           s.sp1 > a.samples + s.sp0 ? std::string()
-                                    : Figure(s.sp) + " -> " + Figure(s.newSp) + ": rise " +
-                                          (a.riseAt < 0.0 ? "never" : Figure(a.riseAt) + " s") + " (limit " +
-                                          Figure(set.riseTime) + "), overshoot " + Figure(overshoot) + " % (limit " +
-                                          Figure(set.overshoot) + "), settled within " + Figure(set.settleBand) +
-                                          " % of span " + (settled ? "after " + Figure(settling) + " s" : "never") +
-                                          " (limit " + Figure(set.settlingTime) + "), error at the end " +
-                                          Figure(a.EndError()));
+                                    : Measured(s.sp) + " -> " + Measured(s.newSp) + ": rise " +
+                                          (a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s") + " (limit " +
+                                          Measured(set.riseTime) + "), overshoot " + Measured(overshoot) + " % (limit " +
+                                          Measured(set.overshoot) + "), settled within " + Measured(set.settleBand) +
+                                          " % of span " + (settled ? "after " + Measured(settling) + " s" : "never") +
+                                          " (limit " + Measured(set.settlingTime) + "), error at the end " +
+                                          Measured(a.EndError()));
     }
     if (s.bad0 >= 0) {
       const bool held = std::fabs(s.badU1 - s.badU0) <= 0.1;
       add("bad transmitter", s.badMeasured && s.mode == "MANL" && held,
           !s.badMeasured ? std::string()
                          : pvTag + " failed: " + (s.mode == "MANL" ? "shed to MANL" : "stayed in " + s.mode) +
-                               ", output " + (held ? "held at " + Figure(s.badU1) + " %"
-                                                   : "moved from " + Figure(s.badU0) + " to " + Figure(s.badU1) + " %"));
+                               ", output " + (held ? "held at " + Measured(s.badU1) + " %"
+                                                   : "moved from " + Measured(s.badU0) + " to " + Measured(s.badU1) + " %"));
     }
   }
   return verdicts;

@@ -37,71 +37,62 @@ int16_t FixGroup::GetText(int32_t point, std::string& text) const {
   return status;
 }
 
-std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>& points) {
-  std::vector<int16_t> codes(points.size(), -1);
+namespace {
+
+// Defines the points in a group of dcshost's own, resolves them (and reads
+// them when `read`), then hands `take` the group and each point's index and
+// handle; nothing when there is no point or FIX gives no group.
+template <typename Take>
+void WithPoints(const FixApi& api, const std::vector<PointName>& points, bool read, Take take) {
   if (points.empty()) {
-    return codes;
+    return;
   }
   FixGroup group(api, static_cast<int32_t>(points.size()));
   if (!group.created()) {
-    return codes;
+    return;
   }
   std::vector<int32_t> handles;
   for (const PointName& p : points) {
     handles.push_back(group.Define(p.node, p.tag, p.field));
   }
   group.Resolve();
-  for (size_t k = 0; k < points.size(); ++k) {
-    codes[k] = handles[k] < 0 ? -1 : group.PointError(handles[k]);
+  if (read) {
+    group.Read();
   }
+  for (size_t k = 0; k < points.size(); ++k) {
+    take(group, k, handles[k]);
+  }
+}
+
+}  // namespace
+
+std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>& points) {
+  std::vector<int16_t> codes(points.size(), -1);
+  WithPoints(api, points, false, [&codes](const FixGroup& group, size_t k, int32_t handle) {
+    codes[k] = handle < 0 ? -1 : group.PointError(handle);
+  });
   return codes;
 }
 
 std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& points) {
   std::vector<double> values(points.size(), std::numeric_limits<double>::quiet_NaN());
-  if (points.empty()) {
-    return values;
-  }
-  FixGroup group(api, static_cast<int32_t>(points.size()));
-  if (!group.created()) {
-    return values;
-  }
-  std::vector<int32_t> handles;
-  for (const PointName& p : points) {
-    handles.push_back(group.Define(p.node, p.tag, p.field));
-  }
-  group.Resolve();
-  group.Read();
-  for (size_t k = 0; k < points.size(); ++k) {
+  WithPoints(api, points, true, [&values](const FixGroup& group, size_t k, int32_t handle) {
     float value = 0.0F;
-    if (handles[k] >= 0 && group.PointError(handles[k]) == 0 && group.GetFloat(handles[k], value) == 0) {
+    if (handle >= 0 && group.PointError(handle) == 0 && group.GetFloat(handle, value) == 0) {
       values[k] = static_cast<double>(value);
     }
-  }
+  });
   return values;
 }
 
 std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing) {
   std::vector<std::string> values(points.size(), missing);
-  if (points.empty()) {
-    return values;
-  }
-  FixGroup group(api, static_cast<int32_t>(points.size()));
-  if (!group.created()) {
-    return values;
-  }
-  std::vector<int32_t> handles;
-  for (const PointName& p : points) {
-    handles.push_back(group.Define(p.node, p.tag, p.field));
-  }
-  group.Resolve();
-  group.Read();
-  for (size_t k = 0; k < points.size(); ++k) {
+  WithPoints(api, points, true, [&values](const FixGroup& group, size_t k, int32_t handle) {
     std::string text;
-    if (handles[k] >= 0 && group.PointError(handles[k]) == 0 && group.GetText(handles[k], text) == 0) {
+    if (handle >= 0 && group.PointError(handle) == 0 && group.GetText(handle, text) == 0) {
       values[k] = text;
     }
-  }
+  });
   return values;
 }
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "report/markup.h"
 #include "system/output_file.h"
 #include "system/paths.h"
 
@@ -30,19 +31,7 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
   .sheet { page-break-after: always; } }
 </style>)";
 
-std::string Html(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string Html(const std::string& text) { return Escape(text); }
 
 std::string Json(const std::string& text) {
   std::string out = "\"";

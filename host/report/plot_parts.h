@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/numbers.h"
+#include "report/markup.h"
 #include "report/plot.h"
 
 namespace host {
@@ -36,11 +37,9 @@ inline constexpr const char* PassColour = "#2ca02c";
 inline constexpr const char* FailColour = "#d62728";
 
 // SVG text (plot_text.cpp). A coordinate, to a tenth of a pixel ("0.0" for
-// one that is not finite); text fit for SVG text and attributes, with XML's
-// specials escaped and every byte that is not part of a character XML allows
-// shown as '?'; and about how wide text is at a font size.
+// one that is not finite); text escaped (markup.h); and about how wide text
+// is at a font size.
 std::string Px(double value);
-std::string Escape(const std::string& text);
 double TextWidth(const std::string& text, double size);
 
 // Whether a signal's sample k was exchanged (a sample with no flag was).
