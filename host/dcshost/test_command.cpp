@@ -51,52 +51,6 @@ struct CaseOutcome {
   }
 };
 
-// Every case file (*.toml) under the paths, in order, saved states and model
-// files left out; a message for a path that does not exist.
-// A saved state is TOML too; it begins with the line SaveState writes.
-bool IsSavedState(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::string first;
-  std::getline(file, first);
-  return first.rfind("# dcshost state after step", 0) == 0;
-}
-
-bool FindCases(const std::vector<std::string>& paths, std::vector<std::string>& cases, std::string& error) {
-  for (const std::string& path : paths) {
-    std::error_code ec;
-    const fs::path where = PathOf(path);
-    if (fs::is_directory(where, ec)) {
-      std::vector<std::string> found;
-      for (fs::recursive_directory_iterator it(where, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec) && it->path().extension() == ".toml" && !IsSavedState(GenericName(it->path())) &&
-            !IsModelFile(GenericName(it->path()))) {
-          found.push_back(GenericName(it->path()));
-        }
-      }
-      if (ec) {
-        error = path + ": cannot read the folder: " + ec.message();
-        return false;
-      }
-      std::sort(found.begin(), found.end());
-      cases.insert(cases.end(), found.begin(), found.end());
-    } else if (fs::is_regular_file(where, ec)) {
-      if (IsSavedState(path)) {
-        error = path + ": a saved state, not a case: go on from it with `dcshost run CASE --from-state " + path + "`";
-        return false;
-      }
-      if (IsModelFile(path)) {
-        error = path + ": a model file, not a case: a case names it in [model] as file = \"...\"";
-        return false;
-      }
-      cases.push_back(path);
-    } else {
-      error = path + ": no such case file or folder";
-      return false;
-    }
-  }
-  return true;
-}
-
 // The verdict lines a run prints, as `dcshost run` writes them.
 void ReadExpectations(CaseOutcome& outcome) {
   const std::pair<std::string, Expectation::Verdict> verdicts[] = {
@@ -268,24 +222,6 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
   return failedCases;
 }
 
-// The cases that failed in a suite's report, added to paths.
-bool FailedCases(const std::string& folder, std::vector<std::string>& paths, std::string& error) {
-  std::ifstream list(PathOf(folder) / "failed.txt", std::ios::binary);
-  if (!list) {
-    error = folder + ": holds no report of a suite (no failed.txt): give the folder `dcshost test --report` wrote";
-    return false;
-  }
-  for (std::string line; std::getline(list, line);) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();
-    }
-    if (!line.empty()) {
-      paths.push_back(line);
-    }
-  }
-  return true;
-}
-
 // The cases as the suite's report lists them, each linked to its own report.
 std::vector<SuiteCase> SuiteCases(const std::vector<CaseOutcome>& outcomes) {
   std::vector<SuiteCase> cases;
@@ -351,43 +287,11 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
 }
 
 int RunTests(const TestOptions& options, std::ostream& out) {
-  std::vector<std::string> found;
+  std::vector<std::string> cases;
+  if (const int status = ChooseCases(options, cases, out); status >= 0) {
+    return status;
+  }
   std::string error;
-  Shard shard;
-  const auto environment = [](const char* name) {
-    const char* value = std::getenv(name);
-    return std::string(value == nullptr ? "" : value);
-  };
-  std::vector<std::string> paths = options.paths;
-  if (!options.rerunFailed.empty() && !FailedCases(options.rerunFailed, paths, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
-  }
-  if (paths.empty()) {
-    out << (options.rerunFailed.empty() ? "dcshost: test needs case files or folders\n"
-                                        : "no case failed in " + options.rerunFailed + ": nothing to run again\n");
-    return options.rerunFailed.empty() ? 2 : 0;
-  }
-  if (!FindCases(paths, found, error) ||
-      (!options.shard.empty() && !ReadShard(options.shard, options.shardCount, environment, shard, error))) {
-    out << "dcshost: " << error << '\n';
-    return 2;
-  }
-  const std::vector<std::string> cases = SelectCases(found, options.filter, shard);
-  if (found.empty() || SelectCases(found, options.filter, Shard()).empty()) {
-    out << "dcshost: no case file (*.toml) found" << (found.empty() ? "" : " that --filter " + options.filter +
-                                                                            " matches") << '\n';
-    return 2;
-  }
-  if (options.list || cases.empty()) {
-    for (const std::string& c : cases) {
-      out << c << '\n';
-    }
-    out << cases.size() << " cases" << (options.shard.empty() ? "" : " in shard " + std::to_string(shard.index) +
-                                                                         "/" + std::to_string(shard.count))
-        << (options.list ? "" : ": nothing to run") << '\n';
-    return 0;
-  }
   std::error_code ec;
   fs::create_directories(PathOf(options.plotFolder), ec);
   if (ec) {

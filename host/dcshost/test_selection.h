@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,11 @@ bool ReadShard(const std::string& text, int shardCount, const std::function<std:
 // them from the K-th: the shards of one list are apart and together are the list.
 std::vector<std::string> SelectCases(const std::vector<std::string>& cases, const std::string& filter,
                                      const Shard& shard);
+
+struct TestOptions;
+// The cases a `dcshost test` runs: found under its paths (or, with
+// --rerun-failed, those that failed in a report), filtered and sharded;
+// -1 to go on, else the exit status, with what --list asks printed.
+int ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std::ostream& out);
 
 }  // namespace host
