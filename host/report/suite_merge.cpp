@@ -77,10 +77,11 @@ bool MergeReports(const std::vector<std::string>& shards, const std::string& int
         const fs::path page = PathOf(c.page);
         const std::string folder = GenericName(page.parent_path());
         const std::string renamed = "cases/" + prefix + GenericName(page.parent_path().filename());
+        // Copied into a folder made anew (a merge before into the same folder leaves nothing of this case).
         std::error_code ec;
-        fs::create_directories(PathOf(into + "/" + renamed), ec);
-        fs::copy(PathOf(shards[k] + "/" + folder), PathOf(into + "/" + renamed),
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+        fs::remove_all(PathOf(into + "/" + renamed), ec);
+        fs::create_directories(PathOf(into + "/cases"), ec);
+        fs::copy(PathOf(shards[k] + "/" + folder), PathOf(into + "/" + renamed), fs::copy_options::recursive, ec);
         if (ec) {
           error = shards[k] + "/" + folder + ": cannot copy into " + into + ": " + ec.message();
           return false;
