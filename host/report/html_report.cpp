@@ -31,8 +31,6 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
   .sheet { page-break-after: always; } }
 </style>)";
 
-std::string Html(const std::string& text) { return Escape(text); }
-
 std::string Json(const std::string& text) {
   std::string out = "\"";
   for (const char c : text) {
@@ -51,7 +49,7 @@ std::string Json(const std::string& text) {
 }
 
 std::string Page(const std::string& title, const std::string& body) {
-  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Html(title) + "</title>" +
+  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Escape(title) + "</title>" +
          Style + "</head>\n<body>\n" + body + "</body></html>\n";
 }
 
@@ -75,21 +73,21 @@ std::string VerdictTable(const std::vector<Verdict>& verdicts, bool linkLoops) {
   t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th></tr>\n";
   for (const Verdict& v : verdicts) {
     const std::string check = linkLoops && !v.loop.empty()
-                                  ? "<a href=\"loops/" + SheetName(v.loop) + ".html\">" + Html(v.description) + "</a>"
-                                  : Html(v.description);
-    t << "<tr><td>" << check << "</td><td>" << Html(v.measured) << "</td>" << VerdictCell(v) << "<td>"
-      << Html(v.waived) << "</td></tr>\n";
+                                  ? "<a href=\"loops/" + SheetName(v.loop) + ".html\">" + Escape(v.description) + "</a>"
+                                  : Escape(v.description);
+    t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
+      << Escape(v.waived) << "</td></tr>\n";
   }
   return t.str() + "</table>\n";
 }
 
 std::string Provenance(const CaseReport& r) {
   std::ostringstream p;
-  p << "<h2>Provenance</h2><table><tr><th>written by</th><td>" << Html(r.generator) << "</td></tr><tr><th>at</th><td>"
-    << Html(r.written) << "</td></tr><tr><th>command</th><td><code>" << Html(r.commandLine)
+  p << "<h2>Provenance</h2><table><tr><th>written by</th><td>" << Escape(r.generator) << "</td></tr><tr><th>at</th><td>"
+    << Escape(r.written) << "</td></tr><tr><th>command</th><td><code>" << Escape(r.commandLine)
     << "</code></td></tr></table>\n<table><tr><th>input</th><th>file</th><th>SHA-256</th></tr>\n";
   for (const ReportInput& in : r.inputs) {
-    p << "<tr><td>" << Html(in.what) << "</td><td>" << Html(in.path) << "</td><td class=\"hash\">" << Html(in.sha256)
+    p << "<tr><td>" << Escape(in.what) << "</td><td>" << Escape(in.path) << "</td><td class=\"hash\">" << Escape(in.sha256)
       << "</td></tr>\n";
   }
   return p.str() + "</table>\n";
@@ -102,12 +100,12 @@ std::string CasePage(const CaseReport& r) {
     const std::string word = VerdictWord(v);
     ++counts[word == "passed" ? 0 : word == "failed" ? 1 : 2];
     if (!v.passed) {
-      deficiencies << "<li class=\"" << word << "\">" << Html(v.description) << ": " << Html(v.measured)
-                   << (v.waived.empty() ? "" : " <em>(" + Html(v.waived) + ")</em>") << "</li>\n";
+      deficiencies << "<li class=\"" << word << "\">" << Escape(v.description) << ": " << Escape(v.measured)
+                   << (v.waived.empty() ? "" : " <em>(" + Escape(v.waived) + ")</em>") << "</li>\n";
     }
   }
   std::ostringstream b;
-  b << "<h1>" << Html(r.title) << "</h1>\n<p>" << Html(r.casePath) << "</p>\n<p><span class=\"passed\">" << counts[0]
+  b << "<h1>" << Escape(r.title) << "</h1>\n<p>" << Escape(r.casePath) << "</p>\n<p><span class=\"passed\">" << counts[0]
     << " passed</span>, <span class=\"failed\">" << counts[1] << " failed</span>, <span class=\"waived\">" << counts[2]
     << " waived</span></p>\n";
   if (counts[1] + counts[2] > 0) {
@@ -117,12 +115,12 @@ std::string CasePage(const CaseReport& r) {
   if (!r.loops.empty()) {
     b << "<h2>Loop sheets</h2><p>";
     for (const LoopSheet& loop : r.loops) {
-      b << "<a href=\"loops/" << SheetName(loop.tag) << ".html\">" << Html(loop.tag) << "</a> ";
+      b << "<a href=\"loops/" << SheetName(loop.tag) << ".html\">" << Escape(loop.tag) << "</a> ";
     }
     b << "</p>\n";
   }
   if (!r.plot.empty()) {
-    b << "<h2>The run</h2><img src=\"" << Html(r.plot) << "\" alt=\"the run's plot\">\n";
+    b << "<h2>The run</h2><img src=\"" << Escape(r.plot) << "\" alt=\"the run's plot\">\n";
   }
   return Page(r.title, b.str() + Provenance(r));
 }
@@ -131,13 +129,13 @@ std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
   std::ostringstream b;
   char range[96];
   std::snprintf(range, sizeof range, "%g to %g", s.low, s.high);
-  b << "<div class=\"sheet\"><h1>Loop sheet " << Html(s.tag) << "</h1>\n<p>" << Html(r.title) << " &middot; <a href=\""
-    << "../index.html\">the case</a></p>\n<table><tr><th>controller</th><td>" << Html(s.node + ":" + s.tag)
-    << "</td></tr><tr><th>measured value</th><td>" << Html(s.pvPoint) << " (" << Html(s.variable)
-    << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Html(s.action)
-    << "</td></tr><tr><th>tuning as found</th><td>" << Html(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
-    << Html(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, false)
-    << "<h2>Trend</h2><img src=\"" << SheetName(s.tag) << ".svg\" alt=\"target, PV and output of " << Html(s.tag)
+  b << "<div class=\"sheet\"><h1>Loop sheet " << Escape(s.tag) << "</h1>\n<p>" << Escape(r.title) << " &middot; <a href=\""
+    << "../index.html\">the case</a></p>\n<table><tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag)
+    << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable)
+    << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
+    << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
+    << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, false)
+    << "<h2>Trend</h2><img src=\"" << SheetName(s.tag) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
@@ -261,11 +259,11 @@ bool WriteSuiteReport(const std::string& folder, const std::string& generator, c
     totals[0] += c.passed;
     totals[1] += c.failed;
     totals[2] += c.waived;
-    const std::string link = c.page.empty() ? Html(c.path) : "<a href=\"" + Html(c.page) + "\">" + Html(c.path) + "</a>";
+    const std::string link = c.page.empty() ? Escape(c.path) : "<a href=\"" + Escape(c.page) + "\">" + Escape(c.path) + "</a>";
     rows << "<tr><td>" << link << "</td><td>" << c.passed << "</td><td>" << c.failed << "</td><td>" << c.waived
          << "</td><td class=\"" << (c.ok ? "passed\">ok" : "failed\">FAILED") << "</td></tr>\n";
     for (const std::string& d : c.deficiencies) {
-      deficiencies << "<li class=\"waived\">" << link << ": " << Html(d) << "</li>\n";
+      deficiencies << "<li class=\"waived\">" << link << ": " << Escape(d) << "</li>\n";
     }
     std::ifstream results(PathOf(folder + "/" + fs::path(c.page).parent_path().generic_string() + "/results.json"));
     std::string text((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
@@ -279,8 +277,8 @@ bool WriteSuiteReport(const std::string& folder, const std::string& generator, c
     << " checks passed</span>, <span class=\"failed\">" << totals[1] << " failed</span>, <span class=\"waived\">"
     << totals[2] << " waived</span></p>\n<h2>Cases</h2><table><tr><th>case</th><th>passed</th><th>failed</th>"
     << "<th>waived</th><th>result</th></tr>\n" << rows.str() << "</table>\n<h2>Known deficiencies</h2><ul>\n"
-    << deficiencies.str() << "</ul>\n<h2>Provenance</h2><table><tr><th>written by</th><td>" << Html(generator)
-    << "</td></tr><tr><th>command</th><td><code>" << Html(commandLine) << "</code></td></tr></table>\n";
+    << deficiencies.str() << "</ul>\n<h2>Provenance</h2><table><tr><th>written by</th><td>" << Escape(generator)
+    << "</td></tr><tr><th>command</th><td><code>" << Escape(commandLine) << "</code></td></tr></table>\n";
   std::string failed;  // for `dcshost test --rerun-failed`
   for (const SuiteCase& c : cases) {
     failed += c.ok ? std::string() : c.path + "\n";
