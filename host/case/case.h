@@ -96,6 +96,10 @@ struct CaseExpectation {
   bool binds = true;         // Binds: whether the case is expected to bind
   std::string description;   // as printed: "level within [2.45, 2.55] after 900 s"
   std::string waived;        // a known deficiency: "PL-0042: reason", or empty
+  // Over loops: a glob over the paired loops' controller tags. Each loop is
+  // judged on its own: Mode with no controller, or Signal naming one of the
+  // loop's signals in percent ("pv", "target", "output", "deviation").
+  std::string loops;
   // Signal, after_event: the answer to a step an event made, measured from
   // its step to the target (the event's value unless `target` is given).
   // Limits not given are NaN and not judged.

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "case/glob.h"
+
 namespace host {
 
 std::string Measured(double value) {
@@ -32,18 +34,71 @@ bool InBand(const CaseExpectation& e, double value, bool fromFix) {
 
 }  // namespace
 
-bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, const std::vector<bool>& fromFix,
-                        const FixLibrary& fix, std::string& error) {
+bool Expectations::Bind(const Case& c, const std::vector<LoopColumns>& loops, const std::vector<std::string>& signals,
+                        const std::vector<bool>& fromFix, const FixLibrary& fix, std::string& error) {
   case_ = &c;
-  windows_.assign(c.expectations.size(), Window());
+  return Expand(c, loops, error) && BindSignals(signals, fromFix, fix, error);
+}
+
+bool Expectations::Expand(const Case& c, const std::vector<LoopColumns>& loops, std::string& error) {
+  expectations_.clear();
+  loopOf_.clear();
+  windows_.clear();
+  for (const CaseExpectation& e : c.expectations) {
+    if (e.loops.empty()) {
+      expectations_.push_back(e);
+      loopOf_.emplace_back();
+      windows_.emplace_back();
+      continue;
+    }
+    const size_t before = expectations_.size();
+    for (const LoopColumns& loop : loops) {
+      if (!GlobMatch(e.loops, loop.tag)) {
+        continue;
+      }
+      const double span = loop.high - loop.low;
+      if (e.kind == CaseExpectation::Kind::Signal && !(span > 0.0)) {
+        error = Where(e.origin) + ": " + loop.tag + "'s PV has no span (" + Measured(loop.low) + " to " +
+                Measured(loop.high) + "): its signals cannot be judged in percent";
+        return false;
+      }
+      CaseExpectation one = e;
+      one.description = loop.tag + " " + e.description;
+      one.controller = loop.tag;
+      Window w;
+      w.bound = true;
+      w.scale = 100.0 / span;
+      w.offset = loop.low;
+      w.column = e.signal == "target" ? loop.target : e.signal == "output" ? loop.output : loop.pv;
+      if (e.signal == "output") {
+        w.scale = 100.0;
+        w.offset = 0.0;
+      } else if (e.signal == "deviation") {
+        w.minus = loop.target;
+      }
+      expectations_.push_back(one);
+      loopOf_.push_back(loop.tag);
+      windows_.push_back(w);
+    }
+    if (expectations_.size() == before) {
+      error = Where(e.origin) + ": loops = \"" + e.loops + "\" matches none of the " + std::to_string(loops.size()) +
+              " paired loops";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Expectations::BindSignals(const std::vector<std::string>& signals, const std::vector<bool>& fromFix,
+                               const FixLibrary& fix, std::string& error) {
   std::unordered_map<std::string, size_t> byName;  // the first signal of each name
   for (size_t k = signals.size(); k-- > 0;) {
     byName[signals[k]] = k;
   }
   std::vector<size_t> points;
-  for (size_t i = 0; i < c.expectations.size(); ++i) {
-    const CaseExpectation& e = c.expectations[i];
-    if (e.kind != CaseExpectation::Kind::Signal) {
+  for (size_t i = 0; i < expectations_.size(); ++i) {
+    const CaseExpectation& e = expectations_[i];
+    if (e.kind != CaseExpectation::Kind::Signal || windows_[i].bound) {
       continue;
     }
     const auto column = byName.find(e.signal);
@@ -75,7 +130,7 @@ bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, 
   group_ = std::make_unique<FixGroup>(fix.api(), static_cast<int32_t>(points.size()));
   for (size_t i : points) {
     std::string node, tag, field;
-    ParsePointName(c.expectations[i].signal, node, tag, field);
+    ParsePointName(expectations_[i].signal, node, tag, field);
     windows_[i].point = group_->Define(node, tag, field);
     windows_[i].text = IsTextField(field);
     windows_[i].fromFix = true;
@@ -85,7 +140,7 @@ bool Expectations::Bind(const Case& c, const std::vector<std::string>& signals, 
   for (size_t i : points) {
     const int16_t code = windows_[i].point < 0 ? -1 : group_->PointError(windows_[i].point);
     if (code != 0) {
-      error = Where(c.expectations[i].origin) + ": FIX has no point " + c.expectations[i].signal + ": " +
+      error = Where(expectations_[i].origin) + ": FIX has no point " + expectations_[i].signal + ": " +
               fix.ErrorText(code);
       return false;
     }
@@ -131,7 +186,7 @@ void Expectations::Sample(int64_t step, double seconds, const std::vector<double
     group_->Read();
   }
   for (size_t i = 0; i < windows_.size(); ++i) {
-    const CaseExpectation& e = case_->expectations[i];
+    const CaseExpectation& e = expectations_[i];
     Window& w = windows_[i];
     if (e.kind != CaseExpectation::Kind::Signal || !w.bound) {
       continue;
@@ -142,8 +197,10 @@ void Expectations::Sample(int64_t step, double seconds, const std::vector<double
       continue;
     }
     if (w.point < 0) {
-      if (exchanged[w.column]) {
-        Take(e, w, seconds, values[w.column], std::string());
+      const bool both = w.minus == NoColumn || exchanged[w.minus];
+      if (exchanged[w.column] && both) {
+        const double base = w.minus == NoColumn ? w.offset : values[w.minus];
+        Take(e, w, seconds, (values[w.column] - base) * w.scale, std::string());
       }
     } else if (w.text) {
       std::string text;
@@ -242,9 +299,10 @@ std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
   if (case_ == nullptr) {
     return verdicts;
   }
-  for (size_t i = 0; i < case_->expectations.size(); ++i) {
-    const CaseExpectation& e = case_->expectations[i];
+  for (size_t i = 0; i < expectations_.size(); ++i) {
+    const CaseExpectation& e = expectations_[i];
     Verdict v;
+    v.loop = loopOf_[i];
     v.description = e.description;
     v.waived = e.waived;
     switch (e.kind) {
@@ -262,6 +320,7 @@ std::vector<Verdict> Expectations::Judge(const RunOutcome& result) const {
       case CaseExpectation::Kind::Messages: JudgeMessages(e, result, v); break;
       case CaseExpectation::Kind::Signal:
         e.response ? JudgeResponse(e, windows_[i], case_->stepSeconds, v) : JudgeSignal(e, windows_[i], v);
+        v.windowed = v.windowed && e.loops.empty();  // a loop's percent has no signal of its own on the plot
         break;
     }
     verdicts.push_back(v);

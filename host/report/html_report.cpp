@@ -3,6 +3,7 @@
 // results.json beside them. Trends are the plot's own SVG.
 #include "report/html_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -67,12 +68,15 @@ std::string VerdictCell(const Verdict& v) {
   return std::string("<td class=\"") + VerdictWord(v) + "\">" + VerdictWord(v) + "</td>";
 }
 
-// The verdicts as a table; a loop check links to its sheet.
-std::string VerdictTable(const std::vector<Verdict>& verdicts, bool linkLoops) {
+// The verdicts as a table; a loop's verdict links to its sheet, where `sheets` has one.
+std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector<LoopSheet>* sheets) {
   std::ostringstream t;
   t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th></tr>\n";
   for (const Verdict& v : verdicts) {
-    const std::string check = linkLoops && !v.loop.empty()
+    const bool linked = sheets != nullptr && std::any_of(sheets->begin(), sheets->end(), [&v](const LoopSheet& s) {
+                          return !v.loop.empty() && s.tag == v.loop;
+                        });
+    const std::string check = linked
                                   ? "<a href=\"loops/" + SheetName(v.loop) + ".html\">" + Escape(v.description) + "</a>"
                                   : Escape(v.description);
     t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
@@ -111,7 +115,7 @@ std::string CasePage(const CaseReport& r) {
   if (counts[1] + counts[2] > 0) {
     b << "<h2>Deficiencies</h2><ul>\n" << deficiencies.str() << "</ul>\n";
   }
-  b << "<h2>Checks</h2>\n" << VerdictTable(r.verdicts, true);
+  b << "<h2>Checks</h2>\n" << VerdictTable(r.verdicts, &r.loops);
   if (!r.loops.empty()) {
     b << "<h2>Loop sheets</h2><p>";
     for (const LoopSheet& loop : r.loops) {
@@ -134,7 +138,7 @@ std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
     << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable)
     << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
     << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
-    << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, false)
+    << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, nullptr)
     << "<h2>Trend</h2><img src=\"" << SheetName(s.tag) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"

@@ -146,7 +146,8 @@ int Run::Prepare() {
       !plot_.Choose(PlotList(c_, options_, session_.model(), columns_), columns_, error)) {
     return Fail(out_, error);
   }
-  if (!expectations_.Bind(c_, SignalNames(columns_), SignalsFromFix(columns_), session_.fix(), error)) {
+  if (!expectations_.Bind(c_, LoopSignalColumns(c_, session_.model(), session_.loops()), SignalNames(columns_),
+                          SignalsFromFix(columns_), session_.fix(), error)) {
     return Fail(out_, error);
   }
   if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath, columns_, error)) {

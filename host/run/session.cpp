@@ -2,6 +2,7 @@
 // and the driver's messages printed with the row they concern.
 #include "run/session.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
 
@@ -102,7 +103,9 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
 
 bool Session::CloseAndPairLoops(std::ostream& out, std::string& error) {
   const Case& written = case_;
-  if (written.model.type != "tieback" && written.loopChecks.empty()) {
+  const bool overLoops = std::any_of(written.expectations.begin(), written.expectations.end(),
+                                     [](const CaseExpectation& e) { return !e.loops.empty(); });
+  if (written.model.type != "tieback" && written.loopChecks.empty() && !overLoops) {
     return true;
   }
   const LoopFacts facts = ReadLoopFacts(*fix_, written);

@@ -68,6 +68,22 @@ std::vector<bool> SignalsFromFix(const std::vector<TraceColumn>& columns) {
   return fromFix;
 }
 
+std::vector<LoopColumns> LoopSignalColumns(const Case& c, const ProcessModel& model,
+                                           const std::vector<CheckedLoop>& loops) {
+  // The columns' order: the model's variables, each controller's output and
+  // tv1, then each PV row's value.
+  const size_t controllers = model.Names().size();
+  const size_t pvRows = controllers + 2 * c.controllers.size();
+  std::vector<LoopColumns> columns;
+  columns.reserve(loops.size());
+  for (const CheckedLoop& loop : loops) {
+    columns.push_back(LoopColumns{c.controllers[loop.controller].tag, pvRows + loop.pv,
+                                  controllers + 2 * loop.controller + 1, controllers + 2 * loop.controller, loop.low,
+                                  loop.high});
+  }
+  return columns;
+}
+
 void SampleSignals(Session& session, std::vector<double>& values, std::vector<bool>& exchanged) {
   values.clear();
   exchanged.clear();

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "case/case.h"
+#include "checkout/expectations.h"
+#include "checkout/loop_checks.h"
 #include "plant/process_model.h"
 #include "report/trace_writer.h"
 #include "run/session.h"
@@ -20,6 +22,10 @@ std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model);
 std::vector<std::string> SignalNames(const std::vector<TraceColumn>& columns);
 // Which of them came from FIX (a float there), in the same order.
 std::vector<bool> SignalsFromFix(const std::vector<TraceColumn>& columns);
+
+// Each paired loop's signals among the columns, for the expectations over loops.
+std::vector<LoopColumns> LoopSignalColumns(const Case& c, const ProcessModel& model,
+                                           const std::vector<CheckedLoop>& loops);
 
 // One step's values in column order, and which were exchanged at this step:
 // a controller's values when their update flags say so, a PV or PV-import

@@ -5,6 +5,7 @@
 // (a known deficiency, with its punch-list reference).
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -42,12 +43,16 @@ bool ReadMessages(CaseValues& values, const toml::node& messages, CaseExpectatio
 // A controller's final mode; the controller is one of the case's rows.
 bool ReadMode(CaseValues& values, const toml::table& t, CaseExpectation& e) {
   e.kind = CaseExpectation::Kind::Mode;
-  if (!values.Text(t, "controller", e.controller, true, InExpectation) ||
+  if (!values.Text(t, "controller", e.controller, e.loops.empty(), InExpectation) ||
       !values.Text(t, "mode", e.text, true, InExpectation)) {
     return false;
   }
   if (e.text != "AUTO" && e.text != "MANL") {
     return values.Fail(*t.get("mode"), "mode must be \"AUTO\" or \"MANL\", not \"" + e.text + "\"");
+  }
+  if (!e.loops.empty()) {
+    e.description = "ends in " + e.text;
+    return true;
   }
   const std::vector<CaseCtrlRow>& controllers = values.loaded().controllers;
   const bool known = std::any_of(controllers.begin(), controllers.end(),
@@ -228,7 +233,46 @@ bool ReadSignal(CaseValues& values, const toml::table& t, CaseExpectation& e) {
   const std::string from = e.fromTime       ? " after " + Shown(e.after) + " s"
                            : e.fromStep > 0 ? " from step " + std::to_string(e.fromStep)
                                             : "";
-  e.description = e.signal + " " + band + from + (e.before > 0.0 ? " before " + Shown(e.before) + " s" : "");
+  const std::string percent = e.loops.empty() ? "" : e.signal == "output" ? " %" : " % of span";
+  e.description =
+      e.signal + " " + band + percent + from + (e.before > 0.0 ? " before " + Shown(e.before) + " s" : "");
+  return true;
+}
+
+// An expectation over loops: a glob over the paired loops' controller tags,
+// with a mode, or one of each loop's signals in percent.
+bool ReadLoops(CaseValues& values, const toml::table& t, CaseExpectation& e) {
+  if (!values.Text(t, "loops", e.loops, true, InExpectation)) {
+    return false;
+  }
+  if (e.loops.empty()) {
+    return values.Fail(*t.get("loops"), "loops is a pattern over controller tags, such as \"*\" or \"FIC*\"");
+  }
+  for (const char* other : {"controller", "messages", "binds", "after_event"}) {
+    if (t.get(other) != nullptr) {
+      return values.Fail(*t.get(other), std::string("an expectation over loops judges each loop's mode or one of its "
+                                                    "signals; it takes no '") + other + "'");
+    }
+  }
+  if (t.get("signal") == nullptr) {
+    if (t.get("mode") == nullptr) {
+      return values.FailAt(e.origin.line, "an expectation over loops gives mode = \"AUTO\" or \"MANL\", or signal "
+                                          "= \"pv\", \"target\", \"output\" or \"deviation\"");
+    }
+    return ReadMode(values, t, e);
+  }
+  if (t.get("mode") != nullptr) {
+    return values.Fail(*t.get("mode"), "an expectation over loops gives either mode or signal, not both");
+  }
+  if (!ReadSignal(values, t, e)) {
+    return false;
+  }
+  const char* const loopSignals[] = {"pv", "target", "output", "deviation"};
+  if (std::find(std::begin(loopSignals), std::end(loopSignals), e.signal) == std::end(loopSignals) || e.equalsText) {
+    return values.Fail(*t.get(e.equalsText ? "equals" : "signal"),
+                       "a loop's signal is \"pv\", \"target\" (% of span), \"output\" (%) or \"deviation\" "
+                       "(pv - target, % of span), each a number");
+  }
   return true;
 }
 
@@ -238,7 +282,7 @@ bool ReadExpectation(CaseValues& values, const toml::table& t) {
   CaseExpectation e;
   e.origin = values.OriginOf(t);
   if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "tolerance",
-                           "controller", "mode", "messages", "binds", "waived", "after_event", "target", "rise_time",
+                           "controller", "mode", "messages", "binds", "waived", "after_event", "loops", "target", "rise_time",
                            "overshoot", "settling_time", "steady_state_error", "settle_band"},
                        InExpectation) ||
       !values.Text(t, "waived", e.waived, false, InExpectation)) {
@@ -250,11 +294,13 @@ bool ReadExpectation(CaseValues& values, const toml::table& t) {
   }
   const int kinds = (t.get("signal") != nullptr) + (t.get("controller") != nullptr) +
                     (t.get("messages") != nullptr) + (t.get("binds") != nullptr);
-  if (kinds != 1) {
-    return values.FailAt(e.origin.line, "an expectation names one of signal, controller, messages or binds");
+  if (kinds != 1 && t.get("loops") == nullptr) {
+    return values.FailAt(e.origin.line, "an expectation names one of signal, controller, messages, binds or loops");
   }
   bool read = false;
-  if (const toml::node* binds = t.get("binds")) {
+  if (t.get("loops") != nullptr) {
+    read = ReadLoops(values, t, e);
+  } else if (const toml::node* binds = t.get("binds")) {
     read = ReadBinds(values, *binds, e);
   } else if (const toml::node* messages = t.get("messages")) {
     read = ReadMessages(values, *messages, e);

@@ -62,6 +62,44 @@ TEST_F(DcshostTest, AnEventsAnswerIsJudgedByItsLimits) {
   }
 }
 
+// An expectation over loops becomes one verdict per loop its pattern matches,
+// its signals in percent of the loop's span; one that names anything but a
+// loop's mode or signal, or matches no loop, is refused at its line.
+TEST_F(DcshostTest, AnExpectationOverLoopsJudgesEachLoop) {
+  std::ifstream failing(Source + "/tests/host/checkout/failing.toml");
+  std::string text((std::istreambuf_iterator<char>(failing)), std::istreambuf_iterator<char>());
+  text.replace(text.find("../../../examples"), 17, Source + "/examples");
+  text = text.substr(0, text.find("[[expect]]"));
+  struct Row {
+    const char* expectation;
+    const char* verdict;  // the start of the line, or of the refusal after "path:"
+  };
+  const Row rows[] = {
+      {"loops = \"*\"\nmode = \"AUTO\"", "  expect PASS  LIC101 ends in AUTO: LIC101 ended in AUTO"},
+      {"loops = \"LIC*\"\nsignal = \"pv\"\nwithin = [0.5, 2]",  // the level's span is 0-100
+       "  expect PASS  LIC101 pv within [0.5, 2] % of span: range 1 (at 1 s) to 1.102 (at 50 s)"},
+      {"loops = \"*\"\nsignal = \"output\"\nmin = 60\nafter = 5",
+       "  expect FAIL  LIC101 output at least 60 % after 5 s: first outside at 5 s: 51.76"},
+      {"loops = \"*\"\nsignal = \"deviation\"\nmax = 0", "  expect PASS  LIC101 deviation at most 0 % of span: "},
+      {"loops = \"*\"\nsignal = \"target\"\nequals = 40\nwaived = \"PL-1: test\"",
+       "  expect WAIVED  LIC101 target equals 40 % of span: first outside at 1 s: 2 "},
+      {"loops = \"FIC*\"\nmode = \"AUTO\"", "27: loops = \"FIC*\" matches none of the 1 paired loops"},
+      {"loops = \"*\"\nsignal = \"level\"\nmin = 0", "29: a loop's signal is \"pv\", \"target\""},
+      {"loops = \"*\"\ncontroller = \"LIC101\"\nmode = \"AUTO\"", "29: an expectation over loops judges"},
+      {"loops = \"*\"", "27: an expectation over loops gives mode"},
+      {"loops = \"*\"\nmode = \"AUTO\"\nsignal = \"pv\"\nmin = 0", "29: an expectation over loops gives either"},
+      {"loops = \"\"\nmode = \"AUTO\"", "28: loops is a pattern over controller tags"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.expectation);
+    const std::string path = Temp("over-loops.toml");
+    std::ofstream(path, std::ios::binary) << text << "[[expect]]\n" << row.expectation << "\n";
+    const Outcome run = Dcshost({"run", path, "--no-progress"});
+    const std::string wanted = row.verdict[0] == ' ' ? std::string(row.verdict) : path + ":" + row.verdict;
+    EXPECT_NE(run.output.find(wanted), std::string::npos) << run.output;
+  }
+}
+
 // Malfunctions at their steps: transmitters frozen, biased and drifting (the
 // value a PV row sends), a valve stuck, a node down and back, a transmitter
 // failed in the simulated database.

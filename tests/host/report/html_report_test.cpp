@@ -37,7 +37,7 @@ TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
   ASSERT_TRUE(host::Sha256File(c, hash, error)) << error;
   EXPECT_NE(page.find(hash), std::string::npos) << "the case's SHA-256";
   EXPECT_EQ(Count(page, "<td class=\"waived\">waived</td>"), 3U);
-  EXPECT_EQ(Count(page, "<td class=\"passed\">passed</td>"), 8U);
+  EXPECT_EQ(Count(page, "<td class=\"passed\">passed</td>"), 11U);  // three over every loop among them
   EXPECT_NE(page.find("<img src=\"plot.svg\""), std::string::npos);
   for (const char* loop : {"LIC101", "FIC201", "TIC202"}) {
     const std::string sheet = Read(folder + "/loops/" + loop + ".html");
@@ -46,8 +46,10 @@ TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
     EXPECT_FALSE(Read(folder + "/loops/" + loop + ".svg").empty()) << loop;
   }
   EXPECT_NE(Read(folder + "/loops/FIC201.html").find("<th>action</th><td>DIRECT</td>"), std::string::npos);
+  EXPECT_NE(Read(folder + "/loops/FIC201.html").find("FIC201 ends in AUTO"), std::string::npos);  // on its sheet
+  EXPECT_NE(page.find("<a href=\"loops/LIC101.html\">LIC101 deviation"), std::string::npos);
   const std::string json = Read(folder + "/results.json");
-  EXPECT_EQ(Count(json, "\"check\": "), 11U);
+  EXPECT_EQ(Count(json, "\"check\": "), 14U);
   EXPECT_NE(json.find("\"check\": \"FIC201 direction\", \"loop\": \"FIC201\", \"verdict\": \"waived\""),
             std::string::npos) << json;
 }
