@@ -3,7 +3,6 @@
 // restored by block name, so that a run from a saved state goes on exactly.
 #include "plant/block_plant.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
@@ -87,6 +86,34 @@ bool BlockPlant::Resolve(const std::vector<CaseBlock>& written, const std::unord
   }
   external_.assign(externalNames_.size(), 0.0);
   return true;
+}
+
+std::vector<bool> BlockPlant::Reached(size_t external) const {
+  // Who reads each block, and the blocks the input moves first.
+  std::vector<std::vector<size_t>> readers(blocks_.size());
+  std::vector<size_t> next;
+  std::vector<bool> reached(blocks_.size(), false);
+  for (size_t i = 0; i < blocks_.size(); ++i) {
+    for (const BlockInput& in : blocks_[i].inputs) {
+      if (in.from == BlockInput::From::Block) {
+        readers[in.index].push_back(i);
+      } else if (in.from == BlockInput::From::External && in.index == external && !reached[i]) {
+        reached[i] = true;
+        next.push_back(i);
+      }
+    }
+  }
+  while (!next.empty()) {
+    const size_t from = next.back();
+    next.pop_back();
+    for (const size_t reader : readers[from]) {
+      if (!reached[reader]) {
+        reached[reader] = true;
+        next.push_back(reader);
+      }
+    }
+  }
+  return reached;
 }
 
 bool BlockPlant::Sort(const std::vector<CaseBlock>& written, std::string& error) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <unordered_map>
 
 #include "fix/fix_group.h"
@@ -88,6 +89,7 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (const std::string unbound = session->BindModel(); !unbound.empty()) {
     return fail(unbound);
   }
+  session->GroupLoops();
   if (const std::string bad = BadEventPoint(fix, c.events); !bad.empty()) {
     return fail(bad);
   }
@@ -145,6 +147,42 @@ std::string Session::BindModel() {
     }
   }
   return BindInputs();
+}
+
+void Session::GroupLoops() {
+  const size_t n = loops_.size();
+  if (model_.TakesDrives()) {
+    for (size_t i = 0; i < n; ++i) {
+      loops_[i].group = static_cast<int>(i);
+    }
+    return;
+  }
+  // What each loop's output moves, and the variable its PV carries.
+  std::vector<std::vector<bool>> moves(n, std::vector<bool>(model_.Names().size(), false));
+  for (size_t k = 0; k < inputs_.size(); ++k) {
+    for (size_t i = 0; i < n; ++i) {
+      if (inputs_[k].controller && static_cast<size_t>(inputs_[k].row) == loops_[i].controller) {
+        const std::vector<bool> reached = model_.Reached(k);
+        std::transform(reached.begin(), reached.end(), moves[i].begin(), moves[i].begin(), std::logical_or<>());
+      }
+    }
+  }
+  const auto touches = [&](size_t a, size_t b) {
+    const int pv = carries_[loops_[b].pv];
+    return pv != ProcessModel::None && moves[a][static_cast<size_t>(pv)];
+  };
+  // Each loop into the first group none of whose loops it touches or is touched by.
+  std::vector<std::vector<size_t>> groups;
+  for (size_t i = 0; i < n; ++i) {
+    auto free = std::find_if(groups.begin(), groups.end(), [&](const std::vector<size_t>& g) {
+      return std::none_of(g.begin(), g.end(), [&](size_t j) { return touches(i, j) || touches(j, i); });
+    });
+    if (free == groups.end()) {
+      free = groups.insert(groups.end(), std::vector<size_t>());
+    }
+    free->push_back(i);
+    loops_[i].group = static_cast<int>(free - groups.begin());
+  }
 }
 
 std::string Session::BindInputs() {

@@ -60,7 +60,7 @@ class Session {
   const FixLibrary& fix() const { return *fix_; }
   // The driver library's path as loaded.
   const std::string& driverPath() const { return driverPath_; }
-  // The loops the case's loop checks may reach, as paired when the session opened.
+  // The loops the case's loop checks may reach, as paired and grouped when the session opened.
   const std::vector<CheckedLoop>& loops() const { return loops_; }
   // The case as run: a "tieback" case with its loops closed by blocks.
   const Case& scenario() const { return case_; }
@@ -79,6 +79,10 @@ class Session {
   std::string BindModel();
   // The model's external inputs to their rows, named as the trace names them.
   std::string BindInputs();
+  // The paired loops in groups checked at once: in a plant of blocks, no
+  // loop's output reaches the PV of another in its group; in the tank, every
+  // loop alone.
+  void GroupLoops();
   Case case_;
   std::unique_ptr<FixLibrary> fix_;
   std::unique_ptr<DriverLibrary> driver_;

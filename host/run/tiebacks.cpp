@@ -60,7 +60,7 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
     const std::string variable = ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function)
                                                                                       : std::string();
     add(pair.controller, pair.pv, variable, ranged ? facts.low[pair.pv] : 0.0, ranged ? facts.high[pair.pv] : 100.0,
-        static_cast<int>(loops.size()));
+        0);
   }
   return loops;
 }

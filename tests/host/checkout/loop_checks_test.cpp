@@ -71,6 +71,17 @@ TEST(LoopCheckPlan, AGroupAtOnceAndGroupsOneAfterAnother) {
   EXPECT_EQ(together.Count(), 4U);
 }
 
+// The plant says which loops interact: FIC1's flow feeds LIC2's tank, so
+// LIC2 waits for the group of FIC1 and TIC3, checked at once. Direction only:
+// the longer of flow (10 + 10 + 90 s) and temperature (10 + 200 + 900 s),
+// then level (10 + 60 + 1350 s).
+TEST_F(DcshostTest, LoopsThatTheirPlantJoinsAreCheckedApart) {
+  const Outcome run =
+      Dcshost({"run", Source + "/tests/host/plant/interacting-loops.toml", "--steps", "1", "--no-progress"});
+  EXPECT_NE(run.output.find("loop checks: 3 checks of 3 loops, which need 2530 steps"), std::string::npos)
+      << run.output;
+}
+
 TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
   const Outcome run = Dcshost({"run", Source + "/examples/checkout/loop-checks.toml", "--no-progress"});
   EXPECT_EQ(run.status, 0) << run.output;  // both failures are waived
