@@ -68,7 +68,12 @@ void DrawMarkerLabels(std::ostream& svg, const PlacedMarkers& placed, double str
 }
 
 void DrawMarkerLines(std::ostream& svg, const PlacedMarkers& placed, double top) {
+  double drawn = std::nan("");
   for (const PlacedMarker& m : placed.markers) {
+    if (Px(m.x) == Px(drawn)) {
+      continue;  // markers at one moment share one line (a loop checkout starts hundreds at once)
+    }
+    drawn = m.x;
     svg << "<line class=\"marker\" x1=\"" << Px(m.x) << "\" y1=\"" << Px(top) << "\" x2=\"" << Px(m.x) << "\" y2=\""
         << Px(top + PlotHeight) << "\" stroke=\"#444\" stroke-dasharray=\"4 3\"/>\n";
   }

@@ -143,7 +143,7 @@ int Run::Prepare() {
   columns_ = TraceColumns(c_, session_.model());
   std::string error;
   if (!options_.plotPath.empty() &&
-      !plot_.Choose(PlotList(c_, options_, session_.model(), columns_), columns_, error)) {
+      !plot_.Choose(PlotList(c_, options_, session_.model(), columns_, out_), columns_, error)) {
     return Fail(out_, error);
   }
   if (!expectations_.Bind(c_, LoopSignalColumns(c_, session_.model(), session_.loops()), SignalNames(columns_),

@@ -112,10 +112,15 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
 }
 
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
-                                  const std::vector<TraceColumn>& columns) {
+                                  const std::vector<TraceColumn>& columns, std::ostream& out) {
   std::vector<std::string> plotted = options.signals.empty() ? c.plot : options.signals;
   if (plotted.empty()) {
-    plotted = model.Names();
+    const size_t shown = std::min(model.Names().size(), MostDefaultPanels);
+    plotted.assign(model.Names().begin(), model.Names().begin() + static_cast<std::ptrdiff_t>(shown));
+    if (shown < model.Names().size()) {
+      out << "plot: the first " << shown << " of " << model.Names().size()
+          << " model variables (the case's plot = [...] or --signals chooses others)\n";
+    }
   }
   for (size_t k = 0; plotted.empty() && k < columns.size() && k < 3; ++k) {
     plotted.push_back(columns[k].name);
