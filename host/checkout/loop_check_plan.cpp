@@ -110,14 +110,15 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
   }
   end_ = from;
   // The trends' room, made once: sampling a step allocates nothing.
-  trendEvery_ = std::max<int64_t>(1, (end_ + static_cast<int64_t>(MaxTrend) - 1) / static_cast<int64_t>(MaxTrend));
-  trendTimes_.clear();
-  trendTimes_.reserve(MaxTrend + 1);
   trends_.assign(loops_.size(), LoopTrend());
-  for (LoopTrend& t : trends_) {
-    t.pv.reserve(MaxTrend + 1);
-    t.target.reserve(MaxTrend + 1);
-    t.output.reserve(MaxTrend + 1);
+  for (size_t i = 0; i < loops_.size(); ++i) {
+    LoopTrend& t = trends_[i];
+    t.first = static_cast<int64_t>(CheckWindow(i).first / dt_);
+    const int64_t span = scripts_[i].end - t.first;
+    t.every = std::max<int64_t>(1, (span + static_cast<int64_t>(MaxTrend) - 1) / static_cast<int64_t>(MaxTrend));
+    for (std::vector<double>* v : {&t.times, &t.pv, &t.target, &t.output}) {
+      v->reserve(MaxTrend + 1);
+    }
   }
 }
 

@@ -100,16 +100,14 @@ std::vector<std::string> LoopChecks::NotReached(const Case& c) const {
 void LoopChecks::ModeRead(size_t loop, const std::string& mode) { scripts_[loop].mode = mode; }
 
 void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
-  if (step % trendEvery_ == 0 && trendTimes_.size() <= MaxTrend) {  // within the room Plan made
-    trendTimes_.push_back(static_cast<double>(step + 1) * dt_);
-    for (size_t i = 0; i < loops_.size(); ++i) {
-      LoopTrend& t = trends_[i];
+  for (size_t i = 0; i < loops_.size(); ++i) {
+    LoopTrend& t = trends_[i];
+    if (step >= t.first && (step - t.first) % t.every == 0 && t.times.size() <= MaxTrend) {  // within the room Plan made
+      t.times.push_back(static_cast<double>(step + 1) * dt_);
       t.pv.push_back(signals.Pv(loops_[i].pv));
       t.target.push_back(signals.Target(loops_[i].controller));
       t.output.push_back(100.0 * signals.Output(loops_[i].controller));
     }
-  }
-  for (size_t i = 0; i < loops_.size(); ++i) {
     Script& s = scripts_[i];
     if (step < s.sp0 || step >= s.sp1) {
       continue;

@@ -74,13 +74,14 @@ class LoopChecks {
   void Sample(int64_t step, const LoopSignals& signals);
   // One verdict per loop and check the run reached, in the loops' order.
   std::vector<Verdict> Judge(const Case& c) const;
-  // Each loop's PV, target and output (percent) over the run, sampled at
-  // TrendTimes() (at most MaxTrend samples, from the run's start).
+  // Each loop's PV, target and output (percent) around its own checks (its
+  // CheckWindow), at most MaxTrend samples evenly spaced over it, with their
+  // times from the run's start.
   struct LoopTrend {
-    std::vector<double> pv, target, output;
+    std::vector<double> times, pv, target, output;
+    int64_t first = 0, every = 1;  // the steps sampled: first, first + every, ...
   };
   static constexpr size_t MaxTrend = 600;
-  const std::vector<double>& TrendTimes() const { return trendTimes_; }
   const LoopTrend& Trend(size_t loop) const { return trends_[loop]; }
   // The seconds from the run's start in which a loop's checks run: from
   // shortly before the first to the end of its last rest.
@@ -98,9 +99,7 @@ class LoopChecks {
   std::vector<Script> scripts_;
   double dt_ = 1.0;
   int64_t end_ = 0;
-  std::vector<double> trendTimes_;
   std::vector<LoopTrend> trends_;
-  int64_t trendEvery_ = 1;
 
  public:
   LoopChecks();

@@ -110,8 +110,8 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
     // The trend around the loop's own checks.
     const auto [from, to] = checks.CheckWindow(i);
     const LoopChecks::LoopTrend& trend = checks.Trend(i);
-    for (size_t k = 0; k < checks.TrendTimes().size() && k < trend.pv.size(); ++k) {
-      const double t = checks.TrendTimes()[k];
+    for (size_t k = 0; k < trend.times.size(); ++k) {
+      const double t = trend.times[k];
       if (t >= from && t <= to) {
         s.times.push_back(t);
         s.target.push_back(trend.target[k]);
