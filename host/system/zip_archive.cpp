@@ -1,0 +1,205 @@
+// The zip reader: the end record found in the file's last 64 KiB, the central
+// directory checked as a whole before any byte is unpacked, and each entry read
+// through its local header. It trusts no size or offset it has not checked.
+#include "system/zip_archive.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+#include "system/inflate.h"
+#include "system/paths.h"
+
+namespace host {
+namespace {
+
+constexpr uint32_t EndSignature = 0x06054b50, CentralSignature = 0x02014b50, LocalSignature = 0x04034b50;
+constexpr size_t EndSize = 22, CentralSize = 46, LocalSize = 30, MostComment = 0xFFFF;
+constexpr uint16_t Stored = 0, Deflated = 8, Encrypted = 1;
+
+uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const unsigned char* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
+
+}  // namespace
+
+bool SafeEntryName(const std::string& name) {
+  if (name.empty() || name[0] == '/' || name.find_first_of(std::string("\\:\0", 3)) != std::string::npos) {
+    return false;
+  }
+  size_t start = 0;
+  while (start <= name.size()) {
+    const size_t end = std::min(name.find('/', start), name.size());
+    if (name.compare(start, end - start, "..") == 0) {
+      return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool ZipArchive::ReadAt(uint64_t offset, size_t size, std::vector<unsigned char>& bytes) {
+  bytes.assign(size, 0);
+  if (offset > fileSize_ || size > fileSize_ - offset) {
+    return false;
+  }
+  file_.clear();
+  file_.seekg(static_cast<std::streamoff>(offset));
+  return static_cast<bool>(file_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));
+}
+
+bool ZipArchive::Open(const std::string& path, std::string& error) {
+  path_ = path;
+  entries_.clear();
+  file_.open(PathOf(path), std::ios::binary);
+  std::error_code ec;
+  fileSize_ = file_ ? std::filesystem::file_size(PathOf(path), ec) : 0;
+  if (!file_ || ec) {
+    error = path + ": cannot read it";
+    return false;
+  }
+  // The end record: the last signature within the comment's reach of the end.
+  const uint64_t tail = std::min<uint64_t>(fileSize_, EndSize + MostComment);
+  std::vector<unsigned char> bytes;
+  if (tail < EndSize || !ReadAt(fileSize_ - tail, static_cast<size_t>(tail), bytes)) {
+    error = path + ": not a zip file (too short)";
+    return false;
+  }
+  for (size_t at = bytes.size() - EndSize + 1; at-- > 0;) {
+    const unsigned char* end = bytes.data() + at;
+    if (U32(end) != EndSignature) {
+      continue;
+    }
+    if (U16(end + 4) != 0 || U16(end + 6) != 0 || U16(end + 8) != U16(end + 10)) {
+      error = path + ": a zip file split over several disks";
+      return false;
+    }
+    if (U16(end + 10) == 0xFFFF || U32(end + 12) == 0xFFFFFFFF || U32(end + 16) == 0xFFFFFFFF) {
+      error = path + ": a zip64 file (entries beyond 4 GiB or 65535 of them), which dcshost does not read";
+      return false;
+    }
+    return ReadDirectory(U32(end + 16), U32(end + 12), U16(end + 10), error);
+  }
+  error = path + ": not a zip file (no end of central directory)";
+  return false;
+}
+
+bool ZipArchive::ReadDirectory(uint32_t offset, uint32_t size, uint16_t count, std::string& error) {
+  if (count > MaxZipEntries) {
+    error = path_ + ": holds " + std::to_string(count) + " entries, more than the " + std::to_string(MaxZipEntries) +
+            " dcshost unpacks";
+    return false;
+  }
+  std::vector<unsigned char> dir;
+  if (!ReadAt(offset, size, dir)) {
+    error = path_ + ": cut short (its central directory lies beyond its end)";
+    return false;
+  }
+  uint64_t total = 0;
+  std::set<std::string> names;
+  size_t at = 0;
+  for (uint16_t i = 0; i < count; ++i) {
+    const unsigned char* h = dir.data() + at;
+    if (dir.size() - at < CentralSize || U32(h) != CentralSignature) {
+      error = path_ + ": its central directory is damaged at entry " + std::to_string(i + 1);
+      return false;
+    }
+    const size_t nameLength = U16(h + 28), rest = nameLength + U16(h + 30) + U16(h + 32);
+    if (dir.size() - at - CentralSize < rest) {
+      error = path_ + ": its central directory is damaged at entry " + std::to_string(i + 1);
+      return false;
+    }
+    ZipEntry e;
+    e.name.assign(reinterpret_cast<const char*>(h + CentralSize), nameLength);
+    e.method = U16(h + 10);
+    e.crc = U32(h + 16);
+    e.compressedSize = U32(h + 20);
+    e.size = U32(h + 24);
+    e.localOffset = U32(h + 42);
+    at += CentralSize + rest;
+    std::string problem;
+    if ((U16(h + 8) & Encrypted) != 0) {
+      problem = "is encrypted";
+    } else if (e.method != Stored && e.method != Deflated) {
+      problem = "is compressed by method " + std::to_string(e.method) + " (dcshost reads stored and deflated entries)";
+    } else if (!SafeEntryName(e.name)) {
+      problem = "has a name that would leave the folder it is unpacked into";
+    } else if (!names.insert(e.name).second) {
+      problem = "is named twice";
+    } else if (e.method == Stored && e.compressedSize != e.size) {
+      problem = "is stored with two sizes";
+    }
+    total += e.size;
+    if (problem.empty() && total > MaxUnpackedBytes) {
+      problem = "brings the unpacked size beyond 1 GiB, more than dcshost unpacks";
+    }
+    if (!problem.empty()) {
+      error = path_ + ": entry '" + e.name + "' " + problem;
+      return false;
+    }
+    entries_.push_back(e);
+  }
+  return true;
+}
+
+const ZipEntry* ZipArchive::Find(const std::string& name) const {
+  for (const ZipEntry& e : entries_) {
+    if (e.name == name) {
+      return &e;
+    }
+  }
+  return nullptr;
+}
+
+bool ZipArchive::Read(const ZipEntry& e, std::vector<unsigned char>& bytes, std::string& error) {
+  const std::string where = path_ + ": entry '" + e.name + "'";
+  std::vector<unsigned char> header, packed;
+  if (!ReadAt(e.localOffset, LocalSize, header) || U32(header.data()) != LocalSignature) {
+    error = where + ": its local header is missing or damaged";
+    return false;
+  }
+  const uint64_t data = uint64_t{e.localOffset} + LocalSize + U16(header.data() + 26) + U16(header.data() + 28);
+  if (!ReadAt(data, e.compressedSize, packed)) {
+    error = where + ": cut short (its data lies beyond the file's end)";
+    return false;
+  }
+  if (e.method == Stored) {
+    bytes.swap(packed);
+  } else if (!Inflate(packed.data(), packed.size(), e.size, bytes, error)) {
+    error = where + ": " + error;
+    return false;
+  }
+  if (bytes.size() != e.size || Crc32(bytes.data(), bytes.size()) != e.crc) {
+    error = where + ": damaged (its size or CRC-32 is not the directory's)";
+    return false;
+  }
+  return true;
+}
+
+bool ZipArchive::Extract(const std::string& folder, std::string& error) {
+  std::vector<unsigned char> bytes;
+  for (const ZipEntry& e : entries_) {
+    const std::filesystem::path target = PathOf(folder + "/" + e.name);
+    std::error_code ec;
+    std::filesystem::create_directories(e.Folder() ? target : target.parent_path(), ec);
+    if (ec) {
+      error = folder + ": cannot make the folders of '" + e.name + "': " + ec.message();
+      return false;
+    }
+    if (e.Folder()) {
+      continue;
+    }
+    if (!Read(e, bytes, error)) {
+      return false;
+    }
+    std::ofstream out(target, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+      error = folder + ": cannot write '" + e.name + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace host
