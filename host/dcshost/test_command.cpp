@@ -286,6 +286,32 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
   return test;
 }
 
+namespace {
+
+// A suite's report folder holds this run's report only: a new or empty
+// folder, or an earlier dcshost report (it has cases.tsv), whose case pages
+// are removed. A folder that holds other files is refused, never emptied.
+bool ClearReportFolder(const std::string& folder, std::string& error) {
+  std::error_code ec;
+  const fs::path path = PathOf(folder);
+  if (!fs::exists(path, ec) || fs::is_empty(path, ec)) {
+    return true;
+  }
+  if (!fs::is_regular_file(path / "cases.tsv", ec)) {
+    error = "--report " + folder + ": the folder holds files that are not a dcshost report; give a new or empty "
+            "folder (an earlier report in it is replaced)";
+    return false;
+  }
+  fs::remove_all(path / "cases", ec);
+  if (ec) {
+    error = "--report " + folder + ": cannot remove the earlier report's cases: " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int RunTests(const TestOptions& options, std::ostream& out) {
   std::vector<std::string> cases;
   if (const int status = ChooseCases(options, cases, out); status >= 0) {
@@ -296,6 +322,10 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   fs::create_directories(PathOf(options.plotFolder), ec);
   if (ec) {
     out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
+    return 2;
+  }
+  if (!options.reportFolder.empty() && !ClearReportFolder(options.reportFolder, error)) {
+    out << "dcshost: " << error << '\n';
     return 2;
   }
   const StopOnSignal stop;

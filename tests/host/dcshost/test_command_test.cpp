@@ -81,6 +81,18 @@ TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
   EXPECT_EQ(rerun.status, 1) << rerun.output;
   EXPECT_NE(rerun.output.find("[1/1] "), std::string::npos) << rerun.output;
   EXPECT_NE(rerun.output.find("failing.toml: FAILED"), std::string::npos);
+  // A report folder holds one run's report: an earlier report's cases go; a
+  // folder of other files is refused and left as it is.
+  std::filesystem::create_directories(Temp("rerun-report") + "/cases/99-stale");
+  Program({"test", suite, "--filter", "*fail*", "--report", Temp("rerun-report"), "--plots", Temp("shard-plots")});
+  EXPECT_FALSE(std::filesystem::exists(Temp("rerun-report") + "/cases/99-stale"));
+  const std::string other = Temp("not-a-report");
+  std::filesystem::create_directories(other);
+  std::ofstream(other + "/notes.txt") << "mine";
+  const Outcome refused = Program({"test", suite, "--report", other, "--plots", Temp("shard-plots")});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.output.find("holds files that are not a dcshost report"), std::string::npos) << refused.output;
+  EXPECT_TRUE(std::filesystem::exists(other + "/notes.txt"));
   const Outcome listed = Program({"test", suite, "--list", "--filter", "*fail*"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.output.find("failing.toml"), std::string::npos) << listed.output;
