@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,9 +31,10 @@ struct Plant {
     host::Case c;
     host::Tiebacks tiebacks;
     std::string error;
+    std::ostringstream log;
     if (!host::LoadCase(FIXDCS_EXAMPLES "/full-capacity/full-capacity.toml", c, error) ||
         !host::BuildTiebacks(c, host::LoopFacts(), tiebacks, error) || !host::CloseLoops(c, tiebacks, error) ||
-        !model.Configure(c.model, 1.0, error)) {
+        !model.Configure(c.model, 1.0, log, error)) {
       std::fprintf(stderr, "bench: the full-capacity plant: %s\n", error.c_str());
       std::exit(2);
     }

@@ -147,11 +147,12 @@ struct CaseLoopCheck {
 // A value of a block's key as written: a number, a text (a name) or a list of
 // either. Whether the key is known and the value fits is the model's concern.
 struct BlockValue {
-  enum class Form { Number, Text, List };
+  enum class Form { Number, Text, List, Table };
   Form form = Form::Number;
   double number = 0.0;
   std::string text;
   std::vector<BlockValue> items;  // a list's entries, each a number or a text
+  std::vector<std::pair<std::string, BlockValue>> fields;  // a table's, in the order written: numbers or texts
   Origin origin;
 };
 

@@ -42,6 +42,13 @@ std::string Quoted(const std::string& text) {
   return quoted + "\"";
 }
 
+// A key as written: bare where TOML allows ("level"), else quoted ("TANK.level").
+std::string Key(const std::string& name) {
+  const bool bare = !name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                            "0123456789_-") == std::string::npos;
+  return bare ? name : Quoted(name);
+}
+
 std::string List(const std::vector<double>& values) {
   std::string text = "[";
   for (size_t i = 0; i < values.size(); ++i) {
@@ -79,12 +86,12 @@ bool SaveState(const std::string& path, const RunState& state, std::string& erro
        << "# Go on from it with `dcshost run CASE --from-state " << path << "` or initial_state in the case.\n"
        << "[state]\nstep = " << state.step << "\ncase = " << Quoted(state.casePath) << "\n\n[model]\n";
   for (const auto& variable : state.model) {
-    file << variable.first << " = " << Exact(variable.second) << "\n";
+    file << Key(variable.first) << " = " << Exact(variable.second) << "\n";
   }
   if (!state.plant.empty()) {
     file << "\n# The blocks' state beyond their outputs, by block name.\n[plant]\n";
     for (const auto& block : state.plant) {
-      file << block.first << " = " << List(block.second) << "\n";
+      file << Key(block.first) << " = " << List(block.second) << "\n";
     }
   }
   file << "\n# The values the host's record holds from the DCS, row by row.\n[record]\n"

@@ -291,7 +291,7 @@ bool BuildBlock(const CaseBlock& written, Block& block, std::vector<const BlockV
   const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return written.kind == k.name; });
   if (kind == kinds.end()) {
     return r.Fail(written.origin, "unknown kind (lag, deadtime, integrator, valve, motor, switch, sum, lookup, "
-                                  "source)");
+                                  "source, fmu)");
   }
   block = Block();
   block.kind = kind->kind;
@@ -314,8 +314,8 @@ bool BuildBlock(const CaseBlock& written, Block& block, std::vector<const BlockV
     if (v == nullptr && key == kind->inputs.front()) {
       return r.Fail(written.origin, std::string("needs '") + key + "', a number or a name");
     }
-    if (v != nullptr && v->form == BlockValue::Form::List) {
-      return r.Fail(v->origin, std::string("'") + key + "' must be a number or a name, not a list");
+    if (v != nullptr && v->form != BlockValue::Form::Number && v->form != BlockValue::Form::Text) {
+      return r.Fail(v->origin, std::string("'") + key + "' must be a number or a name, not a list or table");
     }
     if (v != nullptr) {
       inputs.push_back(v);

@@ -3,6 +3,7 @@
 // restored by block name, so that a run from a saved state goes on exactly.
 #include "plant/block_plant.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
@@ -17,10 +18,17 @@ constexpr double MostDelaySteps = 1e6;
 
 }  // namespace
 
-bool BlockPlant::Configure(const std::vector<CaseBlock>& written, double stepSeconds, std::vector<double>& outputs,
-                           std::string& error) {
+bool BlockPlant::Configure(const std::vector<CaseBlock>& given, double stepSeconds, std::vector<double>& outputs,
+                           std::ostream& log, std::string& error) {
   *this = BlockPlant();
   stepSeconds_ = stepSeconds;
+  std::vector<CaseBlock> expanded;
+  std::vector<std::pair<size_t, size_t>> fmuOf;  // each block's FMU (from 1; 0 for none) and its output
+  const bool fmus = std::any_of(given.begin(), given.end(), [](const CaseBlock& b) { return b.kind == "fmu"; });
+  if (fmus && !OpenFmus(given, log, expanded, fmuOf, error)) {
+    return false;
+  }
+  const std::vector<CaseBlock>& written = fmus ? expanded : given;
   std::vector<std::vector<const BlockValue*>> inputs(written.size());
   std::unordered_map<std::string, size_t> named;
   blocks_.resize(written.size());
@@ -30,7 +38,14 @@ bool BlockPlant::Configure(const std::vector<CaseBlock>& written, double stepSec
               Where(written[first.first->second].origin) + ")";
       return false;
     }
-    if (!BuildBlock(written[i], blocks_[i], inputs[i], error)) {
+    if (fmus && fmuOf[i].first != 0) {
+      const FmuBlock& fmu = fmus_[fmuOf[i].first - 1];
+      blocks_[i].kind = BlockKind::FmuOutput;
+      blocks_[i].fmu = fmuOf[i].first - 1;
+      blocks_[i].slot = fmuOf[i].second;
+      blocks_[i].initial = fmu.out[blocks_[i].slot];
+      inputs[i] = fmu.wires;
+    } else if (!BuildBlock(written[i], blocks_[i], inputs[i], error)) {
       return false;
     }
     names_.push_back(written[i].name);
@@ -158,12 +173,14 @@ void BlockPlant::Advance(double seconds, std::vector<double>& outputs) {
   ++steps_;
   const double now = seconds * static_cast<double>(steps_);
   for (const size_t i : order_) {
-    outputs[i] = StepBlock(blocks_[i], outputs[i], outputs, external_, seconds, now);
+    Block& b = blocks_[i];
+    outputs[i] = b.kind == BlockKind::FmuOutput ? StepFmu(b, outputs, now)
+                                                : StepBlock(b, outputs[i], outputs, external_, seconds, now);
   }
 }
 
-std::vector<std::pair<std::string, std::vector<double>>> BlockPlant::SavedState() const {
-  std::vector<std::pair<std::string, std::vector<double>>> saved;
+bool BlockPlant::SavedState(std::vector<std::pair<std::string, std::vector<double>>>& saved, std::string& error) {
+  saved.clear();
   for (size_t i = 0; i < blocks_.size(); ++i) {
     const Block& b = blocks_[i];
     if (b.kind == BlockKind::Valve) {
@@ -178,7 +195,14 @@ std::vector<std::pair<std::string, std::vector<double>>> BlockPlant::SavedState(
       saved.push_back({names_[i], {static_cast<double>(b.noise >> 32), static_cast<double>(b.noise & 0xFFFFFFFFu)}});
     }
   }
-  return saved;
+  for (FmuBlock& fmu : fmus_) {
+    std::vector<unsigned char> bytes;
+    if (!fmu.unit->SaveState(bytes, error)) {
+      return false;
+    }
+    saved.push_back({fmu.name, std::vector<double>(bytes.begin(), bytes.end())});
+  }
+  return true;
 }
 
 bool BlockPlant::RestoreState(size_t index, const std::vector<double>& values, std::string& error) {

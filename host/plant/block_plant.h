@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -12,6 +13,7 @@
 
 #include "case/case.h"
 #include "plant/blocks.h"
+#include "plant/fmu_block.h"
 
 namespace host {
 
@@ -26,9 +28,17 @@ class BlockPlant {
  public:
   // False with "file:line: what" when a block is bad, an input names no
   // block, or a cycle holds no block whose output is its state. Fills
-  // `outputs` with the blocks' outputs at the start, in the order written.
+  // `outputs` with the blocks' outputs at the start, in the order written;
+  // an FMU block gives one output "BLOCK.OUTPUT" for each of the FMU's, its
+  // FMU opened (its path and SHA-256, and later its log, to `log`).
   bool Configure(const std::vector<CaseBlock>& blocks, double stepSeconds, std::vector<double>& outputs,
-                 std::string& error);
+                 std::ostream& log, std::string& error);
+  // Its FMUs instantiated and initialised at `startTime`, with a saved run's
+  // state where one was restored, and their outputs in `outputs`.
+  bool Begin(double startTime, std::vector<double>& outputs, std::string& error);
+  // What stopped the last step (an FMU discarded it or failed), or empty.
+  const std::string& Failure() const { return failure_; }
+  const std::vector<FmuBlock>& Fmus() const { return fmus_; }
   const std::vector<std::string>& Names() const { return names_; }
   const std::vector<std::string>& Units() const { return units_; }
   const std::vector<ExternalInput>& ExternalInputs() const { return externalNames_; }
@@ -41,14 +51,23 @@ class BlockPlant {
   void Advance(double seconds, std::vector<double>& outputs);
   // The state beyond the outputs, by block name (valve positions, motor
   // timers, dead-time rings, noise generators), and the steps taken.
-  std::vector<std::pair<std::string, std::vector<double>>> SavedState() const;
+  // An FMU's state is saved as its bytes, where the FMU can serialise it.
+  bool SavedState(std::vector<std::pair<std::string, std::vector<double>>>& saved, std::string& error);
+  bool CanSaveState(std::string& error) const;
   bool RestoreState(size_t index, const std::vector<double>& values, std::string& error);
+  // An FMU block's saved bytes, by its name, to restore when it begins; false when none is named so.
+  bool HasFmu(const std::string& name) const;
+  bool RestoreFmu(const std::string& name, const std::vector<double>& bytes, std::string& error);
   void ResumeAfter(int64_t steps) { steps_ = steps; }
 
  private:
   bool Resolve(const std::vector<CaseBlock>& written, const std::unordered_map<std::string, size_t>& named,
                const std::vector<std::vector<const BlockValue*>>& inputs, std::string& error);
   bool Sort(const std::vector<CaseBlock>& written, std::string& error);
+  // The written blocks with each FMU block's outputs in its place, its FMU opened.
+  bool OpenFmus(const std::vector<CaseBlock>& given, std::ostream& log, std::vector<CaseBlock>& written,
+                std::vector<std::pair<size_t, size_t>>& fmuOf, std::string& error);
+  double StepFmu(const Block& b, const std::vector<double>& outputs, double now);
 
   std::vector<Block> blocks_;
   std::vector<std::string> names_, units_;
@@ -57,6 +76,8 @@ class BlockPlant {
   std::vector<double> external_;
   double stepSeconds_ = 1.0;
   int64_t steps_ = 0;
+  std::vector<FmuBlock> fmus_;
+  std::string failure_;
 };
 
 // The order in which to evaluate blocks that read the blocks `reads` lists:

@@ -91,7 +91,7 @@ double ReadInput(const BlockInput& in, const std::vector<double>& outputs, const
 
 bool OutputIsState(BlockKind kind) {
   return kind == BlockKind::Lag || kind == BlockKind::Deadtime || kind == BlockKind::Integrator ||
-         kind == BlockKind::Valve || kind == BlockKind::Motor;
+         kind == BlockKind::Valve || kind == BlockKind::Motor || kind == BlockKind::FmuOutput;
 }
 
 void BindDeadtime(Block& block, double stepSeconds) {
@@ -158,6 +158,8 @@ double StepBlock(Block& b, double output, const std::vector<double>& outputs, co
       return Lookup(b, u);
     case BlockKind::Source:
       return SourceAt(b, seconds);
+    case BlockKind::FmuOutput:  // stepped by its plant
+      break;
   }
   return output;
 }

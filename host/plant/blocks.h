@@ -10,7 +10,8 @@
 
 namespace host {
 
-enum class BlockKind { Lag, Deadtime, Integrator, Valve, Motor, Switch, Sum, Lookup, Source };
+// FmuOutput: one output of an FMU block, which the plant steps itself.
+enum class BlockKind { Lag, Deadtime, Integrator, Valve, Motor, Switch, Sum, Lookup, Source, FmuOutput };
 enum class SourceShape { Constant, Step, Ramp, Sine, Noise };
 enum class Characteristic { Linear, EqualPercentage, QuickOpening };
 
@@ -50,6 +51,7 @@ struct Block {
   size_t head = 0;               // deadtime: the newest sample's place in history
   double delaySteps = 0.0;       // deadtime: the delay in steps of the run
   uint64_t noise = 0;            // source "noise": the generator's state
+  size_t fmu = 0, slot = 0;      // FmuOutput: the plant's FMU and which of its outputs
 };
 
 // The value an input holds now.

@@ -41,7 +41,8 @@ const Variable TankVariables[] = {{"inflow", "m3/s"}, {"level", "m"}, {"outflow"
 
 }  // namespace
 
-bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, std::string& error) {
+bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, std::ostream& log,
+                             std::string& error) {
   tank_ = false;
   blocks_ = false;
   plant_ = BlockPlant();
@@ -57,7 +58,7 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
       error = At(settings, "type") + "model \"blocks\" declares no [[block]]";
       return false;
     }
-    if (!plant_.Configure(settings.blocks, stepSeconds, values_, error)) {
+    if (!plant_.Configure(settings.blocks, stepSeconds, values_, log, error)) {
       return false;
     }
     names_ = plant_.Names();
@@ -168,14 +169,18 @@ void ProcessModel::Settle() {
   }
 }
 
-std::vector<std::pair<std::string, std::vector<double>>> ProcessModel::SavedState() const {
-  return blocks_ ? plant_.SavedState() : std::vector<std::pair<std::string, std::vector<double>>>();
+bool ProcessModel::SavedState(std::vector<std::pair<std::string, std::vector<double>>>& saved, std::string& error) {
+  saved.clear();
+  return !blocks_ || plant_.SavedState(saved, error);
 }
 
 bool ProcessModel::RestoreState(const std::string& name, const std::vector<double>& values, std::string& error) {
   if (!blocks_) {
     error = "the model keeps no state beyond its variables, yet the state holds one for '" + name + "'";
     return false;
+  }
+  if (plant_.HasFmu(name)) {
+    return plant_.RestoreFmu(name, values, error);
   }
   const int index = Index(name);
   if (index == None) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -23,7 +24,15 @@ class ProcessModel {
 
   // False with a message when a parameter is unknown or out of range. The
   // step's length sizes what a block keeps of its past.
-  bool Configure(const ModelSettings& settings, double stepSeconds, std::string& error);
+  // An FMU block's path and SHA-256, and later its log, go to `log`.
+  bool Configure(const ModelSettings& settings, double stepSeconds, std::ostream& log, std::string& error);
+  // The run's start is known (`startTime`, a saved state restored or not):
+  // its FMUs begin. False with a message when one cannot.
+  bool Begin(double startTime, std::string& error) { return !blocks_ || plant_.Begin(startTime, values_, error); }
+  // What stopped the last step (an FMU discarded it or failed), or empty.
+  const std::string& Failure() const { return plant_.Failure(); }
+  // Its FMU blocks, each with its unit (its file and SHA-256).
+  const std::vector<FmuBlock>& Fmus() const { return plant_.Fmus(); }
   // The variables in a fixed order (the tank's by name, blocks as written),
   // for traces, states and indices.
   const std::vector<std::string>& Names() const { return names_; }
@@ -48,7 +57,9 @@ class ProcessModel {
   // The outputs that follow from the inputs at once, without a step.
   void Settle();
   // The state beyond the variables, by name, for a saved run state; empty for the tank.
-  std::vector<std::pair<std::string, std::vector<double>>> SavedState() const;
+  bool SavedState(std::vector<std::pair<std::string, std::vector<double>>>& saved, std::string& error);
+  // Whether SavedState can succeed: every FMU can serialise its state.
+  bool CanSaveState(std::string& error) const { return !blocks_ || plant_.CanSaveState(error); }
   bool RestoreState(const std::string& name, const std::vector<double>& values, std::string& error);
   // Goes on from a saved state after that many steps (the sources' clock).
   void ResumeAfter(int64_t steps) { plant_.ResumeAfter(steps); }

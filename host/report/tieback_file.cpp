@@ -34,6 +34,16 @@ std::string ValueText(const BlockValue& v) {
       }
       return list + "]";
     }
+    case BlockValue::Form::Table: {
+      std::string table = "{";
+      for (size_t k = 0; k < v.fields.size(); ++k) {
+        const std::string& key = v.fields[k].first;
+        const bool bare = !key.empty() && key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                                "0123456789_-") == std::string::npos;
+        table += (k == 0 ? " " : ", ") + (bare ? key : Quoted(key)) + " = " + ValueText(v.fields[k].second);
+      }
+      return table + " }";
+    }
   }
   return std::string();
 }

@@ -134,7 +134,8 @@ int Run::Prepare() {
     return refused;
   }
   startState_ = options_.fromState.empty() ? c_.initialState : options_.fromState;
-  if (!startState_.empty() && !LoadStart(startState_, session_, start_, out_)) {
+  if ((!startState_.empty() && !LoadStart(startState_, session_, start_, out_)) ||
+      !BeginModel(session_, start_.step, !options_.saveState.empty(), out_)) {
     return 2;
   }
   if (options_.live) {

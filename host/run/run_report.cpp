@@ -82,6 +82,9 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   r.inputs.push_back(Input("the driver", session.driverPath()));
   r.inputs.push_back(Input("FIX: EDA", session.fix().edaPath()));
   r.inputs.push_back(Input("FIX: FIXTOOLS", session.fix().toolsPath()));
+  for (const FmuBlock& fmu : session.model().Fmus()) {  // hashed once, before its binary was loaded
+    r.inputs.push_back(ReportInput{"FMU " + fmu.name, fmu.unit->file(), fmu.unit->sha256()});
+  }
   r.verdicts = verdicts;
   // The run's plot when it lies in the report's folder (a plot written elsewhere stays out of it).
   std::error_code ec;

@@ -83,7 +83,7 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (!session->CloseAndPairLoops(out, error)) {
     return fail(error);
   }
-  if (!session->model_.Configure(session->case_.model, c.stepSeconds, error)) {
+  if (!session->model_.Configure(session->case_.model, c.stepSeconds, out, error)) {
     return fail(error);
   }
   if (const std::string unbound = session->BindModel(); !unbound.empty()) {

@@ -51,6 +51,7 @@ class Session {
   DCSDataDef* record() { return builder_.record(); }
   RecordBuilder& builder() { return builder_; }
   ProcessModel& model() { return model_; }
+  const ProcessModel& model() const { return model_; }
   // The model variable each controller row drives and each PV row carries,
   // by index, resolved when the session opens; ProcessModel::None for none.
   const std::vector<int>& drives() const { return drives_; }

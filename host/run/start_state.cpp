@@ -112,6 +112,19 @@ void RestoreRecord(const RunState& state, Session& session) {
   b.SetInitCycle(1);
 }
 
+bool BeginModel(Session& session, int64_t step, bool saving, std::ostream& out) {
+  std::string error;
+  if (saving && !session.model().CanSaveState(error)) {
+    out << "dcshost: --save-state is refused: " << error << '\n';
+    return false;
+  }
+  if (!session.model().Begin(session.scenario().stepSeconds * static_cast<double>(step), error)) {
+    out << "dcshost: " << error << '\n';
+    return false;
+  }
+  return true;
+}
+
 bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunctions, Session& session,
              std::ostream& out) {
   RunState state;
@@ -121,7 +134,11 @@ bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunct
   for (size_t k = 0; k < model.Names().size(); ++k) {
     state.model[model.Names()[k]] = model.Value(k);
   }
-  state.plant = model.SavedState();
+  std::string error;
+  if (!session.model().SavedState(state.plant, error)) {
+    out << "dcshost: " << error << '\n';
+    return false;
+  }
   RecordBuilder& b = session.builder();
   const DCSDataDef* record = b.record();
   for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
@@ -137,7 +154,6 @@ bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunct
   db.SaveText(&text[0], text.size());
   text.pop_back();  // the NUL
   state.database = text;
-  std::string error;
   if (!SaveState(path, state, error)) {
     out << "dcshost: " << error << '\n';
     return false;

@@ -20,6 +20,11 @@ bool LoadStart(const std::string& path, Session& session, RunState& state, std::
 // The values the host's record held from the DCS, once the record is declared.
 void RestoreRecord(const RunState& state, Session& session);
 // Writes the state after `step`; false with a message printed.
+// The model begins at the run's start (after `step` steps of a saved state,
+// else 0): its FMUs instantiated and initialised. When the run is to save its
+// state, a model that cannot is refused before the run. False with a message.
+bool BeginModel(Session& session, int64_t step, bool saving, std::ostream& out);
+
 bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunctions, Session& session,
              std::ostream& out);
 

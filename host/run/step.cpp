@@ -89,6 +89,9 @@ std::string Broken(Session& session, int64_t step) {
   // The message, and its allocation, only when something is wrong.
   const auto when = [step]() { return step < 0 ? std::string("at the start") : "step " + std::to_string(step); };
   const ProcessModel& model = session.model();
+  if (!model.Failure().empty()) {
+    return when() + ": " + model.Failure();
+  }
   for (size_t k = 0; k < model.Names().size(); ++k) {
     if (!std::isfinite(model.Value(k))) {
       return when() + ": the model's " + model.Names()[k] + " is " + std::to_string(model.Value(k)) +

@@ -45,10 +45,20 @@ bool ValueOf(CaseValues& values, const std::string& file, const std::string& key
     return !HasControlCharacter(out.text) ||
            values.FailIn(file, LineOf(node), "'" + key + "' holds a control character (below the space)");
   }
+  if (const toml::table* table = node.as_table(); table != nullptr && !inList) {
+    out.form = BlockValue::Form::Table;  // an FMU's inputs or parameters by name
+    for (const auto& field : *table) {
+      out.fields.emplace_back(std::string(field.first.str()), BlockValue());
+      if (!ValueOf(values, file, key + "." + out.fields.back().first, field.second, true, out.fields.back().second)) {
+        return false;
+      }
+    }
+    return true;
+  }
   const toml::array* list = node.as_array();
   if (list == nullptr || inList) {
-    return values.FailIn(file, LineOf(node),
-                         "'" + key + "' must be a number, a name in quotes" + (inList ? "" : " or a list of them"));
+    return values.FailIn(file, LineOf(node), "'" + key + "' must be a number, a name in quotes" +
+                                                 (inList ? "" : ", a list of them or a table of them by name"));
   }
   out.form = BlockValue::Form::List;
   for (const toml::node& item : *list) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "case/case.h"
@@ -25,11 +26,12 @@ class PlantTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << text;
     host::Case c;
     std::string error;
-    if (!host::LoadCase(path, c, error) || !model.Configure(c.model, dt, error)) {
+    if (!host::LoadCase(path, c, error) || !model.Configure(c.model, dt, log_, error)) {
       return error;
     }
     return std::string();
   }
+  std::ostringstream log_;  // what opening an FMU prints
   double At(const std::string& name) const {
     const int index = model.Index(name);
     EXPECT_NE(index, host::ProcessModel::None) << name;

@@ -27,7 +27,7 @@ class TiebackTest : public PlantTest {
     std::ofstream(path, std::ios::binary) << text;
     std::string error;
     if (!host::LoadCase(path, c, error) || !host::BuildTiebacks(c, facts, tiebacks, error) ||
-        !host::CloseLoops(c, tiebacks, error) || !model.Configure(c.model, 1.0, error)) {
+        !host::CloseLoops(c, tiebacks, error) || !model.Configure(c.model, 1.0, log_, error)) {
       return error;
     }
     return std::string();

@@ -1,0 +1,34 @@
+// A [[block]] of kind "fmu": the FMU its `file` names opened, its `inputs`
+// wired and its `parameters` set by the FMU's own variable names, each checked
+// against the model description where the case writes it. The plant makes
+// each of its outputs a variable "BLOCK.OUTPUT" and steps it once a step.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "case/case.h"
+#include "plant/fmu_unit.h"
+
+namespace host {
+
+struct FmuBlock {
+  std::string name;
+  std::unique_ptr<FmuUnit> unit;
+  std::vector<const FmuVariable*> inputs, outputs;  // wired inputs; every Real, Integer and Boolean output
+  std::vector<const BlockValue*> wires;             // each input's value as written, in inputs' order
+  std::vector<std::pair<const FmuVariable*, double>> starts;  // parameters and starts, set before initialising
+  std::vector<double> in, out;                      // one step's values, sized when opened
+  std::vector<unsigned char> savedState;            // a saved run's, restored when it begins
+  int64_t stepped = -1;                             // the last step it took
+};
+
+// Opens the FMU of a written block; false with "file:line: block 'NAME'
+// (fmu): what". `log` gets the FMU's path and SHA-256, and its log.
+bool OpenFmuBlock(const CaseBlock& written, std::ostream& log, FmuBlock& fmu, std::string& error);
+
+}  // namespace host

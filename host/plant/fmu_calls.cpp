@@ -1,0 +1,234 @@
+// An FMU's life through its FMI 2.0 calls: instantiated with the C allocator
+// and a logger that prints through dcshost, started values set, initialised,
+// stepped with its inputs and outputs by type, its state saved as bytes. A
+// step allocates nothing.
+#include "plant/fmu_calls.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "system/shared_library.h"
+
+namespace host {
+namespace {
+
+const char* const StatusNames[] = {"OK", "warning", "discard", "error", "fatal", "pending"};
+
+// The FMU's logger: the message formatted, then handed to its unit.
+extern "C" void FmuLogger(fmi2::Environment environment, fmi2::String instance, fmi2::Status status,
+                          fmi2::String category, fmi2::String message, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, message);
+  std::vsnprintf(text, sizeof text, message != nullptr ? message : "", args);
+  va_end(args);
+  static_cast<FmuUnit*>(environment)->Logged(instance, status, category, text);
+}
+
+template <typename Fn>
+bool Find(void* library, const char* name, Fn& fn) {
+  fn = reinterpret_cast<Fn>(FindSymbol(library, name));
+  return fn != nullptr;
+}
+
+}  // namespace
+
+const char* FmuUnit::Calls::Resolve(void* library) {
+  Find(library, "fmi2GetFMUstate", getState), Find(library, "fmi2SetFMUstate", setState);
+  Find(library, "fmi2FreeFMUstate", freeState), Find(library, "fmi2SerializedFMUstateSize", serializedSize);
+  Find(library, "fmi2SerializeFMUstate", serialize), Find(library, "fmi2DeSerializeFMUstate", deserialize);
+  if (!Find(library, "fmi2Instantiate", instantiate)) return "fmi2Instantiate";
+  if (!Find(library, "fmi2FreeInstance", freeInstance)) return "fmi2FreeInstance";
+  if (!Find(library, "fmi2SetDebugLogging", setDebugLogging)) return "fmi2SetDebugLogging";
+  if (!Find(library, "fmi2SetupExperiment", setupExperiment)) return "fmi2SetupExperiment";
+  if (!Find(library, "fmi2EnterInitializationMode", enterInitialization)) return "fmi2EnterInitializationMode";
+  if (!Find(library, "fmi2ExitInitializationMode", exitInitialization)) return "fmi2ExitInitializationMode";
+  if (!Find(library, "fmi2Terminate", terminate)) return "fmi2Terminate";
+  if (!Find(library, "fmi2GetReal", getReal)) return "fmi2GetReal";
+  if (!Find(library, "fmi2GetInteger", getInteger)) return "fmi2GetInteger";
+  if (!Find(library, "fmi2GetBoolean", getBoolean)) return "fmi2GetBoolean";
+  if (!Find(library, "fmi2SetReal", setReal)) return "fmi2SetReal";
+  if (!Find(library, "fmi2SetInteger", setInteger)) return "fmi2SetInteger";
+  if (!Find(library, "fmi2SetBoolean", setBoolean)) return "fmi2SetBoolean";
+  if (!Find(library, "fmi2DoStep", doStep)) return "fmi2DoStep";
+  return nullptr;
+}
+
+void FmuUnit::Logged(const char* instance, int status, const char* category, const char* message) {
+  lastLog_ = message;
+  if (status == fmi2::OK && !debug_) {
+    return;
+  }
+  const char* word = status >= 0 && status <= fmi2::Pending ? StatusNames[status] : "?";
+  *out_ << "FMU " << (instance != nullptr ? instance : instance_.c_str()) << " [" << (category ? category : "")
+        << "] " << word << ": " << message << '\n';
+}
+
+bool FmuUnit::Failed(const char* call, int status, std::string& error) {
+  if (status == fmi2::OK || status == fmi2::Warning) {
+    return false;
+  }
+  const char* word = status >= 0 && status <= fmi2::Pending ? StatusNames[status] : "an unknown status";
+  error = "FMU " + instance_ + " (" + file_ + "): " + call + " returned " + word +
+          (lastLog_.empty() ? std::string() : ": " + lastLog_);
+  return true;
+}
+
+void FmuUnit::SplitByType(const std::vector<const FmuVariable*>& vars, ByType byType[3]) {
+  for (size_t slot = 0; slot < vars.size(); ++slot) {
+    const size_t t = vars[slot]->type == FmuType::Real ? 0 : vars[slot]->type == FmuType::Boolean ? 2 : 1;
+    byType[t].references.push_back(vars[slot]->valueReference);
+    byType[t].slots.push_back(slot);
+  }
+  for (size_t t = 0; t < 3; ++t) {
+    byType[t].reals.assign(byType[t].references.size(), 0.0);
+    byType[t].integers.assign(byType[t].references.size(), 0);
+  }
+}
+
+void FmuUnit::Bind(const std::vector<const FmuVariable*>& inputs, const std::vector<const FmuVariable*>& outputs) {
+  SplitByType(inputs, inputs_);
+  SplitByType(outputs, outputs_);
+}
+
+bool FmuUnit::Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& starts,
+                    std::string& error) {
+  callbacks_ = fmi2::CallbackFunctions{FmuLogger, std::calloc, std::free, nullptr, this};
+  component_ = calls_->instantiate(instance_.c_str(), fmi2::CoSimulation, md_.guid.c_str(), resources_.c_str(),
+                                   &callbacks_, 0, debug_ ? 1 : 0);
+  if (component_ == nullptr) {
+    error = "FMU " + instance_ + " (" + file_ + "): fmi2Instantiate failed for guid " + md_.guid +
+            (lastLog_.empty() ? std::string() : ": " + lastLog_);
+    return false;
+  }
+  if (debug_) {
+    std::vector<fmi2::String> names;
+    for (const std::string& c : categories_) {
+      names.push_back(c.c_str());
+    }
+    if (Failed("fmi2SetDebugLogging", calls_->setDebugLogging(component_, 1, names.size(), names.data()), error)) {
+      return false;
+    }
+  }
+  for (const auto& [v, value] : starts) {
+    const fmi2::ValueReference r = v->valueReference;
+    const int whole = static_cast<int>(value);
+    const fmi2::Status s = v->type == FmuType::Real      ? calls_->setReal(component_, &r, 1, &value)
+                           : v->type == FmuType::Boolean ? calls_->setBoolean(component_, &r, 1, &whole)
+                                                         : calls_->setInteger(component_, &r, 1, &whole);
+    if (Failed(("setting " + v->name).c_str(), s, error)) {
+      return false;
+    }
+  }
+  if (Failed("fmi2SetupExperiment", calls_->setupExperiment(component_, 0, 0.0, startTime, 0, 0.0), error) ||
+      Failed("fmi2EnterInitializationMode", calls_->enterInitialization(component_), error)) {
+    return false;
+  }
+  initialised_ = true;
+  return !Failed("fmi2ExitInitializationMode", calls_->exitInitialization(component_), error);
+}
+
+bool FmuUnit::SetInputs(const double* inputs) {
+  ByType& reals = inputs_[0];
+  for (size_t k = 0; k < reals.slots.size(); ++k) {
+    reals.reals[k] = inputs[reals.slots[k]];
+  }
+  for (size_t t = 1; t < 3; ++t) {
+    for (size_t k = 0; k < inputs_[t].slots.size(); ++k) {
+      const double x = inputs[inputs_[t].slots[k]];
+      inputs_[t].integers[k] = t == 2 ? (x != 0.0 ? 1 : 0) : static_cast<int>(x);
+    }
+  }
+  const auto n = [](const ByType& b) { return b.references.size(); };
+  return (n(inputs_[0]) == 0 || calls_->setReal(component_, inputs_[0].references.data(), n(inputs_[0]),
+                                                inputs_[0].reals.data()) <= fmi2::Warning) &&
+         (n(inputs_[1]) == 0 || calls_->setInteger(component_, inputs_[1].references.data(), n(inputs_[1]),
+                                                   inputs_[1].integers.data()) <= fmi2::Warning) &&
+         (n(inputs_[2]) == 0 || calls_->setBoolean(component_, inputs_[2].references.data(), n(inputs_[2]),
+                                                   inputs_[2].integers.data()) <= fmi2::Warning);
+}
+
+bool FmuUnit::GetOutputs(double* outputs) {
+  const auto n = [](const ByType& b) { return b.references.size(); };
+  if ((n(outputs_[0]) != 0 && calls_->getReal(component_, outputs_[0].references.data(), n(outputs_[0]),
+                                              outputs_[0].reals.data()) > fmi2::Warning) ||
+      (n(outputs_[1]) != 0 && calls_->getInteger(component_, outputs_[1].references.data(), n(outputs_[1]),
+                                                 outputs_[1].integers.data()) > fmi2::Warning) ||
+      (n(outputs_[2]) != 0 && calls_->getBoolean(component_, outputs_[2].references.data(), n(outputs_[2]),
+                                                 outputs_[2].integers.data()) > fmi2::Warning)) {
+    return false;
+  }
+  for (size_t k = 0; k < outputs_[0].slots.size(); ++k) {
+    outputs[outputs_[0].slots[k]] = outputs_[0].reals[k];
+  }
+  for (size_t t = 1; t < 3; ++t) {
+    for (size_t k = 0; k < outputs_[t].slots.size(); ++k) {
+      outputs[outputs_[t].slots[k]] = static_cast<double>(outputs_[t].integers[k]);
+    }
+  }
+  return true;
+}
+
+bool FmuUnit::Step(double now, double h, const double* inputs, double* outputs, std::string& error) {
+  if (!SetInputs(inputs)) {
+    error = "FMU " + instance_ + " (" + file_ + "): setting its inputs failed" +
+            (lastLog_.empty() ? std::string() : ": " + lastLog_);
+    return false;
+  }
+  if (Failed("fmi2DoStep", calls_->doStep(component_, now, h, 1), error)) {
+    return false;
+  }
+  return Outputs(outputs, error);
+}
+
+bool FmuUnit::Outputs(double* outputs, std::string& error) {
+  if (!GetOutputs(outputs)) {
+    error = "FMU " + instance_ + " (" + file_ + "): getting its outputs failed" +
+            (lastLog_.empty() ? std::string() : ": " + lastLog_);
+    return false;
+  }
+  return true;
+}
+
+bool FmuUnit::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
+  if (!md_.canGetAndSetState || !md_.canSerializeState || calls_->getState == nullptr ||
+      calls_->serializedSize == nullptr || calls_->serialize == nullptr || calls_->freeState == nullptr) {
+    error = "FMU " + instance_ + " (" + file_ + ") cannot save its state (its model description does not offer "
+            "canGetAndSetFMUstate and canSerializeFMUstate): a run with it cannot be saved";
+    return false;
+  }
+  fmi2::State state = nullptr;
+  size_t size = 0;
+  bool ok = !Failed("fmi2GetFMUstate", calls_->getState(component_, &state), error) &&
+            !Failed("fmi2SerializedFMUstateSize", calls_->serializedSize(component_, state, &size), error);
+  if (ok) {
+    bytes.assign(size, 0);
+    ok = !Failed("fmi2SerializeFMUstate",
+                 calls_->serialize(component_, state, reinterpret_cast<fmi2::Byte*>(bytes.data()), size), error);
+  }
+  if (state != nullptr) {
+    calls_->freeState(component_, &state);
+  }
+  return ok;
+}
+
+bool FmuUnit::RestoreState(const std::vector<unsigned char>& bytes, std::string& error) {
+  if (calls_->deserialize == nullptr || calls_->setState == nullptr || calls_->freeState == nullptr) {
+    error = "FMU " + instance_ + " (" + file_ + ") cannot restore a saved state";
+    return false;
+  }
+  fmi2::State state = nullptr;
+  const bool ok =
+      !Failed("fmi2DeSerializeFMUstate",
+              calls_->deserialize(component_, reinterpret_cast<const fmi2::Byte*>(bytes.data()), bytes.size(), &state),
+              error) &&
+      !Failed("fmi2SetFMUstate", calls_->setState(component_, state), error);
+  if (state != nullptr) {
+    calls_->freeState(component_, &state);
+  }
+  return ok;
+}
+
+}  // namespace host

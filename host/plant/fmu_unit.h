@@ -1,0 +1,98 @@
+// One FMU, from its file to its last step: unpacked into a private folder,
+// its model description read, the binary for this platform loaded (its path
+// and SHA-256 printed first: an FMU is native code), instantiated, initialised
+// and stepped through the FMI 2.0 co-simulation calls. Every failure path ends
+// the instance, unloads the library and removes the folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "plant/fmi2.h"
+#include "plant/model_description.h"
+#include "system/temp_folder.h"
+
+namespace host {
+
+// This dcshost's platform among an FMU's binaries: "linux64", "linux32" or
+// "win32", and in words ("64-bit Linux").
+const char* FmuPlatform();
+const char* FmuPlatformWords();
+
+// A file name as a "file:" URI, each byte beyond the unreserved ones escaped.
+std::string FileUri(const std::string& path);
+
+class FmuUnit {
+ public:
+  // Opens the FMU at `file` (an .fmu zip file, or a folder it was unpacked
+  // into) for the instance named `instance`; null with a message saying what
+  // is wrong and where. `out` gets the FMU's path and SHA-256 before its
+  // binary is loaded, and its log while it runs.
+  static std::unique_ptr<FmuUnit> Open(const std::string& file, const std::string& instance, std::ostream& out,
+                                       std::string& error);
+  ~FmuUnit();
+  FmuUnit(const FmuUnit&) = delete;
+  FmuUnit& operator=(const FmuUnit&) = delete;
+
+  const ModelDescription& description() const { return md_; }
+  const std::string& file() const { return file_; }
+  // The .fmu's SHA-256, or for a folder its binary's.
+  const std::string& sha256() const { return sha256_; }
+  // Debug logging on, for the categories given (all when empty), before Start.
+  void LogDebug(const std::vector<std::string>& categories) { debug_ = true, categories_ = categories; }
+
+  // The variables a step sets before fmi2DoStep and gets after it, in the
+  // order its arrays hold them; each must be a Real, Integer or Boolean.
+  void Bind(const std::vector<const FmuVariable*>& inputs, const std::vector<const FmuVariable*>& outputs);
+  // Instantiates it, sets each start given (parameters and inputs), sets up
+  // the experiment at `startTime` with no stop time, and initialises it.
+  bool Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& starts, std::string& error);
+  // One step: the inputs set, fmi2DoStep from `now` over `h`, the outputs got
+  // (one call per type). Allocates nothing. False with the FMU's own words
+  // when it discards the step or fails.
+  bool Step(double now, double h, const double* inputs, double* outputs, std::string& error);
+  // The outputs as they are now, without a step (after Start).
+  bool Outputs(double* outputs, std::string& error);
+  // Its state as bytes, and back: false with a message where the FMU cannot.
+  bool SaveState(std::vector<unsigned char>& bytes, std::string& error);
+  bool RestoreState(const std::vector<unsigned char>& bytes, std::string& error);
+
+ private:
+  struct Calls;
+  struct ByType {  // one type's references and where their values go
+    std::vector<fmi2::ValueReference> references;
+    std::vector<size_t> slots;
+    std::vector<double> reals;
+    std::vector<int> integers;
+  };
+  FmuUnit() = default;
+  bool Load(const std::string& folder, std::ostream& out, std::string& error);
+  bool Failed(const char* call, int status, std::string& error);
+  bool SetInputs(const double* inputs);
+  bool GetOutputs(double* outputs);
+  static void SplitByType(const std::vector<const FmuVariable*>& vars, ByType byType[3]);
+
+  std::string file_, instance_, sha256_, resources_;
+  std::unique_ptr<TempFolder> folder_;
+  ModelDescription md_;
+  void* library_ = nullptr;
+  std::unique_ptr<Calls> calls_;
+  fmi2::Component component_ = nullptr;
+  bool initialised_ = false, debug_ = false;
+  std::vector<std::string> categories_;
+  ByType inputs_[3], outputs_[3];  // Real, Integer, Boolean
+  std::ostream* out_ = nullptr;
+  std::string lastLog_;
+  fmi2::CallbackFunctions callbacks_{};
+
+ public:
+  // The FMU's logger, for the callback: prints a message with the instance
+  // and category, and keeps the last one for the message of a failed call.
+  void Logged(const char* instance, int status, const char* category, const char* message);
+};
+
+}  // namespace host

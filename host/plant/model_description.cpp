@@ -1,0 +1,157 @@
+// An FMU's modelDescription.xml read through the XML reader: the root's
+// attributes, the CoSimulation element and each ScalarVariable with its one
+// type element. Every problem names the file and the line it is on.
+#include "plant/model_description.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+
+#include "system/xml_reader.h"
+
+namespace host {
+namespace {
+
+const char* const Causalities[] = {"parameter", "calculatedParameter", "input", "output", "local", "independent"};
+const char* const Types[] = {"Real", "Integer", "Boolean", "String", "Enumeration"};
+
+bool Flag(const XmlElement& e, const char* attribute) {
+  const std::string* value = e.Attribute(attribute);
+  return value != nullptr && *value == "true";
+}
+
+// A number written in an attribute, all of it.
+bool NumberOf(const std::string& text, double& value) {
+  if (text.empty()) {
+    return false;
+  }
+  char* end = nullptr;
+  errno = 0;
+  value = std::strtod(text.c_str(), &end);
+  return end == text.c_str() + text.size() && errno == 0;
+}
+
+// One ScalarVariable: its name, value reference, causality and type element.
+bool ReadVariable(const XmlElement& sv, const std::string& where, FmuVariable& v, std::string& error) {
+  v.line = sv.line;
+  const std::string at = where + ":" + std::to_string(sv.line) + ": ";
+  const std::string* name = sv.Attribute("name");
+  const std::string* reference = sv.Attribute("valueReference");
+  double number = 0.0;
+  if (name == nullptr || name->empty()) {
+    error = at + "a ScalarVariable without a name";
+    return false;
+  }
+  v.name = *name;
+  if (reference == nullptr || !NumberOf(*reference, number) || number < 0 || number > 4294967295.0 ||
+      number != static_cast<double>(static_cast<uint32_t>(number))) {
+    error = at + "variable '" + v.name + "' has no valueReference that is a whole number from 0";
+    return false;
+  }
+  v.valueReference = static_cast<uint32_t>(number);
+  const std::string causality = sv.Attribute("causality") != nullptr ? *sv.Attribute("causality") : "local";
+  size_t c = 0;
+  while (c < 6 && causality != Causalities[c]) {
+    ++c;
+  }
+  if (c == 6) {
+    error = at + "variable '" + v.name + "' has an unknown causality '" + causality + "'";
+    return false;
+  }
+  v.causality = static_cast<FmuCausality>(c);
+  for (const XmlElement& child : sv.children) {
+    for (size_t t = 0; t < 5; ++t) {
+      if (child.name != Types[t]) {
+        continue;
+      }
+      v.type = static_cast<FmuType>(t);
+      v.unit = child.Attribute("unit") != nullptr ? *child.Attribute("unit") : std::string();
+      if (const std::string* start = child.Attribute("start")) {
+        v.hasStart = v.type == FmuType::String || NumberOf(*start, v.start) || *start == "true" || *start == "false";
+        v.start = *start == "true" ? 1.0 : *start == "false" ? 0.0 : v.start;
+        if (!v.hasStart) {
+          error = at + "variable '" + v.name + "' has a start that is not a " + Types[t] + ": '" + *start + "'";
+          return false;
+        }
+      }
+      return true;
+    }
+  }
+  error = at + "variable '" + v.name + "' has no type (Real, Integer, Boolean, String or Enumeration)";
+  return false;
+}
+
+}  // namespace
+
+const FmuVariable* ModelDescription::Find(const std::string& name) const {
+  for (const FmuVariable& v : variables) {
+    if (v.name == name) {
+      return &v;
+    }
+  }
+  return nullptr;
+}
+
+const char* CausalityName(FmuCausality causality) { return Causalities[static_cast<size_t>(causality)]; }
+const char* TypeName(FmuType type) { return Types[static_cast<size_t>(type)]; }
+
+bool ReadModelDescription(const std::string& text, const std::string& file, ModelDescription& md,
+                          std::string& error) {
+  md = ModelDescription();
+  XmlElement root;
+  if (!ParseXml(text, root, error)) {
+    error = file + ": not XML: " + error;
+    return false;
+  }
+  const std::string at = file + ":" + std::to_string(root.line) + ": ";
+  const auto rootAttribute = [&root](const char* attribute) {
+    const std::string* value = root.Attribute(attribute);
+    return value != nullptr ? *value : std::string();
+  };
+  md.fmiVersion = rootAttribute("fmiVersion");
+  md.modelName = rootAttribute("modelName");
+  md.guid = rootAttribute("guid");
+  if (root.name != "fmiModelDescription" || md.fmiVersion.rfind("2.", 0) != 0) {
+    error = at + "not an FMI 2.0 model description (root <" + root.name + ">, fmiVersion '" + md.fmiVersion +
+            "'): dcshost runs FMI 2.0 co-simulation FMUs";
+    return false;
+  }
+  std::set<std::string> names;
+  bool coSimulation = false;
+  for (const XmlElement& child : root.children) {
+    if (child.name == "CoSimulation") {
+      coSimulation = true;
+      md.modelIdentifier = child.Attribute("modelIdentifier") != nullptr ? *child.Attribute("modelIdentifier") : "";
+      md.canGetAndSetState = Flag(child, "canGetAndSetFMUstate");
+      md.canSerializeState = Flag(child, "canSerializeFMUstate");
+      md.needsExecutionTool = Flag(child, "needsExecutionTool");
+    } else if (child.name == "ModelVariables") {
+      for (const XmlElement& sv : child.children) {
+        if (sv.name != "ScalarVariable") {
+          continue;
+        }
+        FmuVariable v;
+        if (!ReadVariable(sv, file, v, error)) {
+          return false;
+        }
+        if (!names.insert(v.name).second) {
+          error = file + ":" + std::to_string(sv.line) + ": variable '" + v.name + "' is named twice";
+          return false;
+        }
+        md.variables.push_back(v);
+      }
+    }
+  }
+  if (!coSimulation || md.modelIdentifier.empty()) {
+    error = at + "offers no co-simulation (no <CoSimulation modelIdentifier=...>): dcshost steps an FMU itself "
+            "and needs one for co-simulation, not model exchange";
+    return false;
+  }
+  if (md.guid.empty()) {
+    error = at + "has no guid";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace host
