@@ -62,6 +62,8 @@ CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   run->add_flag("--no-progress", command.noProgress, "no progress bar");
+  run->add_flag("--fmu-log", options.fmuLog, "FMU blocks log their debug categories too, not only warnings and "
+                                           "errors");
   run->add_option("--save-state", options.saveState, "write the model's and the simulated database's state at the "
                                                      "end of the run to this file");
   run->add_option("--from-state", options.fromState, "start from a saved state: its step, its model, its "

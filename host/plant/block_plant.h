@@ -39,6 +39,12 @@ class BlockPlant {
   // What stopped the last step (an FMU discarded it or failed), or empty.
   const std::string& Failure() const { return failure_; }
   const std::vector<FmuBlock>& Fmus() const { return fmus_; }
+  // Every FMU logs its debug categories once it begins.
+  void LogFmus() {
+    for (FmuBlock& fmu : fmus_) {
+      fmu.unit->LogDebug({});
+    }
+  }
   const std::vector<std::string>& Names() const { return names_; }
   const std::vector<std::string>& Units() const { return units_; }
   const std::vector<ExternalInput>& ExternalInputs() const { return externalNames_; }

@@ -33,6 +33,7 @@ class ProcessModel {
   const std::string& Failure() const { return plant_.Failure(); }
   // Its FMU blocks, each with its unit (its file and SHA-256).
   const std::vector<FmuBlock>& Fmus() const { return plant_.Fmus(); }
+  void LogFmus() { plant_.LogFmus(); }
   // The variables in a fixed order (the tank's by name, blocks as written),
   // for traces, states and indices.
   const std::vector<std::string>& Names() const { return names_; }

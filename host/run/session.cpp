@@ -86,6 +86,9 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (!session->model_.Configure(session->case_.model, c.stepSeconds, out, error)) {
     return fail(error);
   }
+  if (options.fmuLog) {
+    session->model_.LogFmus();
+  }
   if (const std::string unbound = session->BindModel(); !unbound.empty()) {
     return fail(unbound);
   }

@@ -74,6 +74,9 @@ TEST_F(DcshostTest, AnFmusSavedStateGoesOnAndADiscardStopsTheRun) {
   for (const int step : {301, 450, 600}) {
     EXPECT_EQ(TraceAt(second, step).at("TANK.y"), TraceAt(whole, step).at("TANK.y")) << step;
   }
+  const Outcome logged = Dcshost({"run", path, "--steps", "2", "--fmu-log", "--no-progress"});
+  EXPECT_NE(logged.output.find("FMU TANK [logAll] OK: step 2 to 2 s: y = "), std::string::npos) << logged.output;
+  EXPECT_EQ(resumed.output.find("[logAll]"), std::string::npos);  // debug categories only with --fmu-log
   std::ofstream(path, std::ios::binary) << firstOrder(FmuTankCase(block + ", discard_at = 120.5 }"));
   const Outcome discarded = Dcshost({"run", path, "--no-progress"});
   EXPECT_EQ(discarded.status, 1);
