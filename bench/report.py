@@ -12,6 +12,7 @@ import sys
 STEP_RATIO_LIMIT = 1.15
 TRACE_NS_PER_VALUE_LIMIT = 100.0
 PLANT_RATIO_LIMIT = 1.0
+FMU_STEP_US_LIMIT = 1.0
 
 
 # How far a time at 50 % lies off the straight line through the times at 10 %
@@ -93,6 +94,19 @@ def plant_report(runs, failures):
         failures.append(f"{allocations:g} allocations per plant step")
 
 
+# dcshost's cost around one FMU step of ten variables (with the FMU's own).
+def fmu_report(runs, failures):
+    step = median_us(runs, "BM_FmuStep")
+    allocations = max(b["allocs_per_call"] for b in runs["BM_FmuStep"])
+    print("One FMU step of ten variables (five set, fmi2DoStep, five read), the test first-order FMU's own "
+          "step included:")
+    print(f"  {step:.3f} us (limit {FMU_STEP_US_LIMIT:g}); allocations per step: {allocations:g}")
+    if step > FMU_STEP_US_LIMIT:
+        failures.append(f"an FMU step costs {step:.3f} us (limit {FMU_STEP_US_LIMIT:g})")
+    if allocations != 0:
+        failures.append(f"{allocations:g} allocations per FMU step")
+
+
 def main(path, trace_path=None):
     context, runs = load(path)
     failures = []
@@ -155,6 +169,7 @@ def main(path, trace_path=None):
 
     print()
     plant_report(runs, failures)
+    fmu_report(runs, failures)
 
     if trace_path:
         print()
