@@ -22,7 +22,8 @@ extern "C" void FmuLogger(fmi2::Environment environment, fmi2::String instance, 
   char text[1024];
   va_list args;
   va_start(args, message);
-  std::vsnprintf(text, sizeof text, message != nullptr ? message : "", args);
+  // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start above
+  (void)std::vsnprintf(text, sizeof text, message != nullptr ? message : "", args);
   va_end(args);
   static_cast<FmuUnit*>(environment)->Logged(instance, status, category, text);
 }
@@ -39,20 +40,31 @@ const char* FmuUnit::Calls::Resolve(void* library) {
   Find(library, "fmi2GetFMUstate", getState), Find(library, "fmi2SetFMUstate", setState);
   Find(library, "fmi2FreeFMUstate", freeState), Find(library, "fmi2SerializedFMUstateSize", serializedSize);
   Find(library, "fmi2SerializeFMUstate", serialize), Find(library, "fmi2DeSerializeFMUstate", deserialize);
-  if (!Find(library, "fmi2Instantiate", instantiate)) return "fmi2Instantiate";
-  if (!Find(library, "fmi2FreeInstance", freeInstance)) return "fmi2FreeInstance";
-  if (!Find(library, "fmi2SetDebugLogging", setDebugLogging)) return "fmi2SetDebugLogging";
-  if (!Find(library, "fmi2SetupExperiment", setupExperiment)) return "fmi2SetupExperiment";
-  if (!Find(library, "fmi2EnterInitializationMode", enterInitialization)) return "fmi2EnterInitializationMode";
-  if (!Find(library, "fmi2ExitInitializationMode", exitInitialization)) return "fmi2ExitInitializationMode";
-  if (!Find(library, "fmi2Terminate", terminate)) return "fmi2Terminate";
-  if (!Find(library, "fmi2GetReal", getReal)) return "fmi2GetReal";
-  if (!Find(library, "fmi2GetInteger", getInteger)) return "fmi2GetInteger";
-  if (!Find(library, "fmi2GetBoolean", getBoolean)) return "fmi2GetBoolean";
-  if (!Find(library, "fmi2SetReal", setReal)) return "fmi2SetReal";
-  if (!Find(library, "fmi2SetInteger", setInteger)) return "fmi2SetInteger";
-  if (!Find(library, "fmi2SetBoolean", setBoolean)) return "fmi2SetBoolean";
-  if (!Find(library, "fmi2DoStep", doStep)) return "fmi2DoStep";
+  struct Required {
+    const char* name;
+    bool found;
+  };
+  const Required required[] = {
+      {"fmi2Instantiate", Find(library, "fmi2Instantiate", instantiate)},
+      {"fmi2FreeInstance", Find(library, "fmi2FreeInstance", freeInstance)},
+      {"fmi2SetDebugLogging", Find(library, "fmi2SetDebugLogging", setDebugLogging)},
+      {"fmi2SetupExperiment", Find(library, "fmi2SetupExperiment", setupExperiment)},
+      {"fmi2EnterInitializationMode", Find(library, "fmi2EnterInitializationMode", enterInitialization)},
+      {"fmi2ExitInitializationMode", Find(library, "fmi2ExitInitializationMode", exitInitialization)},
+      {"fmi2Terminate", Find(library, "fmi2Terminate", terminate)},
+      {"fmi2GetReal", Find(library, "fmi2GetReal", getReal)},
+      {"fmi2GetInteger", Find(library, "fmi2GetInteger", getInteger)},
+      {"fmi2GetBoolean", Find(library, "fmi2GetBoolean", getBoolean)},
+      {"fmi2SetReal", Find(library, "fmi2SetReal", setReal)},
+      {"fmi2SetInteger", Find(library, "fmi2SetInteger", setInteger)},
+      {"fmi2SetBoolean", Find(library, "fmi2SetBoolean", setBoolean)},
+      {"fmi2DoStep", Find(library, "fmi2DoStep", doStep)},
+  };
+  for (const Required& r : required) {
+    if (!r.found) {
+      return r.name;
+    }
+  }
   return nullptr;
 }
 

@@ -130,11 +130,13 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& er
   out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code "
       << binary << '\n';
   resources_ = FileUri(folder + "/resources");
-  std::string native = binary;
 #if defined(_WIN32)
+  std::string native = binary;
   std::replace(native.begin(), native.end(), '/', '\\');  // the loader wants backslashes
+#else
+  const std::string& native = binary;
 #endif
-  library_ = OpenLibrary(native, error);
+  library_ = OpenLibraryBeside(native, error);
   if (library_ == nullptr) {
     error = file_ + ": its " + FmuPlatform() + " binary cannot be loaded: " + error;
     return false;

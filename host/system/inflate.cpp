@@ -56,7 +56,9 @@ class BitReader {
   // The next `n` bits (n <= 32) after a Refill.
   uint32_t Peek(int n) const { return static_cast<uint32_t>(bits_ & ((uint64_t{1} << n) - 1)); }
   bool Drop(int n) {
-    if (n > count_) return false;
+    if (n > count_) {
+      return false;
+    }
     bits_ >>= n;
     count_ -= n;
     return true;
@@ -99,7 +101,9 @@ struct Huffman {
 
 uint32_t ReverseBits(uint32_t code, int length) {
   uint32_t reversed = 0;
-  for (int i = 0; i < length; ++i, code >>= 1) reversed = (reversed << 1) | (code & 1);
+  for (int i = 0; i < length; ++i, code >>= 1) {
+    reversed = (reversed << 1) | (code & 1);
+  }
   return reversed;
 }
 
@@ -112,7 +116,9 @@ void FillFastTable(Huffman& code) {
   for (int length = 1; length <= FastBits; ++length, next <<= 1) {
     for (int i = 0; i < code.count[length]; ++i, ++next) {
       const auto entry = static_cast<uint16_t>(length << FastSymbolBits | code.symbol[index++]);
-      for (uint32_t slot = ReverseBits(next, length); slot < FastSize; slot += 1U << length) code.fast[slot] = entry;
+      for (uint32_t slot = ReverseBits(next, length); slot < FastSize; slot += 1U << length) {
+        code.fast[slot] = entry;
+      }
     }
   }
 }
@@ -121,21 +127,33 @@ void FillFastTable(Huffman& code) {
 // shape they make; the caller decides which shapes it accepts.
 CodeShape BuildHuffman(const uint8_t* lengths, int n, Huffman& code) {
   std::memset(code.count, 0, sizeof code.count);
-  for (int i = 0; i < n; ++i) ++code.count[lengths[i]];
+  for (int i = 0; i < n; ++i) {
+    ++code.count[lengths[i]];
+  }
   int left = 1;
   for (int length = 1; length <= MaxCodeBits; ++length) {
     left = (left << 1) - code.count[length];
-    if (left < 0) return CodeShape::OverSubscribed;
+    if (left < 0) {
+      return CodeShape::OverSubscribed;
+    }
   }
   int offset[MaxCodeBits + 2] = {};
-  for (int length = 1; length <= MaxCodeBits; ++length) offset[length + 1] = offset[length] + code.count[length];
+  for (int length = 1; length <= MaxCodeBits; ++length) {
+    offset[length + 1] = offset[length] + code.count[length];
+  }
   for (int i = 0; i < n; ++i) {
-    if (lengths[i] != 0) code.symbol[offset[lengths[i]]++] = static_cast<uint16_t>(i);
+    if (lengths[i] != 0) {
+      code.symbol[offset[lengths[i]]++] = static_cast<uint16_t>(i);
+    }
   }
   FillFastTable(code);
   const int used = n - code.count[0];
-  if (left == 0) return CodeShape::Complete;
-  if (used == 0) return CodeShape::Empty;
+  if (left == 0) {
+    return CodeShape::Complete;
+  }
+  if (used == 0) {
+    return CodeShape::Empty;
+  }
   return used == 1 && code.count[1] == 1 ? CodeShape::SingleOneBit : CodeShape::Incomplete;
 }
 
@@ -166,7 +184,9 @@ class Decoder {
   bool Run() {
     for (;;) {
       uint32_t last = 0, type = 0;
-      if (!Read(1, last) || !Read(2, type)) return false;
+      if (!Read(1, last) || !Read(2, type)) {
+        return false;
+      }
       bool ok = false;
       if (type == 0) {
         ok = Stored();
@@ -177,8 +197,12 @@ class Decoder {
       } else {
         ok = Fail("block type 3");
       }
-      if (!ok) return false;
-      if (last != 0) return true;
+      if (!ok) {
+        return false;
+      }
+      if (last != 0) {
+        return true;
+      }
     }
   }
 
@@ -197,18 +221,28 @@ class Decoder {
       return false;
     }
     const size_t needed = out_.size() + more;
-    if (needed > out_.capacity()) out_.reserve(std::min(limit_, std::max(needed, out_.capacity() * 2)));
+    if (needed > out_.capacity()) {
+      out_.reserve(std::min(limit_, std::max(needed, out_.capacity() * 2)));
+    }
     return true;
   }
 
   bool Stored() {
     in_.Drop(in_.Buffered() % 8);
     uint32_t length = 0, complement = 0;
-    if (!Read(16, length) || !Read(16, complement)) return false;
-    if ((length ^ 0xffffU) != complement) return Fail("stored block length does not match its complement");
+    if (!Read(16, length) || !Read(16, complement)) {
+      return false;
+    }
+    if ((length ^ 0xffffU) != complement) {
+      return Fail("stored block length does not match its complement");
+    }
     const unsigned char* bytes = in_.ByteAligned();
-    if (in_.RemainingBytes() < length) return Truncated();
-    if (!Reserve(length)) return false;
+    if (in_.RemainingBytes() < length) {
+      return Truncated();
+    }
+    if (!Reserve(length)) {
+      return false;
+    }
     out_.insert(out_.end(), bytes, bytes + length);
     in_.SkipBytes(length);
     return true;
@@ -246,7 +280,9 @@ class Decoder {
 // both codes, read as one run because repeats may cross from one to the other.
 bool Decoder::Dynamic() {
   uint32_t literalCount = 0, distanceCount = 0, lengthCount = 0;
-  if (!Read(5, literalCount) || !Read(5, distanceCount) || !Read(4, lengthCount)) return false;
+  if (!Read(5, literalCount) || !Read(5, distanceCount) || !Read(4, lengthCount)) {
+    return false;
+  }
   literalCount += MinLiteralLengthCodes;
   distanceCount += MinDistanceCodes;
   lengthCount += MinCodeLengthCodes;
@@ -256,25 +292,39 @@ bool Decoder::Dynamic() {
   uint8_t lengths[UsableLiteralLengthSymbols + UsableDistanceSymbols] = {};
   for (uint32_t i = 0; i < lengthCount; ++i) {
     uint32_t length = 0;
-    if (!Read(3, length)) return false;
+    if (!Read(3, length)) {
+      return false;
+    }
     lengths[CodeLengthOrder[i]] = static_cast<uint8_t>(length);
   }
   Huffman lengthCode;
-  if (!CheckShape(BuildHuffman(lengths, CodeLengthSymbols, lengthCode), "code length", false)) return false;
+  if (!CheckShape(BuildHuffman(lengths, CodeLengthSymbols, lengthCode), "code length", false)) {
+    return false;
+  }
   const int n = static_cast<int>(literalCount + distanceCount);
-  if (!ReadCodeLengths(lengthCode, lengths, n)) return false;
-  if (lengths[EndOfBlock] == 0) return Fail("no end-of-block code");
+  if (!ReadCodeLengths(lengthCode, lengths, n)) {
+    return false;
+  }
+  if (lengths[EndOfBlock] == 0) {
+    return Fail("no end-of-block code");
+  }
   const int literals = static_cast<int>(literalCount);
-  if (!CheckShape(BuildHuffman(lengths, literals, literals_), "literal/length", false)) return false;
+  if (!CheckShape(BuildHuffman(lengths, literals, literals_), "literal/length", false)) {
+    return false;
+  }
   const CodeShape distanceShape = BuildHuffman(lengths + literals, n - literals, distances_);
   // A block of literals only may leave every distance length zero.
-  if (distanceShape != CodeShape::Empty && !CheckShape(distanceShape, "distance", true)) return false;
+  if (distanceShape != CodeShape::Empty && !CheckShape(distanceShape, "distance", true)) {
+    return false;
+  }
   return Codes();
 }
 
 // Only a distance code may be incomplete, and then only as one code of one bit.
 bool Decoder::CheckShape(CodeShape shape, const char* name, bool singleAllowed) {
-  if (shape == CodeShape::Complete || (shape == CodeShape::SingleOneBit && singleAllowed)) return true;
+  if (shape == CodeShape::Complete || (shape == CodeShape::SingleOneBit && singleAllowed)) {
+    return true;
+  }
   return Fail(std::string(shape == CodeShape::OverSubscribed ? "over-subscribed " : "incomplete ") + name + " code");
 }
 
@@ -282,20 +332,28 @@ bool Decoder::ReadCodeLengths(const Huffman& lengthCode, uint8_t* lengths, int n
   std::memset(lengths, 0, static_cast<size_t>(n));
   for (int index = 0; index < n;) {
     int symbol = 0;
-    if (!Decode(lengthCode, symbol)) return false;
+    if (!Decode(lengthCode, symbol)) {
+      return false;
+    }
     if (symbol < 16) {
       lengths[index++] = static_cast<uint8_t>(symbol);
       continue;
     }
-    if (symbol == 16 && index == 0) return Fail("a repeat before any code length");
+    if (symbol == 16 && index == 0) {
+      return Fail("a repeat before any code length");
+    }
     // 16 repeats the previous length 3-6 times, 17 gives 3-10 zeros, 18 gives 11-138.
     const uint8_t value = symbol == 16 ? lengths[index - 1] : 0;
     const int extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
     const int base = symbol == 18 ? 11 : 3;
     uint32_t extra = 0;
-    if (!Read(extraBits, extra)) return false;
+    if (!Read(extraBits, extra)) {
+      return false;
+    }
     const int repeat = base + static_cast<int>(extra);
-    if (repeat > n - index) return Fail("code lengths run past the literal/length and distance counts");
+    if (repeat > n - index) {
+      return Fail("code lengths run past the literal/length and distance counts");
+    }
     std::memset(lengths + index, value, static_cast<size_t>(repeat));
     index += repeat;
   }
@@ -309,7 +367,9 @@ bool Decoder::Decode(const Huffman& code, int& symbol) {
   int used = entry >> FastSymbolBits;
   symbol = entry & ((1 << FastSymbolBits) - 1);
   // Only the incomplete codes taken (one distance code, or none) leave patterns unused.
-  if (entry == 0 && !DecodeSlowly(code, bits, symbol, used)) return Fail("a code that decodes to no symbol");
+  if (entry == 0 && !DecodeSlowly(code, bits, symbol, used)) {
+    return Fail("a code that decodes to no symbol");
+  }
   return in_.Drop(used) || Truncated();
 }
 
@@ -317,9 +377,13 @@ bool Decoder::Decode(const Huffman& code, int& symbol) {
 bool Decoder::Codes() {
   for (;;) {
     int symbol = 0;
-    if (!Decode(literals_, symbol)) return false;
+    if (!Decode(literals_, symbol)) {
+      return false;
+    }
     if (symbol < EndOfBlock) {
-      if ((out_.size() == out_.capacity() || out_.size() == limit_) && !Reserve(1)) return false;
+      if ((out_.size() == out_.capacity() || out_.size() == limit_) && !Reserve(1)) {
+        return false;
+      }
       out_.push_back(static_cast<unsigned char>(symbol));
     } else if (symbol == EndOfBlock) {
       return true;
@@ -337,22 +401,34 @@ bool Decoder::Copy(int lengthSymbol) {
   }
   const int lengthIndex = lengthSymbol - FirstLengthSymbol;
   uint32_t extra = 0;
-  if (!Read(LengthExtra[lengthIndex], extra)) return false;
+  if (!Read(LengthExtra[lengthIndex], extra)) {
+    return false;
+  }
   const size_t length = LengthBase[lengthIndex] + extra;
   int distanceSymbol = 0;
-  if (!Decode(distances_, distanceSymbol)) return false;
-  if (distanceSymbol >= UsableDistanceSymbols) return Fail("distance symbol " + std::to_string(distanceSymbol));
-  if (!Read(DistanceExtra[distanceSymbol], extra)) return false;
+  if (!Decode(distances_, distanceSymbol)) {
+    return false;
+  }
+  if (distanceSymbol >= UsableDistanceSymbols) {
+    return Fail("distance symbol " + std::to_string(distanceSymbol));
+  }
+  if (!Read(DistanceExtra[distanceSymbol], extra)) {
+    return false;
+  }
   const size_t distance = DistanceBase[distanceSymbol] + extra;
   if (distance > out_.size()) {
     return Fail("distance " + std::to_string(distance) + " reaches before the start of the output");
   }
-  if (!Reserve(length)) return false;
+  if (!Reserve(length)) {
+    return false;
+  }
   const size_t at = out_.size();
   out_.resize(at + length);
   unsigned char* to = out_.data() + at;
   const unsigned char* from = to - distance;
-  for (size_t i = 0; i < length; ++i) to[i] = from[i];
+  for (size_t i = 0; i < length; ++i) {
+    to[i] = from[i];
+  }
   return true;
 }
 
@@ -365,7 +441,9 @@ constexpr CrcTable MakeCrcTable() {
   CrcTable table{};
   for (uint32_t byte = 0; byte < 256; ++byte) {
     uint32_t crc = byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xedb88320U : crc >> 1;
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xedb88320U : crc >> 1;
+    }
     table.entry[byte] = crc;
   }
   return table;
@@ -381,14 +459,18 @@ bool Inflate(const unsigned char* data, size_t size, size_t limit, std::vector<u
   const size_t guess = size > limit / InitialRatioGuess ? limit : size * InitialRatioGuess;
   out.reserve(std::min(limit, std::max(guess, MinInitialReserve)));
   Decoder decoder(data, size, limit, out, error);
-  if (decoder.Run()) return true;
+  if (decoder.Run()) {
+    return true;
+  }
   out.clear();
   return false;
 }
 
 uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc) {
   crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = Crc32Table.entry[(crc ^ data[i]) & 0xffU] ^ (crc >> 8);
+  for (size_t i = 0; i < size; ++i) {
+    crc = Crc32Table.entry[(crc ^ data[i]) & 0xffU] ^ (crc >> 8);
+  }
   return ~crc;
 }
 

@@ -22,6 +22,13 @@ void* OpenLibrary(const std::string& path, std::string& error) {
   }
   return reinterpret_cast<void*>(module);
 }
+void* OpenLibraryBeside(const std::string& path, std::string& error) {
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (module == nullptr) {
+    error = path + ": LoadLibraryExA failed with error " + std::to_string(GetLastError());
+  }
+  return reinterpret_cast<void*>(module);
+}
 void* FindSymbol(void* library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
@@ -52,6 +59,7 @@ void* OpenLibrary(const std::string& path, std::string& error) {
   }
   return library;
 }
+void* OpenLibraryBeside(const std::string& path, std::string& error) { return OpenLibrary(path, error); }
 void* FindSymbol(void* library, const char* name) { return dlsym(library, name); }
 void* FindOrdinal(void* /*library*/, int /*ordinal*/) { return nullptr; }
 void CloseLibrary(void* library) { dlclose(library); }

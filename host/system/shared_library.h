@@ -8,6 +8,10 @@ namespace host {
 
 // The library at path, or null with the loader's message in error.
 void* OpenLibrary(const std::string& path, std::string& error);
+// The same for a library that brings its own dependencies beside it (an
+// FMU's binary): on Windows they are looked for in its folder first; on
+// Linux such a library finds them itself ($ORIGIN in its run path).
+void* OpenLibraryBeside(const std::string& path, std::string& error);
 void* FindSymbol(void* library, const char* name);
 // Windows: the export at an ordinal; Linux: null (there are no ordinals).
 void* FindOrdinal(void* library, int ordinal);

@@ -40,7 +40,9 @@ int DigitValue(char c, bool hex) {
 // A name or reference as a message shows it: cut short, so that a hostile
 // document cannot make the message as long as itself.
 std::string Shown(std::string_view text) {
-  if (text.size() <= MaxNameInMessage) return std::string(text);
+  if (text.size() <= MaxNameInMessage) {
+    return std::string(text);
+  }
   return std::string(text.substr(0, MaxNameInMessage)) + "...";
 }
 
@@ -80,10 +82,16 @@ class XmlReader {
   const std::string& Error() const { return error_; }
 
   bool Read(XmlElement& root) {
-    if (Ahead("\xFF\xFE") || Ahead("\xFE\xFF")) return Fail(0, "a UTF-16 document; only UTF-8 is read");
+    if (Ahead("\xFF\xFE") || Ahead("\xFE\xFF")) {
+      return Fail(0, "a UTF-16 document; only UTF-8 is read");
+    }
     const size_t nul = doc_.find('\0');
-    if (nul != std::string::npos) return Fail(nul, "a NUL byte");
-    if (Ahead(ByteOrderMark)) pos_ = ByteOrderMark.size();
+    if (nul != std::string::npos) {
+      return Fail(nul, "a NUL byte");
+    }
+    if (Ahead(ByteOrderMark)) {
+      pos_ = ByteOrderMark.size();
+    }
     return ReadProlog() && ReadElements(root) && ReadEpilog();
   }
 
@@ -96,13 +104,17 @@ class XmlReader {
   std::string_view Slice(size_t start, size_t end) const { return std::string_view(doc_).substr(start, end - start); }
 
   void SkipSpace() {
-    while (IsSpace(Peek())) ++pos_;
+    while (IsSpace(Peek())) {
+      ++pos_;
+    }
   }
 
   std::string_view ReadName() {
     const size_t start = pos_;
     if (IsNameStart(Peek())) {
-      while (IsNameByte(Peek())) ++pos_;
+      while (IsNameByte(Peek())) {
+        ++pos_;
+      }
     }
     return Slice(start, pos_);
   }
@@ -116,7 +128,9 @@ class XmlReader {
     }
     for (; line_pos_ < at && line_pos_ < doc_.size(); ++line_pos_) {
       const char c = doc_[line_pos_];
-      if (c == '\n' || (c == '\r' && At(line_pos_ + 1) != '\n')) ++line_;  // CR LF ends one line
+      if (c == '\n' || (c == '\r' && At(line_pos_ + 1) != '\n')) {
+        ++line_;  // CR LF ends one line
+      }
     }
     return line_;
   }
@@ -130,7 +144,9 @@ class XmlReader {
   // Moves past the next `end`; a construct begun at `start` and never ended is an error on its first line.
   bool SkipPast(std::string_view end, size_t start, const char* what) {
     const size_t found = doc_.find(end.data(), pos_, end.size());
-    if (found == std::string::npos) return Fail(start, std::string(what) + " not closed at end of input");
+    if (found == std::string::npos) {
+      return Fail(start, std::string(what) + " not closed at end of input");
+    }
     pos_ = found + end.size();
     return true;
   }
@@ -144,9 +160,13 @@ class XmlReader {
     }
     pos_ += 2;
     const std::string_view target = ReadName();
-    if (target.empty()) return Fail(start, "a processing instruction without a target");
+    if (target.empty()) {
+      return Fail(start, "a processing instruction without a target");
+    }
     const size_t body = pos_;
-    if (!SkipPast("?>", start, "processing instruction")) return false;
+    if (!SkipPast("?>", start, "processing instruction")) {
+      return false;
+    }
     return target != "xml" || CheckEncoding(Slice(body, pos_ - 2), start);
   }
 
@@ -154,28 +174,46 @@ class XmlReader {
   // UTF-8 would be misread, so it is refused.
   bool CheckEncoding(std::string_view declaration, size_t start) {
     size_t i = declaration.find("encoding");
-    if (i == std::string_view::npos) return true;
+    if (i == std::string_view::npos) {
+      return true;
+    }
     const auto at = [&declaration](size_t j) { return j < declaration.size() ? declaration[j] : '\0'; };
-    for (i += 8; IsSpace(at(i)) || at(i) == '=';) ++i;
+    for (i += 8; IsSpace(at(i)) || at(i) == '=';) {
+      ++i;
+    }
     const char quote = at(i);
-    if (quote != '"' && quote != '\'') return true;
+    if (quote != '"' && quote != '\'') {
+      return true;
+    }
     const std::string_view encoding = declaration.substr(i + 1, declaration.find(quote, i + 1) - i - 1);
     std::string lower(encoding);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "utf-8") return true;
+    for (char& c : lower) {
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (lower == "utf-8") {
+      return true;
+    }
     return Fail(start, "encoding '" + Shown(encoding) + "' not supported; only UTF-8 is read");
   }
 
   bool ReadProlog() {
     for (bool doctype = false;;) {
       SkipSpace();
-      if (AtEnd()) return Fail(pos_, "no root element");
+      if (AtEnd()) {
+        return Fail(pos_, "no root element");
+      }
       if (MiscAhead()) {
-        if (!ReadMisc()) return false;
+        if (!ReadMisc()) {
+          return false;
+        }
       } else if (Ahead("<!DOCTYPE")) {
-        if (doctype) return Fail(pos_, "a second DOCTYPE");
+        if (doctype) {
+          return Fail(pos_, "a second DOCTYPE");
+        }
         doctype = true;
-        if (!ReadDoctype()) return false;
+        if (!ReadDoctype()) {
+          return false;
+        }
       } else if (Ahead("<!")) {
         return Fail(pos_, "unexpected markup before the root element");
       } else {
@@ -187,13 +225,23 @@ class XmlReader {
   bool ReadEpilog() {
     for (;;) {
       SkipSpace();
-      if (AtEnd()) return true;
-      if (!MiscAhead()) break;
-      if (!ReadMisc()) return false;
+      if (AtEnd()) {
+        return true;
+      }
+      if (!MiscAhead()) {
+        break;
+      }
+      if (!ReadMisc()) {
+        return false;
+      }
     }
     const size_t start = pos_++;
-    if (doc_[start] != '<') return Fail(start, "text after the root element");
-    if (!IsNameStart(Peek())) return Fail(start, "markup after the root element");
+    if (doc_[start] != '<') {
+      return Fail(start, "text after the root element");
+    }
+    if (!IsNameStart(Peek())) {
+      return Fail(start, "markup after the root element");
+    }
     return Fail(start, "a second root element <" + Shown(ReadName()) + ">");
   }
 
@@ -203,15 +251,21 @@ class XmlReader {
     const size_t start = pos_;
     pos_ += 9;
     SkipSpace();
-    if (pos_ == start + 9 || ReadName().empty()) return Fail(start, "a DOCTYPE without a name");
+    if (pos_ == start + 9 || ReadName().empty()) {
+      return Fail(start, "a DOCTYPE without a name");
+    }
     for (; !AtEnd() && doc_[pos_] != '>'; ++pos_) {
       const char c = doc_[pos_];
-      if (c == '[') return Fail(pos_, "internal DTD subset not supported");
+      if (c == '[') {
+        return Fail(pos_, "internal DTD subset not supported");
+      }
       if (c == '"' || c == '\'') {  // a quoted id, which may hold '>' or '[': on to its end, or to the last byte
         pos_ = std::min(doc_.find(c, pos_ + 1), doc_.size() - 1);
       }
     }
-    if (AtEnd()) return Fail(start, "DOCTYPE not closed at end of input");
+    if (AtEnd()) {
+      return Fail(start, "DOCTYPE not closed at end of input");
+    }
     ++pos_;
     return true;
   }
@@ -220,17 +274,25 @@ class XmlReader {
   // whose end tag is still to come, outermost first.
   bool ReadElements(XmlElement& root) {
     std::vector<XmlElement> open;
-    if (!ReadStartTag(open, root)) return false;
+    if (!ReadStartTag(open, root)) {
+      return false;
+    }
     while (!open.empty()) {
       XmlElement& element = open.back();
-      if (!ReadText(element.text)) return false;
-      if (AtEnd()) return FailOnLine(element.line, "<" + Shown(element.name) + "> not closed at end of input");
+      if (!ReadText(element.text)) {
+        return false;
+      }
+      if (AtEnd()) {
+        return FailOnLine(element.line, "<" + Shown(element.name) + "> not closed at end of input");
+      }
       const bool read = MiscAhead()          ? ReadMisc()
                         : Ahead("</")        ? ReadEndTag(open, root)
                         : Ahead("<![CDATA[") ? ReadCdata(element.text)
                         : Ahead("<!")        ? Fail(pos_, "unexpected '<!' inside <" + Shown(element.name) + ">")
                                              : ReadStartTag(open, root);
-      if (!read) return false;
+      if (!read) {
+        return false;
+      }
     }
     return true;
   }
@@ -238,14 +300,22 @@ class XmlReader {
   bool ReadStartTag(std::vector<XmlElement>& open, XmlElement& root) {
     const size_t start = pos_++;
     const std::string_view name = ReadName();
-    if (name.empty()) return Fail(start, "'<' not followed by a name");
-    if (open.size() == MaxXmlDepth) return Fail(start, "elements nested deeper than " + std::to_string(MaxXmlDepth));
+    if (name.empty()) {
+      return Fail(start, "'<' not followed by a name");
+    }
+    if (open.size() == MaxXmlDepth) {
+      return Fail(start, "elements nested deeper than " + std::to_string(MaxXmlDepth));
+    }
     open.emplace_back();
     open.back().name.assign(name.data(), name.size());
     open.back().line = LineAt(start);
     bool empty = false;
-    if (!ReadAttributes(open.back(), start, empty)) return false;
-    if (empty) CloseElement(open, root);
+    if (!ReadAttributes(open.back(), start, empty)) {
+      return false;
+    }
+    if (empty) {
+      CloseElement(open, root);
+    }
     return true;
   }
 
@@ -255,7 +325,9 @@ class XmlReader {
     for (;;) {
       const bool spaced = IsSpace(Peek());
       SkipSpace();
-      if (AtEnd()) return Fail(start, "tag <" + Shown(element.name) + "> not closed at end of input");
+      if (AtEnd()) {
+        return Fail(start, "tag <" + Shown(element.name) + "> not closed at end of input");
+      }
       if (Ahead("/>") || Peek() == '>') {
         empty = Peek() == '/';
         pos_ += empty ? 2 : 1;
@@ -266,9 +338,13 @@ class XmlReader {
       if (name.empty()) {
         return Fail(at, "unexpected '" + std::string(1, Peek()) + "' in tag <" + Shown(element.name) + ">");
       }
-      if (!spaced) return Fail(at, "no white space before attribute '" + Shown(name) + "'");
+      if (!spaced) {
+        return Fail(at, "no white space before attribute '" + Shown(name) + "'");
+      }
       std::string value;
-      if (!ReadAttributeValue(name, value)) return false;
+      if (!ReadAttributeValue(name, value)) {
+        return false;
+      }
       tag_attributes_.emplace_back(name, at);
       element.attributes.emplace_back(std::string(name), std::move(value));
     }
@@ -278,11 +354,15 @@ class XmlReader {
   // the value (a tab, a line end, CR LF taken as one) becomes one space each.
   bool ReadAttributeValue(std::string_view name, std::string& value) {
     SkipSpace();
-    if (Peek() != '=') return Fail(pos_, "attribute '" + Shown(name) + "' without '='");
+    if (Peek() != '=') {
+      return Fail(pos_, "attribute '" + Shown(name) + "' without '='");
+    }
     ++pos_;
     SkipSpace();
     const char quote = Peek();
-    if (quote != '"' && quote != '\'') return Fail(pos_, "value of attribute '" + Shown(name) + "' without quotes");
+    if (quote != '"' && quote != '\'') {
+      return Fail(pos_, "value of attribute '" + Shown(name) + "' without quotes");
+    }
     const size_t start = pos_++;
     for (;;) {
       const size_t run = pos_;
@@ -290,15 +370,21 @@ class XmlReader {
         ++pos_;
       }
       value.append(doc_, run, pos_ - run);
-      if (AtEnd()) return Fail(start, "value of attribute '" + Shown(name) + "' not closed at end of input");
+      if (AtEnd()) {
+        return Fail(start, "value of attribute '" + Shown(name) + "' not closed at end of input");
+      }
       const char c = doc_[pos_];
       if (c == quote) {
         ++pos_;
         return true;
       }
-      if (c == '<') return Fail(pos_, "'<' in the value of attribute '" + Shown(name) + "'");
+      if (c == '<') {
+        return Fail(pos_, "'<' in the value of attribute '" + Shown(name) + "'");
+      }
       if (c == '&') {
-        if (!ReadReference(value)) return false;
+        if (!ReadReference(value)) {
+          return false;
+        }
         continue;
       }
       pos_ += c == '\r' && At(pos_ + 1) == '\n' ? 2 : 1;
@@ -330,7 +416,9 @@ class XmlReader {
                              std::to_string(element.line));
     }
     SkipSpace();
-    if (Peek() != '>') return Fail(start, "end tag </" + Shown(name) + "> not closed by '>'");
+    if (Peek() != '>') {
+      return Fail(start, "end tag </" + Shown(name) + "> not closed by '>'");
+    }
     ++pos_;
     CloseElement(open, root);
     return true;
@@ -340,10 +428,16 @@ class XmlReader {
   bool ReadText(std::string& text) {
     for (;;) {
       const size_t run = pos_;
-      while (!AtEnd() && doc_[pos_] != '<' && doc_[pos_] != '&') ++pos_;
+      while (!AtEnd() && doc_[pos_] != '<' && doc_[pos_] != '&') {
+        ++pos_;
+      }
       AppendWithLineEnds(Slice(run, pos_), text);
-      if (AtEnd() || doc_[pos_] == '<') return true;
-      if (!ReadReference(text)) return false;
+      if (AtEnd() || doc_[pos_] == '<') {
+        return true;
+      }
+      if (!ReadReference(text)) {
+        return false;
+      }
     }
   }
 
@@ -352,17 +446,25 @@ class XmlReader {
     const size_t start = pos_;
     pos_ += 9;
     const size_t body = pos_;
-    if (!SkipPast("]]>", start, "CDATA section")) return false;
+    if (!SkipPast("]]>", start, "CDATA section")) {
+      return false;
+    }
     AppendWithLineEnds(Slice(body, pos_ - 3), text);
     return true;
   }
 
   bool ReadReference(std::string& out) {
     const size_t start = pos_++;
-    if (Peek() == '#') return ReadCharacterReference(start, out);
+    if (Peek() == '#') {
+      return ReadCharacterReference(start, out);
+    }
     const std::string_view name = ReadName();
-    if (name.empty()) return Fail(start, "'&' not starting a reference (write &amp;)");
-    if (Peek() != ';') return Fail(start, "reference '&" + Shown(name) + "' not ended by ';'");
+    if (name.empty()) {
+      return Fail(start, "'&' not starting a reference (write &amp;)");
+    }
+    if (Peek() != ';') {
+      return Fail(start, "reference '&" + Shown(name) + "' not ended by ';'");
+    }
     ++pos_;
     for (const PredefinedEntity& entity : PredefinedEntities) {
       if (name == entity.name) {
@@ -408,7 +510,9 @@ class XmlReader {
 
 const std::string* XmlElement::Attribute(const std::string& attribute) const {
   for (const auto& a : attributes) {
-    if (a.first == attribute) return &a.second;
+    if (a.first == attribute) {
+      return &a.second;
+    }
   }
   return nullptr;
 }
@@ -417,7 +521,9 @@ bool ParseXml(const std::string& document, XmlElement& root, std::string& error)
   root = XmlElement();
   error.clear();
   XmlReader reader(document);
-  if (reader.Read(root)) return true;
+  if (reader.Read(root)) {
+    return true;
+  }
   root = XmlElement();
   error = reader.Error();
   return false;
