@@ -26,21 +26,43 @@ TEST_F(DcshostTest, ExpectationsJudgeTheRunAndAFailureExitsOne) {
   EXPECT_EQ(TraceAt(trace, 50).count("level"), 1U);
 }
 
+namespace {
+
+// The failing tank case up to its expectations, its database found from here.
+std::string FailingCaseHead() {
+  std::ifstream failing(Source + "/tests/host/checkout/failing.toml");
+  std::string text((std::istreambuf_iterator<char>(failing)), std::istreambuf_iterator<char>());
+  text.replace(text.find("../../../examples"), 17, Source + "/examples");
+  return text.substr(0, text.find("[[expect]]"));
+}
+
+// One expectation below a case's text and the verdict the run gives it: the
+// start of its line (beginning with a space), or of the refusal after "path:".
+struct ExpectationRow {
+  const char* expectation;
+  const char* verdict;
+};
+
+void ExpectVerdicts(const std::string& text, const std::vector<ExpectationRow>& rows, const std::string& path) {
+  for (const ExpectationRow& row : rows) {
+    SCOPED_TRACE(row.expectation);
+    std::ofstream(path, std::ios::binary) << text << "[[expect]]\n" << row.expectation << "\n";
+    const Outcome run = Dcshost({"run", path, "--no-progress"});
+    const std::string wanted = row.verdict[0] == ' ' ? std::string(row.verdict) : path + ":" + row.verdict;
+    EXPECT_NE(run.output.find(wanted), std::string::npos) << run.output;
+  }
+}
+
+}  // namespace
+
 // An expectation on the answer to an event's step is judged by its limits,
 // and one that mixes them with a band, names no event or stands without
 // after_event is refused where it is written.
 TEST_F(DcshostTest, AnEventsAnswerIsJudgedByItsLimits) {
-  std::ifstream failing(Source + "/tests/host/checkout/failing.toml");
-  std::string text((std::istreambuf_iterator<char>(failing)), std::istreambuf_iterator<char>());
-  text.replace(text.find("../../../examples"), 17, Source + "/examples");
-  text = text.substr(0, text.find("[[expect]]")) +
-         "[[event]]\nname = \"up\"\nstep = 5\npoint = \"SCADA1:LIC101.F_TV1\"\nvalue = 2.5\n"
-         "[[event]]\nstep = 6\npoint = \"SCADA1:LIC101.A_AUTO\"\ntext = \"AUTO\"\n";
-  struct Row {
-    const char* expectation;
-    const char* verdict;  // the start of the line, or of the refusal after "path:"
-  };
-  const Row rows[] = {
+  const std::string text = FailingCaseHead() +
+                           "[[event]]\nname = \"up\"\nstep = 5\npoint = \"SCADA1:LIC101.F_TV1\"\nvalue = 2.5\n"
+                           "[[event]]\nstep = 6\npoint = \"SCADA1:LIC101.A_AUTO\"\ntext = \"AUTO\"\n";
+  ExpectVerdicts(text, {
       {"signal = \"LIC101.tv1\"\nafter_event = \"up\"\nrise_time = 5\nsteady_state_error = 0.001",
        "  expect PASS  LIC101.tv1 answers event 'up' (to 2.5): from 2: rise 1 s (limit 5), error at the end 0 "},
       {"signal = \"level\"\nafter_event = 1\nrise_time = 5",
@@ -51,30 +73,14 @@ TEST_F(DcshostTest, AnEventsAnswerIsJudgedByItsLimits) {
        "39: an expectation after_event judges the answer to its step"},
       {"signal = \"level\"\nafter_event = \"up\"", "36: an expectation after_event gives rise_time"},
       {"signal = \"level\"\nwithin = [1, 2]\nrise_time = 5", "39: 'rise_time' judges the answer to a step"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.expectation);
-    const std::string path = Temp("response.toml");
-    std::ofstream(path, std::ios::binary) << text << "[[expect]]\n" << row.expectation << "\n";
-    const Outcome run = Dcshost({"run", path, "--no-progress"});
-    const std::string wanted = row.verdict[0] == ' ' ? std::string(row.verdict) : path + ":" + row.verdict;
-    EXPECT_NE(run.output.find(wanted), std::string::npos) << run.output;
-  }
+  }, Temp("response.toml"));
 }
 
 // An expectation over loops becomes one verdict per loop its pattern matches,
 // its signals in percent of the loop's span; one that names anything but a
 // loop's mode or signal, or matches no loop, is refused at its line.
 TEST_F(DcshostTest, AnExpectationOverLoopsJudgesEachLoop) {
-  std::ifstream failing(Source + "/tests/host/checkout/failing.toml");
-  std::string text((std::istreambuf_iterator<char>(failing)), std::istreambuf_iterator<char>());
-  text.replace(text.find("../../../examples"), 17, Source + "/examples");
-  text = text.substr(0, text.find("[[expect]]"));
-  struct Row {
-    const char* expectation;
-    const char* verdict;  // the start of the line, or of the refusal after "path:"
-  };
-  const Row rows[] = {
+  ExpectVerdicts(FailingCaseHead(), {
       {"loops = \"*\"\nmode = \"AUTO\"", "  expect PASS  LIC101 ends in AUTO: LIC101 ended in AUTO"},
       {"loops = \"LIC*\"\nsignal = \"pv\"\nwithin = [0.5, 2]",  // the level's span is 0-100
        "  expect PASS  LIC101 pv within [0.5, 2] % of span: range 1 (at 1 s) to 1.102 (at 50 s)"},
@@ -89,15 +95,7 @@ TEST_F(DcshostTest, AnExpectationOverLoopsJudgesEachLoop) {
       {"loops = \"*\"", "27: an expectation over loops gives mode"},
       {"loops = \"*\"\nmode = \"AUTO\"\nsignal = \"pv\"\nmin = 0", "29: an expectation over loops gives either"},
       {"loops = \"\"\nmode = \"AUTO\"", "28: loops is a pattern over controller tags"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.expectation);
-    const std::string path = Temp("over-loops.toml");
-    std::ofstream(path, std::ios::binary) << text << "[[expect]]\n" << row.expectation << "\n";
-    const Outcome run = Dcshost({"run", path, "--no-progress"});
-    const std::string wanted = row.verdict[0] == ' ' ? std::string(row.verdict) : path + ":" + row.verdict;
-    EXPECT_NE(run.output.find(wanted), std::string::npos) << run.output;
-  }
+  }, Temp("over-loops.toml"));
 }
 
 // Malfunctions at their steps: transmitters frozen, biased and drifting (the
