@@ -108,21 +108,22 @@ bool CaseValues::TextList(const toml::node& node, std::vector<std::string>& out,
   return true;
 }
 
-// The folder keeps the case path's own spelling and separator, so that
-// messages name files as the user wrote them (a Unix path given under wine
-// stays one).
-std::string CaseValues::Resolve(const std::string& relative) const {
+// The folder keeps the file's own spelling and separator, so that messages
+// name files as the user wrote them (a Unix path given under wine stays one).
+std::string ResolveBeside(const std::string& file, const std::string& relative) {
   const std::filesystem::path p(relative);
   if (p.is_absolute() || p.has_root_directory()) {
     return relative;
   }
 #if defined(_WIN32)
-  const size_t slash = path_.find_last_of("/\\");
+  const size_t slash = file.find_last_of("/\\");
 #else
-  const size_t slash = path_.find_last_of('/');
+  const size_t slash = file.find_last_of('/');
 #endif
-  return slash == std::string::npos ? relative : path_.substr(0, slash + 1) + relative;
+  return slash == std::string::npos ? relative : file.substr(0, slash + 1) + relative;
 }
+
+std::string CaseValues::Resolve(const std::string& relative) const { return ResolveBeside(path_, relative); }
 
 std::string BeyondFloat(const std::string& name, double value) {
   char text[96];

@@ -17,6 +17,10 @@
 
 namespace host {
 
+// A file a case or model file names, beside that file unless it is absolute
+// or begins at a root ("/data/x.csv", "C:\\x.csv").
+std::string ResolveBeside(const std::string& file, const std::string& relative);
+
 // One case file being read: its path, the Case its sections fill and the
 // first problem found. Every Fail returns false, so a reader can return it.
 class CaseValues {

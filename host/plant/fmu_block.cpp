@@ -3,9 +3,7 @@
 // causality and type, with the line it was written on in every message.
 #include "plant/fmu_block.h"
 
-#include <filesystem>
-
-#include "system/paths.h"
+#include "case/case_values.h"
 
 namespace host {
 namespace {
@@ -15,11 +13,6 @@ bool Fail(const CaseBlock& b, const Origin& at, const std::string& what, std::st
   return false;
 }
 
-// The FMU file, beside the case or model file that names it unless absolute.
-std::string FmuFile(const CaseBlock& b, const BlockValue& file) {
-  const std::filesystem::path written = PathOf(file.text);
-  return written.is_absolute() ? file.text : GenericName(PathOf(b.origin.file).parent_path() / written);
-}
 
 // The FMU's variables of a causality, listed for a message: "valve, hold".
 std::string Listed(const ModelDescription& md, FmuCausality causality) {
@@ -79,7 +72,7 @@ bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, FmuBlock& fmu, std::str
                 "needs 'file', the .fmu (or the folder it was unpacked into) in quotes", error);
   }
   fmu.name = b.name;
-  fmu.unit = FmuUnit::Open(FmuFile(b, file->second), b.name, log, error);
+  fmu.unit = FmuUnit::Open(ResolveBeside(b.origin.file, file->second.text), b.name, log, error);
   if (!fmu.unit) {
     error = Where(file->second.origin) + ": block '" + b.name + "' (fmu): " + error;
     return false;
