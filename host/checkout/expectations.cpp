@@ -65,17 +65,15 @@ bool Expectations::Expand(const Case& c, const std::vector<LoopColumns>& loops, 
       CaseExpectation one = e;
       one.description = loop.tag + " " + e.description;
       one.controller = loop.tag;
+      // A signal in percent: the output of its 0-1, the others of the PV's span,
+      // from its low end or, for the deviation, from the target.
+      const bool output = e.signal == "output";
       Window w;
-      w.bound = true;
-      w.scale = 100.0 / span;
-      w.offset = loop.low;
-      w.column = e.signal == "target" ? loop.target : e.signal == "output" ? loop.output : loop.pv;
-      if (e.signal == "output") {
-        w.scale = 100.0;
-        w.offset = 0.0;
-      } else if (e.signal == "deviation") {
-        w.minus = loop.target;
-      }
+      w.bound = e.kind == CaseExpectation::Kind::Signal;
+      w.column = e.signal == "target" ? loop.target : output ? loop.output : loop.pv;
+      w.minus = e.signal == "deviation" ? loop.target : NoColumn;
+      w.offset = output ? 0.0 : loop.low;
+      w.scale = output ? 100.0 : 100.0 / span;
       expectations_.push_back(one);
       loopOf_.push_back(loop.tag);
       windows_.push_back(w);

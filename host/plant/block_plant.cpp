@@ -54,6 +54,9 @@ bool BlockPlant::Configure(const std::vector<CaseBlock>& given, double stepSecon
   if (!Resolve(written, named, inputs, error) || !Sort(written, error)) {
     return false;
   }
+  for (FmuBlock& fmu : fmus_) {
+    fmu.wires.clear();  // resolved into its output blocks' inputs; the case's values are not kept
+  }
   outputs.assign(blocks_.size(), 0.0);
   for (size_t i = 0; i < blocks_.size(); ++i) {
     Block& b = blocks_[i];

@@ -20,7 +20,7 @@ struct FmuBlock {
   std::string name;
   std::unique_ptr<FmuUnit> unit;
   std::vector<const FmuVariable*> inputs, outputs;  // wired inputs; every Real, Integer and Boolean output
-  std::vector<const BlockValue*> wires;             // each input's value as written, in inputs' order
+  std::vector<const BlockValue*> wires;             // each input's value as written, until the plant resolves it
   std::vector<std::pair<const FmuVariable*, double>> starts;  // parameters and starts, set before initialising
   std::vector<double> in, out;                      // one step's values, sized when opened
   std::vector<unsigned char> savedState;            // a saved run's, restored when it begins

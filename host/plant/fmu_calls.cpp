@@ -83,8 +83,7 @@ bool FmuUnit::Failed(const char* call, int status, std::string& error) {
     return false;
   }
   const char* word = status >= 0 && status <= fmi2::Pending ? StatusNames[status] : "an unknown status";
-  error = "FMU " + instance_ + " (" + file_ + "): " + call + " returned " + word +
-          (lastLog_.empty() ? std::string() : ": " + lastLog_);
+  error = Failure(std::string(call) + " returned " + word);
   return true;
 }
 
@@ -111,8 +110,7 @@ bool FmuUnit::Start(double startTime, const std::vector<std::pair<const FmuVaria
   component_ = calls_->instantiate(instance_.c_str(), fmi2::CoSimulation, md_.guid.c_str(), resources_.c_str(),
                                    &callbacks_, 0, debug_ ? 1 : 0);
   if (component_ == nullptr) {
-    error = "FMU " + instance_ + " (" + file_ + "): fmi2Instantiate failed for guid " + md_.guid +
-            (lastLog_.empty() ? std::string() : ": " + lastLog_);
+    error = Failure("fmi2Instantiate failed for guid " + md_.guid);
     return false;
   }
   if (debug_) {
@@ -185,8 +183,7 @@ bool FmuUnit::GetOutputs(double* outputs) {
 
 bool FmuUnit::Step(double now, double h, const double* inputs, double* outputs, std::string& error) {
   if (!SetInputs(inputs)) {
-    error = "FMU " + instance_ + " (" + file_ + "): setting its inputs failed" +
-            (lastLog_.empty() ? std::string() : ": " + lastLog_);
+    error = Failure("setting its inputs failed");
     return false;
   }
   if (Failed("fmi2DoStep", calls_->doStep(component_, now, h, 1), error)) {
@@ -197,8 +194,7 @@ bool FmuUnit::Step(double now, double h, const double* inputs, double* outputs, 
 
 bool FmuUnit::Outputs(double* outputs, std::string& error) {
   if (!GetOutputs(outputs)) {
-    error = "FMU " + instance_ + " (" + file_ + "): getting its outputs failed" +
-            (lastLog_.empty() ? std::string() : ": " + lastLog_);
+    error = Failure("getting its outputs failed");
     return false;
   }
   return true;
@@ -207,7 +203,7 @@ bool FmuUnit::Outputs(double* outputs, std::string& error) {
 bool FmuUnit::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
   if (!md_.canGetAndSetState || !md_.canSerializeState || calls_->getState == nullptr ||
       calls_->serializedSize == nullptr || calls_->serialize == nullptr || calls_->freeState == nullptr) {
-    error = "FMU " + instance_ + " (" + file_ + ") cannot save its state (its model description does not offer "
+    error = Who() + " cannot save its state (its model description does not offer "
             "canGetAndSetFMUstate and canSerializeFMUstate): a run with it cannot be saved";
     return false;
   }
@@ -228,7 +224,7 @@ bool FmuUnit::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
 
 bool FmuUnit::RestoreState(const std::vector<unsigned char>& bytes, std::string& error) {
   if (calls_->deserialize == nullptr || calls_->setState == nullptr || calls_->freeState == nullptr) {
-    error = "FMU " + instance_ + " (" + file_ + ") cannot restore a saved state";
+    error = Who() + " cannot restore a saved state";
     return false;
   }
   fmi2::State state = nullptr;

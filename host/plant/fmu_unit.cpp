@@ -113,15 +113,16 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& er
   if (!ReadModelDescription(text, described, md_, error)) {
     return false;
   }
-  const std::string binary = folder + "/binaries/" + FmuPlatform() + "/" + md_.modelIdentifier +
+  // binaries/PLATFORM/IDENTIFIER.so (or .dll), as the FMU's folder holds it.
+  const std::string within = std::string("binaries/") + FmuPlatform() + "/" + md_.modelIdentifier +
                              (FmuPlatform()[0] == 'w' ? ".dll" : ".so");
+  const std::string binary = folder + "/" + within;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(PathOf(binary), ec)) {
     const bool platform = std::filesystem::is_directory(PathOf(folder + "/binaries/" + FmuPlatform()), ec);
     error = file_ + ": " + (platform ? std::string("no ") + FmuPlatform() + "/" + md_.modelIdentifier + " binary"
                                      : "carries " + PlatformsIn(folder)) +
-            "; this dcshost is " + FmuPlatformWords() + " and needs binaries/" + FmuPlatform() + "/" +
-            md_.modelIdentifier + (FmuPlatform()[0] == 'w' ? ".dll" : ".so");
+            "; this dcshost is " + FmuPlatformWords() + " and needs " + within;
     return false;
   }
   if (sha256_.empty() && !Sha256File(binary, sha256_, error)) {

@@ -72,6 +72,11 @@ class FmuUnit {
   FmuUnit() = default;
   bool Load(const std::string& folder, std::ostream& out, std::string& error);
   bool Failed(const char* call, int status, std::string& error);
+  // "FMU NAME (FILE)", and a failure in its words: "...: WHAT: its last log text".
+  std::string Who() const { return "FMU " + instance_ + " (" + file_ + ")"; }
+  std::string Failure(const std::string& what) const {
+    return Who() + ": " + what + (lastLog_.empty() ? std::string() : ": " + lastLog_);
+  }
   bool SetInputs(const double* inputs);
   bool GetOutputs(double* outputs);
   static void SplitByType(const std::vector<const FmuVariable*>& vars, ByType byType[3]);
