@@ -129,7 +129,7 @@ bool LoadCase(const std::string& path, Case& loaded, std::string& error) {
     error = path + ": is a folder, not a case file";
     return false;
   }
-  return ReadCaseFile(path, loaded, error) && (loaded.model.type != "blocks" || LinkBlockOutputs(loaded, error));
+  return ReadCaseFile(path, loaded, error) && (loaded.model.blocks.empty() || LinkBlockOutputs(loaded, error));
 }
 
 }  // namespace host

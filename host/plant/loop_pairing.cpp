@@ -3,6 +3,7 @@
 #include "plant/loop_pairing.h"
 
 #include <cctype>
+#include <unordered_set>
 
 namespace host {
 namespace {
@@ -14,11 +15,20 @@ std::string RowName(const char* table, size_t row, const Origin& origin, const s
   return std::string(table) + " row " + std::to_string(row) + " (" + Where(origin) + ") " + tag;
 }
 
+// Whether row i of a table takes part: every row without `among`.
+bool Takes(const PairedRows* among, std::vector<bool> PairedRows::*table, size_t i) {
+  return among == nullptr || (i < (among->*table).size() && (among->*table)[i]);
+}
+
 // The PV rows a rule offers a controller; the one pairing, or an ambiguity or
 // nothing. Rows already paired are not offered again.
 class Pairer {
  public:
-  Pairer(const Case& c, LoopPairing& result) : c_(c), result_(result), taken_(c.pv.size(), false) {}
+  Pairer(const Case& c, LoopPairing& result, const PairedRows* among) : c_(c), result_(result), taken_(c.pv.size()) {
+    for (size_t p = 0; p < c.pv.size(); ++p) {
+      taken_[p] = !Takes(among, &PairedRows::pv, p);
+    }
+  }
 
   // False when the rule found no free row; true when it paired or found an
   // ambiguity. `row` names the controller or command in messages.
@@ -52,6 +62,19 @@ class Pairer {
   std::vector<bool> taken_;
 };
 
+// Every text a block's keys hold, through lists and tables.
+void TextsOf(const BlockValue& v, std::unordered_set<std::string>& texts) {
+  if (v.form == BlockValue::Form::Text) {
+    texts.insert(v.text);
+  }
+  for (const BlockValue& item : v.items) {
+    TextsOf(item, texts);
+  }
+  for (const auto& field : v.fields) {
+    TextsOf(field.second, texts);
+  }
+}
+
 }  // namespace
 
 bool ReadLoopTag(const std::string& tag, LoopTag& loop) {
@@ -78,11 +101,41 @@ std::string MeasuredVariable(const std::string& function) {
 
 bool IsCommand(const CasePVRow& row) { return row.field == "A_ROUT"; }
 
-LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs) {
+HeldRows RowsHeldByBlocks(const Case& c) {
+  std::unordered_set<std::string> blocks, read;
+  for (const CaseBlock& b : c.model.blocks) {
+    blocks.insert(b.name);
+    for (const auto& key : b.keys) {
+      TextsOf(key.second, read);
+    }
+  }
+  HeldRows rows;
+  const auto flag = [&rows](std::vector<bool> PairedRows::*table, bool held) {
+    (rows.held.*table).push_back(held);
+    (rows.free.*table).push_back(!held);
+  };
+  for (const CaseCtrlRow& r : c.controllers) {
+    flag(&PairedRows::controllers, read.count(r.tag + ".output") > 0);
+  }
+  for (const CasePVRow& r : c.pv) {
+    flag(&PairedRows::pv, blocks.count(r.from.substr(0, r.from.find('.'))) > 0);  // "BLOCK" or "BLOCK.OUTPUT"
+  }
+  for (const CasePVRow& r : c.pvImport) {
+    const std::string point = r.tag + "." + r.field;
+    flag(&PairedRows::pvImport, read.count(point) > 0 || read.count(r.node + ":" + point) > 0);
+  }
+  return rows;
+}
+
+LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs,
+                      const PairedRows* among) {
   LoopPairing result;
-  Pairer pairer(c, result);
+  Pairer pairer(c, result, among);
   for (size_t i = 0; i < c.controllers.size(); ++i) {
     const CaseCtrlRow& r = c.controllers[i];
+    if (!Takes(among, &PairedRows::controllers, i)) {
+      continue;
+    }
     const std::string name = RowName("controller", i, r.origin, r.tag);
     if (!r.drives.empty() &&
         pairer.Try(result.pairs, i, name, "explicit link", [&r](const CasePVRow& pv) { return pv.from == r.drives; })) {
@@ -107,7 +160,7 @@ LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::
   for (size_t i = 0; i < c.pvImport.size(); ++i) {
     const CasePVRow& r = c.pvImport[i];
     LoopTag loop;
-    if (!IsCommand(r) || !ReadLoopTag(r.tag, loop)) {
+    if (!IsCommand(r) || !ReadLoopTag(r.tag, loop) || !Takes(among, &PairedRows::pvImport, i)) {
       continue;
     }
     const std::string name = RowName("PV-import", i, r.origin, r.tag);

@@ -45,11 +45,27 @@ struct LoopPairing {
 // True for a PV-import row that carries a discrete command: the DCS's yes/no flag.
 bool IsCommand(const CasePVRow& row);
 
+// Which rows a pairing looks at: one flag per row of each table.
+struct PairedRows {
+  std::vector<bool> controllers, pv, pvImport;
+};
+
+// The rows the case's own [[block]]s answer (a tieback case may hold an FMU or
+// any block beside its tiebacks): PV rows that carry a block's output,
+// controllers whose "TAG.output" and PV-import rows whose "TAG.FIELD" a block
+// reads. `held` flags those, `free` every other row.
+struct HeldRows {
+  PairedRows held, free;
+};
+HeldRows RowsHeldByBlocks(const Case& c);
+
 // Pairs every controller with the PV row of its loop, then every discrete
 // command (a PV-import row on A_ROUT) with the feedback PV row of the same
 // node and loop key that no controller took. pidInputs maps a controller's
 // "NODE:TAG" to the tag its PID reads (the simulated database's INPUT), where
-// known. A PV row is paired once at most.
-LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs);
+// known. A PV row is paired once at most. With `among`, only the rows it
+// flags take part.
+LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::string>& pidInputs,
+                      const PairedRows* among = nullptr);
 
 }  // namespace host

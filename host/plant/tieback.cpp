@@ -238,12 +238,17 @@ TiebackDynamics DefaultDynamics(const std::string& variable) {
 
 bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error) {
   out = Tiebacks();
-  const LoopPairing pairing = PairLoops(c, facts.pidInputs);
+  const HeldRows rows = RowsHeldByBlocks(c);
+  const LoopPairing pairing = PairLoops(c, facts.pidInputs, &rows.free);
   out.ambiguous = pairing.ambiguous;
   out.unpaired = pairing.unpaired;
+  out.held = rows.held;
   std::vector<bool> used(c.model.tieback.size(), false);
-  std::vector<bool> closed(c.pv.size(), false);
+  std::vector<bool> closed = rows.held.pv;  // a row the case's own blocks carry is theirs
   std::unordered_set<std::string> names;
+  for (const CaseBlock& b : c.model.blocks) {
+    names.insert(b.name);
+  }
   const auto close = [&](const LoopPair& pair, bool discrete) {
     TiebackLoop loop;
     loop.discrete = discrete;
@@ -289,13 +294,18 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
 }
 
 bool CloseLoops(Case& c, const Tiebacks& tiebacks, std::string& error) {
-  c.model.type = tiebacks.blocks.empty() ? "none" : "blocks";  // no loop: every PV row sends its value
-  c.model.blocks = tiebacks.blocks;
+  // The tiebacks' blocks come first and the case's own stay after them, as a
+  // model file's and a case's do; with no block at all, every PV row sends
+  // its value as written.
+  c.model.blocks.insert(c.model.blocks.begin(), tiebacks.blocks.begin(), tiebacks.blocks.end());
+  c.model.type = c.model.blocks.empty() ? "none" : "blocks";
   for (CaseCtrlRow& row : c.controllers) {
     row.drives.clear();  // a link for pairing, not a model variable
   }
-  for (CasePVRow& row : c.pv) {
-    row.from.clear();
+  for (size_t i = 0; i < c.pv.size(); ++i) {
+    if (i >= tiebacks.held.pv.size() || !tiebacks.held.pv[i]) {
+      c.pv[i].from.clear();  // a link for pairing; the row's tieback, if any, carries it by 'pv'
+    }
   }
   return LinkBlockOutputs(c, error);
 }

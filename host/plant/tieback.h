@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "case/case.h"
+#include "plant/loop_pairing.h"
 
 namespace host {
 
@@ -50,6 +51,7 @@ struct Tiebacks {
   std::vector<CaseBlock> blocks;  // every loop's, in the order of the loops; each carries its PV row by 'pv'
   std::vector<std::string> ambiguous, unpaired;
   std::vector<size_t> openPv;     // PV rows no loop closes: they send their value as written
+  PairedRows held;                // the rows the case's own [[block]]s answer: no tieback touches them
 };
 
 // Pairs the case's loops and builds their blocks, with the case's [tieback]
@@ -57,8 +59,8 @@ struct Tiebacks {
 // loop, or a span that does not hold the loop's target.
 bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error);
 
-// Makes a "tieback" case one of blocks: the tiebacks' blocks become its model
-// and every PV row a loop closes carries its loop's output.
+// Makes a "tieback" case one of blocks: the tiebacks' blocks join the case's
+// own and every PV row a loop closes carries its loop's output.
 bool CloseLoops(Case& c, const Tiebacks& tiebacks, std::string& error);
 
 }  // namespace host

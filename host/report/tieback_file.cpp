@@ -115,7 +115,15 @@ std::string TiebackFileText(const Case& c, const Tiebacks& tiebacks) {
   std::ostringstream text;
   text << "# Tiebacks of " << (c.name.empty() ? c.path : c.name) << " (" << c.path << "), written by dcshost "
        << "tieback.\n# Review and tune them, then name this file in the case as its model:\n"
-       << "#   [model]\n#   type = \"blocks\"\n#   file = \"THIS FILE\"\n#\n";
+       << "#   [model]\n#   type = \"blocks\"\n#   file = \"THIS FILE\"\n";
+  std::string own;
+  for (const CaseBlock& b : c.model.blocks) {
+    own += (own.empty() ? "" : ", ") + b.name;
+  }
+  if (!own.empty()) {
+    text << "# The case's own [[block]]s (" << own << ") stay in the case, beside this file's.\n";
+  }
+  text << "#\n";
   size_t discrete = 0;
   for (const TiebackLoop& loop : tiebacks.loops) {
     discrete += loop.discrete ? 1 : 0;

@@ -2,6 +2,7 @@
 // built, and the pairing told as counts and lists.
 #include "run/tiebacks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -41,26 +42,27 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
 
 std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, const Tiebacks* tiebacks) {
   std::vector<CheckedLoop> loops;
-  const auto add = [&](size_t controller, size_t pv, const std::string& variable, double low, double high, int group) {
+  const auto add = [&](size_t controller, size_t pv, const std::string& variable, double low, double high) {
     const bool direct = controller < facts.directAction.size() && facts.directAction[controller];
-    loops.push_back(CheckedLoop{controller, pv, variable, low, high, direct, group});
+    loops.push_back(CheckedLoop{controller, pv, variable, low, high, direct, 0});
   };
   if (tiebacks != nullptr) {
     for (const TiebackLoop& loop : tiebacks->loops) {
       if (!loop.discrete) {
-        add(loop.source, loop.pv, loop.variable, loop.dynamics.low, loop.dynamics.high, 0);
+        add(loop.source, loop.pv, loop.variable, loop.dynamics.low, loop.dynamics.high);
       }
     }
-    return loops;
   }
-  for (const LoopPair& pair : PairLoops(c, facts.pidInputs).pairs) {
+  // Loops the rules pair among the rows no tieback closes: all of them
+  // without tiebacks, the case's own blocks' loops in a tieback case.
+  const LoopPairing pairing = PairLoops(c, facts.pidInputs, tiebacks != nullptr ? &tiebacks->held : nullptr);
+  for (const LoopPair& pair : pairing.pairs) {
     const bool ranged = pair.pv < facts.low.size() && std::isfinite(facts.low[pair.pv]) &&
                         std::isfinite(facts.high[pair.pv]);
     LoopTag tag;
     const std::string variable = ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function)
                                                                                       : std::string();
-    add(pair.controller, pair.pv, variable, ranged ? facts.low[pair.pv] : 0.0, ranged ? facts.high[pair.pv] : 100.0,
-        0);
+    add(pair.controller, pair.pv, variable, ranged ? facts.low[pair.pv] : 0.0, ranged ? facts.high[pair.pv] : 100.0);
   }
   return loops;
 }
@@ -84,7 +86,9 @@ void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream&
   }
   out << "tiebacks: " << tiebacks.loops.size() - discrete << " loops closed" << (rules.empty() ? "" : " (" + rules + ")")
       << ", " << discrete << " discrete; " << tiebacks.ambiguous.size() << " ambiguous, " << tiebacks.unpaired.size()
-      << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size() << " PV rows send their values as written\n";
+      << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size() << " PV rows send their values as written";
+  const auto own = static_cast<size_t>(std::count(tiebacks.held.pv.begin(), tiebacks.held.pv.end(), true));
+  out << (own > 0 ? ", " + std::to_string(own) + " carry the case's own blocks' outputs\n" : std::string("\n"));
   const auto list = [&](const char* what, const std::vector<std::string>& lines) {
     const size_t shown = most < 0 ? lines.size() : std::min(lines.size(), static_cast<size_t>(most));
     for (size_t k = 0; k < shown; ++k) {

@@ -22,9 +22,9 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c);
 bool GenerateTiebacks(const FixLibrary& fix, const Case& c, Tiebacks& tiebacks, std::string& error);
 
 // The loops loop checks and expectations over loops may reach: a tieback
-// case's loops, or the loops the pairing rules find; each with its PV's span
-// and its controller's action, in one group until the session groups them by
-// what its plant joins.
+// case's loops and those its own blocks close, or the loops the pairing rules
+// find; each with its PV's span and its controller's action, in one group
+// until the session groups them by what its plant joins.
 std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, const Tiebacks* tiebacks);
 
 // One line of counts, then the ambiguous and unpaired rows (at most `most`

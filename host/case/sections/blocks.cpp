@@ -1,7 +1,7 @@
 // [[block]]: one block of a "blocks" model, written in the case or in the
-// model file [model] names. Each key is taken as written (a number, a name or
-// a list of either) with its file and line; which keys a kind takes and the
-// ranges of their values are the model's own checks. Nothing here evaluates a block.
+// model file [model] names, or of a "tieback" case beside its generated loops.
+// Each key is taken as written (a number, a name or a list or table of them)
+// with its file and line; the model checks which keys a kind takes and their ranges.
 #include <cmath>
 #include <string>
 #include <unordered_map>
@@ -86,9 +86,9 @@ bool TextKey(CaseValues& values, const std::string& file, const toml::table& tab
 
 bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string& file) {
   ModelSettings& model = values.loaded().model;
-  if (model.type != "blocks") {
-    return values.FailIn(file, LineOf(table), "a [[block]] belongs to a model of type \"blocks\", not \"" +
-                                                  model.type + "\": give [model] type = \"blocks\"");
+  if (model.type != "blocks" && model.type != "tieback") {
+    return values.FailIn(file, LineOf(table), "a [[block]] belongs to a model of type \"blocks\" or \"tieback\", "
+                                              "not \"" + model.type + "\": give [model] type = \"blocks\"");
   }
   CaseBlock block;
   block.origin = Origin{file, LineOf(table)};

@@ -1,6 +1,7 @@
 // [model]: the process model's type and its parameters, each a number; for
 // "blocks", the model file it may name, whose blocks come before the case's
-// own; "tieback" takes its type alone (its settings are [tieback] tables).
+// own; "tieback" takes its type alone (its settings are [tieback] tables, and
+// [[block]]s in the case stand beside its generated loops).
 // Whether a parameter is known and in range is the model's own concern.
 #include <string>
 
@@ -19,7 +20,8 @@ bool ReadModel(CaseValues& values, const toml::table& table) {
                        "unknown model type \"" + model.type + "\" (none, tank, blocks or tieback)");
   }
   if (model.type == "tieback") {
-    return values.OnlyKeys(table, {"type"}, "[model] of type \"tieback\" (its settings are [tieback] tables)");
+    return values.OnlyKeys(table, {"type"}, "[model] of type \"tieback\" (its settings are [tieback] tables; "
+                                            "blocks of its own, an FMU for one, are [[block]] tables)");
   }
   if (model.type == "blocks") {
     std::string file;

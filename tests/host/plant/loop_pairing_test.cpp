@@ -1,6 +1,6 @@
 // Loop pairing: tags read as loops in several styles, and the rules in their
-// order, discrete commands with their feedback, and ambiguous and unpaired
-// rows listed, never guessed.
+// order, discrete commands with their feedback, ambiguous and unpaired rows
+// listed, never guessed, and the rows a case's own blocks hold left out.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -98,6 +98,44 @@ TEST(PairLoops, PairsByTheRulesInOrderAndListsTheRest) {
   EXPECT_EQ(pairing.unpaired[0], "controller row 6 (case.toml:1) HIC4: no PV row of its loop");
   EXPECT_EQ(pairing.unpaired[1], "controller row 7 (case.toml:1) LIC200: no PV row of its loop");
   EXPECT_EQ(pairing.unpaired[2], "PV-import row 1 (case.toml:2) HS402: no feedback PV row of its loop");
+}
+
+// A case's own blocks hold the PV rows they carry ("BLOCK" or "BLOCK.OUTPUT")
+// and the rows they read wherever the reading is written (a key, a list, a
+// table); pairing among the free rows never touches them.
+TEST(PairLoops, RowsTheCasesOwnBlocksHoldAreLeftToThem) {
+  host::Case c;
+  c.controllers = {Controller("N", "LIC1"), Controller("N", "FIC2"), Controller("N", "TIC3")};
+  c.pv = {Pv("N", "LT1", "TANK.level"), Pv("N", "FT2"), Pv("N", "TT3", "HEATER"), Pv("N", "PT9", "link")};
+  c.pvImport = {Pv("N", "HS4"), Pv("N", "XV5")};
+  c.pvImport[0].field = "A_ROUT";
+  const auto text = [](const std::string& t) {
+    host::BlockValue v;
+    v.form = host::BlockValue::Form::Text;
+    v.text = t;
+    return v;
+  };
+  host::CaseBlock tank{"TANK", "fmu", "", {}, {}}, heater{"HEATER", "lag", "", {}, {}};
+  tank.keys["inputs"].form = host::BlockValue::Form::Table;
+  tank.keys["inputs"].fields = {{"valve", text("LIC1.output")}, {"pump", text("N:HS4.A_ROUT")}};
+  heater.keys["input"] = text("TIC3.output");
+  heater.keys["others"].form = host::BlockValue::Form::List;
+  heater.keys["others"].items = {text("XV5.F_CV")};
+  c.model.blocks = {tank, heater};
+  const host::HeldRows rows = host::RowsHeldByBlocks(c);
+  EXPECT_EQ(rows.held.controllers, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(rows.held.pv, (std::vector<bool>{true, false, true, false}));
+  EXPECT_EQ(rows.held.pvImport, (std::vector<bool>{true, true}));
+  EXPECT_EQ(rows.free.controllers, (std::vector<bool>{false, true, false}));
+  const host::LoopPairing free = host::PairLoops(c, {}, &rows.free);
+  ASSERT_EQ(free.pairs.size(), 1U);
+  EXPECT_EQ(free.pairs[0].controller, 1U);
+  EXPECT_EQ(free.pairs[0].pv, 1U);
+  EXPECT_TRUE(free.unpaired.empty());  // held rows are neither paired nor listed
+  const host::LoopPairing held = host::PairLoops(c, {}, &rows.held);
+  ASSERT_EQ(held.pairs.size(), 2U);
+  EXPECT_EQ(held.pairs[0].pv, 0U);
+  EXPECT_EQ(held.pairs[1].pv, 2U);
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST_F(PlantTest, BadBlocksAreRefusedWhereWritten) {
       {"[case]\nsteps = 1\n\n[model]\ntype = \"blocks\"\narea = 2.0\n",
        "6: unknown key 'area' in [model] of type \"blocks\""},
       {"[case]\nsteps = 1\n\n[model]\ntype = \"tank\"\n\n" + lag,
-       "7: a [[block]] belongs to a model of type \"blocks\", not \"tank\""},
+       "7: a [[block]] belongs to a model of type \"blocks\" or \"tieback\", not \"tank\""},
   };
   for (const Refusal& r : rows) {
     SCOPED_TRACE(r.error);
