@@ -1,6 +1,6 @@
 // An FMU block read: its file found beside the file that names it, then each
-// input and parameter the case gives matched to a variable of the FMU by name,
-// causality and type, with the line it was written on in every message.
+// input, parameter and start value the case gives matched to a variable of the
+// FMU by name, causality and type, with the line it was written on in every message.
 #include "plant/fmu_block.h"
 
 #include "case/case_values.h"
@@ -13,43 +13,67 @@ bool Fail(const CaseBlock& b, const Origin& at, const std::string& what, std::st
   return false;
 }
 
+// What a table of the block gives: inputs wired every step, parameters, and
+// the start values of other variables that have one.
+enum class Given { Inputs, Parameters, Starts };
+const char* const GivenKeys[] = {"inputs", "parameters", "starts"};
 
-// The FMU's variables of a causality, listed for a message: "valve, hold".
-std::string Listed(const ModelDescription& md, FmuCausality causality) {
+// Why the variable cannot be given in that table, or empty when it can.
+std::string Refusal(const FmuVariable* v, const std::string& name, Given given) {
+  if (v == nullptr) {
+    return "the FMU has no variable '" + name + "'";
+  }
+  const std::string is = "'" + name + "' is the FMU's " + CausalityName(v->causality);
+  if (given == Given::Inputs && v->causality != FmuCausality::Input) {
+    return is + ", not an input";
+  }
+  if (given == Given::Parameters && v->causality != FmuCausality::Parameter) {
+    return is + ", not a parameter";
+  }
+  const bool other = v->causality == FmuCausality::Output || v->causality == FmuCausality::Local;
+  if (given == Given::Starts && (!other || !v->hasStart || v->constant)) {
+    return other ? "'" + name + "' has no start value the FMU lets a tool set (it is " +
+                       (v->constant ? "a constant" : "calculated by the FMU") + ")"
+                 : is + ": give it in " + (v->causality == FmuCausality::Input ? "inputs" : "parameters") +
+                       ", not starts";
+  }
+  return std::string();
+}
+
+// The FMU's variables a table may name, listed for a message: "valve, hold".
+std::string Offered(const ModelDescription& md, Given given) {
   std::string list;
   for (const FmuVariable& v : md.variables) {
-    if (v.causality == causality && v.type != FmuType::String) {
+    if (v.type != FmuType::String && Refusal(&v, v.name, given).empty()) {
       list += (list.empty() ? "" : ", ") + v.name;
     }
   }
   return list.empty() ? "none" : list;
 }
 
-// Each entry of `inputs` or `parameters`: a variable of the FMU of that causality.
-bool ReadTable(const CaseBlock& b, const BlockValue& table, FmuCausality wanted, FmuBlock& fmu, std::string& error) {
+// Each entry of `inputs`, `parameters` or `starts`: a variable of the FMU that table may give.
+bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBlock& fmu, std::string& error) {
   const ModelDescription& md = fmu.unit->description();
-  const char* key = wanted == FmuCausality::Input ? "inputs" : "parameters";
+  const std::string key = GivenKeys[static_cast<int>(given)];
   if (table.form != BlockValue::Form::Table) {
-    return Fail(b, table.origin, std::string("'") + key + "' must be a table by the FMU's variable names, such as " +
-                                     key + " = { name = ... }", error);
+    return Fail(b, table.origin, "'" + key + "' must be a table by the FMU's variable names, such as " + key +
+                                     " = { name = ... }", error);
   }
   for (const auto& [name, value] : table.fields) {
     const FmuVariable* v = md.Find(name);
-    if (v == nullptr || v->causality != wanted) {
-      const std::string is = v == nullptr ? "the FMU has no variable '" + name + "'"
-                                          : "'" + name + "' is the FMU's " + CausalityName(v->causality) + ", not " +
-                                                (wanted == FmuCausality::Input ? "an input" : "a parameter");
-      return Fail(b, value.origin, is + " (its " + key + ": " + Listed(md, wanted) + ")", error);
+    if (const std::string refused = Refusal(v, name, given); !refused.empty()) {
+      return Fail(b, value.origin, refused + " (its " + key + ": " + Offered(md, given) + ")", error);
     }
     if (v->type == FmuType::String) {
       return Fail(b, value.origin, "'" + name + "' is a String; dcshost gives Real, Integer and Boolean values",
                   error);
     }
-    if (wanted == FmuCausality::Input) {
+    if (given == Given::Inputs) {
       fmu.inputs.push_back(v);
       fmu.wires.push_back(&value);
     } else if (value.form != BlockValue::Form::Number) {
-      return Fail(b, value.origin, "parameter '" + name + "' must be a number", error);
+      return Fail(b, value.origin, std::string(given == Given::Starts ? "start" : "parameter") + " '" + name +
+                                       "' must be a number", error);
     } else {
       fmu.starts.emplace_back(v, value.number);
     }
@@ -61,9 +85,9 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, FmuCausality wanted,
 
 bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, FmuBlock& fmu, std::string& error) {
   for (const auto& entry : b.keys) {
-    if (entry.first != "file" && entry.first != "inputs" && entry.first != "parameters") {
+    if (entry.first != "file" && entry.first != "inputs" && entry.first != "parameters" && entry.first != "starts") {
       return Fail(b, entry.second.origin, "unknown key '" + entry.first + "' (it takes name, kind, unit, file, "
-                                          "inputs and parameters)", error);
+                                          "inputs, parameters and starts)", error);
     }
   }
   const auto file = b.keys.find("file");
@@ -77,10 +101,9 @@ bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, FmuBlock& fmu, std::str
     error = Where(file->second.origin) + ": block '" + b.name + "' (fmu): " + error;
     return false;
   }
-  for (const char* key : {"inputs", "parameters"}) {
-    const auto table = b.keys.find(key);
-    const FmuCausality wanted = key[0] == 'i' ? FmuCausality::Input : FmuCausality::Parameter;
-    if (table != b.keys.end() && !ReadTable(b, table->second, wanted, fmu, error)) {
+  for (const Given given : {Given::Inputs, Given::Parameters, Given::Starts}) {
+    const auto table = b.keys.find(GivenKeys[static_cast<int>(given)]);
+    if (table != b.keys.end() && !ReadTable(b, table->second, given, fmu, error)) {
       return false;
     }
   }

@@ -59,6 +59,7 @@ bool ReadVariable(const XmlElement& sv, const std::string& where, FmuVariable& v
     return false;
   }
   v.causality = static_cast<FmuCausality>(c);
+  v.constant = sv.Attribute("variability") != nullptr && *sv.Attribute("variability") == "constant";
   for (const XmlElement& child : sv.children) {
     for (size_t t = 0; t < 5; ++t) {
       if (child.name != Types[t]) {

@@ -18,6 +18,7 @@ struct FmuVariable {
   FmuCausality causality = FmuCausality::Local;
   FmuType type = FmuType::Real;
   bool hasStart = false;
+  bool constant = false;  // variability "constant": never set
   double start = 0.0;  // Real, Integer, Boolean (1 or 0) and Enumeration starts
   std::string unit;    // a Real's unit, or empty
   int line = 0;        // in modelDescription.xml

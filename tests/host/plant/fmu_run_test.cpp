@@ -1,7 +1,10 @@
 // FMU blocks in whole runs: the tank as an FMU steps as the built-in tank
 // does, a first-order FMU's saved state goes on as the unbroken run, a tank
 // that cannot save its state refuses --save-state before it runs, a discarded
-// step stops the run at that step, and each bad FMU block is refused at its line.
+// step stops the run at that step, an FMU stands beside a tieback case's
+// generated loops, and each bad FMU block is refused at its line.
+#include <cmath>
+
 #include "dcshost_fixture.h"
 
 namespace host_tests {
@@ -74,6 +77,16 @@ TEST_F(DcshostTest, AnFmusSavedStateGoesOnAndADiscardStopsTheRun) {
   for (const int step : {301, 450, 600}) {
     EXPECT_EQ(TraceAt(second, step).at("TANK.y"), TraceAt(whole, step).at("TANK.y")) << step;
   }
+  // A start value of a variable that is neither input nor parameter: y heads
+  // for k * u + offset = 2 from y0 = 1 with its time constant of 30 s.
+  std::string still = block + " }\nstarts = { offset = 2.0 }";
+  still.replace(still.find("k = 4.0"), 7, "k = 0.0");
+  std::ofstream(path, std::ios::binary) << firstOrder(FmuTankCase(still));
+  const std::string started = Temp("fo-started.csv");
+  const Outcome start = Dcshost({"run", path, "--steps", "30", "--trace", started, "--no-progress"});
+  ASSERT_EQ(start.status, 1) << start.output;  // its expectations are the tank's
+  EXPECT_NEAR(TraceAt(started, 30).at("TANK.y"), 2.0 - std::exp(-1.0), 1e-12);
+  std::ofstream(path, std::ios::binary) << firstOrder(FmuTankCase(block + " }"));
   const Outcome logged = Dcshost({"run", path, "--steps", "2", "--fmu-log", "--no-progress"});
   EXPECT_NE(logged.output.find("FMU TANK [logAll] OK: step 2 to 2 s: y = "), std::string::npos) << logged.output;
   EXPECT_EQ(resumed.output.find("[logAll]"), std::string::npos);  // debug categories only with --fmu-log
@@ -84,6 +97,53 @@ TEST_F(DcshostTest, AnFmusSavedStateGoesOnAndADiscardStopsTheRun) {
                                   "the model cannot go on beyond 120.5 s"),
             std::string::npos)
       << discarded.output;
+}
+
+// A tieback case whose level loop is an FMU: the tiebacks close the flow loop
+// alone, expectations over loops judge both, and the file `dcshost tieback`
+// writes, named as the model beside the FMU block, runs trace for trace the same.
+TEST_F(DcshostTest, AnFmuStandsBesideATiebackCasesGeneratedLoops) {
+  const std::string db = Temp("fmu-tieback-db.csv"), path = Temp("fmu-tieback.toml");
+  std::ofstream(db, std::ios::binary) << "NODE,TAG,TYPE,VALUES\nSCADA1,LT101,AI,F_CV=1.0\n"
+                                         "SCADA1,LIC101,PID,F_CV=50;F_TV1=2.0;A_AUTO=AUTO;F_KP=40;F_TI=90;INPUT=LT101\n"
+                                         "SCADA1,FT102,AI,F_CV=60;F_ELO=0;F_EHI=200\n"
+                                         "SCADA1,FIC102,PID,F_CV=30;F_TV1=60;A_AUTO=AUTO;F_KP=0.25;F_TI=2;INPUT=FT102\n";
+  const auto row = [](const char* table, const char* tag, const std::string& more) {
+    return std::string("\n[[") + table + "]]\nnode = \"SCADA1\"\ntag = \"" + tag + "\"\nfield = \"F_CV\"\nactive = 1\n" + more;
+  };
+  const std::string body =
+      "\n[[block]]\nname = \"TANK\"\nkind = \"fmu\"\nfile = \"" + Fmus + "/tank.fmu\"\n"
+      "inputs = { valve = \"LIC101.output\" }\nparameters = { level0 = 2.0 }\n" +
+      row("controller", "LIC101", "mode = 1.0\noutput = 0.5\ntv1 = 2.0\n") +
+      row("controller", "FIC102", "mode = 1.0\noutput = 0.3\ntv1 = 60.0\n") +
+      row("pv", "LT101", "from = \"TANK.level\"\n") + row("pv", "FT102", "") +
+      "\n[[event]]\nstep = 100\npoint = \"SCADA1:FIC102.F_TV1\"\nvalue = 80\n"
+      "\n[[expect]]\nloops = \"*\"\nmode = \"AUTO\"\n"
+      "\n[[expect]]\nloops = \"FIC*\"\nsignal = \"deviation\"\nwithin = [-1, 1]\nafter = 200\n"
+      "\n[[expect]]\nsignal = \"TANK.level\"\nwithin = [1.8, 2.1]\nafter = 200\n";
+  const std::string head = "[case]\nsteps = 300\ndatabase = \"" + db + "\"\n\n[model]\n";
+  std::ofstream(path, std::ios::binary) << head << "type = \"tieback\"\n" << body;
+  const std::string generated = Temp("fmu-tieback.csv"), written = Temp("fmu-tieback-written.csv");
+  const Outcome run = Dcshost({"run", path, "--trace", generated, "--no-progress"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  for (const char* line : {"tiebacks: 1 loops closed (1 by loop key), 0 discrete; 0 ambiguous, 0 unpaired; 0 of 2 PV "
+                           "rows send their values as written, 1 carry the case's own blocks' outputs",
+                           "expect PASS  FIC102 ends in AUTO", "expect PASS  LIC101 ends in AUTO",
+                           "expectations: 4 passed, 0 failed"}) {
+    EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
+  }
+  const std::string plant = Temp("fmu-tieback-plant.toml");
+  const Outcome tieback = Dcshost({"tieback", path, "-o", plant});
+  ASSERT_EQ(tieback.status, 0) << tieback.output;
+  std::ifstream file(plant);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("# The case's own [[block]]s (TANK) stay in the case, beside this file's."), std::string::npos);
+  EXPECT_EQ(text.find("name = \"TANK\""), std::string::npos) << text;
+  std::ofstream(path, std::ios::binary) << head << "type = \"blocks\"\nfile = \"" << plant << "\"\n" << body;
+  ASSERT_EQ(Dcshost({"run", path, "--trace", written, "--no-progress"}).status, 0);
+  std::ifstream a(generated), b(written);
+  EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                         std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>()));
 }
 
 TEST_F(DcshostTest, BadFmuBlocksAreRefusedAtTheirLine) {
@@ -100,6 +160,8 @@ TEST_F(DcshostTest, BadFmuBlocksAreRefusedAtTheirLine) {
       {file + "parameters = { valve = 0.5 }", "'valve' is the FMU's input, not a parameter (its parameters: area"},
       {file + "parameters = { area = \"big\" }", "parameter 'area' must be a number"},
       {file + "inputs = \"LIC101.output\"", "'inputs' must be a table by the FMU's variable names"},
+      {file + "starts = { level = 1.0 }", "'level' has no start value the FMU lets a tool set (it is calculated"},
+      {file + "starts = { area = 1.0 }", "'area' is the FMU's parameter: give it in parameters, not starts"},
       {file + "gain = 2", "unknown key 'gain'"},
   };
   for (const Row& row : rows) {
