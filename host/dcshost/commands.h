@@ -1,13 +1,11 @@
-// The commands of dcshost, each in a file of its own: how it adds itself to
-// the command line, and what it does once its arguments are parsed. Only the
-// command line (cli.cpp) calls these; none of them parses arguments itself.
+// The commands of dcshost, each in a file of its own: what it was given and
+// what it does once its arguments are parsed. Only the command line (cli.cpp,
+// which also declares each command's options) calls these.
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "dcshost/test_command.h"
 #include "run/case_runner.h"
@@ -29,7 +27,6 @@ struct MergeOptions {
 };
 
 // `report merge DIR... -o DIR`: the reports of a suite's shards joined into one.
-CLI::App* AddReportCommand(CLI::App& app, MergeOptions& options);
 int MergeCommand(const MergeOptions& options, std::ostream& out);
 
 // What `tieback` was given.
@@ -38,13 +35,6 @@ struct TiebackOptions {
   std::string outputPath;  // empty: print the file
   std::string fixFolder;
 };
-
-CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command);
-CLI::App* AddTiebackCommand(CLI::App& app, TiebackOptions& options);
-CLI::App* AddCheckCommand(CLI::App& app, CaseCommand& command);
-CLI::App* AddTestCommand(CLI::App& app, TestOptions& options);
-// The options both take: the driver and the FIX folder.
-void AddLibraryOptions(CLI::App& subcommand, RunOptions& options);
 
 // Loads the case and runs it; with no case path, the built-in tank example.
 int RunCaseCommand(CaseCommand& command, std::ostream& out);

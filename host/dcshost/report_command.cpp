@@ -7,15 +7,6 @@
 
 namespace host {
 
-CLI::App* AddReportCommand(CLI::App& app, MergeOptions& options) {
-  CLI::App* report = app.add_subcommand("report", "work with the reports `dcshost test --report` writes");
-  report->require_subcommand(1, 1);
-  CLI::App* merge = report->add_subcommand("merge", "join the reports of a suite's shards into one");
-  merge->add_option("reports", options.shards, "the shards' report folders")->required();
-  merge->add_option("-o,--output", options.into, "the folder of the joined report")->required();
-  return report;
-}
-
 int MergeCommand(const MergeOptions& options, std::ostream& out) {
   std::string error;
   if (!MergeReports(options.shards, options.into, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,

@@ -264,28 +264,6 @@ void PrintKnownDeficiencies(const std::vector<CaseOutcome>& outcomes, std::ostre
 
 }  // namespace
 
-CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
-  CLI::App* test = app.add_subcommand("test", "run every case under the paths, each in its own process, and judge "
-                                              "their expectations");
-  test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml");
-  test->add_option("--jobs,-j", testOptions.jobs, "cases run at once")->check(CLI::Range(1, 64));
-  test->add_option("--junit", testOptions.junitPath, "write the results as JUnit XML to this file");
-  test->add_option("--plots", testOptions.plotFolder, "the folder for the plots of failing cases");
-  test->add_option("--fix", testOptions.fixFolder, "the FIX folder each case runs against");
-  test->add_option("--driver", testOptions.driverPath, "the driver library each case loads");
-  test->add_option("--filter", testOptions.filter, "run only the cases whose path matches this glob ('*', '?')");
-  test->add_option("--shard", testOptions.shard, "run this job's share of the cases: K/N (K from 1), or auto from "
-                                                 "CI_NODE_INDEX/CI_NODE_TOTAL or JOB_COMPLETION_INDEX");
-  test->add_option("--shard-count", testOptions.shardCount, "N for --shard auto with JOB_COMPLETION_INDEX")
-      ->check(CLI::Range(1, 10000));
-  test->add_flag("--list", testOptions.list, "print the cases chosen and run none");
-  test->add_option("--rerun-failed", testOptions.rerunFailed, "run the cases that failed in this suite report's "
-                                                              "folder (its failed.txt) again");
-  test->add_option("--report", testOptions.reportFolder, "write the HTML report of the suite into this folder: a "
-                                                         "summary, each case's page and loop sheets, results.json");
-  return test;
-}
-
 namespace {
 
 // A suite's report folder holds this run's report only: a new or empty

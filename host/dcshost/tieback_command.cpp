@@ -12,17 +12,6 @@
 
 namespace host {
 
-CLI::App* AddTiebackCommand(CLI::App& app, TiebackOptions& options) {
-  CLI::App* tieback = app.add_subcommand(
-      "tieback", "pair the case's loops and write the tiebacks that close them as a block file (reads only)");
-  tieback->add_option("case", options.casePath, "the case file (TOML)")->required();
-  tieback->add_option("-o,--output", options.outputPath, "write the block file here (default: print it)");
-  tieback->add_option("--fix", options.fixFolder,
-                      "the folder that holds FIX's EDA and FIXTOOLS (default: the simulated database beside "
-                      "dcshost)");
-  return tieback;
-}
-
 int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
   Case c;
   if (const int status = LoadCaseFile(options.casePath, c, out); status != 0) {
