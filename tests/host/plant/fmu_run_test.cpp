@@ -121,7 +121,7 @@ TEST_F(DcshostTest, AnFmuStandsBesideATiebackCasesGeneratedLoops) {
       "\n[[expect]]\nloops = \"*\"\nmode = \"AUTO\"\n"
       "\n[[expect]]\nloops = \"FIC*\"\nsignal = \"deviation\"\nwithin = [-1, 1]\nafter = 200\n"
       "\n[[expect]]\nsignal = \"TANK.level\"\nwithin = [1.8, 2.1]\nafter = 200\n";
-  const std::string head = "[case]\nsteps = 300\ndatabase = \"" + db + "\"\n\n[model]\n";
+  const std::string head = "[case]\nsteps = 300\ndatabase = '" + db + "'\n\n[model]\n";  // literal: a Windows path
   std::ofstream(path, std::ios::binary) << head << "type = \"tieback\"\n" << body;
   const std::string generated = Temp("fmu-tieback.csv"), written = Temp("fmu-tieback-written.csv");
   const Outcome run = Dcshost({"run", path, "--trace", generated, "--no-progress"});
@@ -139,7 +139,7 @@ TEST_F(DcshostTest, AnFmuStandsBesideATiebackCasesGeneratedLoops) {
   const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("# The case's own [[block]]s (TANK) stay in the case, beside this file's."), std::string::npos);
   EXPECT_EQ(text.find("name = \"TANK\""), std::string::npos) << text;
-  std::ofstream(path, std::ios::binary) << head << "type = \"blocks\"\nfile = \"" << plant << "\"\n" << body;
+  std::ofstream(path, std::ios::binary) << head << "type = \"blocks\"\nfile = '" << plant << "'\n" << body;
   ASSERT_EQ(Dcshost({"run", path, "--trace", written, "--no-progress"}).status, 0);
   std::ifstream a(generated), b(written);
   EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
