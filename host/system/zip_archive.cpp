@@ -38,11 +38,14 @@ bool SafeEntryName(const std::string& name) {
   return true;
 }
 
+// A size the file states is checked against the file before anything is
+// allocated for it: a few hostile bytes must not cost gigabytes of memory.
 bool ZipArchive::ReadAt(uint64_t offset, size_t size, std::vector<unsigned char>& bytes) {
-  bytes.assign(size, 0);
+  bytes.clear();
   if (offset > fileSize_ || size > fileSize_ - offset) {
     return false;
   }
+  bytes.assign(size, 0);
   file_.clear();
   file_.seekg(static_cast<std::streamoff>(offset));
   return static_cast<bool>(file_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)));

@@ -59,7 +59,8 @@ TEST_F(ZipArchiveTest, StoredDeflatedAndFolderEntriesUnpack) {
 }
 
 TEST_F(ZipArchiveTest, BadAndHostileArchivesAreRefusedByName) {
-  const auto endField = [](size_t at, uint32_t value, size_t bytes) {
+  // Writes `value` over `bytes` bytes at `at` of an end record, or of a whole file.
+  const auto field = [](size_t at, uint32_t value, size_t bytes) {
     return [=](std::string& record) {
       for (size_t i = 0; i < bytes; ++i) {
         record[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -80,9 +81,10 @@ TEST_F(ZipArchiveTest, BadAndHostileArchivesAreRefusedByName) {
       {"empty", "", "not a zip file (too short)"},
       {"text", std::string(100, 'x'), "not a zip file (no end of central directory)"},
       {"cut short", good.substr(0, good.size() / 2), "not a zip file"},
-      {"directory beyond the end", Zip({{"a", "x"}}, endField(16, 5000, 4)), "cut short"},
-      {"split over disks", Zip({{"a", "x"}}, endField(4, 1, 2)), "several disks"},
-      {"zip64", Zip({{"a", "x"}}, endField(12, 0xFFFFFFFF, 4)), "zip64"},
+      {"directory beyond the end", Zip({{"a", "x"}}, field(16, 5000, 4)), "cut short"},
+      {"directory stated 4 GiB long", Zip({{"a", "x"}}, field(12, 0xFFFFFFFE, 4)), "cut short"},
+      {"split over disks", Zip({{"a", "x"}}, field(4, 1, 2)), "several disks"},
+      {"zip64", Zip({{"a", "x"}}, field(12, 0xFFFFFFFF, 4)), "zip64"},
       {"climbs out", Zip({{"../evil.so", "x"}}), "entry '../evil.so' has a name that would leave"},
       {"climbs out deeper", Zip({{"binaries/../../evil", "x"}}), "would leave"},
       {"absolute", Zip({{"/etc/evil", "x"}}), "would leave"},
@@ -109,10 +111,14 @@ TEST_F(ZipArchiveTest, BadAndHostileArchivesAreRefusedByName) {
   };
   std::string noLocal = good;
   noLocal[0] = 'X';
+  // A deflated entry whose directory states nearly 4 GiB of packed data.
+  std::string hugePacked = good;
+  field(good.find("PK\1\2") + 20, 0xFFFFFFFE, 4)(hugePacked);
   const Damaged damaged[] = {
       {"wrong CRC", Zip({{"a", Plain, 8, 0, 0xFFFFFFFF, 1234}}), "damaged (its size or CRC-32"},
       {"wrong size", Zip({{"a", Plain, 8, 0, 10}}), "inflates beyond 10 bytes"},
       {"no local header", noLocal, "local header is missing"},
+      {"packed size beyond the file", hugePacked, "cut short (its data lies beyond the file's end)"},
   };
   for (const Damaged& row : damaged) {
     SCOPED_TRACE(row.what);
