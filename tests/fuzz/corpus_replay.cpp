@@ -1,4 +1,4 @@
-// Replays the record fuzzer's inputs as an ordinary test: every file of the
+// Replays a fuzzer's inputs as an ordinary test: every file of the
 // given folders (or the given files) runs once through the same harness the
 // fuzzer uses. A finding aborts the program, so a clean exit means every
 // input ran without crash, report or leftover.
