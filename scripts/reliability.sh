@@ -4,7 +4,8 @@
 #   2. valgrind memcheck over the end-to-end and fault-injection programs of
 #      an x86-64 build (valgrind cannot run i686 programs on these machines);
 #   3. the record fuzzer: its seed corpus replayed, then a bounded run
-#      (FUZZ_SECONDS, 120 by default) from that corpus;
+#      (FUZZ_SECONDS, 120 by default) from that corpus; then the same for the
+#      FMU fuzzer (.fmu files: zip, deflate, XML; FMU_FUZZ_SECONDS, 30);
 #   4. line and branch coverage of dcs/ from the whole suite (coverage
 #      preset, gcovr), which must reach 98 % of lines and 96 % of branches.
 # Exits non-zero at the first failure. JOBS (default 2) bounds the builds.
@@ -14,6 +15,7 @@ scripts/setup.sh
 
 JOBS=${JOBS:-2}
 FUZZ_SECONDS=${FUZZ_SECONDS:-120}
+FMU_FUZZ_SECONDS=${FMU_FUZZ_SECONDS:-30}
 MIN_LINES=98
 MIN_BRANCHES=96
 started=$(date +%s)
@@ -35,19 +37,30 @@ for program in end_to_end_test fault_injection_test; do
            --errors-for-leak-kinds=definite,indirect --quiet "build/h6-valgrind/bin/$program" --gtest_brief=1
 done
 
+# A bounded run of one fuzzer from its seed corpus: FUZZER SECONDS CORPUS NAME.
+# Its findings land in build/fuzz/artifacts/NAME/, and any finding fails.
+fuzz_run() {
+  local fuzzer=$1 seconds=$2 corpus=$3 name=$4
+  rm -rf "build/fuzz/run-corpus/$name" "build/fuzz/artifacts/$name"
+  mkdir -p "build/fuzz/run-corpus/$name" "build/fuzz/artifacts/$name"
+  "build/fuzz/bin/$fuzzer" -max_total_time="$seconds" -max_len=4096 -timeout=30 -print_final_stats=1 \
+    -artifact_prefix="build/fuzz/artifacts/$name/" "build/fuzz/run-corpus/$name" "$corpus" 2>&1 |
+    grep -E "^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|runtime error|$name fuzzer:" || true
+  if [ -n "$(ls -A "build/fuzz/artifacts/$name")" ]; then
+    echo "reliability: the $name fuzzer found inputs that fail: build/fuzz/artifacts/$name/" >&2
+    exit 1
+  fi
+}
+
 stage "record fuzzer: seed corpus replay and a bounded run of ${FUZZ_SECONDS}s"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$JOBS" --target record_fuzzer fuzz_corpus_replay
+cmake --build --preset fuzz -j "$JOBS" --target record_fuzzer fuzz_corpus_replay fmu_fuzzer fmu_corpus_replay
 build/fuzz/bin/fuzz_corpus_replay tests/fuzz/corpus
-rm -rf build/fuzz/run-corpus build/fuzz/artifacts
-mkdir -p build/fuzz/run-corpus build/fuzz/artifacts
-build/fuzz/bin/record_fuzzer -max_total_time="$FUZZ_SECONDS" -max_len=4096 -timeout=30 -print_final_stats=1 \
-  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/run-corpus tests/fuzz/corpus 2>&1 |
-  grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|runtime error|record fuzzer:' || true
-if [ -n "$(ls -A build/fuzz/artifacts)" ]; then
-  echo "reliability: the fuzzer found inputs that fail: build/fuzz/artifacts/" >&2
-  exit 1
-fi
+fuzz_run record_fuzzer "$FUZZ_SECONDS" tests/fuzz/corpus record
+
+stage "FMU fuzzer: seed corpus replay and a bounded run of ${FMU_FUZZ_SECONDS}s"
+build/fuzz/bin/fmu_corpus_replay tests/fuzz/fmu_corpus
+fuzz_run fmu_fuzzer "$FMU_FUZZ_SECONDS" tests/fuzz/fmu_corpus fmu
 
 stage "coverage of dcs/: the whole suite"
 cmake --preset coverage >/dev/null
