@@ -4,6 +4,7 @@
 #include "case/case.h"
 
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "case/case_values.h"

@@ -1,4 +1,6 @@
-// TOML files read whole, their parse errors given as "file:line: what".
+// TOML files read whole, their parse errors given as "file:line: what"; and
+// the one file that compiles the TOML library's own functions.
+#define TOML_IMPLEMENTATION
 #include "case/toml_file.h"
 
 #include <fstream>
