@@ -61,8 +61,9 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
   }
   for (const auto& [name, value] : table.fields) {
     const FmuVariable* v = md.Find(name);
-    if (const std::string refused = Refusal(v, name, given); !refused.empty()) {
-      return Fail(b, value.origin, refused + " (its " + key + ": " + Offered(md, given) + ")", error);
+    if (std::string refused = Refusal(v, name, given); !refused.empty()) {
+      refused += " (its " + key + ": " + Offered(md, given) + ")";
+      return Fail(b, value.origin, refused, error);
     }
     if (v->type == FmuType::String) {
       return Fail(b, value.origin, "'" + name + "' is a String; dcshost gives Real, Integer and Boolean values",

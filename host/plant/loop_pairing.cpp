@@ -62,16 +62,20 @@ class Pairer {
   std::vector<bool> taken_;
 };
 
-// Every text a block's keys hold, through lists and tables.
+// Every text a block's key holds: itself, or the entries of its list or
+// table (whose entries are numbers or texts, never lists or tables again).
 void TextsOf(const BlockValue& v, std::unordered_set<std::string>& texts) {
-  if (v.form == BlockValue::Form::Text) {
-    texts.insert(v.text);
-  }
+  const auto add = [&texts](const BlockValue& x) {
+    if (x.form == BlockValue::Form::Text) {
+      texts.insert(x.text);
+    }
+  };
+  add(v);
   for (const BlockValue& item : v.items) {
-    TextsOf(item, texts);
+    add(item);
   }
   for (const auto& field : v.fields) {
-    TextsOf(field.second, texts);
+    add(field.second);
   }
 }
 
