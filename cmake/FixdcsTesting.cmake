@@ -7,7 +7,7 @@ endfunction()
 
 # A test program: one CTest test per executable. Windows programs are linked
 # statically and run serially under wine; exit 77 marks a skipped run. Every
-# program runs in the build's bin folder (as cmake/run-wine.sh does) and writes
+# program runs in the build's bin folder (as cmake/run-built.sh runs a Windows one) and writes
 # its GoogleTest results into test-results/ beside it, which the summary of
 # `make test` counts.
 function(fixdcs_add_test name)

@@ -1,6 +1,6 @@
 # i686 Linux with the multilib compilers. The build machine may be unable to
 # execute 32-bit programs itself (a kernel without 32-bit support); tests then
-# run through qemu's user-mode emulator, chosen by cmake/run-i686.sh.
+# run through qemu's user-mode emulator, chosen by cmake/run-built.sh.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER gcc)
@@ -11,4 +11,4 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-m32")
 set(CMAKE_LIBRARY_ARCHITECTURE i386-linux-gnu)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/run-i686.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/run-built.sh)

@@ -4,6 +4,8 @@ headless Chromium renders its page and every loop sheet, and the test checks
 what an engineer would see: the page is not blank, every loop sheet is linked
 and present, failed and waived checks are marked, and each loop sheet prints
 to one A4 page.
+dcshost starts through the build's runner (cmake/run-built.sh), as every
+built program does: an i686 one runs under qemu-i386 where it must.
     check_report.py DCSHOST CASE FOLDER"""
 import os
 import re
@@ -12,6 +14,8 @@ import subprocess
 import sys
 import tempfile
 import zlib
+
+RUNNER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "cmake", "run-built.sh")
 
 
 def chromium():
@@ -54,7 +58,7 @@ def pdf_pages(path):
 def main(dcshost, case, folder):
     failures = []
     shutil.rmtree(folder, ignore_errors=True)
-    run = subprocess.run([dcshost, "run", case, "--report", folder, "--no-progress"], stdout=subprocess.PIPE,
+    run = subprocess.run([RUNNER, dcshost, "run", case, "--report", folder, "--no-progress"], stdout=subprocess.PIPE,
                          stderr=subprocess.STDOUT, timeout=600)
     if run.returncode != 0:
         sys.exit("check_report: dcshost run exited %d:\n%s" % (run.returncode, run.stdout.decode()[-2000:]))
