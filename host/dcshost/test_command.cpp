@@ -168,9 +168,19 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
       out << line << o.path << ": " << (o.passed() ? "ok" : "FAILED") << '\n' << std::flush;
     }
   };
+  // This thread takes the stop signals (the workers inherit them blocked)
+  // while the workers run, and joins them once each has ended.
+  const int jobs = std::max(1, options.jobs);
+  std::atomic<int> workersEnded{0};
   std::vector<std::thread> workers;
-  for (int j = 0; j < std::max(1, options.jobs); ++j) {
-    workers.emplace_back(worker);
+  for (int j = 0; j < jobs; ++j) {
+    workers.emplace_back([&]() {
+      worker();
+      ++workersEnded;
+    });
+  }
+  while (workersEnded.load() < jobs) {
+    stop.Poll(50);
   }
   for (std::thread& t : workers) {
     t.join();
@@ -306,7 +316,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     out << "dcshost: " << error << '\n';
     return 2;
   }
-  const StopOnSignal stop;
+  const StopOnSignal stop(StopOnSignal::Mode::Taken);
   const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, out);
   const size_t failedCases = PrintTable(outcomes, out);
   PrintKnownDeficiencies(outcomes, out);
@@ -332,7 +342,7 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     out << "dcshost: " << error << '\n';
     return 2;
   }
-  if (stop.signal() != 0) {
+  if (stop.Poll(0) != 0) {
     return 128 + stop.signal();
   }
   return failedCases == 0 ? 0 : 1;

@@ -86,6 +86,11 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
   const pid_t pid = fork();
   if (pid == 0) {
     // The child: only async-signal-safe calls until exec.
+    // The program starts with no signal blocked, whatever the thread that
+    // started it blocks (dcshost test's workers block the stop signals).
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent) {
       _exit(127);  // the parent is already gone

@@ -1,7 +1,15 @@
-// The stop flag: set by the signal handler, read by the program's loop.
+// The stop flag: set by the signal handler or by the thread that takes the
+// signals, read by the program's loops.
 #include "system/stop_signal.h"
 
+#include <chrono>
 #include <csignal>
+#include <thread>
+
+#if !defined(_WIN32)
+#include <ctime>
+#include <pthread.h>
+#endif
 
 namespace host {
 namespace {
@@ -12,19 +20,72 @@ static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set from 
 
 extern "C" void AskToStop(int signal) { stopSignal.store(signal); }
 
+#if !defined(_WIN32)
+sigset_t StopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+// Takes one pending stop signal, waiting up to `milliseconds`; it or 0.
+int TakeStopSignal(int milliseconds) {
+  const sigset_t set = StopSignals();
+  timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+  const int taken = sigtimedwait(&set, nullptr, &wait);
+  return taken > 0 ? taken : 0;
+}
+#endif
+
 }  // namespace
 
 const std::atomic<int>& StopOnSignal::flag() { return stopSignal; }
 
-StopOnSignal::StopOnSignal() {
+StopOnSignal::StopOnSignal(Mode mode) : mode_(mode) {
   stopSignal.store(0);
+#if !defined(_WIN32)
+  if (mode_ == Mode::Taken) {
+    const sigset_t set = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, &oldMask_);
+    return;
+  }
+#endif
   oldInt_ = std::signal(SIGINT, AskToStop);
   oldTerm_ = std::signal(SIGTERM, AskToStop);
 }
 
 StopOnSignal::~StopOnSignal() {
+#if !defined(_WIN32)
+  if (mode_ == Mode::Taken) {
+    // A signal that came after the last Poll asked to stop all the same.
+    while (const int taken = TakeStopSignal(0)) {
+      if (stopSignal.load() == 0) {
+        stopSignal.store(taken);
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
+    return;
+  }
+#endif
   std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
   std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
+}
+
+int StopOnSignal::Poll(int milliseconds) const {
+#if !defined(_WIN32)
+  if (mode_ == Mode::Taken) {
+    const int taken = TakeStopSignal(milliseconds);
+    if (taken != 0 && stopSignal.load() == 0) {
+      stopSignal.store(taken);
+    }
+    return stopSignal.load();
+  }
+#endif
+  if (stopSignal.load() == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
+  return stopSignal.load();
 }
 
 }  // namespace host

@@ -2,6 +2,7 @@
 // parser gives every argument back as it was, and a program that cannot be
 // started reported, not run through anything else.
 #include "dcshost_fixture.h"
+#include "system/stop_signal.h"
 
 namespace host_tests {
 
@@ -32,5 +33,16 @@ TEST(RunProgram, AProgramThatDoesNotExistIsReportedWithStatusMinusOneOr127) {
   EXPECT_TRUE(status == -1 || status == 127) << status;  // Windows refuses at once; Linux's child says so
   EXPECT_NE(output.find("cannot start"), std::string::npos) << output;
 }
+
+#if !defined(_WIN32)
+// dcshost test blocks the stop signals in its workers; the cases they start
+// must still stop on SIGTERM and SIGINT, so a child starts with none blocked.
+TEST(RunProgram, AChildStartsWithNoSignalBlocked) {
+  const host::StopOnSignal taken(host::StopOnSignal::Mode::Taken);
+  std::string output;
+  ASSERT_EQ(host::RunProgram({"grep", "SigBlk", "/proc/self/status"}, output), 0) << output;
+  EXPECT_EQ(output, "SigBlk:\t0000000000000000\n");
+}
+#endif
 
 }  // namespace host_tests
