@@ -57,6 +57,11 @@ bool OutputFile::Open(const std::string& path, const std::string& what, std::str
   path_ = path;
   what_ = what;
   std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(PathOf(path), ec))) {  // never written through, never replaced
+    error = path + ": cannot write " + what + ": it is a symbolic link, which dcshost never writes through or "
+                   "replaces";
+    return false;
+  }
   const fs::file_status status = fs::status(PathOf(path), ec);
   if (fs::is_directory(status)) {
     return Fail(EISDIR, error);

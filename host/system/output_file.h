@@ -3,7 +3,9 @@
 // is flushed to the disk and renamed into place only when complete. A failed
 // write (a full disk, no folder, no permission) names the file and the
 // system's reason, and leaves an older file of that name as it was. A target
-// that is not a regular file (a device, a pipe) is written directly.
+// that is not a regular file (a device, a pipe) is written directly; one that
+// is a symbolic link is refused, never followed or replaced. Which paths a
+// command writes is settled first, by its OutputPlan.
 #pragma once
 
 #include <cstddef>
