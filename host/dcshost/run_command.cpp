@@ -1,47 +1,40 @@
 // `dcshost run CASE` and, with no arguments, the built-in tank example: a case
 // loaded and run through the driver. It writes into a FIX other than the
 // simulated database only when --live says so.
-#include <filesystem>
-#include <fstream>
+#include <memory>
 
 #include "builtin_example.h"
 #include "dcshost/commands.h"
+#include "system/output_file.h"
+#include "system/temp_folder.h"
 
 namespace host {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Writes the built-in tank example into a folder of its own under the
-// temporary folder; its case path, or empty with a message when it cannot.
-std::string WriteBuiltinExample(std::ostream& out) {
-  std::error_code ec;
-  fs::path temp = fs::temp_directory_path(ec);
-  if (ec) {
-    out << "dcshost: there is no temporary folder to write the built-in example into (" << ec.message()
-        << "); set TMPDIR (TEMP on Windows) to a folder that exists\n";
+// Writes the built-in tank example into a private folder of its own, made
+// afresh and removed when the run ends; its case path, or empty with a
+// message when it cannot.
+std::string WriteBuiltinExample(std::unique_ptr<TempFolder>& folder, std::ostream& out) {
+  std::string error;
+  folder = TempFolder::Make("dcshost-builtin-tank-", error);
+  const std::string casePath = folder ? folder->path() + "/tank.toml" : std::string();
+  if (!folder || !WriteWholeFile(casePath, "the built-in example", BuiltinTankCase, error) ||
+      !WriteWholeFile(folder->path() + "/tank-db.csv", "the built-in example", BuiltinTankDatabase, error)) {
+    out << "dcshost: cannot write the built-in example: " << error
+        << "; set TMPDIR (TEMP on Windows) to a folder that exists\n";
     return std::string();
   }
-  const fs::path folder = temp / "dcshost-builtin-tank";
-  fs::create_directories(folder, ec);
-  std::ofstream(folder / "tank.toml") << BuiltinTankCase;
-  std::ofstream database(folder / "tank-db.csv");
-  database << BuiltinTankDatabase;
-  database.close();
-  if (ec || !database) {
-    out << "dcshost: cannot write the built-in example into " << folder.string() << "\n";
-    return std::string();
-  }
-  out << "running the built-in example: the tank level loop (" << (folder / "tank.toml").string() << ")\n";
-  return (folder / "tank.toml").string();
+  out << "running the built-in example: the tank level loop (" << casePath << ")\n";
+  return casePath;
 }
 
 }  // namespace
 
 int RunCaseCommand(CaseCommand& command, std::ostream& out) {
   command.options.progress = !command.noProgress;
+  std::unique_ptr<TempFolder> builtin;  // the built-in example's files, removed when the run ends
   if (command.casePath.empty()) {
-    command.casePath = WriteBuiltinExample(out);
+    command.casePath = WriteBuiltinExample(builtin, out);
     if (command.casePath.empty()) {
       return 2;
     }

@@ -19,8 +19,11 @@
 #include "dcshost/test_selection.h"
 #include "report/html_report.h"
 #include "report/junit.h"
+#include "run/outputs.h"
 #include "system/child_process.h"
+#include "system/output_plan.h"
 #include "system/paths.h"
+#include "system/report_folder.h"
 #include "system/shared_library.h"
 #include "system/stop_signal.h"
 
@@ -78,6 +81,11 @@ size_t CountOf(const CaseOutcome& o, Expectation::Verdict verdict) {
 std::string PlotName(const std::string& folder, size_t index, const std::string& path) {
   return GenericName(PathOf(folder) / PathOf(std::to_string(index + 1) + "-" + GenericName(PathOf(path).stem()) +
                                             ".svg"));
+}
+
+// The folder of each case's report, relative to the suite's.
+std::string CaseReportFolder(size_t index, const std::string& path) {
+  return "cases/" + std::to_string(index + 1) + "-" + GenericName(PathOf(path).stem());
 }
 
 // The outcomes as JUnit suites, one per case file: a test for each
@@ -148,7 +156,7 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
       o.plot = PlotName(options.plotFolder, i, cases[i]);
       std::vector<std::string> args = ProgramArgs(self);
       if (!options.reportFolder.empty()) {  // the plot goes into the case's report, and stays there
-        o.report = "cases/" + std::to_string(i + 1) + "-" + GenericName(PathOf(cases[i]).stem());
+        o.report = CaseReportFolder(i, cases[i]);
         o.plot = options.reportFolder + "/" + o.report + "/plot.svg";
       }
       args.insert(args.end(), {"run", cases[i], "--plot", o.plot});
@@ -276,26 +284,28 @@ void PrintKnownDeficiencies(const std::vector<CaseOutcome>& outcomes, std::ostre
 
 namespace {
 
-// A suite's report folder holds this run's report only: a new or empty
-// folder, or an earlier dcshost report (it has cases.tsv), whose case pages
-// are removed. A folder that holds other files is refused, never emptied.
-bool ClearReportFolder(const std::string& folder, std::string& error) {
-  std::error_code ec;
-  const fs::path path = PathOf(folder);
-  if (!fs::exists(path, ec) || fs::is_empty(path, ec)) {
-    return true;
+// What the suite writes, checked against every case and every file a case
+// reads: the JUnit file, the plots of the cases (or their reports) and the
+// suite's report folder. A case that does not load is left to its own run,
+// which refuses it.
+bool CheckOutputs(const TestOptions& options, const std::vector<std::string>& cases, std::string& error) {
+  OutputPlan plan;
+  for (const std::string& path : cases) {
+    plan.Read(path, "a case of the suite");
+    Case c;
+    std::string ignored;
+    if (LoadCase(path, c, ignored)) {
+      ReadCase(c, plan);
+    }
   }
-  if (!fs::is_regular_file(path / "cases.tsv", ec)) {
-    error = "--report " + folder + ": the folder holds files that are not a dcshost report; give a new or empty "
-            "folder (an earlier report in it is replaced)";
-    return false;
+  plan.Write(options.junitPath, "--junit");
+  plan.WriteReport(options.reportFolder, "--report");
+  if (options.reportFolder.empty()) {
+    for (size_t i = 0; i < cases.size(); ++i) {
+      plan.WriteInNewFolder(PlotName(options.plotFolder, i, cases[i]), "--plots");
+    }
   }
-  fs::remove_all(path / "cases", ec);
-  if (ec) {
-    error = "--report " + folder + ": cannot remove the earlier report's cases: " + ec.message();
-    return false;
-  }
-  return true;
+  return plan.Check(error);
 }
 
 }  // namespace
@@ -306,15 +316,26 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     return status;
   }
   std::string error;
+  if (!CheckOutputs(options, cases, error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
   std::error_code ec;
   fs::create_directories(PathOf(options.plotFolder), ec);
   if (ec) {
     out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
     return 2;
   }
-  if (!options.reportFolder.empty() && !ClearReportFolder(options.reportFolder, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+  ReportFolder report;
+  if (!options.reportFolder.empty()) {
+    std::vector<std::string> caseFolders;
+    for (size_t i = 0; i < cases.size(); ++i) {
+      caseFolders.push_back(CaseReportFolder(i, cases[i]));
+    }
+    if (!report.Begin(options.reportFolder, SuiteReportEntries(caseFolders), error)) {
+      out << "dcshost: " << error << '\n';
+      return 2;
+    }
   }
   const StopOnSignal stop(StopOnSignal::Mode::Taken);
   const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, out);
@@ -327,12 +348,12 @@ int RunTests(const TestOptions& options, std::ostream& out) {
         << " cases started, each stopped and waited for; " << cases.size() - ran << " not run\n";
   }
   if (!options.reportFolder.empty()) {
-    if (!WriteSuiteReport(options.reportFolder, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
+    if (!WriteSuiteReport(report, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
                           SuiteCases(outcomes), error)) {
       out << "dcshost: " << error << '\n';
       return 2;
     }
-    if (!WriteJunit(options.reportFolder + "/junit.xml", "dcshost test", JunitSuites(outcomes), error)) {
+    if (!WriteJunit(report.File("junit.xml"), "dcshost test", JunitSuites(outcomes), error)) {
       out << "dcshost: " << error << '\n';
       return 2;
     }

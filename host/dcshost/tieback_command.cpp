@@ -18,9 +18,10 @@ int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
     return status;
   }
   std::string error;
-  if (!options.outputPath.empty()) {
-    error = ReadByTheCase(c, options.outputPath, "-o");
-  }
+  OutputPlan plan;
+  ReadCase(c, plan);
+  plan.Write(options.outputPath, "-o");
+  plan.Check(error);
   // Without -o the file is what is printed: FIX's lines go nowhere.
   std::ostringstream quiet;
   std::unique_ptr<FixLibrary> fix;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "report/markup.h"
@@ -54,15 +55,48 @@ std::string Page(const std::string& title, const std::string& body) {
          Style + "</head>\n<body>\n" + body + "</body></html>\n";
 }
 
-// A loop sheet's file name: its tag with every character but letters, digits, '_' and '-' as '_'.
-std::string SheetName(const std::string& tag) {
-  std::string name = tag;
-  for (char& c : name) {
-    const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
-    c = kept ? c : '_';
+}  // namespace
+
+std::vector<std::string> SheetFiles(const std::vector<std::string>& tags) {
+  std::vector<std::string> files;
+  std::set<std::string> used;  // without regard to case, as some file systems compare names
+  const auto folded = [](std::string name) {
+    for (char& c : name) {
+      c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return name;
+  };
+  for (const std::string& tag : tags) {
+    std::string base;
+    for (const char c : tag) {
+      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                        c == '_';
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "~%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      base += kept ? std::string(1, c) : std::string(hex);
+    }
+    std::string name = base.empty() ? "~" : base;
+    for (int n = 2; !used.insert(folded(name)).second; ++n) {
+      name = base + "~" + std::to_string(n);
+    }
+    files.push_back(name);
   }
-  return name;
+  return files;
 }
+
+std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheetFiles, bool plot) {
+  std::vector<std::string> entries = {"index.html", "results.json"};
+  if (plot) {
+    entries.push_back("plot.svg");
+  }
+  for (const std::string& file : sheetFiles) {
+    entries.push_back("loops/" + file + ".html");
+    entries.push_back("loops/" + file + ".svg");
+  }
+  return entries;
+}
+
+namespace {
 
 std::string VerdictCell(const Verdict& v) {
   return std::string("<td class=\"") + VerdictWord(v) + "\">" + VerdictWord(v) + "</td>";
@@ -73,11 +107,12 @@ std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector
   std::ostringstream t;
   t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th></tr>\n";
   for (const Verdict& v : verdicts) {
-    const bool linked = sheets != nullptr && std::any_of(sheets->begin(), sheets->end(), [&v](const LoopSheet& s) {
-                          return !v.loop.empty() && s.tag == v.loop;
-                        });
-    const std::string check = linked
-                                  ? "<a href=\"loops/" + SheetName(v.loop) + ".html\">" + Escape(v.description) + "</a>"
+    const LoopSheet* sheet = nullptr;
+    for (size_t k = 0; sheets != nullptr && !v.loop.empty() && k < sheets->size() && sheet == nullptr; ++k) {
+      sheet = (*sheets)[k].tag == v.loop ? &(*sheets)[k] : nullptr;
+    }
+    const std::string check = sheet != nullptr
+                                  ? "<a href=\"loops/" + Escape(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
                                   : Escape(v.description);
     t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
       << Escape(v.waived) << "</td></tr>\n";
@@ -119,7 +154,7 @@ std::string CasePage(const CaseReport& r) {
   if (!r.loops.empty()) {
     b << "<h2>Loop sheets</h2><p>";
     for (const LoopSheet& loop : r.loops) {
-      b << "<a href=\"loops/" << SheetName(loop.tag) << ".html\">" << Escape(loop.tag) << "</a> ";
+      b << "<a href=\"loops/" << Escape(loop.file) << ".html\">" << Escape(loop.tag) << "</a> ";
     }
     b << "</p>\n";
   }
@@ -139,7 +174,7 @@ std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
     << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
     << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
     << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, nullptr)
-    << "<h2>Trend</h2><img src=\"" << SheetName(s.tag) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
+    << "<h2>Trend</h2><img src=\"" << Escape(s.file) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
@@ -170,14 +205,19 @@ std::string ResultsJson(const CaseReport& r) {
   return json + "\n]\n";
 }
 
-bool MakeFolder(const std::string& folder, std::string& error) {
-  std::error_code ec;
-  fs::create_directories(PathOf(folder), ec);
-  if (ec) {
-    error = folder + ": cannot make the report's folder: " + ec.message();
-    return false;
+// The path of a file the report folder's mark lists; empty, with a message, for another.
+std::string Listed(const ReportFolder& folder, const std::string& name, std::string& error) {
+  const std::string path = folder.File(name);
+  if (path.empty()) {
+    error = folder.folder() + "/" + name + ": not a file the report listed before the run; nothing was written there";
   }
-  return true;
+  return path;
+}
+
+bool WriteListed(const ReportFolder& folder, const std::string& name, const std::string& what,
+                 const std::string& text, std::string& error) {
+  const std::string path = Listed(folder, name, error);
+  return !path.empty() && WriteWholeFile(path, what, text, error);
 }
 
 // A field of cases.tsv: tabs and line breaks, which no case path holds, as spaces.
@@ -205,28 +245,55 @@ std::string CasesTable(const std::vector<SuiteCase>& cases) {
 
 }  // namespace
 
-bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, std::string& error) {
-  std::ifstream table(PathOf(folder + "/cases.tsv"), std::ios::binary);
-  if (!table) {
-    error = folder + ": holds no report of a suite (no cases.tsv): give folders `dcshost test --report` wrote";
+namespace {
+
+// A count of checks as cases.tsv holds it: digits only, at most a billion.
+bool Count(const std::string& field, size_t& count) {
+  if (field.empty() || field.size() > 10 || field.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
+  const unsigned long long value = std::strtoull(field.c_str(), nullptr, 10);
+  count = static_cast<size_t>(value);
+  return value <= 1000000000ULL;
+}
+
+}  // namespace
+
+bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, std::string& error) {
+  const std::string file = folder + "/cases.tsv";
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::symlink_status(PathOf(file), ec))) {
+    error = folder + ": holds no report of a suite (no cases.tsv, or it is a link): give folders `dcshost test "
+            "--report` wrote";
+    return false;
+  }
+  std::ifstream table(PathOf(file), std::ios::binary);
+  size_t number = 0;
   for (std::string line; std::getline(table, line);) {
+    const std::string where = file + ":" + std::to_string(++number) + ": ";
     std::vector<std::string> f;
     std::istringstream fields(line);
     for (std::string field; std::getline(fields, field, '\t');) {
       f.push_back(field);
     }
     if (f.size() < 6) {
-      error = folder + "/cases.tsv: a line of " + std::to_string(f.size()) + " fields, not 6 or more";
+      error = where + "a line of " + std::to_string(f.size()) + " fields, not 6 or more";
       return false;
     }
     SuiteCase c;
     c.path = f[0];
     c.page = f[1];
-    c.passed = std::strtoul(f[2].c_str(), nullptr, 10);
-    c.failed = std::strtoul(f[3].c_str(), nullptr, 10);
-    c.waived = std::strtoul(f[4].c_str(), nullptr, 10);
+    size_t* const counts[] = {&c.passed, &c.failed, &c.waived};
+    for (size_t k = 0; k < 3; ++k) {
+      if (!Count(f[2 + k], *counts[k])) {
+        error = where + "'" + f[2 + k] + "' is not a count of checks (a whole number up to 1000000000)";
+        return false;
+      }
+    }
+    if (c.path.empty() || (f[5] != "0" && f[5] != "1")) {
+      error = where + (c.path.empty() ? "no case path" : "the result '" + f[5] + "' is neither 1 (ok) nor 0 (failed)");
+      return false;
+    }
     c.ok = f[5] == "1";
     c.deficiencies.assign(f.begin() + 6, f.end());
     cases.push_back(c);
@@ -236,26 +303,28 @@ bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, st
 
 const char* VerdictWord(const Verdict& v) { return v.passed ? "passed" : v.waived.empty() ? "failed" : "waived"; }
 
-bool WriteCaseReport(const std::string& folder, const CaseReport& report, std::string& error) {
-  if (!MakeFolder(folder + "/loops", error)) {
-    return false;
-  }
+bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::string& error) {
   for (const LoopSheet& sheet : report.loops) {
-    const std::string base = folder + "/loops/" + SheetName(sheet.tag);
-    if (!WriteWholeFile(base + ".html", "a loop sheet", SheetPage(report, sheet), error) ||
-        !WriteTrend(base + ".svg", sheet, error)) {
+    const std::string trend = Listed(folder, "loops/" + sheet.file + ".svg", error);
+    if (!WriteListed(folder, "loops/" + sheet.file + ".html", "a loop sheet", SheetPage(report, sheet), error) ||
+        trend.empty() || !WriteTrend(trend, sheet, error)) {
       return false;
     }
   }
-  return WriteWholeFile(folder + "/results.json", "the report's results", ResultsJson(report), error) &&
-         WriteWholeFile(folder + "/index.html", "the report", CasePage(report), error);
+  return WriteListed(folder, "results.json", "the report's results", ResultsJson(report), error) &&
+         WriteListed(folder, "index.html", "the report", CasePage(report), error);
 }
 
-bool WriteSuiteReport(const std::string& folder, const std::string& generator, const std::string& commandLine,
-                      const std::vector<SuiteCase>& cases, std::string& error) {
-  if (!MakeFolder(folder, error)) {
-    return false;
+std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& caseFolders) {
+  std::vector<std::string> entries = {"index.html", "results.json", "cases.tsv", "failed.txt", "junit.xml"};
+  for (const std::string& folder : caseFolders) {
+    entries.push_back(folder + "/");
   }
+  return entries;
+}
+
+bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, const std::string& commandLine,
+                      const std::vector<SuiteCase>& cases, std::string& error) {
   std::ostringstream rows, deficiencies;
   std::string json;
   size_t totals[3] = {0, 0, 0};
@@ -269,7 +338,8 @@ bool WriteSuiteReport(const std::string& folder, const std::string& generator, c
     for (const std::string& d : c.deficiencies) {
       deficiencies << "<li class=\"waived\">" << link << ": " << Escape(d) << "</li>\n";
     }
-    std::ifstream results(PathOf(folder + "/" + fs::path(c.page).parent_path().generic_string() + "/results.json"));
+    std::ifstream results(PathOf(folder.folder() + "/" + fs::path(c.page).parent_path().generic_string() +
+                                 "/results.json"));
     std::string text((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
     const size_t open = text.find('['), close = text.rfind(']');
     if (open != std::string::npos && close != std::string::npos && text.find('{') != std::string::npos) {
@@ -287,10 +357,10 @@ bool WriteSuiteReport(const std::string& folder, const std::string& generator, c
   for (const SuiteCase& c : cases) {
     failed += c.ok ? std::string() : c.path + "\n";
   }
-  return WriteWholeFile(folder + "/failed.txt", "the list of failed cases", failed, error) &&
-         WriteWholeFile(folder + "/cases.tsv", "the list of cases", CasesTable(cases), error) &&
-         WriteWholeFile(folder + "/results.json", "the suite's results", "[" + json + "]\n", error) &&
-         WriteWholeFile(folder + "/index.html", "the suite's report", Page("Control checkout", b.str()), error);
+  return WriteListed(folder, "failed.txt", "the list of failed cases", failed, error) &&
+         WriteListed(folder, "cases.tsv", "the list of cases", CasesTable(cases), error) &&
+         WriteListed(folder, "results.json", "the suite's results", "[" + json + "]\n", error) &&
+         WriteListed(folder, "index.html", "the suite's report", Page("Control checkout", b.str()), error);
 }
 
 }  // namespace host

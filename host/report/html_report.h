@@ -11,6 +11,7 @@
 
 #include "checkout/expectations.h"
 #include "report/plot.h"
+#include "system/report_folder.h"
 
 namespace host {
 
@@ -22,6 +23,7 @@ struct ReportInput {
 
 struct LoopSheet {
   std::string tag, node, pvPoint, variable;
+  std::string file;        // its files' name in loops/, without extension (SheetFiles)
   double low = 0.0, high = 100.0;
   std::string action;      // "REVERSE" or "DIRECT", as FIX held it
   std::string tuning;      // the controller's tuning as found in FIX
@@ -40,9 +42,20 @@ struct CaseReport {
   std::string plot;               // the run's plot beside index.html, or empty
 };
 
-// Writes folder/index.html, folder/results.json and folder/loops/*.html with
-// their trends; false with a message when a file cannot be written.
-bool WriteCaseReport(const std::string& folder, const CaseReport& report, std::string& error);
+// The names of the loop sheets' files for the loops' tags, the same on every
+// file system: letters, digits, '-' and '_' as they are, any other byte as
+// ~XX (hexadecimal); a name that still equals an earlier one without regard
+// to case takes a number, ~2, ~3 and so on. In the order of the tags.
+std::vector<std::string> SheetFiles(const std::vector<std::string>& tags);
+// The files of a run's report, relative to its folder, for its mark.
+std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheetFiles, bool plot);
+// The files of a suite's report and the report folders of its cases.
+std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& caseFolders);
+
+// Writes index.html, results.json and loops/*.html with their trends into a
+// report folder begun with CaseReportEntries; false with a message when a
+// file cannot be written.
+bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::string& error);
 
 // One case of a suite, as its summary page lists it.
 struct SuiteCase {
@@ -56,7 +69,7 @@ struct SuiteCase {
 // and every known deficiency, each linked to its case's page),
 // folder/results.json (the cases' records joined) and folder/failed.txt (the
 // paths of the cases that failed, one per line).
-bool WriteSuiteReport(const std::string& folder, const std::string& generator, const std::string& commandLine,
+bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, const std::string& commandLine,
                       const std::vector<SuiteCase>& cases, std::string& error);
 
 // The cases of a suite's report as WriteSuiteReport listed them (its cases.tsv).

@@ -1,25 +1,44 @@
 // Merging shards' reports: case folders copied as sK-..., the summary made
 // from the shards' case lists, and JUnit joined suite by suite with its
-// totals added up again.
+// totals added up again. Everything read is checked first: the shards' lists
+// of cases line by line, each case's results.json, and every page path, which
+// must name a case folder inside its shard.
 #include "report/suite_merge.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 
 #include "report/html_report.h"
+#include "report/results_json.h"
 #include "system/output_file.h"
+#include "system/output_plan.h"
 #include "system/paths.h"
+#include "system/report_folder.h"
 
 namespace host {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
+// A file of a shard, read whole: a regular file, never a link out of it.
+// An absent file reads as empty.
+bool ReadShardFile(const std::string& path, std::string& text, std::string& error) {
+  std::error_code ec;
+  const fs::file_status status = fs::symlink_status(PathOf(path), ec);
+  text.clear();
+  if (!fs::exists(status)) {
+    return true;
+  }
+  if (!fs::is_regular_file(status)) {
+    error = path + ": a link or not a regular file: report merge reads only the files dcshost wrote";
+    return false;
+  }
   std::ifstream file(PathOf(path), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  text.assign((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  return true;
 }
 
 // The shards' junit.xml joined: their <testsuite> elements, and the totals of
@@ -28,9 +47,12 @@ std::string Read(const std::string& path) {
 bool JoinJunit(const std::vector<std::string>& shards, std::string& xml, std::string& error) {
   std::string suites;
   double totals[4] = {0, 0, 0, 0};  // tests, failures, skipped, time
-  const std::regex head(R"re(<testsuite name="[^"]*" tests="(\d+)" failures="(\d+)" skipped="(\d+)" time="([^"]*)">)re");
+  const std::regex head(R"re(<testsuite name="[^"]*" tests="(\d{1,9})" failures="(\d{1,9})" skipped="(\d{1,9})" time="([0-9.e+-]{1,24})">)re");
   for (const std::string& shard : shards) {
-    const std::string text = Read(shard + "/junit.xml");
+    std::string text;
+    if (!ReadShardFile(shard + "/junit.xml", text, error)) {
+      return false;
+    }
     const size_t begin = text.find("  <testsuite ");
     const size_t end = text.rfind("</testsuites>");
     if (text.empty()) {
@@ -43,7 +65,7 @@ bool JoinJunit(const std::vector<std::string>& shards, std::string& xml, std::st
     suites += begin == std::string::npos ? std::string() : text.substr(begin, end - begin);
     for (std::sregex_iterator it(text.begin(), text.end(), head), none; it != none; ++it) {
       for (int k = 0; k < 4; ++k) {
-        totals[k] += std::stod((*it)[k + 1].str());
+        totals[k] += std::strtod((*it)[k + 1].str().c_str(), nullptr);
       }
     }
   }
@@ -55,45 +77,72 @@ bool JoinJunit(const std::vector<std::string>& shards, std::string& xml, std::st
   return true;
 }
 
+// The case folder a page names ("cases/NAME/index.html"): NAME, or empty
+// when the page names anything else (an absolute path, "..", a deeper file).
+std::string CaseFolderOf(const std::string& page) {
+  const std::string head = "cases/", tail = "/index.html";
+  if (page.size() <= head.size() + tail.size() || page.compare(0, head.size(), head) != 0 ||
+      page.compare(page.size() - tail.size(), tail.size(), tail) != 0) {
+    return std::string();
+  }
+  const std::string name = page.substr(head.size(), page.size() - head.size() - tail.size());
+  const bool plain = name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos &&
+                     std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  return plain ? name : std::string();
+}
+
 }  // namespace
 
 bool MergeReports(const std::vector<std::string>& shards, const std::string& into, const std::string& generator,
                   const std::string& commandLine, std::string& error) {
-  std::vector<SuiteCase> merged;
+  OutputPlan plan;
   for (const std::string& shard : shards) {
-    if (SameFile(shard, into)) {
-      error = "-o " + into + " names one of the reports to merge (" + shard + "): choose another folder";
-      return false;
-    }
+    plan.Read(shard, "a report to merge");
   }
+  plan.WriteReport(into, "-o");
+  if (!plan.Check(error)) {
+    return false;
+  }
+  std::vector<SuiteCase> merged;
+  std::vector<std::string> copies;   // the case folders to copy, as "cases/sK-NAME"
+  std::vector<std::string> sources;  // and where each comes from
   for (size_t k = 0; k < shards.size(); ++k) {
     std::vector<SuiteCase> cases;
     if (!ReadSuiteCases(shards[k], cases, error)) {
       return false;
     }
-    const std::string prefix = "s" + std::to_string(k + 1) + "-";
     for (SuiteCase& c : cases) {
-      if (!c.page.empty()) {  // cases/N-name/index.html, copied as cases/sK-N-name/
-        const fs::path page = PathOf(c.page);
-        const std::string folder = GenericName(page.parent_path());
-        const std::string renamed = "cases/" + prefix + GenericName(page.parent_path().filename());
-        // Copied into a folder made anew (a merge before into the same folder leaves nothing of this case).
-        std::error_code ec;
-        fs::remove_all(PathOf(into + "/" + renamed), ec);
-        fs::create_directories(PathOf(into + "/cases"), ec);
-        fs::copy(PathOf(shards[k] + "/" + folder), PathOf(into + "/" + renamed), fs::copy_options::recursive, ec);
-        if (ec) {
-          error = shards[k] + "/" + folder + ": cannot copy into " + into + ": " + ec.message();
+      if (!c.page.empty()) {  // cases/NAME/index.html, copied as cases/sK-NAME/
+        const std::string name = CaseFolderOf(c.page);
+        if (name.empty()) {
+          error = shards[k] + "/cases.tsv: the page '" + c.page + "' of " + c.path +
+                  " is not a case folder of the report (cases/NAME/index.html): report merge reads only inside it";
           return false;
         }
-        c.page = renamed + "/" + GenericName(page.filename());
+        const std::string results = shards[k] + "/cases/" + name + "/results.json";
+        std::string text;
+        if (!ReadShardFile(results, text, error) || (!text.empty() && !CheckResultsJson(results, text, error))) {
+          return false;
+        }
+        copies.push_back("cases/s" + std::to_string(k + 1) + "-" + name);
+        sources.push_back(shards[k] + "/cases/" + name);
+        c.page = copies.back() + "/index.html";
       }
       merged.push_back(c);
     }
   }
+  ReportFolder folder;
+  if (!folder.Begin(into, SuiteReportEntries(copies), error)) {
+    return false;
+  }
+  for (size_t i = 0; i < copies.size(); ++i) {
+    if (!folder.CopyIn(sources[i], copies[i] + "/", error)) {
+      return false;
+    }
+  }
   std::string xml;
-  return WriteSuiteReport(into, generator, commandLine, merged, error) && JoinJunit(shards, xml, error) &&
-         WriteWholeFile(into + "/junit.xml", "the joined JUnit", xml, error);
+  return WriteSuiteReport(folder, generator, commandLine, merged, error) && JoinJunit(shards, xml, error) &&
+         WriteWholeFile(folder.File("junit.xml"), "the joined JUnit", xml, error);
 }
 
 }  // namespace host

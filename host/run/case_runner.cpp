@@ -23,6 +23,7 @@
 #include "checkout/expectations.h"
 #include "checkout/loop_checks.h"
 #include "checkout/malfunctions.h"
+#include "report/html_report.h"
 #include "report/plot.h"
 #include "report/trace_writer.h"
 #include "run/loop_actions.h"
@@ -74,6 +75,8 @@ class Run {
   void Record(int64_t step, int done);
   // The loop checks planned and the run made as long as they need; 0, or the exit status.
   int PlanLoopChecks();
+  // The report folder cleared of an earlier report and marked with this one's files; 0, or the exit status.
+  int BeginReport();
   // The checks that began at this step boundary, marked on the plot.
   void MarkLoopChecks(int64_t step);
 
@@ -95,6 +98,7 @@ class Run {
   std::vector<LoopAction> due_;  // the loop checks' actions of a step boundary
   std::vector<std::string> tunings_;  // each checked loop's tuning as found, for the report
   std::vector<Verdict> verdicts_;     // every verdict, once judged
+  ReportFolder report_;
   StepTimes stepTimes_;
   std::vector<double> values_;
   std::vector<bool> exchanged_;
@@ -157,6 +161,9 @@ int Run::Prepare() {
   if (const int refused = PlanLoopChecks(); refused != 0) {
     return refused;
   }
+  if (const int refused = BeginReport(); refused != 0) {
+    return refused;
+  }
   if (session_.fix().IsSimulated() && session_.fix().simulated().SetJournal != nullptr) {
     session_.fix().simulated().SetJournal(0);  // the run reads no journal; keep the database fast
   }
@@ -172,6 +179,18 @@ void Run::MarkLoopChecks(int64_t step) {
       plot_.Mark(PlotMarker{dt_ * static_cast<double>(step), tag + " " + action.begins});
     }
   }
+}
+
+int Run::BeginReport() {
+  if (options_.reportFolder.empty()) {
+    return 0;
+  }
+  const bool plot = !options_.plotPath.empty() && SameFile(options_.plotPath, options_.reportFolder + "/plot.svg");
+  std::string error;
+  if (!report_.Begin(options_.reportFolder, CaseReportEntries(LoopSheetFiles(c_, checks_), plot), error)) {
+    return Fail(out_, error);
+  }
+  return 0;
 }
 
 int Run::PlanLoopChecks() {
@@ -353,7 +372,7 @@ bool Run::Report() {
     return true;
   }
   std::string error;
-  if (!WriteRunReport(session_, options_, checks_, tunings_, verdicts_, result_, error)) {
+  if (!WriteRunReport(session_, options_, checks_, tunings_, verdicts_, result_, report_, error)) {
     out_ << "dcshost: " << error << '\n';
     return false;
   }
@@ -382,11 +401,9 @@ int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult
     if (options.plotPath.empty()) {
       options.plotPath = options.reportFolder + "/plot.svg";  // the report shows the run's plot
     }
-    std::error_code ec;  // a folder that cannot be made is reported when the report is written
-    std::filesystem::create_directories(PathOf(options.reportFolder), ec);
   }
-  if (const std::string conflict = OutputConflict(c, options); !conflict.empty()) {
-    return Fail(out, conflict);
+  if (std::string refused; !RunOutputs(c, options).Check(refused)) {
+    return Fail(out, refused);
   }
   int status = 0;
   std::unique_ptr<Session> session = Session::Open(c, options, out, status);

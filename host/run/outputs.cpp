@@ -1,13 +1,14 @@
-// The run's outputs against its inputs and each other.
+// The run's inputs and outputs, for the plan that checks them.
 #include "run/outputs.h"
 
 #include <set>
 #include <utility>
 #include <vector>
 
-#include "system/output_file.h"
+#include "case/case_values.h"
 
 namespace host {
+
 std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const RunOptions& options) {
   std::vector<std::pair<std::string, std::string>> inputs = {{c.path, "the case"}};
   std::set<std::string> tables;
@@ -27,6 +28,12 @@ std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const Run
   if (!c.model.file.empty()) {
     inputs.emplace_back(c.model.file, "the case's model file");
   }
+  for (const CaseBlock& block : c.model.blocks) {
+    const auto file = block.keys.find("file");
+    if (block.kind == "fmu" && file != block.keys.end() && file->second.form == BlockValue::Form::Text) {
+      inputs.emplace_back(ResolveBeside(block.origin.file, file->second.text), "the FMU of block " + block.name);
+    }
+  }
   if (!c.initialState.empty()) {
     inputs.emplace_back(c.initialState, "the case's initial state");
   }
@@ -36,49 +43,22 @@ std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const Run
   return inputs;
 }
 
-namespace {
-
-std::string Refusal(const std::string& path, const std::string& option, const std::string& input,
-                    const std::string& what) {
-  return option + " " + path + " names " + what + " (" + input +
-         "): an output never replaces what the run reads; choose another file";
+void ReadCase(const Case& c, OutputPlan& plan) {
+  for (const auto& [path, what] : Inputs(c, RunOptions())) {
+    plan.Read(path, what);
+  }
 }
 
-}  // namespace
-
-std::string ReadByTheCase(const Case& c, const std::string& path, const std::string& option) {
-  for (const auto& [input, what] : Inputs(c, RunOptions())) {
-    if (SameFile(path, input)) {
-      return Refusal(path, option, input, what);
-    }
+OutputPlan RunOutputs(const Case& c, const RunOptions& options) {
+  OutputPlan plan;
+  for (const auto& [path, what] : Inputs(c, options)) {
+    plan.Read(path, what);
   }
-  return std::string();
-}
-
-std::string OutputConflict(const Case& c, const RunOptions& options) {
-  const std::vector<std::pair<std::string, std::string>> outputs = {
-      {options.tracePath, "--trace"}, {options.plotPath, "--plot"}, {options.saveState, "--save-state"}};
-  const auto inputs = Inputs(c, options);
-  for (size_t i = 0; i < outputs.size(); ++i) {
-    const auto& [path, option] = outputs[i];
-    if (path.empty()) {
-      continue;
-    }
-    for (const auto& [input, what] : inputs) {
-      // A saved state may take the place of the state the run goes on from.
-      const bool stateOverState = option == "--save-state" && what == "--from-state";
-      if (!stateOverState && SameFile(path, input)) {
-        return Refusal(path, option, input, what);
-      }
-    }
-    for (size_t k = i + 1; k < outputs.size(); ++k) {
-      if (!outputs[k].first.empty() && SameFile(path, outputs[k].first)) {
-        return option + " and " + outputs[k].second + " name the same file (" + path +
-               "): one would replace the other; choose two files";
-      }
-    }
-  }
-  return std::string();
+  plan.Write(options.tracePath, "--trace");
+  plan.Write(options.plotPath, "--plot");
+  plan.Write(options.saveState, "--save-state", "--from-state");  // a state may go on from itself
+  plan.WriteReport(options.reportFolder, "--report");
+  return plan;
 }
 
 }  // namespace host

@@ -1,8 +1,9 @@
-// What a run writes, checked against what it reads before anything runs: an
-// output file that names the case, one of its tables, its database, its
-// saved start or another output of the same run, however spelled, would lose
-// an input or an output, and is refused. A saved state may replace the state
-// the run started from; the run replaces it only when it ran to its end.
+// What a run reads and writes, as the plan that checks them before anything
+// runs (system/output_plan.h): the case, its tables, its database, its model
+// file, its FMUs and its saved start are inputs; the trace, the plot, the
+// saved state and the report folder are outputs. A saved state may replace
+// the state the run started from; the run replaces it only when it ran to its
+// end.
 #pragma once
 
 #include <string>
@@ -11,16 +12,15 @@
 
 #include "case/case.h"
 #include "run/case_runner.h"
+#include "system/output_plan.h"
 
 namespace host {
 
-// Empty when the run's outputs are all apart from its inputs and from each
-// other, else the message that refuses the first that is not.
-std::string OutputConflict(const Case& c, const RunOptions& options);
 // Every file the run reads, with what it is to the run ("the case's database").
 std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const RunOptions& options);
-// Empty when path names none of the files the case reads, else the message
-// that refuses it as `option`'s output.
-std::string ReadByTheCase(const Case& c, const std::string& path, const std::string& option);
+// The plan of the run's outputs against its inputs.
+OutputPlan RunOutputs(const Case& c, const RunOptions& options);
+// Adds the case's inputs to a plan (a command that writes beside a case).
+void ReadCase(const Case& c, OutputPlan& plan);
 
 }  // namespace host

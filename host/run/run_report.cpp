@@ -66,9 +66,17 @@ std::vector<std::string> ReadTunings(const FixLibrary& fix, const Case& c, const
   return tunings;
 }
 
+std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks) {
+  std::vector<std::string> tags;
+  for (const CheckedLoop& loop : checks.Loops()) {
+    tags.push_back(c.controllers[loop.controller].tag);
+  }
+  return SheetFiles(tags);
+}
+
 bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
                     const std::vector<std::string>& tunings, const std::vector<Verdict>& verdicts,
-                    const RunResult& result, std::string& error) {
+                    const RunResult& result, const ReportFolder& folder, std::string& error) {
   const Case& c = session.scenario();
   CaseReport r;
   r.title = c.name.empty() ? c.path : c.name;
@@ -89,13 +97,15 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   // The run's plot when it lies in the report's folder (a plot written elsewhere stays out of it).
   std::error_code ec;
   const bool plotted = !options.plotPath.empty() && std::filesystem::exists(PathOf(options.plotPath), ec);
-  r.plot = plotted && SameFile(options.plotPath, options.reportFolder + "/plot.svg") ? "plot.svg" : std::string();
+  r.plot = plotted && !folder.File("plot.svg").empty() ? "plot.svg" : std::string();
+  const std::vector<std::string> files = LoopSheetFiles(c, checks);
   for (size_t i = 0; i < checks.Loops().size(); ++i) {
     const CheckedLoop& loop = checks.Loops()[i];
     const CaseCtrlRow& ctrl = c.controllers[loop.controller];
     const CasePVRow& pv = c.pv[loop.pv];
     LoopSheet s;
     s.tag = ctrl.tag;
+    s.file = files[i];
     s.node = ctrl.node;
     s.pvPoint = PointText(pv.node, pv.tag, pv.field);
     s.variable = loop.variable.empty() ? "other" : loop.variable;
@@ -127,7 +137,7 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
     }
     r.loops.push_back(std::move(s));
   }
-  return WriteCaseReport(options.reportFolder, r, error);
+  return WriteCaseReport(folder, r, error);
 }
 
 }  // namespace host
