@@ -170,14 +170,29 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
        "names the case's database"},
       {"a plot and a trace in one file", {}, {}, {}, {"run", "CASE", "--plot", "DIR/x", "--trace", "DIR/x"},
        "--trace and --plot name the same file"},
-#if !defined(_WIN32)
+      {"a report folder that holds other files", {}, {}, {}, {"run", "CASE", "--report", "DIR/notes"},
+       "--report DIR/notes holds files that are not a dcshost report (it has no written-by-dcshost.txt)"},
+      {"a report folder that holds the case", {}, {}, {}, {"run", "CASE", "--report", "DIR"},
+       "--report DIR holds the case (CASE)"},
+      {"an output inside the report folder", {}, {}, {}, {"run", "CASE", "--report", "DIR/r", "--trace", "DIR/r/t.csv"},
+       "--trace DIR/r/t.csv lies inside the report folder DIR/r"},
+      {"a JUnit report over the case's database", {}, {}, {},
+       {"test", "CASE", "--junit", "DIR/db.csv", "--plots", "DIR/plots"}, "--junit DIR/db.csv names the case's database"},
+#if defined(_WIN32)
+      {"two outputs that differ in case only", {}, {}, {}, {"run", "CASE", "--plot", "DIR/X.svg", "--trace", "DIR/x.svg"},
+       "--trace and --plot name the same file"},
+#else
+      {"an output that is a symbolic link", {}, {}, {}, {"run", "CASE", "--trace", "DIR/link.csv"},
+       "--trace DIR/link.csv is a symbolic link: dcshost never writes through a link or replaces one"},
+      {"a report folder that cannot be written, before any case runs", {}, {}, {},
+       {"test", "CASE", "--report", "/proc/dcshost-report"}, "--report /proc/dcshost-report: cannot write into /proc"},
       {"a trace to a full disk", {}, {}, {}, {"run", "CASE", "--trace", "/dev/full"},
        "/dev/full: cannot write the trace: No space left on device"},
       {"a JUnit report to a full disk", {}, {}, {}, {"test", "CASE", "--junit", "/dev/full", "--plots", "DIR/plots"},
        "/dev/full: cannot write the JUnit report: No space left on device"},
 #endif
       {"a trace into a folder that does not exist", {}, {}, {}, {"run", "CASE", "--trace", "DIR/no/such/trace.csv"},
-       "DIR/no/such/trace.csv: cannot write the trace: "},
+       "--trace DIR/no/such/trace.csv: cannot write into "},
   };
   for (size_t i = 0; i < rows.size(); ++i) {
     const Garbage& row = rows[i];
@@ -190,6 +205,12 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
         << Edited("NODE,TAG,FIELD,Active,Value\nN,L<NUL>T1,F_CV,1,0\n", {});
     std::ofstream(dir + "/nul-table.toml") << "[case]\ndatabase = \"db.csv\"\npv = \"nul-pv.csv\"\n";
     std::ofstream(dir + "/folder-table.toml") << "[case]\ndatabase = \"db.csv\"\npv = \"folder.csv\"\n";
+    std::filesystem::create_directories(dir + "/notes");
+    std::ofstream(dir + "/notes/mine.txt") << "mine";
+#if !defined(_WIN32)
+    std::filesystem::remove(dir + "/link.csv");
+    std::filesystem::create_symlink(dir + "/elsewhere.csv", dir + "/link.csv");
+#endif
     const std::string state = dir + "/state.toml";
     if (std::find(row.args.begin(), row.args.end(), "STATE") != row.args.end()) {
       ASSERT_EQ(Dcshost({"run", dir + "/case.toml", "--save-state", state}).status, 0);

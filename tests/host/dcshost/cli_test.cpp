@@ -9,6 +9,12 @@ TEST_F(DcshostTest, BuiltInExampleIsTheTankExample) {
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("running the built-in example: the tank level loop"), std::string::npos);
   EXPECT_NE(run.output.find("LIC101 ends in AUTO"), std::string::npos);
+  // Its files lie in a private folder of their own, made afresh and gone when it ends.
+  const size_t open = run.output.find("tank level loop (");
+  ASSERT_NE(open, std::string::npos) << run.output;
+  const std::string casePath = run.output.substr(open + 17, run.output.find(")\n", open) - open - 17);
+  EXPECT_EQ(casePath.find("dcshost-builtin-tank/"), std::string::npos) << casePath;  // never a fixed folder
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(casePath).parent_path())) << casePath;
 }
 
 // Command lines and paths a user may get wrong: each refused with status 2

@@ -75,17 +75,65 @@ TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
   EXPECT_EQ(std::count(failedText.begin(), failedText.end(), '\n'), 1) << failedText;  // the one failing case
   EXPECT_NE(failedText.find("failing.toml\n"), std::string::npos);
   EXPECT_EQ(Program({"report", "merge", merged, "-o", merged}).status, 2);  // never onto a report it reads
+  // report merge reads only what dcshost wrote, inside its shards, and writes
+  // only into a new folder or an earlier report: each damage refused, file and line.
+  struct Damage {
+    std::string what, file, text, message;
+  };
+  const std::vector<Damage> damages = {
+      {"a count below zero", "cases.tsv", "x.toml\tcases/1-failing/index.html\t-5\t0\t0\t1\n",
+       "cases.tsv:1: '-5' is not a count of checks"},
+      {"a page out of the shard", "cases.tsv", "x.toml\t../../etc/index.html\t1\t0\t0\t1\n",
+       "is not a case folder of the report"},
+      {"damaged results", "cases/1-failing/results.json", "[\n  {\"case\": 5}\n]\n",
+       "cases/1-failing/results.json:2: not the results dcshost writes"},
+      {"-o inside a shard", "", "", "-o SHARD/merged lies inside a report to merge (SHARD)"},
+      {"-o holding other files", "", "", "-o NOTES holds files that are not a dcshost report"},
+#if !defined(_WIN32)
+      {"a link in a case folder", "cases/1-failing/passwd", "LINK", "passwd: a link or a special file in a report"},
+#endif
+  };
+  const std::string notes = Temp("merge-notes");
+  std::filesystem::create_directories(notes);
+  std::ofstream(notes + "/mine.txt") << "mine";
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.what);
+    const std::string shard = Temp("damaged-shard");
+    std::filesystem::remove_all(shard);
+    std::filesystem::copy(merge[2], shard, std::filesystem::copy_options::recursive);
+    if (d.text == "LINK") {
+      std::filesystem::create_symlink("/etc/passwd", shard + "/" + d.file);
+    } else if (!d.file.empty()) {
+      std::ofstream(shard + "/" + d.file, std::ios::binary) << d.text;
+    }
+    const std::string into = d.what == "-o inside a shard" ? shard + "/merged" : d.what == "-o holding other files"
+                                                                                    ? notes : Temp("damaged-merge");
+    std::filesystem::remove_all(Temp("damaged-merge"));
+    const Outcome refused = Program({"report", "merge", shard, "-o", into});
+    EXPECT_EQ(refused.status, 2) << refused.output;
+    std::string message = d.message;
+    for (const auto& [token, path] : {std::pair<std::string, std::string>{"SHARD", shard}, {"NOTES", notes}}) {
+      for (size_t at = message.find(token); at != std::string::npos; at = message.find(token, at + path.size())) {
+        message.replace(at, token.size(), path);
+      }
+    }
+    EXPECT_NE(refused.output.find(message), std::string::npos) << message << "\n" << refused.output;
+  }
+  EXPECT_TRUE(std::filesystem::exists(notes + "/mine.txt"));
   // --rerun-failed runs again only what failed in a report.
+  std::filesystem::remove_all(Temp("rerun-report"));
   Program({"test", suite, "--report", Temp("rerun-report"), "--plots", Temp("shard-plots")});
   const Outcome rerun = Program({"test", "--rerun-failed", Temp("rerun-report"), "--plots", Temp("shard-plots")});
   EXPECT_EQ(rerun.status, 1) << rerun.output;
   EXPECT_NE(rerun.output.find("[1/1] "), std::string::npos) << rerun.output;
   EXPECT_NE(rerun.output.find("failing.toml: FAILED"), std::string::npos);
-  // A report folder holds one run's report: an earlier report's cases go; a
-  // folder of other files is refused and left as it is.
-  std::filesystem::create_directories(Temp("rerun-report") + "/cases/99-stale");
+  // A report folder holds one run's report: what its mark lists goes, a file
+  // dcshost did not write stays; a folder of other files is refused and left as it is.
+  ASSERT_TRUE(std::filesystem::exists(Temp("rerun-report") + "/cases/2-malfunctions/index.html"));
+  std::ofstream(Temp("rerun-report") + "/notes.txt") << "mine";
   Program({"test", suite, "--filter", "*fail*", "--report", Temp("rerun-report"), "--plots", Temp("shard-plots")});
-  EXPECT_FALSE(std::filesystem::exists(Temp("rerun-report") + "/cases/99-stale"));
+  EXPECT_FALSE(std::filesystem::exists(Temp("rerun-report") + "/cases/2-malfunctions"));
+  EXPECT_TRUE(std::filesystem::exists(Temp("rerun-report") + "/notes.txt"));
   const std::string other = Temp("not-a-report");
   std::filesystem::create_directories(other);
   std::ofstream(other + "/notes.txt") << "mine";

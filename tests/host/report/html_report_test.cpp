@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "dcshost_fixture.h"
+#include "report/html_report.h"
 #include "system/sha256.h"
 
 namespace host_tests {
@@ -26,8 +27,26 @@ size_t Count(const std::string& text, const std::string& part) {
 
 }  // namespace
 
+// Loop sheets' file names: one per loop on every file system, whatever the tags hold.
+TEST(SheetFiles, AreUniqueWithoutRegardToCaseAndHoldOnlyPortableCharacters) {
+  struct Row {
+    std::vector<std::string> tags, files;
+  };
+  const std::vector<Row> rows = {
+      {{"LIC101", "20-TIC_005"}, {"LIC101", "20-TIC_005"}},   // letters, digits, '-' and '_' as they are
+      {{"A/B", "A:B", "A.B"}, {"A~2FB", "A~3AB", "A~2EB"}},    // bytes a file name cannot hold, in hexadecimal
+      {{"FIC1", "fic1", "Fic1"}, {"FIC1", "fic1~2", "Fic1~3"}},  // equal without regard to case: numbered
+      {{"A~2FB", "A/B"}, {"A~7E2FB", "A~2FB"}},                // '~' itself is written, so no escape collides
+      {{"T\xc3\xa4"}, {"T~C3~A4"}},                          // beyond ASCII, byte by byte
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(host::SheetFiles(row.tags), row.files) << row.tags.front();
+  }
+}
+
 TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
   const std::string folder = Temp("report-run");
+  std::filesystem::remove_all(folder);  // a report from before reports carried their mark
   const std::string c = Source + "/examples/checkout/loop-checks.toml";
   const Outcome run = Dcshost({"run", c, "--report", folder, "--no-progress"});
   ASSERT_EQ(run.status, 0) << run.output;
@@ -56,6 +75,7 @@ TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
 
 TEST_F(OtherFixTest, ASuitesReportLinksEveryCaseEvenOneThatDoesNotBind) {
   const std::string folder = Temp("report-suite");
+  std::filesystem::remove_all(folder);  // a report from before reports carried their mark
   const Outcome test = Program({"test", Source + "/examples/binding-errors", Source + "/examples/tank", "--report",
                                 folder});
   ASSERT_EQ(test.status, 0) << test.output;
