@@ -3,9 +3,11 @@
 // goes (rise, overshoot, settling, the error at the end), and the verdicts.
 #include "checkout/loop_checks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+#include "case/glob.h"
 #include "checkout/loop_check_script.h"
 
 namespace host {
@@ -79,22 +81,42 @@ std::vector<std::pair<double, std::string>> LoopChecks::CheckStarts(size_t loop)
   return starts;
 }
 
-std::vector<std::string> LoopChecks::NotReached(const Case& c) const {
-  std::vector<std::string> missed;
+std::vector<Verdict> LoopChecks::NotReached(const Case& c, const std::string& why) const {
+  std::vector<Verdict> missed;
+  const auto add = [&](const std::string& tag, const char* check) {
+    Verdict v;
+    v.description = tag + " " + check;
+    v.measured = "not reached: " + why;
+    v.loop = tag;
+    missed.push_back(v);
+  };
   for (size_t i = 0; i < loops_.size(); ++i) {
     const Script& s = scripts_[i];
     const std::string& tag = c.controllers[loops_[i].controller].tag;
     if (s.dir0 >= 0 && !s.dirMeasured) {
-      missed.push_back(tag + " direction");
+      add(tag, "direction");
     }
     if (s.sp0 >= 0 && s.answer.samples < s.sp1 - s.sp0) {
-      missed.push_back(tag + " setpoint step");
+      add(tag, "setpoint step");
     }
     if (s.bad0 >= 0 && !s.badMeasured) {
-      missed.push_back(tag + " bad transmitter");
+      add(tag, "bad transmitter");
     }
   }
   return missed;
+}
+
+std::string LoopChecks::Unmatched(const Case& c, const std::vector<CheckedLoop>& loops) {
+  for (const CaseLoopCheck& check : c.loopChecks) {
+    const bool matched = std::any_of(loops.begin(), loops.end(), [&](const CheckedLoop& loop) {
+      return GlobMatch(check.loops, c.controllers[loop.controller].tag);
+    });
+    if (!matched) {
+      return Where(check.origin) + ": loops = \"" + check.loops + "\" matches none of the " +
+             std::to_string(loops.size()) + " paired loops (`dcshost tieback` lists the pairs)";
+    }
+  }
+  return std::string();
 }
 
 void LoopChecks::ModeRead(size_t loop, const std::string& mode) { scripts_[loop].mode = mode; }

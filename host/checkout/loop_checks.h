@@ -88,8 +88,12 @@ class LoopChecks {
   std::pair<double, double> CheckWindow(size_t loop) const;
   // When each of a loop's checks begins, in seconds from the run's start.
   std::vector<std::pair<double, std::string>> CheckStarts(size_t loop) const;
-  // The checks a run that ended early never finished ("LIC101 setpoint step").
-  std::vector<std::string> NotReached(const Case& c) const;
+  // The checks a run that ended early never finished, each a failed verdict
+  // ("LIC101 setpoint step": "not reached: WHY"); no waiver covers one.
+  std::vector<Verdict> NotReached(const Case& c, const std::string& why) const;
+  // Empty when every [[loop_check]] pattern matches a paired loop; else
+  // "file:line: loops = ... matches none of the N paired loops".
+  static std::string Unmatched(const Case& c, const std::vector<CheckedLoop>& loops);
 
  private:
   struct Script;

@@ -53,6 +53,8 @@ CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command) {
                                                      "database (instead of the case's initial_state)");
   run->add_option("--report", options.reportFolder, "write the HTML report of the run into this folder: the case's "
                                                    "page, a loop sheet per checked loop, results.json");
+  run->add_option("--verdicts", options.verdictsPath, "write each verdict and, last, the run's exit status to this "
+                                                      "file at the end (dcshost test reads it)");
   run->add_flag("--live", options.live,
                 "consent to write into a FIX other than the simulated database: paced in wall time, "
                 "stopped by Ctrl-C or SIGTERM at a step boundary");
@@ -81,6 +83,9 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
                                                  "CI_NODE_INDEX/CI_NODE_TOTAL or JOB_COMPLETION_INDEX");
   test->add_option("--shard-count", testOptions.shardCount, "N for --shard auto with JOB_COMPLETION_INDEX")
       ->check(CLI::Range(1, 10000));
+  test->add_option("--timeout", testOptions.timeoutSeconds, "end a case that runs longer than this many seconds, "
+                                                            "as failed (default: no limit)")
+      ->check(CLI::Range(0.001, 1e7));
   test->add_flag("--list", testOptions.list, "print the cases chosen and run none");
   test->add_option("--rerun-failed", testOptions.rerunFailed, "run the cases that failed in this suite report's "
                                                               "folder (its failed.txt) again");

@@ -1,6 +1,14 @@
 // dcshost: the host emulator's program.
+#include <cstdio>
 #include <iostream>
 
 #include "dcshost/cli.h"
 
-int main(int argc, char** argv) { return host::RunCli(argc, argv, std::cout); }
+int main(int argc, char** argv) {
+#if !defined(_WIN32)
+  // Each line leaves as it is printed, so that a run that a plant crashes keeps
+  // what it said up to then (a pipe or a file is otherwise written in blocks).
+  std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+#endif
+  return host::RunCli(argc, argv, std::cout);
+}

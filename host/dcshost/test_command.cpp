@@ -20,12 +20,14 @@
 #include "report/html_report.h"
 #include "report/junit.h"
 #include "run/outputs.h"
+#include "run/verdict_file.h"
 #include "system/child_process.h"
 #include "system/output_plan.h"
 #include "system/paths.h"
 #include "system/report_folder.h"
 #include "system/shared_library.h"
 #include "system/stop_signal.h"
+#include "system/temp_folder.h"
 
 namespace host {
 namespace {
@@ -43,33 +45,39 @@ struct CaseOutcome {
   std::string path;
   int status = -1;
   double seconds = 0.0;
-  std::string output;
+  std::string output;  // the last OutputTail bytes of what it printed
   std::vector<Expectation> expectations;
   std::string plot;  // kept for a failing case
   std::string report;  // its report's folder, relative to the suite's, when one is written
   bool ran = false;  // false for a case a stop kept from starting
+  bool ended = false;  // its run handed over its verdicts and its end (run/verdict_file.h)
+  int endedWith = -1;  // the exit status its run recorded
+  bool timedOut = false;
   bool passed() const {
-    return status == 0 && std::none_of(expectations.begin(), expectations.end(),
-                                       [](const Expectation& e) { return !e.passed(); });
+    return ended && status == 0 && endedWith == 0 &&
+           std::none_of(expectations.begin(), expectations.end(), [](const Expectation& e) { return !e.passed(); });
+  }
+  // Why a case that did not end as dcshost ends a run failed: the exit status, and the time limit.
+  std::string NoVerdict() const {
+    return "ended without a verdict (exit " + std::to_string(status) + (timedOut ? ", ended at its time limit" : "") +
+           ")";
   }
 };
 
-// The verdict lines a run prints, as `dcshost run` writes them.
-void ReadExpectations(CaseOutcome& outcome) {
-  const std::pair<std::string, Expectation::Verdict> verdicts[] = {
-      {"  expect PASS  ", Expectation::Verdict::Passed},
-      {"  expect FAIL  ", Expectation::Verdict::Failed},
-      {"  expect WAIVED  ", Expectation::Verdict::Waived}};
-  std::istringstream lines(outcome.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') {
-      line.pop_back();  // a Windows console's line end
-    }
-    for (const auto& [prefix, verdict] : verdicts) {
-      if (line.rfind(prefix, 0) == 0) {
-        outcome.expectations.push_back(Expectation{verdict, line.substr(prefix.size())});
-      }
-    }
+// How much of each case's output is kept: its last 64 KiB.
+constexpr size_t OutputTail = 64 * 1024;
+
+// The verdicts a case's run handed over through its verdict file, never read
+// from what it printed.
+void ReadVerdicts(const std::string& file, CaseOutcome& outcome) {
+  VerdictFile verdicts;
+  std::string error;
+  outcome.ended = ReadVerdictFile(file, verdicts, error);
+  outcome.endedWith = verdicts.status;
+  for (const RecordedVerdict& v : verdicts.verdicts) {
+    const Expectation::Verdict kinds[] = {Expectation::Verdict::Passed, Expectation::Verdict::Failed,
+                                          Expectation::Verdict::Waived};
+    outcome.expectations.push_back(Expectation{kinds[static_cast<int>(v.kind)], v.text});
   }
 }
 
@@ -97,7 +105,9 @@ std::vector<JunitSuite> JunitSuites(const std::vector<CaseOutcome>& outcomes) {
     const size_t failed = CountOf(o, Expectation::Verdict::Failed);
     JunitSuite suite{o.path, o.seconds, std::max<size_t>(1, o.expectations.size()),
                      o.passed() ? 0 : std::max<size_t>(1, failed), {}, CountOf(o, Expectation::Verdict::Waived)};
-    if (o.expectations.empty() || (o.status != 0 && failed == 0)) {
+    if (!o.ended) {
+      suite.cases.push_back(JunitCase{"runs", o.seconds, false, o.NoVerdict(), o.output});
+    } else if (o.expectations.empty() || (o.status != 0 && failed == 0)) {
       suite.cases.push_back(
           JunitCase{"runs", o.seconds, o.status == 0, "dcshost run exited with " + std::to_string(o.status), o.output});
     }
@@ -138,7 +148,7 @@ std::vector<std::string> SharedArguments(const TestOptions& options) {
 // cases not yet started from starting and stops those running. The outcomes
 // of the cases that ran, in the cases' order.
 std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const TestOptions& options,
-                                  const StopOnSignal& stop, std::ostream& out) {
+                                  const StopOnSignal& stop, const TempFolder& private_, std::ostream& out) {
 #if defined(_WIN32)
   const std::string self = ProgramFolder() + "dcshost.exe";
 #else
@@ -164,11 +174,19 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
         args.insert(args.end(), {"--report", options.reportFolder + "/" + o.report});
       }
       args.insert(args.end(), extra.begin(), extra.end());
+      const std::string verdicts = private_.path() + "/" + std::to_string(i + 1) + ".verdicts";
+      args.insert(args.end(), {"--verdicts", verdicts});
       const auto begin = std::chrono::steady_clock::now();
       o.ran = true;
-      o.status = RunProgram(args, o.output, &StopOnSignal::flag());
+      ChildProcess child;
+      child.KeepTail(OutputTail);
+      child.TimeLimit(options.timeoutSeconds);
+      std::string error;
+      o.status = child.Start(args, error) ? child.Wait(&StopOnSignal::flag()) : -1;
+      o.output = error.empty() ? child.output() : error;
+      o.timedOut = child.timedOut();
       o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-      ReadExpectations(o);
+      ReadVerdicts(verdicts, o);
       const std::lock_guard<std::mutex> lock(progress);
       char line[64];
       std::snprintf(line, sizeof line, "  [%lu/%lu] ", static_cast<unsigned long>(++ended),
@@ -215,7 +233,8 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     std::snprintf(line, sizeof line, "%-52s %7lu %7lu %7lu %7.2fs  %s\n", o.path.c_str(),
                   static_cast<unsigned long>(passed), static_cast<unsigned long>(failed),
                   static_cast<unsigned long>(waived), o.seconds,
-                  ok ? "ok" : ("FAILED (exit " + std::to_string(o.status) + ")").c_str());
+                  ok ? "ok" : o.ended ? ("FAILED (exit " + std::to_string(o.status) + ")").c_str()
+                                      : ("FAILED: " + o.NoVerdict()).c_str());
     out << line;
     std::error_code ec;
     if (ok) {
@@ -230,7 +249,7 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
         out << "    FAIL " << e.text << '\n';
       }
     }
-    if (o.expectations.empty() || failed == 0) {
+    if (!o.ended || o.expectations.empty() || failed == 0) {
       out << "    " << o.output.substr(o.output.size() > 600 ? o.output.size() - 600 : 0);
     }
     if (fs::exists(PathOf(o.plot), ec)) {
@@ -337,8 +356,14 @@ int RunTests(const TestOptions& options, std::ostream& out) {
       return 2;
     }
   }
+  // The cases' verdict files, in a folder of this run's own, removed with it.
+  const std::unique_ptr<TempFolder> verdicts = TempFolder::Make("dcshost-test-", error);
+  if (!verdicts) {
+    out << "dcshost: cannot make a folder for the cases' verdicts: " << error << '\n';
+    return 2;
+  }
   const StopOnSignal stop(StopOnSignal::Mode::Taken);
-  const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, out);
+  const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, *verdicts, out);
   const size_t failedCases = PrintTable(outcomes, out);
   PrintKnownDeficiencies(outcomes, out);
   const size_t ran = outcomes.size();

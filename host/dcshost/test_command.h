@@ -17,6 +17,7 @@ namespace host {
 struct TestOptions {
   std::vector<std::string> paths;
   int jobs = 1;
+  double timeoutSeconds = 0.0;  // a case running longer is ended and failed; 0: no limit
   std::string junitPath;
   std::string plotFolder = "dcshost-test-plots";
   std::string fixFolder;

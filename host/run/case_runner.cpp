@@ -35,6 +35,7 @@
 #include "run/start_state.h"
 #include "run/step.h"
 #include "run/step_times.h"
+#include "run/verdict_file.h"
 #include "system/output_file.h"
 #include "system/paths.h"
 #include "system/stop_signal.h"
@@ -66,6 +67,7 @@ class Run {
   bool CloseTrace();
   // Writes the report when one is asked for; false when it could not be written.
   bool Report();
+  const std::vector<Verdict>& verdicts() const { return verdicts_; }
 
  private:
   int Refused() const;
@@ -194,11 +196,11 @@ int Run::BeginReport() {
 }
 
 int Run::PlanLoopChecks() {
+  if (const std::string unmatched = LoopChecks::Unmatched(c_, session_.loops()); !unmatched.empty()) {
+    return Fail(out_, unmatched);
+  }
   checks_.Plan(c_, session_.loops(), dt_);
   if (checks_.Empty()) {
-    if (!c_.loopChecks.empty()) {
-      out_ << "loop checks: no paired loop matches them (`dcshost tieback` lists the pairs)\n";
-    }
     return 0;
   }
   if (!session_.fix().IsSimulated()) {
@@ -331,21 +333,22 @@ int Run::Finish() {
   if (!broken_.empty()) {
     out_ << "dcshost: " << broken_ << ": the run stops there\n";
   }
-  const std::vector<std::string> missed = checks_.NotReached(c_);
-  for (size_t k = 0; k < missed.size() && k < 10; ++k) {
-    out_ << "  loop check not reached: " << missed[k] << ": the run ended after step " << last << '\n';
-  }
-  if (missed.size() > 10) {
-    out_ << "  ... and " << missed.size() - 10 << " more loop checks not reached\n";
-  }
+  // What the run did not reach fails it: a check or an event never made passes nothing.
+  const std::string why = "the run ended after step " + std::to_string(last);
+  std::vector<Verdict> more = checks_.Judge(c_);
+  const std::vector<Verdict> missed = checks_.NotReached(c_, why);
+  more.insert(more.end(), missed.begin(), missed.end());
   for (const CaseEvent& event : c_.events) {
     if (event.step > last || (event.step == last && !ranToEnd_)) {
-      out_ << "  event not reached: step " << event.step << ", " << PointText(event.node, event.tag, event.field)
-           << " (" << Where(event.origin) << "): the run ended after step " << last << '\n';
+      Verdict v;
+      v.description = "event at step " + std::to_string(event.step) + ", " +
+                      PointText(event.node, event.tag, event.field) + " (" + Where(event.origin) + ")";
+      v.measured = "not reached: " + why;
+      more.push_back(v);
     }
   }
   Summary(session_, result_, dt_, out_);
-  const int failed = JudgeExpectations(expectations_, result_, plot_, out_, checks_.Judge(c_), &verdicts_);
+  const int failed = JudgeExpectations(expectations_, result_, plot_, out_, more, &verdicts_);
   bool written = true;
   if (!options_.plotPath.empty()) {
     std::string error;
@@ -395,16 +398,11 @@ bool Run::CloseTrace() {
 
 }  // namespace
 
-int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult& result) {
-  RunOptions options = given;
-  if (!options.reportFolder.empty()) {
-    if (options.plotPath.empty()) {
-      options.plotPath = options.reportFolder + "/plot.svg";  // the report shows the run's plot
-    }
-  }
-  if (std::string refused; !RunOutputs(c, options).Check(refused)) {
-    return Fail(out, refused);
-  }
+namespace {
+
+// The run once its outputs are planned: its exit status, and its verdicts as judged.
+int RunPlanned(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result,
+               std::vector<Verdict>& verdicts) {
   int status = 0;
   std::unique_ptr<Session> session = Session::Open(c, options, out, status);
   if (!session) {
@@ -417,10 +415,36 @@ int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult
   }
   if (!run->Bind(status)) {
     const bool written = run->CloseTrace() && run->Report();
+    verdicts = run->verdicts();
     return written || status >= 128 ? status : 2;
   }
   run->Loop();
-  return run->Finish();
+  status = run->Finish();
+  verdicts = run->verdicts();
+  return status;
+}
+
+}  // namespace
+
+int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult& result) {
+  RunOptions options = given;
+  if (!options.reportFolder.empty()) {
+    if (options.plotPath.empty()) {
+      options.plotPath = options.reportFolder + "/plot.svg";  // the report shows the run's plot
+    }
+  }
+  if (std::string refused; !RunOutputs(c, options).Check(refused)) {
+    return Fail(out, refused);
+  }
+  std::vector<Verdict> verdicts;
+  const int status = RunPlanned(c, options, out, result, verdicts);
+  std::string error;
+  // The end, for dcshost test, is written last: a run that gets here ended as dcshost ends it.
+  if (!options.verdictsPath.empty() &&
+      !WriteVerdictFile(options.verdictsPath, VerdictFile{Recorded(verdicts), status}, error)) {
+    return Fail(out, error);
+  }
+  return status;
 }
 
 }  // namespace host

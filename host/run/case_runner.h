@@ -27,6 +27,7 @@ struct RunOptions {
   std::string saveState;           // write the state at the end of the run here
   std::string fromState;           // start from this saved state (else the case's initial_state)
   std::string reportFolder;        // write the HTML report of the run here
+  std::string verdictsPath;        // write the verdicts and the exit status here at the end (run/verdict_file.h)
   std::string commandLine;         // as given, for the report
 };
 

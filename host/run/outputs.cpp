@@ -57,6 +57,7 @@ OutputPlan RunOutputs(const Case& c, const RunOptions& options) {
   plan.Write(options.tracePath, "--trace");
   plan.Write(options.plotPath, "--plot");
   plan.Write(options.saveState, "--save-state", "--from-state");  // a state may go on from itself
+  plan.Write(options.verdictsPath, "--verdicts");
   plan.WriteReport(options.reportFolder, "--report");
   return plan;
 }

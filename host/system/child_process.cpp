@@ -65,6 +65,21 @@ namespace {
 constexpr std::chrono::seconds StopGrace{5};
 }  // namespace
 
+void ChildProcess::Keep(const char* data, size_t size) {
+  output_.append(data, size);
+  if (tail_ > 0 && output_.size() > 2 * tail_) {  // trimmed now and then, not at every read
+    output_.erase(0, output_.size() - tail_);
+  }
+}
+
+bool ChildProcess::OutOfTime() {
+  if (limit_ > 0.0 && !timedOut_ &&
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count() > limit_) {
+    timedOut_ = true;
+  }
+  return timedOut_;
+}
+
 #if !defined(_WIN32)
 
 bool ChildProcess::Start(const std::vector<std::string>& args, std::string& error) {
@@ -111,6 +126,7 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
   pipe_ = fds[0];
   id_ = pid;
   running_ = true;
+  started_ = std::chrono::steady_clock::now();
   return true;
 }
 
@@ -132,18 +148,22 @@ int ChildProcess::Wait(const std::atomic<int>* stop) {
     if (poll(&fd, 1, 50) > 0) {
       const ssize_t got = read(pipe_, buffer, sizeof buffer);
       if (got > 0) {
-        output_.append(buffer, static_cast<size_t>(got));
+        Keep(buffer, static_cast<size_t>(got));
       } else if (got == 0 || errno != EINTR) {
         open = false;
       }
     }
-    if (stop != nullptr && stop->load() != 0 && !askedToStop) {
+    const int asking = stop != nullptr && stop->load() != 0 ? stop->load() : OutOfTime() ? SIGTERM : 0;
+    if (asking != 0 && !askedToStop) {
       askedToStop = true;
       asked = std::chrono::steady_clock::now();
-      Signal(stop->load());
+      Signal(asking);
     } else if (askedToStop && std::chrono::steady_clock::now() - asked > StopGrace) {
       Signal(SIGKILL);
     }
+  }
+  if (tail_ > 0 && output_.size() > tail_) {
+    output_.erase(0, output_.size() - tail_);
   }
   close(pipe_);
   pipe_ = -1;
@@ -247,6 +267,7 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
   pipe_ = readEnd;
   id_ = static_cast<long>(info.dwProcessId);
   running_ = true;
+  started_ = std::chrono::steady_clock::now();
   return true;
 }
 
@@ -268,14 +289,19 @@ int ChildProcess::Wait(const std::atomic<int>* stop) {
     } else if (available > 0) {
       DWORD got = 0;
       if (ReadFile(pipe_, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        output_.append(buffer, got);
+        Keep(buffer, got);
       }
     } else {
       WaitForSingleObject(process_, 20);
     }
     if (stop != nullptr && stop->load() != 0) {
       Signal(stop->load());
+    } else if (OutOfTime()) {
+      Signal(15);  // ended as SIGTERM ends it
     }
+  }
+  if (tail_ > 0 && output_.size() > tail_) {
+    output_.erase(0, output_.size() - tail_);
   }
   WaitForSingleObject(process_, INFINITE);
   DWORD code = 0;

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,12 @@ class ChildProcess {
   int Wait(const std::atomic<int>* stop = nullptr);
   // Sends the child a signal (Windows: ends it with status 128 + signal).
   void Signal(int signal);
+  // Keeps only the last `bytes` of the child's output (0, the default: all of it).
+  void KeepTail(size_t bytes) { tail_ = bytes; }
+  // Ends the child once it has run `seconds` (0, the default: no limit), as a
+  // stop would: SIGTERM, then SIGKILL five seconds later (Windows: ended).
+  void TimeLimit(double seconds) { limit_ = seconds; }
+  bool timedOut() const { return timedOut_; }
   const std::string& output() const { return output_; }
   // The process id, or 0.
   long id() const { return id_; }
@@ -44,8 +52,16 @@ class ChildProcess {
 #else
   int pipe_ = -1;
 #endif
+  // Appends what the child printed, keeping the tail asked for.
+  void Keep(const char* data, size_t size);
+  // True once the time limit has passed (and marks it).
+  bool OutOfTime();
   bool running_ = false;
   int status_ = -1;
+  size_t tail_ = 0;
+  double limit_ = 0.0;
+  bool timedOut_ = false;
+  std::chrono::steady_clock::time_point started_{};
 };
 
 // Runs a program to its end; its exit status as ChildProcess::Wait gives it,
