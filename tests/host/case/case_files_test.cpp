@@ -170,6 +170,8 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
        "names the case's database"},
       {"a plot and a trace in one file", {}, {}, {}, {"run", "CASE", "--plot", "DIR/x", "--trace", "DIR/x"},
        "--trace and --plot name the same file"},
+      {"a loop check that matches no loop", {"[[pv]]", "[[loop_check]]\nloops = \"FIC*\"\n\n[[pv]]"}, {}, {}, run,
+       "loops = \"FIC*\" matches none of the "},
       {"a report folder that holds other files", {}, {}, {}, {"run", "CASE", "--report", "DIR/notes"},
        "--report DIR/notes holds files that are not a dcshost report (it has no written-by-dcshost.txt)"},
       {"a report folder that holds the case", {}, {}, {}, {"run", "CASE", "--report", "DIR"},

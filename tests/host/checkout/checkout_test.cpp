@@ -162,7 +162,7 @@ TEST_F(DcshostTest, ASavedStateGoesOnExactlyWhereTheLongerRunIs) {
 namespace host_tests {
 
 // An event due after the last step is still made (the final reading of FIX
-// sees it); one a shortened run never reaches is listed as not reached.
+// sees it); one a shortened run never reaches fails it, "not reached".
 // Values that came through FIX's floats meet `equals` at FIX's precision.
 TEST_F(DcshostTest, EventsAtTheEndAndEqualsAtFixPrecision) {
   const std::string dir = Temp("events-at-the-end");
@@ -183,7 +183,7 @@ TEST_F(DcshostTest, EventsAtTheEndAndEqualsAtFixPrecision) {
   EXPECT_NE(whole.output.find("expect PASS  LIC1 ends in MANL"), std::string::npos) << whole.output;
   const Outcome shortened = Dcshost({"run", dir + "/case.toml", "--steps", "3"});
   EXPECT_EQ(shortened.status, 1) << shortened.output;  // the mode expectation fails
-  EXPECT_NE(shortened.output.find("event not reached: step 5, N:LIC1.A_AUTO (" + dir + "/case.toml:"),
+  EXPECT_NE(shortened.output.find("expect FAIL  event at step 5, N:LIC1.A_AUTO (" + dir + "/case.toml:"),
             std::string::npos)
       << shortened.output;
 }

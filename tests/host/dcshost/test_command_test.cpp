@@ -141,6 +141,13 @@ TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.output.find("holds files that are not a dcshost report"), std::string::npos) << refused.output;
   EXPECT_TRUE(std::filesystem::exists(other + "/notes.txt"));
+  // An empty shard still writes its JUnit, replacing an older one.
+  std::ofstream(Temp("empty-shard.xml")) << "an older file";
+  const Outcome empty = Program({"test", suite, "--shard", "3/3", "--junit", Temp("empty-shard.xml")});
+  EXPECT_EQ(empty.status, 0) << empty.output;
+  std::ifstream emptyJunit(Temp("empty-shard.xml"));
+  const std::string emptyXml((std::istreambuf_iterator<char>(emptyJunit)), std::istreambuf_iterator<char>());
+  EXPECT_NE(emptyXml.find("<testsuites name=\"dcshost test\" tests=\"0\""), std::string::npos) << emptyXml;
   const Outcome listed = Program({"test", suite, "--list", "--filter", "*fail*"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.output.find("failing.toml"), std::string::npos) << listed.output;

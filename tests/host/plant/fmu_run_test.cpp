@@ -180,3 +180,52 @@ TEST_F(DcshostTest, BadFmuBlocksAreRefusedAtTheirLine) {
 
 }  // namespace
 }  // namespace host_tests
+
+namespace host_tests {
+
+// A plant that misbehaves inside its step fails its case, whatever it prints
+// and however it ends the process: dcshost test takes verdicts only from the
+// run's own verdict file, and a run that did not end as dcshost ends it
+// "ended without a verdict", a hung one at its time limit.
+TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
+  struct Row {
+    int how;             // the misbehaving FMU's offset: what it does past 2.5 s
+    std::string result;  // its case's line in the table
+  };
+  const std::vector<Row> rows = {
+      {1, ""},  // prints verdict-shaped lines: judged by its own verdicts alone
+      {2, "FAILED: ended without a verdict (exit 0)"},  // ends the process with status 0
+      {3, "FAILED: ended without a verdict (exit "},    // aborts
+      {4, "FAILED: ended without a verdict (exit "},    // writes through a null pointer
+      {5, ", ended at its time limit)"},                // never returns from its step
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.how);
+    const std::string path = Temp("misbehaving-" + std::to_string(row.how) + ".toml");
+    std::string text = FmuTankCase("file = \"" + Fmus + "/misbehaving.fmu\"\ninputs = { u = \"LIC101.output\" }\n"
+                                   "parameters = { k = 4.0, T = 30.0, y0 = 1.0, discard_at = 2.5 }\n"
+                                   "starts = { offset = " + std::to_string(row.how) + ".0 }");
+    for (size_t at = text.find("TANK.level"); at != std::string::npos; at = text.find("TANK.level", at)) {
+      text.replace(at, 10, "TANK.y");
+    }
+    std::ofstream(path, std::ios::binary) << text;
+    const std::string junit = Temp("misbehaving.xml");
+    const std::string limit = row.how == 5 ? "2" : "120";
+    const Outcome test = Program({"test", path, "--timeout", limit, "--junit", junit, "--plots", Temp("misbehaving")});
+    EXPECT_NE(test.output.find(row.result), std::string::npos) << test.output;
+    std::ifstream file(junit);
+    const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(xml.find("forged"), std::string::npos) << xml;
+#if !defined(_WIN32)
+    if (row.how == 3 || row.how == 4) {  // what the run printed before the crash is kept, line by line
+      EXPECT_NE(test.output.find("DCSStart     -> 1"), std::string::npos) << test.output;
+    }
+#endif
+    if (row.how != 1) {
+      EXPECT_EQ(test.status, 1) << test.output;
+      EXPECT_NE(xml.find("<failure message=\"ended without a verdict"), std::string::npos) << xml;
+    }
+  }
+}
+
+}  // namespace host_tests

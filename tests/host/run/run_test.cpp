@@ -44,9 +44,13 @@ TEST_F(DcshostTest, FullCapacityCaseBindsAndRuns) {
   const Outcome check = Dcshost({"check", Source + "/examples/full-capacity/full-capacity.toml"});
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_NE(check.output.find("300 controllers, 2500 PV rows, 2500 PV-import rows: binds"), std::string::npos);
-  // Five steps: before its loop checks begin (examples_test runs them all).
+  // Five steps: before its loop checks begin (examples_test runs them all), so
+  // the run fails with each of them "not reached", and nothing else.
   const Outcome run = Dcshost({"run", Source + "/examples/full-capacity/full-capacity.toml", "--steps", "5"});
-  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("expectations: 302 passed, 600 failed"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("expect FAIL  FIC000 direction: not reached: the run ended after step 5"),
+            std::string::npos);
   EXPECT_NE(run.output.find("controllers end in 300 AUTO"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("messages           0"), std::string::npos);
 }
