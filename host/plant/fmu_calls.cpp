@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "system/shared_library.h"
+#include "system/foreign_call.h"
 
 namespace host {
 namespace {
@@ -106,6 +107,7 @@ void FmuUnit::Bind(const std::vector<const FmuVariable*>& inputs, const std::vec
 
 bool FmuUnit::Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& starts,
                     std::string& error) {
+  const ForeignCall call(who_);
   callbacks_ = fmi2::CallbackFunctions{FmuLogger, std::calloc, std::free, nullptr, this};
   component_ = calls_->instantiate(instance_.c_str(), fmi2::CoSimulation, md_.guid.c_str(), resources_.c_str(),
                                    &callbacks_, 0, debug_ ? 1 : 0);
@@ -182,6 +184,7 @@ bool FmuUnit::GetOutputs(double* outputs) {
 }
 
 bool FmuUnit::Step(double now, double h, const double* inputs, double* outputs, std::string& error) {
+  const ForeignCall call(who_);
   if (!SetInputs(inputs)) {
     error = Failure("setting its inputs failed");
     return false;
@@ -193,6 +196,7 @@ bool FmuUnit::Step(double now, double h, const double* inputs, double* outputs, 
 }
 
 bool FmuUnit::Outputs(double* outputs, std::string& error) {
+  const ForeignCall call(who_);
   if (!GetOutputs(outputs)) {
     error = Failure("getting its outputs failed");
     return false;
@@ -201,6 +205,7 @@ bool FmuUnit::Outputs(double* outputs, std::string& error) {
 }
 
 bool FmuUnit::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
+  const ForeignCall call(who_);
   if (!md_.canGetAndSetState || !md_.canSerializeState || calls_->getState == nullptr ||
       calls_->serializedSize == nullptr || calls_->serialize == nullptr || calls_->freeState == nullptr) {
     error = Who() + " cannot save its state (its model description does not offer "
@@ -223,6 +228,7 @@ bool FmuUnit::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
 }
 
 bool FmuUnit::RestoreState(const std::vector<unsigned char>& bytes, std::string& error) {
+  const ForeignCall call(who_);
   if (calls_->deserialize == nullptr || calls_->setState == nullptr || calls_->freeState == nullptr) {
     error = Who() + " cannot restore a saved state";
     return false;

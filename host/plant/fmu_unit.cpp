@@ -12,6 +12,7 @@
 
 #include "plant/fmu_calls.h"
 #include "system/paths.h"
+#include "system/foreign_call.h"
 #include "system/sha256.h"
 #include "system/shared_library.h"
 #include "system/zip_archive.h"
@@ -79,6 +80,7 @@ std::unique_ptr<FmuUnit> FmuUnit::Open(const std::string& file, const std::strin
   std::unique_ptr<FmuUnit> unit(new FmuUnit());
   unit->file_ = file;
   unit->instance_ = instance;
+  unit->who_ = unit->Who();
   unit->out_ = &out;
   std::error_code ec;
   std::string folder = file;
@@ -137,7 +139,10 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& er
 #else
   const std::string& native = binary;
 #endif
-  library_ = OpenLibraryBeside(native, error);
+  {
+    const ForeignCall call(who_);  // loading runs the library's own initialisers
+    library_ = OpenLibraryBeside(native, error);
+  }
   if (library_ == nullptr) {
     error = file_ + ": its " + FmuPlatform() + " binary cannot be loaded: " + error;
     return false;
@@ -152,6 +157,7 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& er
 }
 
 FmuUnit::~FmuUnit() {
+  const ForeignCall call(who_);
   if (component_ != nullptr && calls_) {
     if (initialised_) {
       calls_->terminate(component_);

@@ -74,6 +74,7 @@ class FmuUnit {
   bool Failed(const char* call, int status, std::string& error);
   // "FMU NAME (FILE)", and a failure in its words: "...: WHAT: its last log text".
   std::string Who() const { return "FMU " + instance_ + " (" + file_ + ")"; }
+  std::string who_;  // Who(), kept for the calls into its code (system/foreign_call.h)
   std::string Failure(const std::string& what) const {
     return Who() + ": " + what + (lastLog_.empty() ? std::string() : ": " + lastLog_);
   }

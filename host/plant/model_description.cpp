@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <set>
 
 #include "system/xml_reader.h"
@@ -146,6 +147,15 @@ bool ReadModelDescription(const std::string& text, const std::string& file, Mode
   if (!coSimulation || md.modelIdentifier.empty()) {
     error = at + "offers no co-simulation (no <CoSimulation modelIdentifier=...>): dcshost steps an FMU itself "
             "and needs one for co-simulation, not model exchange";
+    return false;
+  }
+  // The binary's name within binaries/PLATFORM/: a bare file name, so that the
+  // code loaded is the archive's own and no library outside it.
+  const std::string& id = md.modelIdentifier;
+  if (id == "." || id == ".." || id.find_first_of("/\\:") != std::string::npos ||
+      std::any_of(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+    error = at + "modelIdentifier '" + id + "' is not a bare file name (no folder, drive or \"..\"): it names the "
+            "binary inside the FMU's own binaries folder";
     return false;
   }
   if (md.guid.empty()) {

@@ -26,9 +26,10 @@ std::string CsvCell(const std::string& text) {
 }  // namespace
 
 bool TraceWriter::Open(const std::string& path, const std::vector<TraceColumn>& columns, std::string& error) {
-  if (!file_.Open(path, "the trace", error)) {
+  if (!file_.OpenGrowing(path, "the trace", error)) {
     return false;
   }
+  flushed_ = std::chrono::steady_clock::now();
   std::string names = "step,time_s";
   std::string units = "#unit,s";
   std::string directions = "#direction,";
@@ -62,6 +63,11 @@ void TraceWriter::Write(int step, double seconds, const std::vector<double>& val
   }
   *out++ = '\n';
   file_.Write(first, static_cast<size_t>(out - first));
+  const auto now = std::chrono::steady_clock::now();
+  if (now - flushed_ >= std::chrono::seconds(1)) {
+    file_.Flush();
+    flushed_ = now;
+  }
 }
 
 bool TraceWriter::Close(std::string& error) { return file_.Commit(error); }

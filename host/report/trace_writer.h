@@ -13,9 +13,12 @@
 // value is the shortest text that reads back to the same double ("0.1", not
 // "0.10000000000000001"), "nan", "inf" or "-inf"; a value whose row was not
 // exchanged at that step is an empty cell. A name, unit or direction holding a
-// comma or a quote is quoted the CSV way.
+// comma or a quote is quoted the CSV way. While the run goes on the trace is
+// FILE.partial, its rows flushed at least once a second of wall time, and it
+// becomes FILE when closed: a run that dies leaves its rows up to then there.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -49,6 +52,7 @@ class TraceWriter {
  private:
   OutputFile file_;
   std::string line_;  // room for one step's line, kept to be reused
+  std::chrono::steady_clock::time_point flushed_{};  // when the rows last went to the system
 };
 
 }  // namespace host

@@ -55,6 +55,7 @@ OutputPlan RunOutputs(const Case& c, const RunOptions& options) {
     plan.Read(path, what);
   }
   plan.Write(options.tracePath, "--trace");
+  plan.Write(options.tracePath.empty() ? std::string() : options.tracePath + ".partial", "--trace's partial file");
   plan.Write(options.plotPath, "--plot");
   plan.Write(options.saveState, "--save-state", "--from-state");  // a state may go on from itself
   plan.Write(options.verdictsPath, "--verdicts");

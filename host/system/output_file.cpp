@@ -79,6 +79,44 @@ bool OutputFile::Open(const std::string& path, const std::string& what, std::str
   return true;
 }
 
+bool OutputFile::OpenGrowing(const std::string& path, const std::string& what, std::string& error) {
+  const std::string partial = path + ".partial";
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(PathOf(partial), ec)) || fs::is_directory(PathOf(partial), ec)) {
+    path_ = path;
+    what_ = what;
+    error = partial + ": cannot write " + what + ": it is a symbolic link or a folder, which dcshost never "
+                      "writes through or replaces";
+    return false;
+  }
+  if (!Open(path, what, error)) {
+    return false;
+  }
+  if (temp_.empty()) {
+    return true;  // a device or a pipe, written directly
+  }
+  // The file under its partial name from the start: renamed there now, as
+  // nothing has been written into it yet.
+  std::fclose(file_);
+  file_ = nullptr;
+  std::remove(temp_.c_str());
+  temp_ = partial;
+  errno = 0;
+  file_ = std::fopen(temp_.c_str(), "wb");
+  if (file_ == nullptr) {
+    const int code = errno != 0 ? errno : EACCES;
+    temp_.clear();
+    return Fail(code, error);
+  }
+  return true;
+}
+
+void OutputFile::Flush() {
+  if (file_ != nullptr && failure_ == 0 && std::fflush(file_) != 0) {
+    failure_ = errno != 0 ? errno : EIO;
+  }
+}
+
 void OutputFile::Write(const char* data, size_t size) {
   if (file_ != nullptr && failure_ == 0 && size > 0 && std::fwrite(data, 1, size, file_) != size) {
     failure_ = errno != 0 ? errno : EIO;

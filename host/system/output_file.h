@@ -25,6 +25,12 @@ class OutputFile {
   // `what` names the output in messages ("the trace"). False with
   // "PATH: cannot write WHAT: REASON".
   bool Open(const std::string& path, const std::string& what, std::string& error);
+  // As Open, for a file that grows while the command runs (a trace): its
+  // temporary file is PATH.partial, flushed by Flush, so that a process that
+  // dies on the way leaves what was flushed under a name that says so.
+  bool OpenGrowing(const std::string& path, const std::string& what, std::string& error);
+  // Hands what was written so far to the system (a growing file's rows).
+  void Flush();
   bool IsOpen() const { return file_ != nullptr; }
   // Buffered; a failure is kept and reported by Commit.
   void Write(const char* data, size_t size);

@@ -21,7 +21,29 @@ constexpr uint16_t Stored = 0, Deflated = 8, Encrypted = 1;
 uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t U32(const unsigned char* p) { return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16); }
 
+// A name to compare without regard to case, as a Windows folder compares them.
+std::string Folded(std::string name) {
+  for (char& c : name) {
+    c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return name;
+}
+
 }  // namespace
+
+std::string NormalEntryName(const std::string& name) {
+  std::string normal;
+  size_t start = 0;
+  while (start < name.size()) {
+    const size_t end = std::min(name.find('/', start), name.size());
+    const std::string part = name.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      normal += (normal.empty() ? "" : "/") + part;
+    }
+    start = end + 1;
+  }
+  return normal + (!normal.empty() && !name.empty() && name.back() == '/' ? "/" : "");
+}
 
 bool SafeEntryName(const std::string& name) {
   if (name.empty() || name[0] == '/' || name.find_first_of(std::string("\\:\0", 3)) != std::string::npos) {
@@ -54,8 +76,13 @@ bool ZipArchive::ReadAt(uint64_t offset, size_t size, std::vector<unsigned char>
 bool ZipArchive::Open(const std::string& path, std::string& error) {
   path_ = path;
   entries_.clear();
-  file_.open(PathOf(path), std::ios::binary);
   std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(PathOf(path), ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    error = path + ": not a regular file";  // a pipe or a device would hang the read or never end
+    return false;
+  }
+  file_.open(PathOf(path), std::ios::binary);
   fileSize_ = file_ ? std::filesystem::file_size(PathOf(path), ec) : 0;
   if (!file_ || ec) {
     error = path + ": cannot read it";
@@ -113,7 +140,8 @@ bool ZipArchive::ReadDirectory(uint32_t offset, uint32_t size, uint16_t count, s
       return false;
     }
     ZipEntry e;
-    e.name.assign(reinterpret_cast<const char*>(h + CentralSize), nameLength);
+    const std::string stored(reinterpret_cast<const char*>(h + CentralSize), nameLength);
+    e.name = NormalEntryName(stored);
     e.method = U16(h + 10);
     e.crc = U32(h + 16);
     e.compressedSize = U32(h + 20);
@@ -125,10 +153,10 @@ bool ZipArchive::ReadDirectory(uint32_t offset, uint32_t size, uint16_t count, s
       problem = "is encrypted";
     } else if (e.method != Stored && e.method != Deflated) {
       problem = "is compressed by method " + std::to_string(e.method) + " (dcshost reads stored and deflated entries)";
-    } else if (!SafeEntryName(e.name)) {
+    } else if (!SafeEntryName(stored) || e.name.empty() || e.name == "/") {
       problem = "has a name that would leave the folder it is unpacked into";
-    } else if (!names.insert(e.name).second) {
-      problem = "is named twice";
+    } else if (!names.insert(Folded(e.name)).second) {
+      problem = "is named twice (its name, without regard to case, is another entry's)";
     } else if (e.method == Stored && e.compressedSize != e.size) {
       problem = "is stored with two sizes";
     }
@@ -137,7 +165,7 @@ bool ZipArchive::ReadDirectory(uint32_t offset, uint32_t size, uint16_t count, s
       problem = "brings the unpacked size beyond 1 GiB, more than dcshost unpacks";
     }
     if (!problem.empty()) {
-      error = path_ + ": entry '" + e.name + "' " + problem;
+      error = path_ + ": entry '" + stored + "' " + problem;
       return false;
     }
     entries_.push_back(e);

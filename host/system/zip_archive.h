@@ -51,5 +51,10 @@ class ZipArchive {
 // Whether an entry's name stays inside the folder it is unpacked into: no
 // absolute name, drive or "..", no backslash or NUL.
 bool SafeEntryName(const std::string& name);
+// An entry's name with its "." parts and empty parts left out ("./a//b" is
+// "a/b"), as the directory keeps it, so that one file has one name. An
+// absolute name keeps no leading '/' either: it is refused before (SafeEntryName
+// reads the name as stored).
+std::string NormalEntryName(const std::string& name);
 
 }  // namespace host

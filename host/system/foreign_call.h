@@ -1,0 +1,24 @@
+// Code that is not dcshost's runs inside it: a plant's own binary (an FMU's).
+// An exit from inside that code (its `exit`, whatever the status it gives)
+// must not pass for dcshost's own end: while a ForeignCall lives, an exit of
+// the process says so and ends it with status 1. It allocates nothing, so it
+// may stand around every call of a step.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+class ForeignCall {
+ public:
+  // `who` names the code called ("FMU TANK (tank.fmu)"); it must outlive the call.
+  explicit ForeignCall(const std::string& who);
+  ~ForeignCall();
+  ForeignCall(const ForeignCall&) = delete;
+  ForeignCall& operator=(const ForeignCall&) = delete;
+
+ private:
+  const std::string* outer_;
+};
+
+}  // namespace host
