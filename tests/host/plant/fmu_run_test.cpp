@@ -194,7 +194,7 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
   };
   const std::vector<Row> rows = {
       {1, ""},  // prints verdict-shaped lines: judged by its own verdicts alone
-      {2, "FAILED: ended without a verdict (exit 0)"},  // ends the process with status 0
+      {2, "FAILED: ended without a verdict (exit 1)"},  // ends the process with status 0: the run says so, exit 1
       {3, "FAILED: ended without a verdict (exit "},    // aborts
       {4, "FAILED: ended without a verdict (exit "},    // writes through a null pointer
       {5, ", ended at its time limit)"},                // never returns from its step
@@ -221,6 +221,18 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
       EXPECT_NE(test.output.find("DCSStart     -> 1"), std::string::npos) << test.output;
     }
 #endif
+    if (row.how == 3) {  // a crashed run's trace stays under a name that says so
+      const std::string trace = Temp("misbehaving-trace.csv");
+      std::filesystem::remove(trace);
+      std::filesystem::remove(trace + ".partial");
+      Program({"run", path, "--trace", trace, "--no-progress"});
+      EXPECT_TRUE(std::filesystem::exists(trace + ".partial"));
+      EXPECT_FALSE(std::filesystem::exists(trace));
+    }
+    if (row.how == 2) {
+      EXPECT_NE(test.output.find("ended the process from inside its call, so the run did not end; it exits 1"),
+                std::string::npos) << test.output;
+    }
     if (row.how != 1) {
       EXPECT_EQ(test.status, 1) << test.output;
       EXPECT_NE(xml.find("<failure message=\"ended without a verdict"), std::string::npos) << xml;

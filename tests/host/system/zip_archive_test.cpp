@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 #include "system/inflate.h"
 #include "system/temp_folder.h"
 #include "system/zip_archive.h"
@@ -93,6 +97,8 @@ TEST_F(ZipArchiveTest, BadAndHostileArchivesAreRefusedByName) {
       {"encrypted", Zip({{"a", "x", 0, 1}}), "is encrypted"},
       {"bzip2", Zip({{"a", "x", 12}}), "compressed by method 12"},
       {"a name twice", Zip({{"a", "x"}, {"a", "y"}}), "entry 'a' is named twice"},
+      {"a name twice, spelled two ways", Zip({{"a/b", "x"}, {".//a/./b", "y"}}), "entry './/a/./b' is named twice"},
+      {"a name twice, in two cases", Zip({{"Model.so", "x"}, {"model.so", "y"}}), "entry 'model.so' is named twice"},
       {"too many entries", Zip(many), "holds 10001 entries, more than the 10000"},
       {"beyond 1 GiB", Zip({{"a", Plain, 8, 0, 600000000}, {"b", Plain, 8, 0, 600000000}}), "beyond 1 GiB"},
   };
@@ -103,6 +109,17 @@ TEST_F(ZipArchiveTest, BadAndHostileArchivesAreRefusedByName) {
     EXPECT_FALSE(zip.Open(Write(row.bytes), error));
     EXPECT_NE(error.find(row.message), std::string::npos) << error;
   }
+#if !defined(_WIN32)
+  // A pipe in the FMU's place is refused, never read (the read would wait forever).
+  const std::string fifo = Write("") + ".fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  host::ZipArchive piped;
+  std::string refused;
+  EXPECT_FALSE(piped.Open(fifo, refused));
+  EXPECT_NE(refused.find("not a regular file"), std::string::npos) << refused;
+  std::remove(fifo.c_str());
+#endif
   // Damage found when an entry is read: its CRC, its size, its local header.
   struct Damaged {
     const char* what;
