@@ -362,6 +362,11 @@ int RunTests(const TestOptions& options, std::ostream& out) {
     out << "dcshost: cannot make a folder for the cases' verdicts: " << error << '\n';
     return 2;
   }
+  // The cases' own temporary folders (an FMU unpacked) go into this one too,
+  // so that what a case that crashed leaves there is removed with it.
+  std::error_code made;
+  fs::create_directory(PathOf(verdicts->path() + "/tmp"), made);
+  const TempFolderForChildren children(verdicts->path() + "/tmp");
   const StopOnSignal stop(StopOnSignal::Mode::Taken);
   const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, *verdicts, out);
   const size_t failedCases = PrintTable(outcomes, out);

@@ -127,11 +127,12 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& er
             "; this dcshost is " + FmuPlatformWords() + " and needs " + within;
     return false;
   }
-  if (sha256_.empty() && !Sha256File(binary, sha256_, error)) {
+  if ((sha256_.empty() && !Sha256File(binary, sha256_, error)) || !Sha256File(binary, binarySha256_, error)) {
     return false;
   }
+  binaryName_ = within;
   out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code "
-      << binary << '\n';
+      << binary << ", SHA-256 " << binarySha256_ << '\n';
   resources_ = FileUri(folder + "/resources");
 #if defined(_WIN32)
   std::string native = binary;

@@ -42,6 +42,10 @@ class FmuUnit {
   const std::string& file() const { return file_; }
   // The .fmu's SHA-256, or for a folder its binary's.
   const std::string& sha256() const { return sha256_; }
+  // The binary loaded, as the FMU names it (binaries/PLATFORM/ID.so), and its
+  // own SHA-256: the code that runs, which the archive's hash covers only as packed.
+  const std::string& binaryName() const { return binaryName_; }
+  const std::string& binarySha256() const { return binarySha256_; }
   // Debug logging on, for the categories given (all when empty), before Start.
   void LogDebug(const std::vector<std::string>& categories) { debug_ = true, categories_ = categories; }
 
@@ -74,6 +78,7 @@ class FmuUnit {
   bool Failed(const char* call, int status, std::string& error);
   // "FMU NAME (FILE)", and a failure in its words: "...: WHAT: its last log text".
   std::string Who() const { return "FMU " + instance_ + " (" + file_ + ")"; }
+  std::string binaryName_, binarySha256_;
   std::string who_;  // Who(), kept for the calls into its code (system/foreign_call.h)
   std::string Failure(const std::string& what) const {
     return Who() + ": " + what + (lastLog_.empty() ? std::string() : ": " + lastLog_);

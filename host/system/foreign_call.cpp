@@ -26,6 +26,8 @@ extern "C" void ExitFromForeignCode() {
 
 }  // namespace
 
+const std::string* ForeignCallUnderWay() { return calling.load(); }
+
 ForeignCall::ForeignCall(const std::string& who) : outer_(calling.exchange(&who)) {
   if (!registered.exchange(true)) {
     std::atexit(ExitFromForeignCode);

@@ -21,4 +21,8 @@ class ForeignCall {
   const std::string* outer_;
 };
 
+// The code being called now ("FMU TANK (tank.fmu)"), or null: safe to read
+// from a signal handler.
+const std::string* ForeignCallUnderWay();
+
 }  // namespace host

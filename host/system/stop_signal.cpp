@@ -6,9 +6,12 @@
 #include <csignal>
 #include <thread>
 
+#include "system/foreign_call.h"
+
 #if !defined(_WIN32)
 #include <ctime>
 #include <pthread.h>
+#include <unistd.h>
 #endif
 
 namespace host {
@@ -18,7 +21,48 @@ namespace {
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set from a signal handler");
 
-extern "C" void AskToStop(int signal) { stopSignal.store(signal); }
+#if !defined(_WIN32)
+// How long a stop waits for a plant's call to return before the process ends.
+constexpr unsigned StuckSeconds = 3;
+
+// Writes text with write(2) alone, as a signal handler may.
+void SayFromHandler(const char* text) {
+  size_t length = 0;
+  while (text[length] != '\0') {
+    ++length;
+  }
+  (void)!write(STDOUT_FILENO, text, length);
+}
+
+// A stop that found a plant inside its call, still there StuckSeconds later:
+// the plant will not return, so the process ends here, saying so. Nothing
+// else can be done safely from here: the driver cannot be reset.
+extern "C" void StuckInPlant(int) {
+  const std::string* who = ForeignCallUnderWay();
+  const int signal = stopSignal.load();
+  if (who == nullptr || signal == 0) {
+    return;  // the call returned: the run stops at its next step
+  }
+  char status[4] = {static_cast<char>('0' + (128 + signal) / 100), static_cast<char>('0' + (128 + signal) / 10 % 10),
+                    static_cast<char>('0' + (128 + signal) % 10), '\0'};
+  SayFromHandler("\ndcshost: stopped by a signal while ");
+  SayFromHandler(who->c_str());
+  SayFromHandler(" was inside its call, which did not return within 3 s: the driver could not be reset; "
+                 "exiting with ");
+  SayFromHandler(status);
+  SayFromHandler("\n");
+  _exit(128 + signal);
+}
+#endif
+
+extern "C" void AskToStop(int signal) {
+  stopSignal.store(signal);
+#if !defined(_WIN32)
+  if (ForeignCallUnderWay() != nullptr) {
+    alarm(StuckSeconds);  // a plant's call that never returns must not make the run deaf
+  }
+#endif
+}
 
 #if !defined(_WIN32)
 sigset_t StopSignals() {
@@ -53,6 +97,9 @@ StopOnSignal::StopOnSignal(Mode mode) : mode_(mode) {
 #endif
   oldInt_ = std::signal(SIGINT, AskToStop);
   oldTerm_ = std::signal(SIGTERM, AskToStop);
+#if !defined(_WIN32)
+  oldAlarm_ = std::signal(SIGALRM, StuckInPlant);
+#endif
 }
 
 StopOnSignal::~StopOnSignal() {
@@ -70,6 +117,10 @@ StopOnSignal::~StopOnSignal() {
 #endif
   std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
   std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
+#if !defined(_WIN32)
+  alarm(0);
+  std::signal(SIGALRM, oldAlarm_ == SIG_ERR || oldAlarm_ == nullptr ? SIG_DFL : oldAlarm_);
+#endif
 }
 
 int StopOnSignal::Poll(int milliseconds) const {

@@ -3,7 +3,10 @@
 //
 // Two ways to take it, one per kind of program:
 // - Caught (a program of one thread): while a StopOnSignal lives the two
-//   signals only set its flag; the old handlers come back with its end.
+//   signals only set its flag; the old handlers come back with its end. A
+//   stop that comes while a plant's code is inside its call (ForeignCall)
+//   gives it 3 s to return; one that does not ends the process there,
+//   saying that the driver could not be reset, with 128 + the signal.
 // - Taken (a program that starts threads): the two signals are blocked in the
 //   thread that makes the StopOnSignal and in every thread it starts after,
 //   and that thread takes them itself in Poll, so that no handler ever
@@ -43,6 +46,7 @@ class StopOnSignal {
   Mode mode_;
   void (*oldInt_)(int) = nullptr;
   void (*oldTerm_)(int) = nullptr;
+  void (*oldAlarm_)(int) = nullptr;
 #if !defined(_WIN32)
   sigset_t oldMask_{};
 #endif

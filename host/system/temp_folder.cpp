@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <cstdlib>
 #include <vector>
 
 #include "system/paths.h"
@@ -51,6 +52,39 @@ std::unique_ptr<TempFolder> TempFolder::Make(const std::string& prefix, std::str
   }
   return std::unique_ptr<TempFolder>(new TempFolder(name.data()));
 #endif
+}
+
+namespace {
+
+#if defined(_WIN32)
+const char* const TempVariables[2] = {"TMP", "TEMP"};
+void SetVariable(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+void UnsetVariable(const char* name) { _putenv_s(name, ""); }
+#else
+const char* const TempVariables[2] = {"TMPDIR", nullptr};
+void SetVariable(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+void UnsetVariable(const char* name) { unsetenv(name); }
+#endif
+
+}  // namespace
+
+TempFolderForChildren::TempFolderForChildren(const std::string& folder) {
+  for (size_t k = 0; k < 2; ++k) {
+    const char* name = TempVariables[k];
+    const char* value = name == nullptr ? nullptr : std::getenv(name);
+    old_[k] = Old{name, value != nullptr, value != nullptr ? value : ""};
+    if (name != nullptr) {
+      SetVariable(name, folder);
+    }
+  }
+}
+
+TempFolderForChildren::~TempFolderForChildren() {
+  for (const Old& old : old_) {
+    if (old.name != nullptr) {
+      old.set ? SetVariable(old.name, old.value) : UnsetVariable(old.name);
+    }
+  }
 }
 
 TempFolder::~TempFolder() {

@@ -22,4 +22,25 @@ class TempFolder {
   std::string path_;
 };
 
+// While it lives, the system's temporary folder of this process, and of the
+// processes it starts, is `folder` (TMPDIR; TMP and TEMP on Windows), which
+// must exist; the old setting comes back with its end. dcshost test gives
+// its cases a folder of its own this way, so that what a case that crashed
+// left there is removed with that folder.
+class TempFolderForChildren {
+ public:
+  explicit TempFolderForChildren(const std::string& folder);
+  ~TempFolderForChildren();
+  TempFolderForChildren(const TempFolderForChildren&) = delete;
+  TempFolderForChildren& operator=(const TempFolderForChildren&) = delete;
+
+ private:
+  struct Old {
+    const char* name;
+    bool set;
+    std::string value;
+  };
+  Old old_[2];
+};
+
 }  // namespace host

@@ -4,6 +4,7 @@
 #include "system/zip_archive.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -208,6 +209,19 @@ bool ZipArchive::Read(const ZipEntry& e, std::vector<unsigned char>& bytes, std:
 }
 
 bool ZipArchive::Extract(const std::string& folder, std::string& error) {
+  // One limit for every archive this process unpacks, however many FMUs a run holds.
+  static std::atomic<uint64_t> unpacked{0};
+  uint64_t size = 0;
+  for (const ZipEntry& e : entries_) {
+    size += e.size;
+  }
+  uint64_t before = unpacked.load();
+  do {
+    if (size > MaxUnpackedBytes - std::min(before, MaxUnpackedBytes)) {
+      error = path_ + ": unpacking it would bring what this run unpacks beyond 1 GiB, more than dcshost unpacks";
+      return false;
+    }
+  } while (!unpacked.compare_exchange_weak(before, before + size));
   std::vector<unsigned char> bytes;
   for (const ZipEntry& e : entries_) {
     const std::filesystem::path target = PathOf(folder + "/" + e.name);

@@ -36,7 +36,8 @@ class ZipArchive {
   const ZipEntry* Find(const std::string& name) const;
   // One entry's bytes, checked against its size and CRC-32.
   bool Read(const ZipEntry& entry, std::vector<unsigned char>& bytes, std::string& error);
-  // Every entry written under `folder`, which must exist.
+  // Every entry written under `folder`, which must exist. All the archives a
+  // process unpacks share one limit, MaxUnpackedBytes.
   bool Extract(const std::string& folder, std::string& error);
 
  private:

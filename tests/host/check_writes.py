@@ -18,7 +18,8 @@ ALLOWED = {
     "system/report_folder.cpp": "report folders: the mark, what it lists removed, a shard's case copied in",
     "system/temp_folder.cpp": "private temporary folders, made afresh and removed with their owner",
     "system/zip_archive.cpp": "an FMU unpacked into a private temporary folder",
-    "dcshost/test_command.cpp": "--plots: its folder made, and the plots of passing cases removed, each planned",
+    "dcshost/test_command.cpp": "--plots: its folder made, and the plots of passing cases removed, each planned; "
+                                "the cases' temporary folder made inside the test's private one",
 }
 COMMENT = re.compile(r"//.*$")
 

@@ -17,7 +17,8 @@ MASKS = [
     (re.compile(rb'time="[0-9.e+-]+"'), b'time="T"'),
     (re.compile(rb"<code>\S+ (test|run) "), rb"<code>DCSHOST \1 "),
     # A platform's own binary: its label kept, its path and hash masked.
-    (re.compile(rb'<tr><td>(the driver|FIX: [A-Za-z0-9]+)</td><td>[^<]*</td><td class="hash">[0-9a-f]{64}</td></tr>'),
+    (re.compile(rb'<tr><td>(the driver|FIX: [A-Za-z0-9]+|FMU [^<]*: its binary)</td><td>[^<]*</td>'
+                rb'<td class="hash">[0-9a-f]{64}</td></tr>'),
      rb'<tr><td>\1</td><td>BINARY</td><td class="hash">HASH</td></tr>'),
 ]
 
