@@ -221,6 +221,20 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
       EXPECT_NE(test.output.find("DCSStart     -> 1"), std::string::npos) << test.output;
     }
 #endif
+#if !defined(_WIN32)
+    if (row.how == 5) {  // a run stuck in its plant's step still ends on SIGTERM, within seconds, saying so
+      host::ChildProcess stuck;
+      std::string error;
+      ASSERT_TRUE(stuck.Start(Command({"run", path, "--no-progress"}), error)) << error;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+      const auto asked = std::chrono::steady_clock::now();
+      const std::atomic<int> stop{SIGTERM};  // SIGTERM now, SIGKILL five seconds later
+      EXPECT_EQ(stuck.Wait(&stop), 128 + SIGTERM) << stuck.output();
+      EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));  // not the 5 s of a kill
+      EXPECT_NE(stuck.output().find("did not return within 3 s: the driver could not be reset; exiting with 143"),
+                std::string::npos) << stuck.output();
+    }
+#endif
     if (row.how == 3) {  // a crashed run's trace stays under a name that says so
       const std::string trace = Temp("misbehaving-trace.csv");
       std::filesystem::remove(trace);
