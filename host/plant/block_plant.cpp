@@ -20,7 +20,9 @@ constexpr double MostDelaySteps = 1e6;
 
 bool BlockPlant::Configure(const std::vector<CaseBlock>& given, double stepSeconds, std::vector<double>& outputs,
                            std::ostream& log, std::string& error) {
+  const bool loadCode = loadCode_;
   *this = BlockPlant();
+  loadCode_ = loadCode;
   stepSeconds_ = stepSeconds;
   std::vector<CaseBlock> expanded;
   std::vector<std::pair<size_t, size_t>> fmuOf;  // each block's FMU (from 1; 0 for none) and its output

@@ -39,6 +39,7 @@ class BlockPlant {
   // What stopped the last step (an FMU discarded it or failed), or empty.
   const std::string& Failure() const { return failure_; }
   const std::vector<FmuBlock>& Fmus() const { return fmus_; }
+  void LoadNoCode() { loadCode_ = false; }
   // Every FMU logs its debug categories once it begins.
   void LogFmus() {
     for (FmuBlock& fmu : fmus_) {
@@ -83,6 +84,7 @@ class BlockPlant {
   double stepSeconds_ = 1.0;
   int64_t steps_ = 0;
   std::vector<FmuBlock> fmus_;
+  bool loadCode_ = true;
   std::string failure_;
 };
 

@@ -18,7 +18,7 @@ bool BlockPlant::OpenFmus(const std::vector<CaseBlock>& given, std::ostream& log
       continue;
     }
     FmuBlock fmu;
-    if (!OpenFmuBlock(b, log, fmu, error)) {
+    if (!OpenFmuBlock(b, log, loadCode_, fmu, error)) {
       return false;
     }
     for (size_t k = 0; k < fmu.outputs.size(); ++k) {

@@ -84,7 +84,7 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
 
 }  // namespace
 
-bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, FmuBlock& fmu, std::string& error) {
+bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, bool loadCode, FmuBlock& fmu, std::string& error) {
   for (const auto& entry : b.keys) {
     if (entry.first != "file" && entry.first != "inputs" && entry.first != "parameters" && entry.first != "starts") {
       return Fail(b, entry.second.origin, "unknown key '" + entry.first + "' (it takes name, kind, unit, file, "
@@ -97,7 +97,7 @@ bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, FmuBlock& fmu, std::str
                 "needs 'file', the .fmu (or the folder it was unpacked into) in quotes", error);
   }
   fmu.name = b.name;
-  fmu.unit = FmuUnit::Open(ResolveBeside(b.origin.file, file->second.text), b.name, log, error);
+  fmu.unit = FmuUnit::Open(ResolveBeside(b.origin.file, file->second.text), b.name, log, error, loadCode);
   if (!fmu.unit) {
     error = Where(file->second.origin) + ": block '" + b.name + "' (fmu): " + error;
     return false;

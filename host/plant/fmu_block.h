@@ -29,6 +29,6 @@ struct FmuBlock {
 
 // Opens the FMU of a written block; false with "file:line: block 'NAME'
 // (fmu): what". `log` gets the FMU's path and SHA-256, and its log.
-bool OpenFmuBlock(const CaseBlock& written, std::ostream& log, FmuBlock& fmu, std::string& error);
+bool OpenFmuBlock(const CaseBlock& written, std::ostream& log, bool loadCode, FmuBlock& fmu, std::string& error);
 
 }  // namespace host

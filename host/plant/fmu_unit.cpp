@@ -76,7 +76,7 @@ std::string FileUri(const std::string& path) {
 }
 
 std::unique_ptr<FmuUnit> FmuUnit::Open(const std::string& file, const std::string& instance, std::ostream& out,
-                                       std::string& error) {
+                                       std::string& error, bool loadCode) {
   std::unique_ptr<FmuUnit> unit(new FmuUnit());
   unit->file_ = file;
   unit->instance_ = instance;
@@ -102,10 +102,10 @@ std::unique_ptr<FmuUnit> FmuUnit::Open(const std::string& file, const std::strin
       return nullptr;
     }
   }
-  return unit->Load(folder, out, error) ? std::move(unit) : nullptr;
+  return unit->Load(folder, out, loadCode, error) ? std::move(unit) : nullptr;
 }
 
-bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& error) {
+bool FmuUnit::Load(const std::string& folder, std::ostream& out, bool loadCode, std::string& error) {
   std::string text;
   const std::string described = folder_ ? file_ + "/modelDescription.xml" : folder + "/modelDescription.xml";
   if (!ReadText(folder + "/modelDescription.xml", text)) {
@@ -131,6 +131,12 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, std::string& er
     return false;
   }
   binaryName_ = within;
+  if (!loadCode) {
+    out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; its native code " << within
+        << ", SHA-256 " << binarySha256_ << ", is not loaded: check reads only, so whether the FMU instantiates, "
+        << "takes its start values and answers is for run to find\n";
+    return true;
+  }
   out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code "
       << binary << ", SHA-256 " << binarySha256_ << '\n';
   resources_ = FileUri(folder + "/resources");

@@ -32,8 +32,10 @@ class FmuUnit {
   // into) for the instance named `instance`; null with a message saying what
   // is wrong and where. `out` gets the FMU's path and SHA-256 before its
   // binary is loaded, and its log while it runs.
+  // Without `loadCode` its binary is found and hashed but never loaded, and
+  // it cannot start: what a reading-only command may do.
   static std::unique_ptr<FmuUnit> Open(const std::string& file, const std::string& instance, std::ostream& out,
-                                       std::string& error);
+                                       std::string& error, bool loadCode = true);
   ~FmuUnit();
   FmuUnit(const FmuUnit&) = delete;
   FmuUnit& operator=(const FmuUnit&) = delete;
@@ -74,7 +76,7 @@ class FmuUnit {
     std::vector<int> integers;
   };
   FmuUnit() = default;
-  bool Load(const std::string& folder, std::ostream& out, std::string& error);
+  bool Load(const std::string& folder, std::ostream& out, bool loadCode, std::string& error);
   bool Failed(const char* call, int status, std::string& error);
   // "FMU NAME (FILE)", and a failure in its words: "...: WHAT: its last log text".
   std::string Who() const { return "FMU " + instance_ + " (" + file_ + ")"; }

@@ -46,6 +46,9 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
   tank_ = false;
   blocks_ = false;
   plant_ = BlockPlant();
+  if (!loadCode_) {
+    plant_.LoadNoCode();
+  }
   names_.clear();
   indexOf_.clear();
   values_.clear();

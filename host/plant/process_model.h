@@ -34,6 +34,9 @@ class ProcessModel {
   // Its FMU blocks, each with its unit (its file and SHA-256).
   const std::vector<FmuBlock>& Fmus() const { return plant_.Fmus(); }
   void LogFmus() { plant_.LogFmus(); }
+  // Before Configure: its FMUs are read and their binaries hashed, never
+  // loaded, so no plant's code runs (`check` reads only).
+  void LoadNoCode() { loadCode_ = false; }
   // The variables in a fixed order (the tank's by name, blocks as written),
   // for traces, states and indices.
   const std::vector<std::string>& Names() const { return names_; }
@@ -77,6 +80,7 @@ class ProcessModel {
   bool blocks_ = false;
   Tank parameters_;
   BlockPlant plant_;
+  bool loadCode_ = true;
   std::unordered_map<std::string, int> indexOf_;  // blocks: each name's index
   std::vector<std::string> names_;
   std::vector<double> values_;

@@ -23,6 +23,7 @@ struct RunOptions {
   std::string plotPath;            // SVG of the chosen signals
   std::vector<std::string> signals;  // trace columns to plot; empty: the model's
   bool progress = false;           // a progress bar on stderr
+  bool plantCode = true;           // false (check): an FMU's binary is hashed, never loaded
   bool fmuLog = false;             // FMUs log their debug categories
   std::string saveState;           // write the state at the end of the run here
   std::string fromState;           // start from this saved state (else the case's initial_state)

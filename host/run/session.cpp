@@ -83,6 +83,9 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (!session->CloseAndPairLoops(out, error)) {
     return fail(error);
   }
+  if (!options.plantCode) {
+    session->model_.LoadNoCode();
+  }
   if (!session->model_.Configure(session->case_.model, c.stepSeconds, out, error)) {
     return fail(error);
   }

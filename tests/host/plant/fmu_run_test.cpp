@@ -235,6 +235,12 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
                 std::string::npos) << stuck.output();
     }
 #endif
+    if (row.how == 1) {  // check reads only: it hashes the FMU's binary and runs none of its code
+      const Outcome check = Program({"check", path});
+      EXPECT_EQ(check.status, 0) << check.output;
+      EXPECT_NE(check.output.find(", is not loaded: check reads only"), std::string::npos) << check.output;
+      EXPECT_EQ(check.output.find("loading its native code"), std::string::npos) << check.output;
+    }
     if (row.how == 3) {  // a crashed run's trace stays under a name that says so
       const std::string trace = Temp("misbehaving-trace.csv");
       std::filesystem::remove(trace);
