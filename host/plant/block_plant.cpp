@@ -15,6 +15,8 @@ namespace {
 
 // A dead time's ring is sized when bound; beyond this many steps it would be a memory hog.
 constexpr double MostDelaySteps = 1e6;
+// What all the dead times of a plant hold at most, in samples (80 MB of them).
+constexpr double MostDelaySamples = 1e7;
 
 }  // namespace
 
@@ -60,15 +62,24 @@ bool BlockPlant::Configure(const std::vector<CaseBlock>& given, double stepSecon
     fmu.wires.clear();  // resolved into its output blocks' inputs; the case's values are not kept
   }
   outputs.assign(blocks_.size(), 0.0);
+  double samples = 0.0;  // of every dead time so far: all are checked before any is sized
+  for (size_t i = 0; i < blocks_.size(); ++i) {
+    const Block& b = blocks_[i];
+    samples += b.kind == BlockKind::Deadtime ? std::ceil(b.delay / stepSeconds) + 1.0 : 0.0;
+    if (b.kind == BlockKind::Deadtime && (b.delay / stepSeconds > MostDelaySteps || samples > MostDelaySamples)) {
+      const auto delay = written[i].keys.find("delay");
+      error = Where(delay->second.origin) + ": block '" + names_[i] + "' (deadtime): 'delay' of " + Shown(b.delay) +
+              " s " +
+              (b.delay / stepSeconds > MostDelaySteps
+                   ? "spans more than a million steps of " + Shown(stepSeconds) + " s"
+                   : "brings the plant's dead times beyond ten million samples of " + Shown(stepSeconds) +
+                         " s in all; shorten them or lengthen step_seconds");
+      return false;
+    }
+  }
   for (size_t i = 0; i < blocks_.size(); ++i) {
     Block& b = blocks_[i];
     if (b.kind == BlockKind::Deadtime) {
-      if (b.delay / stepSeconds > MostDelaySteps) {
-        const auto delay = written[i].keys.find("delay");
-        error = Where(delay->second.origin) + ": block '" + names_[i] + "' (deadtime): 'delay' of " +
-                Shown(b.delay) + " s spans more than a million steps of " + Shown(stepSeconds) + " s";
-        return false;
-      }
       BindDeadtime(b, stepSeconds);
     }
     outputs[i] = b.initial;

@@ -66,6 +66,14 @@ TEST_F(PlantTest, BadBlocksAreRefusedWhereWritten) {
        "10: block 'B' (deadtime): 'delay' must be at least 0 s, not -1"},
       {"[[block]]\nname = \"B\"\nkind = \"deadtime\"\ninput = 1.0\ndelay = 2e6\n",
        "10: block 'B' (deadtime): 'delay' of 2e+06 s spans more than a million steps of 1 s"},
+      {[] {  // ten dead times of a million steps and more: one limit holds for all of them
+         std::string text;
+         for (int k = 0; k < 11; ++k) {
+           text += "[[block]]\nname = \"D" + std::to_string(k) + "\"\nkind = \"deadtime\"\ninput = 1.0\ndelay = 1e6\n";
+         }
+         return text;
+       }(),
+       "55: block 'D9' (deadtime): 'delay' of 1e+06 s brings the plant's dead times beyond ten million samples"},
       {"[[block]]\nname = \"B\"\nkind = \"valve\"\ncommand = 1.0\nfail_position = 1.5\n",
        "10: block 'B' (valve): 'fail_position' must be from 0 to 1 (a fraction), not 1.5"},
       {"[[block]]\nname = \"B\"\nkind = \"valve\"\ncommand = 1.0\ncharacteristic = \"fast\"\n",
