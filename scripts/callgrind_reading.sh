@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Counts the instructions of reading, binding and running three steps of a
-# case of 25,000 and of 100,000 PV rows under callgrind (no timing, so the
-# figure does not depend on the machine's load), and judges that the cost is
-# linear in rows: four times the rows may cost at most 4.5 times the
-# instructions (exit 1 otherwise). Builds only in build/bench.
+# Counts the instructions of reading and binding a case as it grows, under
+# callgrind (no timing, so the figure does not depend on the machine's load),
+# in three ways: its PV rows (read, bound and run three steps), the lags of
+# its plant (sorted into their order), and its loops (paired, closed by
+# tiebacks and grouped for their checks). Each is judged linear: four times
+# the size may cost at most 4.5 times the instructions (exit 1 otherwise).
+# Builds only in build/bench.
 #   scripts/callgrind_reading.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,20 +13,28 @@ dir=build/bench/reading
 cmake --preset bench >/dev/null
 cmake --build build/bench -j 2 --target dcshost fixdcs EDA FIXTOOLS >/dev/null
 mkdir -p "$dir"
-declare -A counts
-for rows in 25000 100000; do
-  python3 bench/reading_case.py "$dir/$rows" "$rows"
-  valgrind --tool=callgrind --callgrind-out-file="$dir/$rows.out" \
-    build/bench/bin/dcshost run "$dir/$rows/case.toml" --no-progress >"$dir/$rows.txt" 2>"$dir/$rows.log"
-  counts[$rows]=$(grep -E '^(summary|totals):' "$dir/$rows.out" | head -1 | awk '{print $2}')
-  echo "reading, binding and 3 steps of $rows PV rows: ${counts[$rows]} instructions"
-done
-python3 - "${counts[25000]}" "${counts[100000]}" <<'PY'
+status=0
+# kind, the smaller size, what the command does with it
+for spec in "rows 25000 run" "lags 10000 check" "loops 2500 check"; do
+  read -r kind small command <<<"$spec"
+  declare -A counts=()
+  for n in "$small" $((small * 4)); do
+    python3 bench/reading_case.py "$dir/$kind-$n" "$kind" "$n"
+    args=("$command" "$dir/$kind-$n/case.toml")
+    [ "$command" = run ] && args+=(--no-progress)
+    valgrind --tool=callgrind --callgrind-out-file="$dir/$kind-$n.out" build/bench/bin/dcshost "${args[@]}" \
+      >"$dir/$kind-$n.txt" 2>"$dir/$kind-$n.log" || true
+    counts[$n]=$(grep -E '^(summary|totals):' "$dir/$kind-$n.out" | head -1 | awk '{print $2}')
+    echo "$command of a case of $n $kind: ${counts[$n]} instructions"
+  done
+  python3 - "$kind" "$small" "${counts[$small]}" "${counts[$((small * 4))]}" <<'PY' || status=1
 import sys
-small, large = int(sys.argv[1]), int(sys.argv[2])
+kind, n, small, large = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 ratio = large / small
-print(f"per row: {small / 25000:.0f} and {large / 100000:.0f} instructions; "
-      f"100,000 rows against 25,000: {ratio:.2f} times the instructions (at most 4.5)")
+print(f"  per {kind[:-1]}: {small / n:.0f} and {large / (4 * n):.0f} instructions; four times the {kind}: "
+      f"{ratio:.2f} times the instructions (at most 4.5)")
 if ratio > 4.5:
-    sys.exit("callgrind_reading: reading a case is not linear in its rows")
+    sys.exit(f"callgrind_reading: a case's cost is not linear in its {kind}")
 PY
+done
+exit "$status"

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <queue>
+#include <utility>
 #include <vector>
 
 #include "plant/block_plant.h"
@@ -14,25 +15,56 @@
 namespace host {
 namespace {
 
-// Whether `to` can be reached from `from` along the edges "is read by".
-bool Reaches(const std::vector<std::vector<size_t>>& readBy, size_t from, size_t to) {
-  std::vector<bool> seen(readBy.size(), false);
-  std::vector<size_t> open = {from};
-  seen[from] = true;
-  while (!open.empty()) {
-    const size_t at = open.back();
-    open.pop_back();
-    for (const size_t next : readBy[at]) {
-      if (next == to) {
-        return true;
+// Each block's strongly connected component along the edges "is read by":
+// two blocks share one exactly when each reaches the other, so a block that
+// reads another within its own component reads it within a cycle. Tarjan's
+// algorithm, with an explicit stack (a chain of many blocks must not exhaust
+// the call stack): linear in the blocks and their inputs.
+std::vector<size_t> Components(const std::vector<std::vector<size_t>>& readBy) {
+  const size_t n = readBy.size();
+  std::vector<size_t> index(n, SIZE_MAX), low(n, 0), component(n, SIZE_MAX), stack;
+  std::vector<bool> onStack(n, false);
+  std::vector<std::pair<size_t, size_t>> calls;  // a block, and the next of its edges to follow
+  size_t next = 0, components = 0;
+  for (size_t root = 0; root < n; ++root) {
+    if (index[root] != SIZE_MAX) {
+      continue;
+    }
+    calls.emplace_back(root, 0);
+    while (!calls.empty()) {
+      auto& [v, edge] = calls.back();
+      if (edge == 0 && index[v] == SIZE_MAX) {
+        index[v] = low[v] = next++;
+        stack.push_back(v);
+        onStack[v] = true;
       }
-      if (!seen[next]) {
-        seen[next] = true;
-        open.push_back(next);
+      if (edge < readBy[v].size()) {
+        const size_t w = readBy[v][edge++];
+        if (index[w] == SIZE_MAX) {
+          calls.emplace_back(w, 0);
+        } else if (onStack[w]) {
+          low[v] = std::min(low[v], index[w]);
+        }
+        continue;
+      }
+      const size_t done = v;
+      calls.pop_back();
+      if (low[done] == index[done]) {
+        for (size_t w = SIZE_MAX; w != done;) {
+          w = stack.back();
+          stack.pop_back();
+          onStack[w] = false;
+          component[w] = components;
+        }
+        ++components;
+      }
+      if (!calls.empty()) {
+        const size_t parent = calls.back().first;
+        low[parent] = std::min(low[parent], low[done]);
       }
     }
   }
-  return false;
+  return component;
 }
 
 // A cycle among the blocks left unsorted: each has a kept edge from another of
@@ -72,11 +104,12 @@ bool EvaluationOrder(const std::vector<std::vector<size_t>>& reads, const std::v
     }
   }
   // A block whose output is its state reads, within a cycle through it, the value of the step before.
+  const std::vector<size_t> component = Components(readBy);
   std::vector<std::vector<size_t>> kept(n);
   std::vector<size_t> waiting(n, 0);
   for (size_t v = 0; v < n; ++v) {
     for (const size_t u : reads[v]) {
-      if (!(stateful[v] && (u == v || Reaches(readBy, v, u)))) {
+      if (!(stateful[v] && (u == v || component[u] == component[v]))) {
         kept[v].push_back(u);
       }
     }

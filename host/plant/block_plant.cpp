@@ -4,6 +4,7 @@
 #include "plant/block_plant.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
@@ -119,28 +120,37 @@ bool BlockPlant::Resolve(const std::vector<CaseBlock>& written, const std::unord
   return true;
 }
 
-std::vector<bool> BlockPlant::Reached(size_t external) const {
-  // Who reads each block, and the blocks the input moves first.
-  std::vector<std::vector<size_t>> readers(blocks_.size());
-  std::vector<size_t> next;
-  std::vector<bool> reached(blocks_.size(), false);
+std::vector<std::vector<size_t>> BlockPlant::ReachedByInputs() const {
+  // Who reads each block, and the blocks each input moves first.
+  std::vector<std::vector<size_t>> readers(blocks_.size()), reached(externalNames_.size());
   for (size_t i = 0; i < blocks_.size(); ++i) {
     for (const BlockInput& in : blocks_[i].inputs) {
       if (in.from == BlockInput::From::Block) {
         readers[in.index].push_back(i);
-      } else if (in.from == BlockInput::From::External && in.index == external && !reached[i]) {
-        reached[i] = true;
-        next.push_back(i);
+      } else if (in.from == BlockInput::From::External && in.index < reached.size()) {
+        reached[in.index].push_back(i);
       }
     }
   }
-  while (!next.empty()) {
-    const size_t from = next.back();
-    next.pop_back();
-    for (const size_t reader : readers[from]) {
-      if (!reached[reader]) {
-        reached[reader] = true;
-        next.push_back(reader);
+  // From each input on along the readers, each block marked once per input:
+  // the cost is what the inputs reach, not the inputs times the blocks.
+  std::vector<size_t> mark(blocks_.size(), SIZE_MAX);
+  for (size_t k = 0; k < reached.size(); ++k) {
+    std::vector<size_t>& found = reached[k];
+    size_t kept = 0;
+    for (const size_t first : found) {
+      if (mark[first] != k) {
+        mark[first] = k;
+        found[kept++] = first;
+      }
+    }
+    found.resize(kept);
+    for (size_t at = 0; at < found.size(); ++at) {
+      for (const size_t reader : readers[found[at]]) {
+        if (mark[reader] != k) {
+          mark[reader] = k;
+          found.push_back(reader);
+        }
       }
     }
   }

@@ -51,7 +51,7 @@ class BlockPlant {
   const std::vector<ExternalInput>& ExternalInputs() const { return externalNames_; }
   void SetInput(size_t k, double value) { external_[k] = value; }
   // The blocks whose output an external input moves, directly or through other blocks.
-  std::vector<bool> Reached(size_t external) const;
+  std::vector<std::vector<size_t>> ReachedByInputs() const;
   // The outputs of blocks without a state of their own, from the inputs as they are now.
   void Settle(std::vector<double>& outputs);
   // One step of every block, in dependency order.

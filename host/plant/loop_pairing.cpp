@@ -3,7 +3,9 @@
 #include "plant/loop_pairing.h"
 
 #include <cctype>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace host {
 namespace {
@@ -21,21 +23,44 @@ bool Takes(const PairedRows* among, std::vector<bool> PairedRows::*table, size_t
 }
 
 // The PV rows a rule offers a controller; the one pairing, or an ambiguity or
-// nothing. Rows already paired are not offered again.
+// nothing. Rows already paired are not offered again. The rows are indexed
+// once by what the rules compare (their `from`, their node and loop key,
+// their node and tag), so that pairing is linear in the rows: a rule looks
+// only at the rows that share its key, in the rows' order.
 class Pairer {
  public:
   Pairer(const Case& c, LoopPairing& result, const PairedRows* among) : c_(c), result_(result), taken_(c.pv.size()) {
     for (size_t p = 0; p < c.pv.size(); ++p) {
+      const CasePVRow& pv = c.pv[p];
       taken_[p] = !Takes(among, &PairedRows::pv, p);
+      if (!pv.from.empty()) {
+        byFrom_[pv.from].push_back(p);
+      }
+      LoopTag loop;
+      if (ReadLoopTag(pv.tag, loop)) {
+        byLoop_[Key(pv.node, loop.key)].push_back(p);
+      }
+      byPoint_[Key(pv.node, pv.tag)].push_back(p);
     }
   }
 
-  // False when the rule found no free row; true when it paired or found an
-  // ambiguity. `row` names the controller or command in messages.
+  static std::string Key(const std::string& node, const std::string& name) { return node + '\n' + name; }
+  const std::vector<size_t>* From(const std::string& from) const { return Find(byFrom_, from); }
+  const std::vector<size_t>* Loop(const std::string& node, const std::string& key) const {
+    return Find(byLoop_, Key(node, key));
+  }
+  const std::vector<size_t>* Point(const std::string& node, const std::string& tag) const {
+    return Find(byPoint_, Key(node, tag));
+  }
+
+  // False when the rule found no free row among the candidates; true when it
+  // paired or found an ambiguity. `row` names the controller or command in messages.
   template <typename Matches>
-  bool Try(std::vector<LoopPair>& into, size_t source, const std::string& row, const char* rule, Matches matches) {
+  bool Try(std::vector<LoopPair>& into, size_t source, const std::string& row, const char* rule,
+           const std::vector<size_t>* candidates, Matches matches) {
     std::vector<size_t> found;
-    for (size_t p = 0; p < c_.pv.size(); ++p) {
+    for (size_t k = 0; candidates != nullptr && k < candidates->size(); ++k) {
+      const size_t p = (*candidates)[k];
       if (!taken_[p] && matches(c_.pv[p])) {
         found.push_back(p);
       }
@@ -57,9 +82,15 @@ class Pairer {
   }
 
  private:
+  using Index = std::unordered_map<std::string, std::vector<size_t>>;
+  static const std::vector<size_t>* Find(const Index& index, const std::string& key) {
+    const auto at = index.find(key);
+    return at == index.end() ? nullptr : &at->second;
+  }
   const Case& c_;
   LoopPairing& result_;
   std::vector<bool> taken_;
+  Index byFrom_, byLoop_, byPoint_;
 };
 
 // Every text a block's key holds: itself, or the entries of its list or
@@ -141,12 +172,13 @@ LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::
       continue;
     }
     const std::string name = RowName("controller", i, r.origin, r.tag);
-    if (!r.drives.empty() &&
-        pairer.Try(result.pairs, i, name, "explicit link", [&r](const CasePVRow& pv) { return pv.from == r.drives; })) {
+    if (!r.drives.empty() && pairer.Try(result.pairs, i, name, "explicit link", pairer.From(r.drives),
+                                        [&r](const CasePVRow& pv) { return pv.from == r.drives; })) {
       continue;
     }
     LoopTag loop;
-    if (ReadLoopTag(r.tag, loop) && pairer.Try(result.pairs, i, name, "loop key", [&](const CasePVRow& pv) {
+    if (ReadLoopTag(r.tag, loop) &&
+        pairer.Try(result.pairs, i, name, "loop key", pairer.Loop(r.node, loop.key), [&](const CasePVRow& pv) {
           LoopTag other;
           return pv.node == r.node && ReadLoopTag(pv.tag, other) && other.key == loop.key &&
                  MeasuredVariable(other.function) == MeasuredVariable(loop.function) && other.function != loop.function;
@@ -154,7 +186,8 @@ LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::
       continue;
     }
     const auto input = pidInputs.find(r.node + ":" + r.tag);
-    if (input != pidInputs.end() && pairer.Try(result.pairs, i, name, "PID INPUT", [&](const CasePVRow& pv) {
+    if (input != pidInputs.end() &&
+        pairer.Try(result.pairs, i, name, "PID INPUT", pairer.Point(r.node, input->second), [&](const CasePVRow& pv) {
           return pv.node == r.node && pv.tag == input->second;
         })) {
       continue;
@@ -168,7 +201,7 @@ LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::
       continue;
     }
     const std::string name = RowName("PV-import", i, r.origin, r.tag);
-    if (!pairer.Try(result.commands, i, name, "loop key", [&](const CasePVRow& pv) {
+    if (!pairer.Try(result.commands, i, name, "loop key", pairer.Loop(r.node, loop.key), [&](const CasePVRow& pv) {
           LoopTag other;
           return pv.node == r.node && pv.tag != r.tag && ReadLoopTag(pv.tag, other) && other.key == loop.key;
         })) {

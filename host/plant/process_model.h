@@ -56,8 +56,9 @@ class ProcessModel {
   // "TAG.FIELD"; a step sets them by index before Advance.
   const std::vector<ExternalInput>& ExternalInputs() const { return plant_.ExternalInputs(); }
   void SetInput(size_t k, double value) { plant_.SetInput(k, value); }
-  // The variables an external input moves, through the blocks between them.
-  std::vector<bool> Reached(size_t k) const { return plant_.Reached(k); }
+  // For each external input, the variables it moves through the blocks
+  // between them (each once); linear in what the inputs reach.
+  std::vector<std::vector<size_t>> ReachedByInputs() const { return plant_.ReachedByInputs(); }
   // The outputs that follow from the inputs at once, without a step.
   void Settle();
   // The state beyond the variables, by name, for a saved run state; empty for the tank.

@@ -163,31 +163,49 @@ void Session::GroupLoops() {
     }
     return;
   }
-  // What each loop's output moves, and the variable its PV carries.
-  std::vector<std::vector<bool>> moves(n, std::vector<bool>(model_.Names().size(), false));
-  for (size_t k = 0; k < inputs_.size(); ++k) {
-    for (size_t i = 0; i < n; ++i) {
-      if (inputs_[k].controller && static_cast<size_t>(inputs_[k].row) == loops_[i].controller) {
-        const std::vector<bool> reached = model_.Reached(k);
-        std::transform(reached.begin(), reached.end(), moves[i].begin(), moves[i].begin(), std::logical_or<>());
+  // Two loops conflict where one's output moves the variable the other's PV
+  // carries. Found from what each controller's input reaches, through the
+  // loops that carry each variable: linear in what the inputs reach.
+  std::unordered_map<size_t, std::vector<size_t>> carriedBy, loopsOf;  // variable -> loops; controller row -> loops
+  for (size_t j = 0; j < n; ++j) {
+    const int pv = carries_[loops_[j].pv];
+    if (pv != ProcessModel::None) {
+      carriedBy[static_cast<size_t>(pv)].push_back(j);
+    }
+    loopsOf[loops_[j].controller].push_back(j);
+  }
+  const std::vector<std::vector<size_t>> reached = model_.ReachedByInputs();
+  std::vector<std::vector<size_t>> conflicts(n);
+  for (size_t k = 0; k < inputs_.size() && k < reached.size(); ++k) {
+    const auto loops = loopsOf.find(static_cast<size_t>(inputs_[k].row));
+    if (!inputs_[k].controller || loops == loopsOf.end()) {
+      continue;
+    }
+    for (const size_t variable : reached[k]) {
+      const auto carriers = carriedBy.find(variable);
+      for (size_t a = 0; carriers != carriedBy.end() && a < loops->second.size(); ++a) {
+        for (const size_t j : carriers->second) {
+          conflicts[loops->second[a]].push_back(j);
+          conflicts[j].push_back(loops->second[a]);
+        }
       }
     }
   }
-  const auto touches = [&](size_t a, size_t b) {
-    const int pv = carries_[loops_[b].pv];
-    return pv != ProcessModel::None && moves[a][static_cast<size_t>(pv)];
-  };
-  // Each loop into the first group none of whose loops it touches or is touched by.
-  std::vector<std::vector<size_t>> groups;
+  // Each loop into the first group that holds no loop it conflicts with.
+  std::vector<int> taken;
   for (size_t i = 0; i < n; ++i) {
-    auto free = std::find_if(groups.begin(), groups.end(), [&](const std::vector<size_t>& g) {
-      return std::none_of(g.begin(), g.end(), [&](size_t j) { return touches(i, j) || touches(j, i); });
-    });
-    if (free == groups.end()) {
-      free = groups.insert(groups.end(), std::vector<size_t>());
+    taken.clear();
+    for (const size_t j : conflicts[i]) {
+      if (j < i) {
+        taken.push_back(loops_[j].group);
+      }
     }
-    free->push_back(i);
-    loops_[i].group = static_cast<int>(free - groups.begin());
+    std::sort(taken.begin(), taken.end());
+    int group = 0;
+    for (const int t : taken) {
+      group += t == group ? 1 : 0;
+    }
+    loops_[i].group = group;
   }
 }
 
