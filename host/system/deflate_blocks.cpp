@@ -57,14 +57,30 @@ bool BlockDecoder::Fail(const std::string& what) {
 
 // Makes room for `more` bytes of output, or fails when they pass the limit.
 bool BlockDecoder::Reserve(size_t more) {
-  if (more > limit_ - out_.size()) {
+  if (more > limit_ - Produced()) {
     error_ = "inflates beyond " + std::to_string(limit_) + " bytes";
+    return false;
+  }
+  if (sink_ != nullptr && out_.size() + more > Window + Chunk && !Hand(out_.size() - std::min(out_.size(), Window))) {
     return false;
   }
   const size_t needed = out_.size() + more;
   if (needed > out_.capacity()) {
-    out_.reserve(std::min(limit_, std::max(needed, out_.capacity() * 2)));
+    out_.reserve(std::min(limit_ - handed_, std::max(needed, out_.capacity() * 2)));
   }
+  return true;
+}
+
+// Hands the first `size` bytes held to the sink and drops them.
+bool BlockDecoder::Hand(size_t size) {
+  if (size == 0) {
+    return true;
+  }
+  if (!sink_->Take(out_.data(), size, error_)) {
+    return false;
+  }
+  out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(size));
+  handed_ += size;
   return true;
 }
 
@@ -208,7 +224,7 @@ bool BlockDecoder::Codes() {
       return false;
     }
     if (symbol < EndOfBlock) {
-      if ((out_.size() == out_.capacity() || out_.size() == limit_) && !Reserve(1)) {
+      if ((out_.size() == out_.capacity() || Produced() == limit_) && !Reserve(1)) {
         return false;
       }
       out_.push_back(static_cast<unsigned char>(symbol));
@@ -243,7 +259,7 @@ bool BlockDecoder::Copy(int lengthSymbol) {
     return false;
   }
   const size_t distance = DistanceBase[distanceSymbol] + extra;
-  if (distance > out_.size()) {
+  if (distance > Produced()) {
     return Fail("distance " + std::to_string(distance) + " reaches before the start of the output");
   }
   if (!Reserve(length)) {

@@ -16,9 +16,26 @@ namespace deflate {
 
 class BlockDecoder {
  public:
+  // Where output goes as it is decoded, when it need not be kept whole: all
+  // but the last Window bytes (what a copy may reach back) are handed to it
+  // once more than Window + Chunk bytes are held, so memory stays bounded.
+  // False from it stops the decoding with its message in the error.
+  class Sink {
+   public:
+    virtual bool Take(const unsigned char* bytes, size_t size, std::string& error) = 0;
+
+   protected:
+    ~Sink() = default;
+  };
+  static constexpr size_t Window = 32768, Chunk = 1 << 20;
+
   BlockDecoder(const unsigned char* data, size_t size, size_t limit, std::vector<unsigned char>& out,
-               std::string& error)
-      : in_(data, size), limit_(limit), out_(out), error_(error) {}
+               std::string& error, Sink* sink = nullptr)
+      : in_(data, size), limit_(limit), out_(out), error_(error), sink_(sink) {}
+  // The bytes decoded so far, handed on or held.
+  size_t Produced() const { return handed_ + out_.size(); }
+  // Hands everything held to the sink (at the stream's end).
+  bool HandAll() { return sink_ == nullptr || Hand(out_.size()); }
 
   // Decodes the next block onto the output; `last` when its header marks it
   // the stream's last. False with the error set when the data is bad.
@@ -29,6 +46,7 @@ class BlockDecoder {
   bool Truncated() { return Fail("ends before its last block"); }
   bool Read(int n, uint32_t& value) { return in_.Read(n, value) || Truncated(); }
   bool Reserve(size_t more);
+  bool Hand(size_t size);
 
   bool Stored();
   bool Fixed();
@@ -43,6 +61,8 @@ class BlockDecoder {
   size_t limit_;
   std::vector<unsigned char>& out_;
   std::string& error_;
+  Sink* sink_;
+  size_t handed_ = 0;
   Huffman literals_, distances_;
 };
 

@@ -30,4 +30,42 @@ bool Inflate(const unsigned char* data, size_t size, size_t limit, std::vector<u
   return true;
 }
 
+namespace {
+
+// The decoder's pieces on to the caller's sink, with their CRC-32 and size.
+class Counted final : public deflate::BlockDecoder::Sink {
+ public:
+  explicit Counted(InflateSink& sink) : sink_(sink) {}
+  bool Take(const unsigned char* bytes, size_t size, std::string& error) override {
+    crc = Crc32(bytes, size, crc);
+    total += size;
+    return sink_.Take(bytes, size, error);
+  }
+  uint32_t crc = 0;
+  uint64_t total = 0;
+
+ private:
+  InflateSink& sink_;
+};
+
+}  // namespace
+
+bool InflateTo(const unsigned char* data, size_t size, size_t limit, InflateSink& sink, uint32_t& crc,
+               uint64_t& total, std::string& error) {
+  std::vector<unsigned char> held;
+  Counted counted(sink);
+  deflate::BlockDecoder decoder(data, size, limit, held, error, &counted);
+  for (bool last = false; !last;) {
+    if (!decoder.Next(last)) {
+      return false;
+    }
+  }
+  if (!decoder.HandAll()) {
+    return false;
+  }
+  crc = counted.crc;
+  total = counted.total;
+  return true;
+}
+
 }  // namespace host

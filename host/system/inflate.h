@@ -18,6 +18,20 @@ namespace host {
 bool Inflate(const unsigned char* data, size_t size, size_t limit, std::vector<unsigned char>& out,
              std::string& error);
 
+// Inflates as Inflate does, handing the output on as it goes, with its
+// CRC-32 and size, so that memory stays bounded (a few MiB) however large the
+// output: an FMU's entry goes to its file this way. `take` writes a piece;
+// false from it stops, with its message in error.
+class InflateSink {
+ public:
+  virtual bool Take(const unsigned char* bytes, size_t size, std::string& error) = 0;
+
+ protected:
+  ~InflateSink() = default;
+};
+bool InflateTo(const unsigned char* data, size_t size, size_t limit, InflateSink& sink, uint32_t& crc,
+               uint64_t& total, std::string& error);
+
 // The CRC-32 a zip file keeps of each entry (reflected, polynomial 0xEDB88320),
 // continued from `crc` (0 to start).
 uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc = 0);

@@ -183,9 +183,9 @@ const ZipEntry* ZipArchive::Find(const std::string& name) const {
   return nullptr;
 }
 
-bool ZipArchive::Read(const ZipEntry& e, std::vector<unsigned char>& bytes, std::string& error) {
+bool ZipArchive::ReadPacked(const ZipEntry& e, std::vector<unsigned char>& packed, std::string& error) {
   const std::string where = path_ + ": entry '" + e.name + "'";
-  std::vector<unsigned char> header, packed;
+  std::vector<unsigned char> header;
   if (!ReadAt(e.localOffset, LocalSize, header) || U32(header.data()) != LocalSignature) {
     error = where + ": its local header is missing or damaged";
     return false;
@@ -193,6 +193,15 @@ bool ZipArchive::Read(const ZipEntry& e, std::vector<unsigned char>& bytes, std:
   const uint64_t data = uint64_t{e.localOffset} + LocalSize + U16(header.data() + 26) + U16(header.data() + 28);
   if (!ReadAt(data, e.compressedSize, packed)) {
     error = where + ": cut short (its data lies beyond the file's end)";
+    return false;
+  }
+  return true;
+}
+
+bool ZipArchive::Read(const ZipEntry& e, std::vector<unsigned char>& bytes, std::string& error) {
+  const std::string where = path_ + ": entry '" + e.name + "'";
+  std::vector<unsigned char> packed;
+  if (!ReadPacked(e, packed, error)) {
     return false;
   }
   if (e.method == Stored) {
@@ -234,15 +243,64 @@ bool ZipArchive::Extract(const std::string& folder, std::string& error) {
     if (e.Folder()) {
       continue;
     }
-    if (!Read(e, bytes, error)) {
-      return false;
-    }
     std::ofstream out(target, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      error = folder + ": cannot write '" + e.name + "'";
+    if (!Unpack(e, out, error) || !out.flush()) {
+      if (error.empty()) {
+        error = folder + ": cannot write '" + e.name + "'";
+      }
       return false;
     }
+  }
+  return true;
+}
+
+namespace {
+
+// An entry's bytes into its file as they are inflated.
+class FileSink final : public InflateSink {
+ public:
+  explicit FileSink(std::ofstream& out) : out_(out) {}
+  bool Take(const unsigned char* bytes, size_t size, std::string& error) override {
+    if (!out_.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size))) {
+      error = "cannot write it";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  std::ofstream& out_;
+};
+
+}  // namespace
+
+bool ZipArchive::Unpack(const ZipEntry& e, std::ofstream& out, std::string& error) {
+  const std::string where = path_ + ": entry '" + e.name + "'";
+  error.clear();
+  std::vector<unsigned char> packed;
+  if (!ReadPacked(e, packed, error)) {
+    return false;
+  }
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  if (e.method == Stored) {
+    crc = Crc32(packed.data(), packed.size());
+    size = packed.size();
+    FileSink sink(out);
+    if (!sink.Take(packed.data(), packed.size(), error)) {
+      error = where + ": " + error;
+      return false;
+    }
+  } else {
+    FileSink sink(out);
+    if (!InflateTo(packed.data(), packed.size(), e.size, sink, crc, size, error)) {
+      error = where + ": " + error;
+      return false;
+    }
+  }
+  if (size != e.size || crc != e.crc) {
+    error = where + ": damaged (its size or CRC-32 is not the directory's)";
+    return false;
   }
   return true;
 }

@@ -36,13 +36,19 @@ class ZipArchive {
   const ZipEntry* Find(const std::string& name) const;
   // One entry's bytes, checked against its size and CRC-32.
   bool Read(const ZipEntry& entry, std::vector<unsigned char>& bytes, std::string& error);
-  // Every entry written under `folder`, which must exist. All the archives a
+  // Every entry written under `folder`, which must exist, each inflated as it
+  // is written (never held whole in memory). All the archives a
   // process unpacks share one limit, MaxUnpackedBytes.
   bool Extract(const std::string& folder, std::string& error);
 
  private:
   bool ReadDirectory(uint32_t offset, uint32_t size, uint16_t count, std::string& error);
   bool ReadAt(uint64_t offset, size_t size, std::vector<unsigned char>& bytes);
+  // An entry's bytes as stored in the file.
+  bool ReadPacked(const ZipEntry& entry, std::vector<unsigned char>& packed, std::string& error);
+  // An entry into its file, inflated as it goes (memory bounded by its packed
+  // size and a few MiB), its size and CRC-32 checked.
+  bool Unpack(const ZipEntry& entry, std::ofstream& out, std::string& error);
   std::string path_;
   std::ifstream file_;
   uint64_t fileSize_ = 0;

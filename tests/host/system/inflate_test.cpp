@@ -3,6 +3,7 @@
 // CRC-32 against its check values. Touches no file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -241,6 +242,38 @@ TEST(Inflate, CopiesFromTheFarEndOfTheWindow) {
   const Outcome outcome = InflateAll(w.bytes);
   ASSERT_TRUE(outcome.ok) << outcome.error;
   EXPECT_EQ(outcome.out, Join(Join(head, Bytes(32510, 'z')), head));
+}
+
+// Inflated into a sink, the output leaves in pieces while the decoder keeps
+// only its window and a chunk, copies reaching back across each hand-off; the
+// pieces, their CRC-32 and size are those of the whole.
+TEST(Inflate, HandsItsOutputOnInBoundedPieces) {
+  const Bytes head = RandomBytes(7, 32768);
+  BitWriter w;
+  w.Header(true, 1);
+  for (const unsigned char c : head) w.Fixed(c);
+  for (int i = 0; i < 12000; ++i) w.Fixed(285).Code(29, 5).Bits(32768 - 24577, 13);  // 258 from 32768 back
+  w.Fixed(256);
+  const Outcome whole = InflateAll(w.bytes);
+  ASSERT_TRUE(whole.ok) << whole.error;
+  struct Pieces final : host::InflateSink {
+    Bytes out;
+    size_t largest = 0;
+    bool Take(const unsigned char* bytes, size_t size, std::string&) override {
+      out.insert(out.end(), bytes, bytes + size);
+      largest = std::max(largest, size);
+      return true;
+    }
+  } pieces;
+  uint32_t crc = 0;
+  uint64_t total = 0;
+  std::string error;
+  ASSERT_TRUE(host::InflateTo(w.bytes.data(), w.bytes.size(), 1U << 30, pieces, crc, total, error)) << error;
+  EXPECT_EQ(pieces.out, whole.out);
+  EXPECT_EQ(total, whole.out.size());
+  EXPECT_EQ(crc, Crc(whole.out));
+  EXPECT_LE(pieces.largest, size_t{(1U << 20) + 65536});  // never the whole 3 MiB at once
+  EXPECT_GT(whole.out.size(), 3U * pieces.largest / 2);
 }
 
 struct CodeRange {
