@@ -1,5 +1,7 @@
 // A private temporary folder, made with a fresh name only its owner can use
-// and removed with everything in it when its owner ends, whatever happens.
+// and removed with everything in it when its owner ends. Its name holds the
+// process's id ("PREFIX<pid>-..."), so that one a crashed or killed process
+// left behind is removed the next time a folder of that prefix is made.
 #pragma once
 
 #include <memory>
@@ -9,7 +11,8 @@ namespace host {
 
 class TempFolder {
  public:
-  // A new folder in the system's temporary folder, named from `prefix`; null
+  // A new folder in the system's temporary folder, named from `prefix`, once
+  // the folders of that prefix whose processes are gone are removed; null
   // with a message when none can be made.
   static std::unique_ptr<TempFolder> Make(const std::string& prefix, std::string& error);
   ~TempFolder();

@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "system/inflate.h"
@@ -161,6 +164,32 @@ TEST(TempFolder, IsFreshAndGoesWithItsOwner) {
     std::ofstream(path + "/binaries/win32/x.dll") << "x";
   }
   EXPECT_FALSE(std::filesystem::exists(path));
+  // One a process now gone left behind goes when the next of its prefix is
+  // made; a live one's, and others', stay.
+  const auto base = host::TempFolder::Make("dcshost-test-base-", error);
+  ASSERT_TRUE(base) << error;
+  const host::TempFolderForChildren inside(base->path());
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {"dcshost-fmu-999999999-left", false},  // no process has that id
+      {"dcshost-fmu-" + std::to_string(
+#if defined(_WIN32)
+                            GetCurrentProcessId()
+#else
+                            getppid()
+#endif
+                                ) + "-alive",
+       true},  // a live process's
+      {"dcshost-fmu-x-other", true},          // not a name the prefix makes
+      {"dcshost-fmux-999999999-other", true},
+  };
+  for (const auto& row : rows) {
+    std::filesystem::create_directories(base->path() + "/" + row.first + "/binaries");
+  }
+  const auto fresh = host::TempFolder::Make("dcshost-fmu-", error);
+  ASSERT_TRUE(fresh) << error;
+  for (const auto& row : rows) {
+    EXPECT_EQ(std::filesystem::exists(base->path() + "/" + row.first), row.second) << row.first;
+  }
 }
 
 }  // namespace
