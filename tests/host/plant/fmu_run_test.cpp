@@ -216,11 +216,14 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
     std::ifstream file(junit);
     const std::string xml((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(xml.find("forged"), std::string::npos) << xml;
-#if !defined(_WIN32)
-    if (row.how == 3 || row.how == 4) {  // what the run printed before the crash is kept, line by line
+#if defined(_WIN32)
+    const bool crashed = row.how == 3;  // (wine's debugger prints at length over a null write's tail)
+#else
+    const bool crashed = row.how == 3 || row.how == 4;
+#endif
+    if (crashed) {  // what the run printed before the crash is kept, line by line
       EXPECT_NE(test.output.find("DCSStart     -> 1"), std::string::npos) << test.output;
     }
-#endif
 #if !defined(_WIN32)
     if (row.how == 5) {  // a run stuck in its plant's step still ends on SIGTERM, within seconds, saying so
       host::ChildProcess stuck;
