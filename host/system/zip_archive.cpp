@@ -259,7 +259,7 @@ namespace {
 // An entry's bytes into its file as they are inflated.
 class FileSink final : public InflateSink {
  public:
-  explicit FileSink(std::ofstream& out) : out_(out) {}
+  explicit FileSink(std::ostream& out) : out_(out) {}
   bool Take(const unsigned char* bytes, size_t size, std::string& error) override {
     if (!out_.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size))) {
       error = "cannot write it";
@@ -269,12 +269,12 @@ class FileSink final : public InflateSink {
   }
 
  private:
-  std::ofstream& out_;
+  std::ostream& out_;
 };
 
 }  // namespace
 
-bool ZipArchive::Unpack(const ZipEntry& e, std::ofstream& out, std::string& error) {
+bool ZipArchive::Unpack(const ZipEntry& e, std::ostream& out, std::string& error) {
   const std::string where = path_ + ": entry '" + e.name + "'";
   error.clear();
   std::vector<unsigned char> packed;

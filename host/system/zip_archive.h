@@ -48,7 +48,7 @@ class ZipArchive {
   bool ReadPacked(const ZipEntry& entry, std::vector<unsigned char>& packed, std::string& error);
   // An entry into its file, inflated as it goes (memory bounded by its packed
   // size and a few MiB), its size and CRC-32 checked.
-  bool Unpack(const ZipEntry& entry, std::ofstream& out, std::string& error);
+  bool Unpack(const ZipEntry& entry, std::ostream& out, std::string& error);
   std::string path_;
   std::ifstream file_;
   uint64_t fileSize_ = 0;

@@ -16,6 +16,8 @@ MASKS = [
     (re.compile(rb"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ"), b"DATE"),
     (re.compile(rb'time="[0-9.e+-]+"'), b'time="T"'),
     (re.compile(rb"<code>\S+ (test|run) "), rb"<code>DCSHOST \1 "),
+    # A case's verdicts go to a file in its suite's private temporary folder.
+    (re.compile(rb"--verdicts \S+"), rb"--verdicts VERDICTS"),
     # A platform's own binary: its label kept, its path and hash masked.
     (re.compile(rb'<tr><td>(the driver|FIX: [A-Za-z0-9]+|FMU [^<]*: its binary)</td><td>[^<]*</td>'
                 rb'<td class="hash">[0-9a-f]{64}</td></tr>'),
