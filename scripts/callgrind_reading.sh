@@ -15,8 +15,8 @@ cmake --build build/bench -j 2 --target dcshost fixdcs EDA FIXTOOLS >/dev/null
 mkdir -p "$dir"
 status=0
 # kind, the smaller size, what the command does with it
-for spec in "rows 25000 run" "lags 10000 check" "loops 2500 check"; do
-  read -r kind small command <<<"$spec"
+for measure in "rows 25000 run" "lags 10000 check" "loops 2500 check"; do
+  read -r kind small command <<<"$measure"
   declare -A counts=()
   for n in "$small" $((small * 4)); do
     python3 bench/reading_case.py "$dir/$kind-$n" "$kind" "$n"

@@ -10,27 +10,21 @@
 
 #include "system/deflate_bits.h"
 #include "system/deflate_huffman.h"
+#include "system/inflate.h"
 
 namespace host {
 namespace deflate {
 
 class BlockDecoder {
  public:
-  // Where output goes as it is decoded, when it need not be kept whole: all
-  // but the last Window bytes (what a copy may reach back) are handed to it
-  // once more than Window + Chunk bytes are held, so memory stays bounded.
-  // False from it stops the decoding with its message in the error.
-  class Sink {
-   public:
-    virtual bool Take(const unsigned char* bytes, size_t size, std::string& error) = 0;
-
-   protected:
-    ~Sink() = default;
-  };
+  // With a sink, output need not be kept whole: all but the last Window bytes
+  // (what a copy may reach back) are handed to it once more than Window +
+  // Chunk bytes are held, so memory stays bounded. False from it stops the
+  // decoding with its message in the error.
   static constexpr size_t Window = 32768, Chunk = 1 << 20;
 
   BlockDecoder(const unsigned char* data, size_t size, size_t limit, std::vector<unsigned char>& out,
-               std::string& error, Sink* sink = nullptr)
+               std::string& error, InflateSink* sink = nullptr)
       : in_(data, size), limit_(limit), out_(out), error_(error), sink_(sink) {}
   // The bytes decoded so far, handed on or held.
   size_t Produced() const { return handed_ + out_.size(); }
@@ -61,7 +55,7 @@ class BlockDecoder {
   size_t limit_;
   std::vector<unsigned char>& out_;
   std::string& error_;
-  Sink* sink_;
+  InflateSink* sink_;
   size_t handed_ = 0;
   Huffman literals_, distances_;
 };

@@ -33,7 +33,7 @@ bool Inflate(const unsigned char* data, size_t size, size_t limit, std::vector<u
 namespace {
 
 // The decoder's pieces on to the caller's sink, with their CRC-32 and size.
-class Counted final : public deflate::BlockDecoder::Sink {
+class Counted final : public InflateSink {
  public:
   explicit Counted(InflateSink& sink) : sink_(sink) {}
   bool Take(const unsigned char* bytes, size_t size, std::string& error) override {

@@ -54,20 +54,31 @@ bool OutputFile::Fail(int code, std::string& error) {
 }
 
 bool OutputFile::Open(const std::string& path, const std::string& what, std::string& error) {
+  return OpenWith(path, what, TemporaryName(path), error);
+}
+
+bool OutputFile::OpenGrowing(const std::string& path, const std::string& what, std::string& error) {
+  return OpenWith(path, what, path + ".partial", error);
+}
+
+bool OutputFile::OpenWith(const std::string& path, const std::string& what, const std::string& temp,
+                          std::string& error) {
   path_ = path;
   what_ = what;
   std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(PathOf(path), ec))) {  // never written through, never replaced
-    error = path + ": cannot write " + what + ": it is a symbolic link, which dcshost never writes through or "
-                   "replaces";
-    return false;
+  for (const std::string& name : {path, temp}) {  // never written through, never replaced
+    if (fs::is_symlink(fs::symlink_status(PathOf(name), ec))) {
+      error = name + ": cannot write " + what + ": it is a symbolic link, which dcshost never writes through or "
+                     "replaces";
+      return false;
+    }
   }
   const fs::file_status status = fs::status(PathOf(path), ec);
-  if (fs::is_directory(status)) {
+  if (fs::is_directory(status) || fs::is_directory(PathOf(temp), ec)) {
     return Fail(EISDIR, error);
   }
   // A device or a pipe is written directly: it cannot be replaced by a file.
-  temp_ = fs::exists(status) && !fs::is_regular_file(status) ? std::string() : TemporaryName(path);
+  temp_ = fs::exists(status) && !fs::is_regular_file(status) ? std::string() : temp;
   errno = 0;
   file_ = std::fopen((temp_.empty() ? path : temp_).c_str(), "wb");
   if (file_ == nullptr) {
@@ -76,38 +87,6 @@ bool OutputFile::Open(const std::string& path, const std::string& what, std::str
     return Fail(code, error);
   }
   failure_ = 0;
-  return true;
-}
-
-bool OutputFile::OpenGrowing(const std::string& path, const std::string& what, std::string& error) {
-  const std::string partial = path + ".partial";
-  std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(PathOf(partial), ec)) || fs::is_directory(PathOf(partial), ec)) {
-    path_ = path;
-    what_ = what;
-    error = partial + ": cannot write " + what + ": it is a symbolic link or a folder, which dcshost never "
-                      "writes through or replaces";
-    return false;
-  }
-  if (!Open(path, what, error)) {
-    return false;
-  }
-  if (temp_.empty()) {
-    return true;  // a device or a pipe, written directly
-  }
-  // The file under its partial name from the start: renamed there now, as
-  // nothing has been written into it yet.
-  std::fclose(file_);
-  file_ = nullptr;
-  std::remove(temp_.c_str());
-  temp_ = partial;
-  errno = 0;
-  file_ = std::fopen(temp_.c_str(), "wb");
-  if (file_ == nullptr) {
-    const int code = errno != 0 ? errno : EACCES;
-    temp_.clear();
-    return Fail(code, error);
-  }
   return true;
 }
 

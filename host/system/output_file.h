@@ -29,7 +29,7 @@ class OutputFile {
   // temporary file is PATH.partial, flushed by Flush, so that a process that
   // dies on the way leaves what was flushed under a name that says so.
   bool OpenGrowing(const std::string& path, const std::string& what, std::string& error);
-  // Hands what was written so far to the system (a growing file's rows).
+  // Flushes what was written so far into the file (a growing file's rows).
   void Flush();
   bool IsOpen() const { return file_ != nullptr; }
   // Buffered; a failure is kept and reported by Commit.
@@ -41,6 +41,8 @@ class OutputFile {
   const std::string& path() const { return path_; }
 
  private:
+  // Opens `temp`, the name the file has until Commit renames it to `path`.
+  bool OpenWith(const std::string& path, const std::string& what, const std::string& temp, std::string& error);
   bool Fail(int code, std::string& error);
   std::string path_;
   std::string what_;

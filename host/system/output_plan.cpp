@@ -5,9 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <system_error>
+#include <unordered_map>
+#include <vector>
 
-#include "system/output_file.h"
 #include "system/paths.h"
 #include "system/report_folder.h"
 
@@ -15,6 +17,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -45,8 +48,30 @@ std::string Compared(const fs::path& path) {
   return text;
 }
 
-bool Same(const std::string& a, const std::string& b) {
-  return SameFile(a, b) || Compared(Resolved(a)) == Compared(Resolved(b));
+// What a path names, for comparing paths: for a file that exists, the file
+// itself (its device and number, so that links and hard links to it compare
+// equal), else the path resolved as far as it exists. Found once per path, so
+// that comparing the paths of a suite of thousands of cases stays linear.
+std::string Identity(const std::string& path) {
+#if defined(_WIN32)
+  const HANDLE file = CreateFileW(PathOf(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (known) {
+      return "#" + std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+             std::to_string(info.nFileIndexLow);
+    }
+  }
+#else
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0) {
+    return "#" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  }
+#endif
+  return Compared(Resolved(path));
 }
 
 // Whether a file can be made in folder: one is made there with a fresh name
@@ -85,9 +110,9 @@ int ProbeFolder(const fs::path& folder) {
 }
 
 // Empty when a file can be written at path (its folder exists and takes new
-// files), else the refusal.
+// files), else the refusal. Each folder is probed once (`probed`: its code).
 std::string FolderRefusal(const std::string& path, const std::string& option, bool folderMade,
-                          const std::string& shown) {
+                          const std::string& shown, std::map<std::string, int>& probed) {
   std::error_code ec;
   fs::path folder = fs::absolute(PathOf(path), ec).parent_path();
   if (folderMade) {  // the nearest folder that exists must take the folders made
@@ -95,15 +120,17 @@ std::string FolderRefusal(const std::string& path, const std::string& option, bo
       folder = folder.parent_path();
     }
   }
-  const fs::file_status status = fs::status(folder, ec);
-  if (!fs::is_directory(status)) {
-    return option + " " + shown + ": cannot write into " + GenericName(folder) + ": " +
-           std::strerror(fs::exists(status) ? ENOTDIR : ENOENT);
+  const auto known = probed.find(GenericName(folder));
+  int code = 0;
+  if (known != probed.end()) {
+    code = known->second;
+  } else {
+    const fs::file_status status = fs::status(folder, ec);
+    code = !fs::is_directory(status) ? (fs::exists(status) ? ENOTDIR : ENOENT) : ProbeFolder(folder);
+    probed.emplace(GenericName(folder), code);
   }
-  if (const int code = ProbeFolder(folder); code != 0) {
-    return option + " " + shown + ": cannot write into " + GenericName(folder) + ": " + std::strerror(code);
-  }
-  return std::string();
+  return code == 0 ? std::string()
+                   : option + " " + shown + ": cannot write into " + GenericName(folder) + ": " + std::strerror(code);
 }
 
 }  // namespace
@@ -152,6 +179,15 @@ bool OutputPlan::Check(std::string& error) const {
     error = message;
     return false;
   };
+  std::unordered_map<std::string, std::vector<const Path*>> inputsById;
+  std::vector<const Path*> inputFolders;  // an output may not lie inside one
+  for (const Path& in : inputs_) {
+    inputsById[Identity(in.path)].push_back(&in);
+    std::error_code ec;
+    if (fs::is_directory(PathOf(in.path), ec)) {
+      inputFolders.push_back(&in);
+    }
+  }
   std::vector<const Path*> all;
   for (const Path& o : outputs_) {
     all.push_back(&o);
@@ -159,34 +195,45 @@ bool OutputPlan::Check(std::string& error) const {
   for (const Path& r : reports_) {
     all.push_back(&r);
   }
+  std::unordered_map<std::string, const Path*> outputsById;
   for (size_t i = 0; i < all.size(); ++i) {
     const Path& out = *all[i];
-    for (const Path& in : inputs_) {
-      const bool replaces = in.what == out.mayReplace;
-      if (!replaces && (Same(out.path, in.path) || (i >= outputs_.size() && Inside(in.path, out.path)))) {
-        return refuse(out.what + " " + out.path + (Same(out.path, in.path) ? " names " : " holds ") + in.what +
-                      " (" + in.path + "): an output never replaces what the command reads; choose another " +
-                      (i >= outputs_.size() ? "folder" : "file"));
+    const bool report = i >= outputs_.size();
+    const std::string id = Identity(out.path);
+    const auto same = inputsById.find(id);
+    for (size_t k = 0; same != inputsById.end() && k < same->second.size(); ++k) {
+      const Path& in = *same->second[k];
+      if (in.what != out.mayReplace) {
+        return refuse(out.what + " " + out.path + " names " + in.what + " (" + in.path +
+                      "): an output never replaces what the command reads; choose another " +
+                      (report ? "folder" : "file"));
       }
-      if (Inside(out.path, in.path) && !Same(out.path, in.path)) {
-        return refuse(out.what + " " + out.path + " lies inside " + in.what + " (" + in.path +
+    }
+    for (const Path& in : inputs_) {
+      if (report && Inside(in.path, out.path)) {
+        return refuse(out.what + " " + out.path + " holds " + in.what + " (" + in.path +
+                      "): an output never replaces what the command reads; choose another folder");
+      }
+    }
+    for (const Path* in : inputFolders) {
+      if (Inside(out.path, in->path) && same == inputsById.end()) {
+        return refuse(out.what + " " + out.path + " lies inside " + in->what + " (" + in->path +
                       "): an output never goes into what the command reads; choose another folder");
       }
     }
-    for (size_t k = i + 1; k < all.size(); ++k) {
-      const Path& other = *all[k];
-      if (Same(out.path, other.path)) {
-        return refuse(out.what + " and " + other.what + " name the same file (" + out.path +
-                      "): one would replace the other; choose two files");
-      }
+    const auto earlier = outputsById.emplace(id, &out);
+    if (!earlier.second) {
+      return refuse(earlier.first->second->what + " and " + out.what + " name the same file (" +
+                    earlier.first->second->path + "): one would replace the other; choose two files");
     }
   }
+  std::map<std::string, int> probed;
   for (const Path& out : outputs_) {
     bool inReport = false;  // the report's folder is checked, and made, as the report's
     for (const Path& report : reports_) {
       // A report's own plot is the one file another option may write into it.
       inReport = inReport || Inside(out.path, report.path);
-      if (Inside(out.path, report.path) && !Same(out.path, report.path + "/plot.svg")) {
+      if (Inside(out.path, report.path) && Identity(out.path) != Identity(report.path + "/plot.svg")) {
         return refuse(out.what + " " + out.path + " lies inside the report folder " + report.path + " (" +
                       report.what + "), which holds only the report's own files; choose a file outside it");
       }
@@ -202,7 +249,7 @@ bool OutputPlan::Check(std::string& error) const {
     if (fs::exists(status) && !fs::is_regular_file(status)) {
       continue;  // a device or a pipe, written directly
     }
-    if (const std::string folder = FolderRefusal(out.path, out.what, out.folderMade, out.path); !inReport && !folder.empty()) {
+    if (const std::string folder = FolderRefusal(out.path, out.what, out.folderMade, out.path, probed); !inReport && !folder.empty()) {
       return refuse(folder);
     }
   }
@@ -210,7 +257,7 @@ bool OutputPlan::Check(std::string& error) const {
     if (const std::string refusal = ReportFolder::Refusal(report.path, report.what); !refusal.empty()) {
       return refuse(refusal);
     }
-    if (const std::string folder = FolderRefusal(report.path + "/index.html", report.what, true, report.path); !folder.empty()) {
+    if (const std::string folder = FolderRefusal(report.path + "/index.html", report.what, true, report.path, probed); !folder.empty()) {
       return refuse(folder);
     }
   }
