@@ -174,6 +174,7 @@ struct TiebackSetting {
   // Numbers not given are NaN.
   double timeConstant, deadTime, fillTime, low, high, startDelay, stopDelay;
   Origin origin;
+  std::map<std::string, Origin> origins;  // where each number given is written, by its key
   TiebackSetting();
 };
 
@@ -213,6 +214,11 @@ bool LoadCase(const std::string& path, Case& loaded, std::string& error);
 // "file:line: what" for a 'pv' that names no row, or a row that carries
 // another output already. LoadCase does this for a model of blocks.
 bool LinkBlockOutputs(Case& c, std::string& error);
+
+// The [[block]] tables of a model file's text, read as a model file named
+// `file` is; false with "file:line: what" as its reader says it.
+bool ReadModelText(const std::string& file, const std::string& text, std::vector<CaseBlock>& blocks,
+                   std::string& error);
 // True for a model file that a case names: [[block]] tables and no [case].
 bool IsModelFile(const std::string& path);
 

@@ -10,6 +10,7 @@
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
 
+#include "case/case.h"
 #include "case/toml_file.h"
 #include "system/output_file.h"
 
@@ -115,6 +116,11 @@ bool LoadState(const std::string& path, RunState& state, std::string& error) {
   const auto blocks = root["database"]["blocks"].value<std::string>();
   if (!step || *step < 0 || !blocks) {
     error = path + ": not a dcshost state (it needs [state] step and [database] blocks)";
+    return false;
+  }
+  if (*step > MaxSteps) {
+    error = path + ":" + std::to_string(root["state"]["step"].node()->source().begin.line) + ": [state] step " +
+            std::to_string(*step) + " is beyond the most steps a run takes (" + std::to_string(MaxSteps) + ")";
     return false;
   }
   state.step = *step;

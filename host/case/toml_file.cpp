@@ -16,7 +16,11 @@ bool ParseTomlFile(const std::string& path, const std::string& what, toml::table
   }
   std::ostringstream text;
   text << file.rdbuf();
-  toml::parse_result parsed = toml::parse(text.str(), path);
+  return ParseTomlText(path, text.str(), table, error);
+}
+
+bool ParseTomlText(const std::string& path, const std::string& text, toml::table& table, std::string& error) {
+  toml::parse_result parsed = toml::parse(text, path);
   if (!parsed) {
     const toml::parse_error& problem = parsed.error();
     error = path + ":" + std::to_string(problem.source().begin.line) + ": " + std::string(problem.description());

@@ -12,5 +12,7 @@ namespace host {
 
 // False with "PATH: cannot read WHAT" or "PATH:LINE: what the parser says".
 bool ParseTomlFile(const std::string& path, const std::string& what, toml::table& table, std::string& error);
+// The same for a text held in memory, its messages naming `path`.
+bool ParseTomlText(const std::string& path, const std::string& text, toml::table& table, std::string& error);
 
 }  // namespace host

@@ -127,7 +127,7 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
 void LoopChecks::Schedule(size_t i, int64_t from) {
   const LoopCheckSettings& s = settings_[i];
   Script& script = scripts_[i];
-  const int64_t window = Steps(1.5 * std::max(s.settlingTime, s.riseTime), dt_);
+  const int64_t window = std::max<int64_t>(1, Steps(1.5 * std::max(s.settlingTime, s.riseTime), dt_));
   int64_t at = from + Steps(s.start, dt_);
   if (s.checkDirection) {
     script.dir0 = at;

@@ -86,15 +86,23 @@ size_t CountOf(const CaseOutcome& o, Expectation::Verdict verdict) {
                                            [verdict](const Expectation& e) { return e.verdict == verdict; }));
 }
 
+// "N-STEM" of the Nth case: its file's stem with control characters, ':' and
+// '\\' as '_', so that a file of any name gives a name a report can list.
+std::string NumberedStem(size_t index, const std::string& path) {
+  std::string stem = GenericName(PathOf(path).stem());
+  for (char& ch : stem) {
+    const auto byte = static_cast<unsigned char>(ch);
+    ch = byte < 0x20 || byte == 0x7F || ch == ':' || ch == '\\' ? '_' : ch;
+  }
+  return std::to_string(index + 1) + "-" + stem;
+}
+
 std::string PlotName(const std::string& folder, size_t index, const std::string& path) {
-  return GenericName(PathOf(folder) / PathOf(std::to_string(index + 1) + "-" + GenericName(PathOf(path).stem()) +
-                                            ".svg"));
+  return GenericName(PathOf(folder) / PathOf(NumberedStem(index, path) + ".svg"));
 }
 
 // The folder of each case's report, relative to the suite's.
-std::string CaseReportFolder(size_t index, const std::string& path) {
-  return "cases/" + std::to_string(index + 1) + "-" + GenericName(PathOf(path).stem());
-}
+std::string CaseReportFolder(size_t index, const std::string& path) { return "cases/" + NumberedStem(index, path); }
 
 // The outcomes as JUnit suites, one per case file: a test for each
 // expectation, named by the text before its ": ", or when the case has none
@@ -132,7 +140,7 @@ std::vector<JunitSuite> JunitSuites(const std::vector<CaseOutcome>& outcomes) {
 namespace {
 
 // The arguments of each case's `dcshost run`: this program (under the
-// emulator this one runs under), then "run CASE --plot PLOT", then these.
+// emulator this one runs under), then "run --plot PLOT", these, and the case last.
 std::vector<std::string> SharedArguments(const TestOptions& options) {
   std::vector<std::string> extra = {"--no-progress"};
   if (!options.fixFolder.empty()) {
@@ -169,13 +177,14 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
         o.report = CaseReportFolder(i, cases[i]);
         o.plot = options.reportFolder + "/" + o.report + "/plot.svg";
       }
-      args.insert(args.end(), {"run", cases[i], "--plot", o.plot});
+      args.insert(args.end(), {"run", "--plot", o.plot});
       if (!o.report.empty()) {
         args.insert(args.end(), {"--report", options.reportFolder + "/" + o.report});
       }
       args.insert(args.end(), extra.begin(), extra.end());
       const std::string verdicts = private_.path() + "/" + std::to_string(i + 1) + ".verdicts";
-      args.insert(args.end(), {"--verdicts", verdicts});
+      // "--" ends the options: a case named "-x.toml" is a case, not an option.
+      args.insert(args.end(), {"--verdicts", verdicts, "--", cases[i]});
       const auto begin = std::chrono::steady_clock::now();
       o.ran = true;
       ChildProcess child;

@@ -18,13 +18,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A whole number from 0 to 10000 written with digits only; -1 otherwise.
+// The most shards a suite is cut into.
+constexpr int MostShards = 10000;
+
+// A whole number written with digits only, MostShards + 1 for any beyond
+// MostShards; -1 for anything else.
 int WholeNumber(const std::string& text) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
     return -1;
   }
-  const int n = std::atoi(text.c_str());
-  return n <= 10000 ? n : -1;
+  const size_t first = std::min(text.find_first_not_of('0'), text.size());
+  return text.size() - first > 5 ? MostShards + 1 : std::min(std::atoi(text.c_str()), MostShards + 1);
 }
 
 }  // namespace
@@ -52,6 +56,10 @@ bool ReadShard(const std::string& text, int shardCount, const std::function<std:
   } else if (const size_t slash = text.find('/'); slash != std::string::npos) {
     k = WholeNumber(text.substr(0, slash));
     n = WholeNumber(text.substr(slash + 1));
+  }
+  if (n > MostShards) {
+    error = from + ": a suite is cut into " + std::to_string(MostShards) + " shards at most";
+    return false;
   }
   if (k < 1 || n < 1 || k > n) {
     error = from + ": a shard is K/N with 1 <= K <= N (K counts from 1)" +
@@ -136,8 +144,11 @@ bool FailedCases(const std::string& folder, std::vector<std::string>& paths, std
     if (!line.empty() && line.back() == '\r') {
       line.pop_back();
     }
+    // One path a line, its line breaks and '%' encoded; a line that does not
+    // decode is a path as an older dcshost wrote it.
+    std::string path;
     if (!line.empty()) {
-      paths.push_back(line);
+      paths.push_back(NameFromLine(line, path) ? path : line);
     }
   }
   return true;

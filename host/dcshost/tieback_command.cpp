@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "dcshost/commands.h"
+#include "plant/process_model.h"
 #include "report/tieback_file.h"
 #include "run/outputs.h"
 #include "run/session.h"
@@ -33,7 +34,18 @@ int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
     out << "dcshost: " << error << '\n';
     return 2;
   }
+  // What is written runs: the blocks bind as a run binds them (no plant code
+  // loaded), and the text reads back as exactly these blocks.
   const std::string text = TiebackFileText(c, tiebacks);
+  Case closed = c;
+  ProcessModel model;
+  model.LoadNoCode();
+  if (!CloseLoops(closed, tiebacks, error) || !model.Configure(closed.model, c.stepSeconds, quiet, error) ||
+      !ReadsBackAs(options.outputPath.empty() ? "the tieback file" : options.outputPath, text, tiebacks.blocks,
+                   error)) {
+    out << "dcshost: " << error << '\n';
+    return 2;
+  }
   if (options.outputPath.empty()) {
     out << text;
     return 0;

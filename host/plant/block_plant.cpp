@@ -55,6 +55,7 @@ bool BlockPlant::Configure(const std::vector<CaseBlock>& given, double stepSecon
     }
     names_.push_back(written[i].name);
     units_.push_back(written[i].unit);
+    origins_.push_back(written[i].origin);
   }
   if (!Resolve(written, named, inputs, error) || !Sort(written, error)) {
     return false;

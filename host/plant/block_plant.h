@@ -48,6 +48,8 @@ class BlockPlant {
   }
   const std::vector<std::string>& Names() const { return names_; }
   const std::vector<std::string>& Units() const { return units_; }
+  // Where each output's block is written.
+  const std::vector<Origin>& Origins() const { return origins_; }
   const std::vector<ExternalInput>& ExternalInputs() const { return externalNames_; }
   void SetInput(size_t k, double value) { external_[k] = value; }
   // The blocks whose output an external input moves, directly or through other blocks.
@@ -78,6 +80,7 @@ class BlockPlant {
 
   std::vector<Block> blocks_;
   std::vector<std::string> names_, units_;
+  std::vector<Origin> origins_;
   std::vector<size_t> order_;
   std::vector<ExternalInput> externalNames_;
   std::vector<double> external_;

@@ -81,10 +81,8 @@ bool BlockPlant::Begin(double startTime, std::vector<double>& outputs, std::stri
 
 bool BlockPlant::CanSaveState(std::string& error) const {
   for (const FmuBlock& fmu : fmus_) {
-    const ModelDescription& md = fmu.unit->description();
-    if (!md.canGetAndSetState || !md.canSerializeState) {
-      error = "FMU block '" + fmu.name + "' cannot save its state: its model description does not offer "
-              "canGetAndSetFMUstate and canSerializeFMUstate, so a run with it cannot be saved";
+    if (!fmu.unit->CanSaveState(error)) {
+      error = "FMU block '" + fmu.name + "': " + error;
       return false;
     }
   }

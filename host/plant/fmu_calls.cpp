@@ -204,12 +204,35 @@ bool FmuUnit::Outputs(double* outputs, std::string& error) {
   return true;
 }
 
+bool FmuUnit::CanSaveState(std::string& error) const {
+  if (!md_.canGetAndSetState || !md_.canSerializeState) {
+    error = Who() + " cannot save its state: its model description does not offer canGetAndSetFMUstate and "
+            "canSerializeFMUstate, so a run with it cannot be saved";
+    return false;
+  }
+  if (!calls_) {
+    return true;  // its code is not loaded: the model description says all there is
+  }
+  const std::pair<const char*, bool> functions[] = {
+      {"fmi2GetFMUstate", calls_->getState != nullptr},
+      {"fmi2SetFMUstate", calls_->setState != nullptr},
+      {"fmi2FreeFMUstate", calls_->freeState != nullptr},
+      {"fmi2SerializedFMUstateSize", calls_->serializedSize != nullptr},
+      {"fmi2SerializeFMUstate", calls_->serialize != nullptr},
+      {"fmi2DeSerializeFMUstate", calls_->deserialize != nullptr}};
+  for (const auto& [name, found] : functions) {
+    if (!found) {
+      error = Who() + " cannot save its state: its model description offers it, but its binary has no " + name +
+              ", so a run with it cannot be saved";
+      return false;
+    }
+  }
+  return true;
+}
+
 bool FmuUnit::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
   const ForeignCall call(who_);
-  if (!md_.canGetAndSetState || !md_.canSerializeState || calls_->getState == nullptr ||
-      calls_->serializedSize == nullptr || calls_->serialize == nullptr || calls_->freeState == nullptr) {
-    error = Who() + " cannot save its state (its model description does not offer "
-            "canGetAndSetFMUstate and canSerializeFMUstate): a run with it cannot be saved";
+  if (!CanSaveState(error)) {
     return false;
   }
   fmi2::State state = nullptr;

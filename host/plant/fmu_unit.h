@@ -41,6 +41,10 @@ class FmuUnit {
   FmuUnit& operator=(const FmuUnit&) = delete;
 
   const ModelDescription& description() const { return md_; }
+  // Whether its state can be saved as bytes: its model description offers it
+  // and, where its code is loaded, its binary has every state function;
+  // false with why, naming the first function missing.
+  bool CanSaveState(std::string& error) const;
   const std::string& file() const { return file_; }
   // The .fmu's SHA-256, or for a folder its binary's.
   const std::string& sha256() const { return sha256_; }

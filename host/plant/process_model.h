@@ -40,6 +40,8 @@ class ProcessModel {
   // The variables in a fixed order (the tank's by name, blocks as written),
   // for traces, states and indices.
   const std::vector<std::string>& Names() const { return names_; }
+  // Where a variable's block is written; no file for the tank's.
+  Origin OriginOf(size_t index) const { return blocks_ ? plant_.Origins()[index] : Origin(); }
   // A variable's index in Names(), or None.
   int Index(const std::string& name) const;
   bool HasVariable(const std::string& name) const { return Index(name) != None; }

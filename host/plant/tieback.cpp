@@ -5,6 +5,8 @@
 #include "plant/tieback.h"
 
 #include <cmath>
+#include <initializer_list>
+#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -42,8 +44,8 @@ std::string NameFrom(const std::string& tag) {
 // Declares one loop's blocks at the row the loop comes from, each name unique in the plant.
 class Declarer {
  public:
-  Declarer(Tiebacks& out, std::unordered_set<std::string>& used, Origin at)
-      : out_(out), used_(used), at_(std::move(at)) {}
+  Declarer(Tiebacks& out, std::unordered_set<std::string>& used, Origin at, const std::map<std::string, Origin>& from)
+      : out_(out), used_(used), at_(std::move(at)), from_(from) {}
 
   // A block of that kind named base (made unique); its name.
   std::string Add(const std::string& base, const char* kind, const Keys& keys) {
@@ -61,12 +63,27 @@ class Declarer {
     out_.blocks.push_back(std::move(b));
     return name;
   }
-  BlockValue N(double x) const {
+  // A number, at the line of the first of the settings it comes from that
+  // the case gave; the first that is not finite is kept as a failure.
+  BlockValue N(double x, std::initializer_list<const char*> keys = {}) {
     BlockValue v;
     v.number = x;
     v.origin = at_;
+    std::string given;
+    for (const char* key : keys) {
+      if (const auto found = from_.find(key); found != from_.end()) {
+        v.origin = given.empty() ? found->second : v.origin;
+        given += (given.empty() ? "'" : ", '") + std::string(key) + "'";
+      }
+    }
+    if (!std::isfinite(x) && failure_.empty()) {
+      failure_ = Where(v.origin) + ": the loop's tieback would hold " + Shown(x) +
+                 (given.empty() ? std::string() : " from " + given) + " (a lag's gain is its span, high - low; an "
+                 "integrator's rate the span over fill_time): keep them within what a number holds";
+    }
     return v;
   }
+  const std::string& Failure() const { return failure_; }
   BlockValue T(const std::string& text) const {
     BlockValue v;
     v.form = BlockValue::Form::Text;
@@ -82,8 +99,9 @@ class Declarer {
     return v;
   }
   // A sum of one weighted input and a bias.
-  std::string Sum(const std::string& base, const std::string& input, double weight, double bias) {
-    return Add(base, "sum", {{"inputs", List(T(input))}, {"weights", List(N(weight))}, {"bias", N(bias)}});
+  std::string Sum(const std::string& base, const std::string& input, double weight, double bias,
+                  std::initializer_list<const char*> keys = {}) {
+    return Add(base, "sum", {{"inputs", List(T(input))}, {"weights", List(N(weight, keys))}, {"bias", N(bias, keys)}});
   }
   // The last block declared sends its output through the PV row.
   void Sends(const CasePVRow& pv, const std::string& unit) {
@@ -95,59 +113,67 @@ class Declarer {
   Tiebacks& out_;
   std::unordered_set<std::string>& used_;
   Origin at_;
+  const std::map<std::string, Origin>& from_;
+  std::string failure_;
 };
 
 // An analog loop at rest: at the controller's starting output u0 the PV holds
 // its target. A lag's output is bias + gain * output; an integrator's input
 // is k * (output - u0). Full output moves the PV over its span.
-void DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out, std::unordered_set<std::string>& used) {
+std::string DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out,
+                          std::unordered_set<std::string>& used) {
   const CaseCtrlRow& ctrl = c.controllers[loop.source];
   const CasePVRow& pv = c.pv[loop.pv];
   const TiebackDynamics& d = loop.dynamics;
   const double span = (d.reverse ? -1.0 : 1.0) * (d.high - d.low);
   const std::string base = pv.from.empty() ? NameFrom(pv.tag) : pv.from;
   const std::string output = ctrl.tag + ".output";
-  Declarer declare(out, used, ctrl.origin);
+  Declarer declare(out, used, ctrl.origin, loop.from);
   const double target = ctrl.tv1;
   const bool delayed = d.deadTime > 0.0;
   std::string last;
   if (d.integrating) {
     const double k = span / d.fillTime;
-    const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output);
+    const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output, {"high", "low", "fill_time"});
     last = declare.Add(delayed ? base + "_level" : base, "integrator",
-                       {{"input", declare.T(net)}, {"low", declare.N(d.low)}, {"high", declare.N(d.high)},
-                        {"initial", declare.N(target)}});
+                       {{"input", declare.T(net)}, {"low", declare.N(d.low, {"low"})},
+                        {"high", declare.N(d.high, {"high"})}, {"initial", declare.N(target)}});
   } else {
     last = declare.Add(delayed ? base + "_lag" : base, "lag",
-                       {{"input", declare.T(output)}, {"gain", declare.N(span)},
-                        {"bias", declare.N(target - span * ctrl.output)},
-                        {"time_constant", declare.N(d.timeConstant)}, {"initial", declare.N(target)}});
+                       {{"input", declare.T(output)}, {"gain", declare.N(span, {"high", "low"})},
+                        {"bias", declare.N(target - span * ctrl.output, {"high", "low"})},
+                        {"time_constant", declare.N(d.timeConstant, {"time_constant"})},
+                        {"initial", declare.N(target)}});
   }
   if (delayed) {
     declare.Add(base, "deadtime",
-                {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime)}, {"initial", declare.N(target)}});
+                {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime, {"dead_time"})},
+                 {"initial", declare.N(target)}});
   }
   declare.Sends(pv, "");
+  return declare.Failure();
 }
 
 // A discrete loop: the command's flag (0.0 is "YES") runs a motor whose
 // feedback the PV row sends: 1.0 running, or "YES" on an A_ROUT row.
-void DeclareDiscrete(const Case& c, const TiebackLoop& loop, Tiebacks& out, std::unordered_set<std::string>& used) {
+std::string DeclareDiscrete(const Case& c, const TiebackLoop& loop, Tiebacks& out,
+                            std::unordered_set<std::string>& used) {
   const CasePVRow& command = c.pvImport[loop.source];
   const CasePVRow& pv = c.pv[loop.pv];
   const TiebackDynamics& d = loop.dynamics;
   const std::string base = pv.from.empty() ? NameFrom(pv.tag) : pv.from;
-  Declarer declare(out, used, command.origin);
+  Declarer declare(out, used, command.origin, loop.from);
   const std::string wanted = declare.Sum(base + "_command", command.tag + "." + command.field, -1.0, 1.0);
   const bool asFlag = pv.field == "A_ROUT";
   const std::string motor =
       declare.Add(asFlag ? base + "_running" : base, "motor",
-                  {{"command", declare.T(wanted)}, {"start_delay", declare.N(d.startDelay)},
-                   {"stop_delay", declare.N(d.stopDelay)}, {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}});
+                  {{"command", declare.T(wanted)}, {"start_delay", declare.N(d.startDelay, {"start_delay"})},
+                   {"stop_delay", declare.N(d.stopDelay, {"stop_delay"})}, {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}});
   if (asFlag) {
     declare.Sum(base, motor, -1.0, 1.0);
   }
   declare.Sends(pv, asFlag ? "0 yes, 1 no" : "0/1");
+  return declare.Failure();
 }
 
 // A setting's numbers over a loop's, noting where it changed them.
@@ -159,12 +185,16 @@ void Apply(const TiebackSetting& s, const std::string& where, TiebackLoop& loop)
   if (!s.action.empty()) {
     d.reverse = s.action == "reverse";
   }
-  const std::pair<double, double*> numbers[] = {
-      {s.timeConstant, &d.timeConstant}, {s.deadTime, &d.deadTime}, {s.fillTime, &d.fillTime}, {s.low, &d.low},
-      {s.high, &d.high}, {s.startDelay, &d.startDelay}, {s.stopDelay, &d.stopDelay}};
-  for (const auto& n : numbers) {
-    if (!std::isnan(n.first)) {
-      *n.second = n.first;
+  const std::tuple<const char*, double, double*> numbers[] = {
+      {"time_constant", s.timeConstant, &d.timeConstant}, {"dead_time", s.deadTime, &d.deadTime},
+      {"fill_time", s.fillTime, &d.fillTime},             {"low", s.low, &d.low},
+      {"high", s.high, &d.high},                          {"start_delay", s.startDelay, &d.startDelay},
+      {"stop_delay", s.stopDelay, &d.stopDelay}};
+  for (const auto& [key, value, field] : numbers) {
+    if (!std::isnan(value)) {
+      *field = value;
+      const auto given = s.origins.find(key);
+      loop.from[key] = given != s.origins.end() ? given->second : s.origin;
     }
   }
   loop.changes.push_back(where + " at " + Where(s.origin));
@@ -256,12 +286,21 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
     loop.pv = pair.pv;
     loop.rule = pair.rule;
     const std::string& tag = discrete ? c.pvImport[pair.controller].tag : c.controllers[pair.controller].tag;
+    const CasePVRow& pv = c.pv[pair.pv];
+    if (!pv.from.empty() && NameFrom(pv.from) != pv.from) {
+      error = Where(pv.origin) + ": 'from' = \"" + pv.from + "\" links loop " + tag + " to its tieback and names "
+              "the block that answers it: letters, digits, '_' and '-' only";
+      return false;
+    }
     loop.variable = discrete ? std::string() : VariableOf(tag, c.pv[pair.pv].tag);
     if (!Tune(c, facts, tag, loop, used, error)) {
       return false;
     }
     loop.firstBlock = out.blocks.size();
-    discrete ? DeclareDiscrete(c, loop, out, names) : DeclareAnalog(c, loop, out, names);
+    error = discrete ? DeclareDiscrete(c, loop, out, names) : DeclareAnalog(c, loop, out, names);
+    if (!error.empty()) {
+      return false;
+    }
     loop.blockCount = out.blocks.size() - loop.firstBlock;
     closed[pair.pv] = true;
     out.loops.push_back(std::move(loop));

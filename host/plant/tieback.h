@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,6 +44,7 @@ struct TiebackLoop {
   std::string variable;      // its measured variable ("L"); empty for a discrete loop
   TiebackDynamics dynamics;
   std::vector<std::string> changes;  // where its numbers differ from the defaults, and why
+  std::map<std::string, Origin> from;  // where a [tieback] setting gave a number, by its key ("dead_time")
   size_t firstBlock = 0, blockCount = 0;  // its blocks in Tiebacks::blocks
 };
 
@@ -56,7 +58,9 @@ struct Tiebacks {
 
 // Pairs the case's loops and builds their blocks, with the case's [tieback]
 // settings applied; false with "file:line: what" for a setting that names no
-// loop, or a span that does not hold the loop's target.
+// loop, or a span that does not hold the loop's target or makes a block's
+// number infinite (at the line that gave the span). Block names are made
+// from tags and links as a case may write them.
 bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error);
 
 // Makes a "tieback" case one of blocks: the tiebacks' blocks join the case's

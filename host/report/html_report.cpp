@@ -112,7 +112,7 @@ std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector
       sheet = (*sheets)[k].tag == v.loop ? &(*sheets)[k] : nullptr;
     }
     const std::string check = sheet != nullptr
-                                  ? "<a href=\"loops/" + Escape(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
+                                  ? "<a href=\"loops/" + UrlPath(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
                                   : Escape(v.description);
     t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
       << Escape(v.waived) << "</td></tr>\n";
@@ -154,12 +154,12 @@ std::string CasePage(const CaseReport& r) {
   if (!r.loops.empty()) {
     b << "<h2>Loop sheets</h2><p>";
     for (const LoopSheet& loop : r.loops) {
-      b << "<a href=\"loops/" << Escape(loop.file) << ".html\">" << Escape(loop.tag) << "</a> ";
+      b << "<a href=\"loops/" << UrlPath(loop.file) << ".html\">" << Escape(loop.tag) << "</a> ";
     }
     b << "</p>\n";
   }
   if (!r.plot.empty()) {
-    b << "<h2>The run</h2><img src=\"" << Escape(r.plot) << "\" alt=\"the run's plot\">\n";
+    b << "<h2>The run</h2><img src=\"" << UrlPath(r.plot) << "\" alt=\"the run's plot\">\n";
   }
   return Page(r.title, b.str() + Provenance(r));
 }
@@ -174,7 +174,7 @@ std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
     << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
     << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
     << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, nullptr)
-    << "<h2>Trend</h2><img src=\"" << Escape(s.file) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
+    << "<h2>Trend</h2><img src=\"" << UrlPath(s.file) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
@@ -220,23 +220,14 @@ bool WriteListed(const ReportFolder& folder, const std::string& name, const std:
   return !path.empty() && WriteWholeFile(path, what, text, error);
 }
 
-// A field of cases.tsv: tabs and line breaks, which no case path holds, as spaces.
-std::string Field(const std::string& text) {
-  std::string field = text;
-  for (char& c : field) {
-    c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
-  }
-  return field;
-}
-
 // The cases, one per line: path, page, passed, failed, waived, ok, then each deficiency.
 std::string CasesTable(const std::vector<SuiteCase>& cases) {
   std::string table;
   for (const SuiteCase& c : cases) {
-    table += Field(c.path) + "\t" + Field(c.page) + "\t" + std::to_string(c.passed) + "\t" + std::to_string(c.failed) +
+    table += NameAsLine(c.path) + "\t" + NameAsLine(c.page) + "\t" + std::to_string(c.passed) + "\t" + std::to_string(c.failed) +
              "\t" + std::to_string(c.waived) + "\t" + (c.ok ? "1" : "0");
     for (const std::string& d : c.deficiencies) {
-      table += "\t" + Field(d);
+      table += "\t" + NameAsLine(d);
     }
     table += "\n";
   }
@@ -281,8 +272,15 @@ bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, st
       return false;
     }
     SuiteCase c;
-    c.path = f[0];
-    c.page = f[1];
+    c.deficiencies.resize(f.size() - 6);
+    bool encoded = NameFromLine(f[0], c.path) && NameFromLine(f[1], c.page);
+    for (size_t k = 6; k < f.size(); ++k) {
+      encoded = encoded && NameFromLine(f[k], c.deficiencies[k - 6]);
+    }
+    if (!encoded) {
+      error = where + "a '%' that two hexadecimal digits do not follow";
+      return false;
+    }
     size_t* const counts[] = {&c.passed, &c.failed, &c.waived};
     for (size_t k = 0; k < 3; ++k) {
       if (!Count(f[2 + k], *counts[k])) {
@@ -295,7 +293,6 @@ bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, st
       return false;
     }
     c.ok = f[5] == "1";
-    c.deficiencies.assign(f.begin() + 6, f.end());
     cases.push_back(c);
   }
   return true;
@@ -332,7 +329,7 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
     totals[0] += c.passed;
     totals[1] += c.failed;
     totals[2] += c.waived;
-    const std::string link = c.page.empty() ? Escape(c.path) : "<a href=\"" + Escape(c.page) + "\">" + Escape(c.path) + "</a>";
+    const std::string link = c.page.empty() ? Escape(c.path) : "<a href=\"" + UrlPath(c.page) + "\">" + Escape(c.path) + "</a>";
     rows << "<tr><td>" << link << "</td><td>" << c.passed << "</td><td>" << c.failed << "</td><td>" << c.waived
          << "</td><td class=\"" << (c.ok ? "passed\">ok" : "failed\">FAILED") << "</td></tr>\n";
     for (const std::string& d : c.deficiencies) {
@@ -355,7 +352,7 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
     << "</td></tr><tr><th>command</th><td><code>" << Escape(commandLine) << "</code></td></tr></table>\n";
   std::string failed;  // for `dcshost test --rerun-failed`
   for (const SuiteCase& c : cases) {
-    failed += c.ok ? std::string() : c.path + "\n";
+    failed += c.ok ? std::string() : NameAsLine(c.path) + "\n";
   }
   return WriteListed(folder, "failed.txt", "the list of failed cases", failed, error) &&
          WriteListed(folder, "cases.tsv", "the list of cases", CasesTable(cases), error) &&

@@ -1,6 +1,6 @@
 // Text fit for the markup dcshost writes (SVG and HTML text and attributes):
 // XML's specials escaped, a tab a space, and every byte that is not part of
-// a character XML allows shown as '?'. Defined in plot_text.cpp.
+// a character XML allows shown as '?'; and paths as links. Defined in plot_text.cpp.
 #pragma once
 
 #include <string>
@@ -8,5 +8,10 @@
 namespace host {
 
 std::string Escape(const std::string& text);
+
+// A relative path as a link's URL: every byte but letters, digits, '-', '.',
+// '_', '~' and '/' percent-encoded, so that '#', '%', '?' and spaces in a
+// file name stay part of it. Fit for an attribute as it is.
+std::string UrlPath(const std::string& path);
 
 }  // namespace host

@@ -63,6 +63,24 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
+std::string UrlPath(const std::string& path) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char ch : path) {
+    const auto byte = static_cast<unsigned char>(ch);
+    const bool kept = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+                      std::strchr("-._~/", ch) != nullptr;
+    if (kept && ch != '\0') {
+      out += ch;
+    } else {
+      out += '%';
+      out += Hex[byte >> 4];
+      out += Hex[byte & 15];
+    }
+  }
+  return out;
+}
+
 // From the widths of a common sans-serif's glyphs (DejaVu Sans, a little
 // generous), enough to keep labels apart without measuring them.
 double TextWidth(const std::string& text, double size) {

@@ -2,6 +2,7 @@
 // written as the shortest text that reads back to the same double.
 #include "report/tieback_file.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "report/numbers.h"
@@ -143,6 +144,50 @@ std::string TiebackFileText(const Case& c, const Tiebacks& tiebacks) {
     }
   }
   return text.str();
+}
+
+namespace {
+
+bool SameValue(const BlockValue& a, const BlockValue& b) {
+  if (a.form != b.form || a.items.size() != b.items.size() || a.fields.size() != b.fields.size()) {
+    return false;
+  }
+  switch (a.form) {
+    case BlockValue::Form::Number: return a.number == b.number;
+    case BlockValue::Form::Text: return a.text == b.text;
+    case BlockValue::Form::List:
+      return std::equal(a.items.begin(), a.items.end(), b.items.begin(), SameValue);
+    case BlockValue::Form::Table:
+      return std::equal(a.fields.begin(), a.fields.end(), b.fields.begin(), [](const auto& x, const auto& y) {
+        return x.first == y.first && SameValue(x.second, y.second);
+      });
+  }
+  return false;
+}
+
+bool SameBlock(const CaseBlock& a, const CaseBlock& b) {
+  return a.name == b.name && a.kind == b.kind && a.unit == b.unit && a.keys.size() == b.keys.size() &&
+         std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(), [](const auto& x, const auto& y) {
+           return x.first == y.first && SameValue(x.second, y.second);
+         });
+}
+
+}  // namespace
+
+bool ReadsBackAs(const std::string& file, const std::string& text, const std::vector<CaseBlock>& blocks,
+                 std::string& error) {
+  std::vector<CaseBlock> read;
+  if (!ReadModelText(file, text, read, error)) {
+    return false;
+  }
+  for (size_t k = 0; k < std::max(read.size(), blocks.size()); ++k) {
+    if (k >= read.size() || k >= blocks.size() || !SameBlock(read[k], blocks[k])) {
+      error = file + ": block " + std::to_string(k + 1) + " (" + (k < blocks.size() ? blocks[k].name : "none") +
+              ") does not read back as generated";
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace host

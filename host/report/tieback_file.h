@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "case/case.h"
 #include "plant/tieback.h"
@@ -13,5 +14,11 @@ namespace host {
 // The file's text; its blocks, read back as a model of blocks, are the
 // tiebacks' own, number for number.
 std::string TiebackFileText(const Case& c, const Tiebacks& tiebacks);
+
+// Whether the text, read by the model file's reader as `file`, holds exactly
+// these blocks (names, kinds, units, every key and number); false with what
+// the reader refused or the first block that differs.
+bool ReadsBackAs(const std::string& file, const std::string& text, const std::vector<CaseBlock>& blocks,
+                 std::string& error);
 
 }  // namespace host

@@ -9,6 +9,7 @@
 
 #include "fix/fix_group.h"
 #include "plinth_control.h"
+#include "run/record_names.h"
 #include "run/tiebacks.h"
 #include "system/shared_library.h"
 
@@ -210,31 +211,66 @@ void Session::GroupLoops() {
 }
 
 std::string Session::BindInputs() {
-  const std::vector<ExternalInput>& wanted = model_.ExternalInputs();
-  if (wanted.empty()) {
-    return std::string();
+  // Every name of the record, short and full, to its first signal a block
+  // may read (else its first); a short name that readable rows on several
+  // nodes share reads none of them.
+  struct Named {
+    size_t signal;
+    bool shared;
+  };
+  const std::vector<RecordSignal> signals = RecordSignals(case_);
+  std::unordered_map<std::string, Named> named;
+  for (size_t k = 0; k < signals.size(); ++k) {
+    const RecordSignal& s = signals[k];
+    for (const std::string* name : {&s.shortName, &s.fullName}) {
+      const auto [entry, fresh] = named.emplace(*name, Named{k, false});
+      const RecordSignal& other = signals[entry->second.signal];
+      if (fresh || !s.Readable()) {
+        continue;
+      }
+      if (!other.Readable()) {  // a PV row's or a tv1 of the name: a block reads the readable one
+        entry->second.signal = k;
+      } else if (other.table != s.table) {
+        return Where(s.origin) + ": " + Described(s) + " is named '" + *name + "', as " + Described(other) +
+               " is: a block could not tell which it reads";
+      } else {
+        entry->second.shared |= other.fullName != s.fullName;
+      }
+    }
   }
-  // The names rows offer, the first row of a name kept: a controller's first.
-  std::unordered_map<std::string, InputSource> offered;
-  for (size_t i = 0; i < case_.controllers.size(); ++i) {
-    offered.emplace(case_.controllers[i].tag + ".output", InputSource{true, static_cast<int32_t>(i)});
-  }
-  for (size_t i = 0; i < case_.pvImport.size(); ++i) {
-    offered.emplace(case_.pvImport[i].tag + "." + case_.pvImport[i].field, InputSource{false, static_cast<int32_t>(i)});
+  // No model variable takes a row's name: a block that reads it would read the other.
+  const std::vector<std::string>& variables = model_.Names();
+  for (size_t k = 0; k < variables.size(); ++k) {
+    if (const auto found = named.find(variables[k]); found != named.end()) {
+      // Only an FMU's outputs ("BLOCK.OUTPUT") hold a '.' as rows' names do.
+      const size_t dot = variables[k].find('.');
+      const std::string whose = dot == std::string::npos ? "the model's '" + variables[k] + "'"
+                                                         : "block '" + variables[k].substr(0, dot) +
+                                                               "' (fmu): its output '" + variables[k] + "'";
+      return Where(model_.OriginOf(k)) + ": " + whose + " has the name of " +
+             Described(signals[found->second.signal]) + ": one name, one signal; rename the block";
+    }
   }
   // Each external input from its row, which gives it its value at the start too.
+  const std::vector<ExternalInput>& wanted = model_.ExternalInputs();
   for (size_t k = 0; k < wanted.size(); ++k) {
-    const auto found = offered.find(wanted[k].name);
-    if (found == offered.end()) {
+    const auto found = named.find(wanted[k].name);
+    if (found == named.end() || !signals[found->second.signal].Readable()) {
       return Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which is no controller row's "
-             "\"TAG.output\" and no PV-import row's \"TAG.FIELD\"";
+             "\"TAG.output\" and no PV-import row's \"TAG.FIELD\" (either may begin with \"NODE:\")";
     }
-    const InputSource from = found->second;
-    inputs_.push_back(from);
-    const size_t row = static_cast<size_t>(from.row);
-    model_.SetInput(k, from.controller ? case_.controllers[row].output : case_.pvImport[row].value);
+    const RecordSignal& from = signals[found->second.signal];
+    if (found->second.shared) {
+      return Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which rows on several nodes "
+             "have (" + Described(from) + " among them): name it as \"" + from.fullName + "\" or its like";
+    }
+    const bool controller = from.table == TableKind::Ctrl;
+    inputs_.push_back(InputSource{controller, static_cast<int32_t>(from.row)});
+    model_.SetInput(k, controller ? case_.controllers[from.row].output : case_.pvImport[from.row].value);
   }
-  model_.Settle();
+  if (!wanted.empty()) {
+    model_.Settle();
+  }
   return std::string();
 }
 

@@ -2,23 +2,11 @@
 // their values from the model and the host's record after each step.
 #include "run/signals.h"
 
-#include <unordered_set>
-
 #include "driver/driver_rules.h"
+#include "run/record_names.h"
 
 namespace host {
 namespace {
-
-// The name, or with "#row" after it when an earlier column has it already.
-// The names so far are kept in a hash set, so that naming stays linear in the
-// number of columns.
-std::string Unique(std::unordered_set<std::string>& taken, std::string name, size_t row) {
-  if (taken.count(name) != 0) {
-    name += "#" + std::to_string(row);
-  }
-  taken.insert(name);
-  return name;
-}
 
 // A PV-import field that carries a mode or a flag, drawn as steps.
 bool DiscreteField(const std::string& field) { return IsTextField(field) || field == "F_AUTO"; }
@@ -27,25 +15,26 @@ bool DiscreteField(const std::string& field) { return IsTextField(field) || fiel
 
 std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model) {
   std::vector<TraceColumn> columns;
-  std::unordered_set<std::string> taken;
   for (const std::string& name : model.Names()) {
-    taken.insert(name);
     columns.push_back(TraceColumn{name, model.Unit(name), "model", false});
   }
-  for (size_t i = 0; i < c.controllers.size(); ++i) {
-    const CaseCtrlRow& r = c.controllers[i];
-    columns.push_back(TraceColumn{Unique(taken, r.tag + ".output", i), "0-1", "from DCS", false});
-    columns.push_back(TraceColumn{Unique(taken, r.tag + ".tv1", i), "", "from DCS", false});
-  }
-  for (size_t i = 0; i < c.pv.size(); ++i) {
-    const CasePVRow& r = c.pv[i];
-    const std::string unit = r.from.empty() ? std::string() : model.Unit(r.from);
-    columns.push_back(TraceColumn{Unique(taken, r.tag + "." + r.field, i), unit, "to DCS", false});
-  }
-  for (size_t i = 0; i < c.pvImport.size(); ++i) {
-    const CasePVRow& r = c.pvImport[i];
-    columns.push_back(
-        TraceColumn{Unique(taken, r.tag + "." + r.field, i), "", "from DCS", DiscreteField(r.field)});
+  const std::vector<RecordSignal> signals = RecordSignals(c);
+  const std::vector<std::string> names = TraceNames(signals, model.Names());
+  for (size_t k = 0; k < signals.size(); ++k) {
+    const RecordSignal& s = signals[k];
+    switch (s.table) {
+      case TableKind::Ctrl:
+        columns.push_back(TraceColumn{names[k], s.what[0] == 'o' ? "0-1" : "", "from DCS", false});
+        break;
+      case TableKind::PV: {
+        const std::string& from = c.pv[s.row].from;
+        columns.push_back(TraceColumn{names[k], from.empty() ? std::string() : model.Unit(from), "to DCS", false});
+        break;
+      }
+      case TableKind::PVImport:
+        columns.push_back(TraceColumn{names[k], "", "from DCS", DiscreteField(c.pvImport[s.row].field)});
+        break;
+    }
   }
   return columns;
 }

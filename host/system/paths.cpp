@@ -35,4 +35,41 @@ std::string GenericName(const std::filesystem::path& path) { return path.generic
 
 #endif
 
+std::string NameAsLine(const std::string& name) {
+  static const char Hex[] = "0123456789ABCDEF";
+  std::string line;
+  for (const char ch : name) {
+    const auto byte = static_cast<unsigned char>(ch);
+    if (byte < 0x20 || byte == 0x7F || ch == '%') {
+      line += '%';
+      line += Hex[byte >> 4];
+      line += Hex[byte & 15];
+    } else {
+      line += ch;
+    }
+  }
+  return line;
+}
+
+bool NameFromLine(const std::string& line, std::string& name) {
+  const auto digit = [](char ch) {
+    return ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : -1;
+  };
+  name.clear();
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != '%') {
+      name += line[i];
+      continue;
+    }
+    const int high = i + 2 < line.size() ? digit(line[i + 1]) : -1;
+    const int low = i + 2 < line.size() ? digit(line[i + 2]) : -1;
+    if (high < 0 || low < 0) {
+      return false;
+    }
+    name += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return true;
+}
+
 }  // namespace host

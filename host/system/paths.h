@@ -15,4 +15,11 @@ std::filesystem::path PathOf(const std::string& name);
 // The name with '/' as separator, as a user writes it on every platform.
 std::string GenericName(const std::filesystem::path& path);
 
+// A name as one line and one field of a list file (failed.txt, cases.tsv):
+// each byte below the space, DEL and '%' written as %XX (a line break %0A, a
+// tab %09), so that any file name survives the list; and back, false for a
+// '%' that two hexadecimal digits do not follow.
+std::string NameAsLine(const std::string& name);
+bool NameFromLine(const std::string& line, std::string& name);
+
 }  // namespace host

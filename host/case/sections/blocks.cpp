@@ -159,12 +159,10 @@ bool LinkBlockOutputs(Case& c, std::string& error) {
 
 bool ReadBlock(CaseValues& values, const toml::table& table) { return ReadBlockIn(values, table, values.path()); }
 
-bool ReadModelFile(CaseValues& values, const std::string& file) {
-  toml::table root;
-  std::string error;
-  if (!ParseTomlFile(file, "the model file", root, error)) {
-    return values.FailWith(error);
-  }
+namespace {
+
+// A model file's tables: [[block]] only.
+bool ReadModelTables(CaseValues& values, const toml::table& root, const std::string& file) {
   for (const auto& entry : root) {
     if (entry.first.str() != "block") {
       return values.FailIn(file, LineOf(entry.second), "unknown key '" + std::string(entry.first.str()) +
@@ -183,6 +181,32 @@ bool ReadModelFile(CaseValues& values, const std::string& file) {
       return false;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+bool ReadModelFile(CaseValues& values, const std::string& file) {
+  toml::table root;
+  std::string error;
+  return ParseTomlFile(file, "the model file", root, error) ? ReadModelTables(values, root, file)
+                                                           : values.FailWith(error);
+}
+
+bool ReadModelText(const std::string& file, const std::string& text, std::vector<CaseBlock>& blocks,
+                   std::string& error) {
+  Case scratch;
+  scratch.model.type = "blocks";
+  CaseValues values(file, scratch);
+  toml::table root;
+  if (!ParseTomlText(file, text, root, error)) {
+    return false;
+  }
+  if (!ReadModelTables(values, root, file)) {
+    error = values.error();
+    return false;
+  }
+  blocks = std::move(scratch.model.blocks);
   return true;
 }
 

@@ -24,6 +24,7 @@ struct Limit {
   double CaseLoopCheck::*field;
   double low, high;  // open below (the value must lie above low), closed above
   const char* range;
+  bool lasting = false;  // a time a check waits or judges within: one step at least, or it would never start
 };
 
 }  // namespace
@@ -34,10 +35,10 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
   const std::vector<Limit> limits = {
       {"start", &CaseLoopCheck::start, -1e-300, 1e9, "0 s or more"},
       {"output_step", &CaseLoopCheck::outputStep, 0.0, 50.0, "above 0 and at most 50 %"},
-      {"direction_time", &CaseLoopCheck::directionTime, 0.0, 1e9, "above 0 s"},
+      {"direction_time", &CaseLoopCheck::directionTime, 0.0, 1e9, "above 0 s", true},
       {"setpoint_step", &CaseLoopCheck::setpointStep, 0.0, 50.0, "above 0 and at most 50 % of span"},
-      {"rise_time", &CaseLoopCheck::riseTime, 0.0, 1e9, "above 0 s"},
-      {"settling_time", &CaseLoopCheck::settlingTime, 0.0, 1e9, "above 0 s"},
+      {"rise_time", &CaseLoopCheck::riseTime, 0.0, 1e9, "above 0 s", true},
+      {"settling_time", &CaseLoopCheck::settlingTime, 0.0, 1e9, "above 0 s", true},
       {"overshoot", &CaseLoopCheck::overshoot, -1e-300, 1000.0, "0 % or more"},
       {"settle_band", &CaseLoopCheck::settleBand, 0.0, 50.0, "above 0 and at most 50 % of span"}};
   std::vector<const char*> keys = {"loops", "checks", "waived"};
@@ -66,6 +67,11 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
     }
     if (!std::isnan(x) && !(x > l.low && x <= l.high)) {
       return values.Fail(*t.get(l.key), std::string("'") + l.key + "' must be " + l.range + ", not " + Shown(x));
+    }
+    const double step = values.loaded().stepSeconds;
+    if (!std::isnan(x) && l.lasting && x < step) {
+      return values.Fail(*t.get(l.key), std::string("'") + l.key + "' must be one step (step_seconds = " +
+                                            Shown(step) + " s) or more, not " + Shown(x));
     }
     check.*l.field = x;
   }

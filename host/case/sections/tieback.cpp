@@ -37,6 +37,9 @@ bool Numbers(CaseValues& values, const toml::table& table, const std::vector<Bou
       return values.Fail(*table.get(n.key), std::string("'") + n.key + "' must be " + n.range + ", not " + Shown(x));
     }
     setting.*n.field = x;
+    if (!std::isnan(x)) {
+      setting.origins[n.key] = values.OriginOf(*table.get(n.key));
+    }
   }
   return true;
 }

@@ -170,6 +170,22 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
        "names the case's database"},
       {"a plot and a trace in one file", {}, {}, {}, {"run", "CASE", "--plot", "DIR/x", "--trace", "DIR/x"},
        "--trace and --plot name the same file"},
+      {"a PV-import row named as a controller's output",
+       {"[[pv]]", "[[pv_import]]\nnode = \"N\"\ntag = \"LIC1\"\nfield = \"output\"\n\n[[pv]]"}, {}, {}, run,
+       "is named 'LIC1.output', as controller row 0's output (CASE:8) is: a block could not tell which it reads"},
+      {"a tieback link that cannot name its block", {"from = \"level\"", "from = \"LT1.x\""}, {}, {},
+       {"run", "DIR/tieback.toml"}, "tieback.toml:16: 'from' = \"LT1.x\" links loop LIC1 to its tieback"},
+      {"a tieback span beyond what a number holds", {"type = \"tank\"", "type = \"tank\"\n[tieback.loop.LIC1]\n"
+       "low = -1e308\nhigh = 1e308"}, {}, {}, {"tieback", "DIR/tieback.toml"},
+       "tieback.toml:9: the loop's tieback would hold inf from 'high', 'low'"},
+      {"a tieback dead time at its setting's line", {"type = \"tank\"", "type = \"tank\"\n[tieback.loop.LIC1]\n"
+       "dead_time = 1e9"}, {}, {}, {"tieback", "DIR/tieback.toml"},
+       "tieback.toml:8: block 'level' (deadtime): 'delay' of 1e+09 s spans more than a million steps"},
+      {"a saved state beyond a run's most steps", {}, {}, {"step = 5", "step = 99999999999"},
+       {"run", "CASE", "--from-state", "STATE"}, "[state] step 99999999999 is beyond the most steps a run takes"},
+      {"a loop check time shorter than a step",
+       {"[[pv]]", "[[loop_check]]\nloops = \"LIC1\"\nrise_time = 1e-300\n\n[[pv]]"}, {}, {}, run,
+       "'rise_time' must be one step (step_seconds = 1 s) or more, not 1e-300"},
       {"a loop check that matches no loop", {"[[pv]]", "[[loop_check]]\nloops = \"FIC*\"\n\n[[pv]]"}, {}, {}, run,
        "loops = \"FIC*\" matches none of the "},
       {"a report folder that holds other files", {}, {}, {}, {"run", "CASE", "--report", "DIR/notes"},
@@ -207,6 +223,11 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
         << Edited("NODE,TAG,FIELD,Active,Value\nN,L<NUL>T1,F_CV,1,0\n", {});
     std::ofstream(dir + "/nul-table.toml") << "[case]\ndatabase = \"db.csv\"\npv = \"nul-pv.csv\"\n";
     std::ofstream(dir + "/folder-table.toml") << "[case]\ndatabase = \"db.csv\"\npv = \"folder.csv\"\n";
+    std::string tieback = Edited(BaseCase, row.caseEdit);
+    if (const size_t type = tieback.find("type = \"tank\""); type != std::string::npos) {
+      tieback.replace(type, 13, "type = \"tieback\"");
+    }
+    std::ofstream(dir + "/tieback.toml", std::ios::binary) << tieback;
     std::filesystem::create_directories(dir + "/notes");
     std::ofstream(dir + "/notes/mine.txt") << "mine";
 #if !defined(_WIN32)

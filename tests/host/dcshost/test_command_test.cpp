@@ -236,14 +236,16 @@ size_t ProcessesLeft(const std::string& folder, long parent) {
 
 }  // namespace
 
-// Case file names a shell would read as code, quotes or separators run as
-// cases: each reaches its run as it is, and nothing in a name is executed.
+// Case file names a shell would read as code, quotes or separators, an
+// option or a link's fragment run as cases: each reaches its run as it is,
+// nothing in a name is executed, and each survives the report's links and
+// its list of failed cases to run again.
 TEST_F(OtherFixTest, CaseFileNamesReachTheirRunAsTheyAre) {
   const std::vector<std::string> names = {
       "two words.toml", "a$(touch PWNED)b.toml", "semi;colon&amp.toml", "back`touch PWNED`tick.toml",
-      "it's.toml", "caf\xc3\xa9 \xc3\xa0 la carte.toml",
+      "it's.toml", "caf\xc3\xa9 \xc3\xa0 la carte.toml", "-dash.toml", "a#b%41.toml",
 #if !defined(_WIN32)
-      "double\"quote\\.toml",  // Windows allows neither in a file name
+      "double\"quote\\.toml", "line\nbreak.toml",  // Windows allows none of these in a file name
 #endif
   };
   const std::string folder = TankCases("odd names", names, "1200");
@@ -255,6 +257,16 @@ TEST_F(OtherFixTest, CaseFileNamesReachTheirRunAsTheyAre) {
   }
   EXPECT_FALSE(std::filesystem::exists(folder + "/PWNED"));
   EXPECT_FALSE(std::filesystem::exists("PWNED"));
+  // Every case fails (its events lie beyond 5 steps): the rerun finds each again.
+  const std::string failing = TankCases("odd names failing", names, "5");
+  const std::string report = Temp("odd-names-report");
+  EXPECT_EQ(Program({"test", failing, "--jobs", "2", "--report", report}).status, 1);
+  const Outcome rerun = Program({"test", "--rerun-failed", report, "--plots", Temp("odd-names-rerun")});
+  EXPECT_NE(rerun.output.find("0 passed, " + std::to_string(names.size()) + " failed"), std::string::npos)
+      << rerun.output;
+  std::ifstream index(report + "/index.html");
+  const std::string page((std::istreambuf_iterator<char>(index)), std::istreambuf_iterator<char>());
+  EXPECT_NE(page.find("-a%23b%2541/index.html\""), std::string::npos) << page;
 }
 
 // A signal to `dcshost test` stops every child it started, waits for them and

@@ -54,6 +54,9 @@ TEST(ReadShard, FromTheCommandLineAndFromCiEngines) {
       {"5/4", 0, {}, 0, 0, "--shard 5/4: a shard is K/N"},
       {"2", 0, {}, 0, 0, "--shard 2: a shard is K/N"},
       {"a/b", 0, {}, 0, 0, "--shard a/b: a shard is K/N"},
+      {"10000/10000", 0, {}, 10000, 10000, ""},
+      {"1/10001", 0, {}, 0, 0, "--shard 1/10001: a suite is cut into 10000 shards at most"},
+      {"1/99999999999999999999", 0, {}, 0, 0, "--shard 1/99999999999999999999: a suite is cut into 10000"},
       {"auto", 0, {{"CI_NODE_INDEX", "2"}, {"CI_NODE_TOTAL", "5"}}, 2, 5, ""},          // GitLab: 1-based
       {"auto", 3, {{"JOB_COMPLETION_INDEX", "0"}}, 1, 3, ""},                            // Kubernetes: 0-based
       {"auto", 3, {{"JOB_COMPLETION_INDEX", "2"}}, 3, 3, ""},

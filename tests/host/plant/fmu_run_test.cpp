@@ -51,7 +51,7 @@ TEST_F(DcshostTest, TheTankAsAnFmuStepsAsTheBuiltInTank) {
   }
   const Outcome saving = Dcshost({"run", path, "--save-state", Temp("fmu-tank.state.toml"), "--no-progress"});
   EXPECT_EQ(saving.status, 2);
-  EXPECT_NE(saving.output.find("--save-state is refused: FMU block 'TANK' cannot save its state"), std::string::npos)
+  EXPECT_NE(saving.output.find("--save-state is refused: FMU block 'TANK': FMU TANK ("), std::string::npos)
       << saving.output;
 }
 
@@ -163,6 +163,9 @@ TEST_F(DcshostTest, BadFmuBlocksAreRefusedAtTheirLine) {
       {file + "starts = { level = 1.0 }", "'level' has no start value the FMU lets a tool set (it is calculated"},
       {file + "starts = { area = 1.0 }", "'area' is the FMU's parameter: give it in parameters, not starts"},
       {file + "gain = 2", "unknown key 'gain'"},
+      {file + "inputs = { valve = \"LIC101.output\" }\n[[pv_import]]\nnode = \"SCADA1\"\ntag = \"TANK\"\n"
+              "field = \"level\"",
+       "its output 'TANK.level' has the name of PV-import row 0's value ("},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.block);

@@ -103,16 +103,21 @@ TEST_F(FirstOrder, ADiscardedStepStopsWithTheFmusOwnWords) {
       << log_.str();
 }
 
-TEST(FmuUnit, ATankThatCannotSaveItsStateSaysSo) {
-  std::ostringstream log;
-  std::string error;
-  const auto tank = host::FmuUnit::Open(Fmus + "/tank.fmu", "TANK", log, error);
-  ASSERT_TRUE(tank) << error;
-  tank->Bind({tank->description().Find("valve")}, {tank->description().Find("level")});
-  ASSERT_TRUE(tank->Start(0.0, {}, error)) << error;
-  std::vector<unsigned char> state;
-  EXPECT_FALSE(tank->SaveState(state, error));
-  EXPECT_NE(error.find("cannot save its state"), std::string::npos) << error;
+// An FMU whose state cannot be saved says so when it is opened, before any
+// run: by its model description, or by the state function its binary lacks.
+TEST(FmuUnit, AnFmuThatCannotSaveItsStateSaysSoBeforeItRuns) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"/tank.fmu", "its model description does not offer canGetAndSetFMUstate"},
+      {"/no_getstate.fmu", "its model description offers it, but its binary has no fmi2GetFMUstate"},
+  };
+  for (const auto& [file, reason] : rows) {
+    std::ostringstream log;
+    std::string error;
+    const auto unit = host::FmuUnit::Open(Fmus + file, "U", log, error);
+    ASSERT_TRUE(unit) << error;
+    EXPECT_FALSE(unit->CanSaveState(error));
+    EXPECT_NE(error.find(reason), std::string::npos) << error;
+  }
 }
 
 // Bad FMUs, made from the test FMU's own parts: each refused when opened or

@@ -115,3 +115,27 @@ TEST_F(DcshostTest, LiveRunStopsCleanlyOnASignal) {
 }
 
 }  // namespace host_tests
+
+#include "run/record_names.h"
+
+namespace host_tests {
+
+// Every trace column has a name of its own without a counter: a row's short
+// name, its node's name where an earlier column has that, and its row where
+// the same point is in two rows.
+TEST(RecordNames, EachTraceColumnHasANameOfItsOwn) {
+  host::Case c;
+  c.controllers = {host::CaseCtrlRow{"N1", "LIC1", "F_CV", 1, 1.0, 0.5, 1.0, "", {}},
+                   host::CaseCtrlRow{"N2", "LIC1", "F_CV", 1, 1.0, 0.5, 1.0, "", {}}};
+  c.pv = {host::CasePVRow{"N1", "FT1", "F_CV", 1, 0.0, "", {}}};
+  c.pvImport = {host::CasePVRow{"N1", "FT1", "F_CV", 1, 0.0, "", {}},
+                host::CasePVRow{"N1", "FT1", "F_CV", 1, 0.0, "", {}},
+                host::CasePVRow{"N1", "level", "F_CV", 1, 0.0, "", {}}};
+  const std::vector<std::string> names = host::TraceNames(host::RecordSignals(c), {"level.F_CV"});
+  const std::vector<std::string> expected = {
+      "LIC1.output", "LIC1.tv1", "N2:LIC1.output", "N2:LIC1.tv1", "FT1.F_CV", "N1:FT1.F_CV",
+      "N1:FT1.F_CV (PV-import row 1)", "N1:level.F_CV"};
+  EXPECT_EQ(names, expected);
+}
+
+}  // namespace host_tests

@@ -1,0 +1,54 @@
+// The record's names, made once when a case is bound.
+#include "run/record_names.h"
+
+#include <unordered_set>
+
+namespace host {
+
+std::vector<RecordSignal> RecordSignals(const Case& c) {
+  std::vector<RecordSignal> signals;
+  signals.reserve(2 * c.controllers.size() + c.pv.size() + c.pvImport.size());
+  const auto add = [&signals](TableKind table, size_t row, const char* what, const std::string& node,
+                              const std::string& pointName, const Origin& origin) {
+    signals.push_back(RecordSignal{table, row, what, pointName, node + ":" + pointName, origin});
+  };
+  for (size_t i = 0; i < c.controllers.size(); ++i) {
+    const CaseCtrlRow& r = c.controllers[i];
+    add(TableKind::Ctrl, i, "output", r.node, r.tag + ".output", r.origin);
+    add(TableKind::Ctrl, i, "tv1", r.node, r.tag + ".tv1", r.origin);
+  }
+  for (size_t i = 0; i < c.pv.size(); ++i) {
+    add(TableKind::PV, i, "value", c.pv[i].node, c.pv[i].tag + "." + c.pv[i].field, c.pv[i].origin);
+  }
+  for (size_t i = 0; i < c.pvImport.size(); ++i) {
+    const CasePVRow& r = c.pvImport[i];
+    add(TableKind::PVImport, i, "value", r.node, r.tag + "." + r.field, r.origin);
+  }
+  return signals;
+}
+
+std::string Described(const RecordSignal& s) {
+  return std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " + std::to_string(s.row) +
+         "'s " + s.what + " (" + Where(s.origin) + ")";
+}
+
+std::vector<std::string> TraceNames(const std::vector<RecordSignal>& signals, const std::vector<std::string>& taken) {
+  std::unordered_set<std::string> used(taken.begin(), taken.end());
+  std::vector<std::string> names;
+  names.reserve(signals.size());
+  for (const RecordSignal& s : signals) {
+    std::string name = s.shortName;
+    if (used.count(name) != 0) {
+      name = s.fullName;
+    }
+    if (used.count(name) != 0) {
+      name += " (" + std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " +
+              std::to_string(s.row) + ")";
+    }
+    used.insert(name);
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+}  // namespace host

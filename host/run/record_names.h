@@ -1,0 +1,39 @@
+// The names the host's record offers: each controller row's "TAG.output" and
+// "TAG.tv1", each PV and PV-import row's "TAG.FIELD", each also as
+// "NODE:TAG.FIELD". They share one namespace with the model's variables, so
+// that a name always means one signal: a block reads a row by either name, a
+// model variable never takes a row's name, and the trace names each column
+// by the shortest of them that no other column has.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "case/case.h"
+
+namespace host {
+
+struct RecordSignal {
+  TableKind table = TableKind::Ctrl;
+  size_t row = 0;
+  const char* what = "";          // "output", "tv1" or "value"
+  std::string shortName, fullName;  // "LIC101.output", "N1:LIC101.output"
+  Origin origin;
+  // A block may read it: a controller's output or a PV-import row's value.
+  bool Readable() const { return what[0] != 't' && table != TableKind::PV; }
+};
+
+// In the trace's order: each controller row's output and tv1, each PV row's
+// value, each PV-import row's value.
+std::vector<RecordSignal> RecordSignals(const Case& c);
+
+// "controller row 3's output (case.toml:12)".
+std::string Described(const RecordSignal& s);
+
+// Each signal's trace name: its short name, or its full name when an earlier
+// column has the short one, or the full name with its row when that is taken
+// too (the same point in two rows). `taken` holds the names before them.
+std::vector<std::string> TraceNames(const std::vector<RecordSignal>& signals, const std::vector<std::string>& taken);
+
+}  // namespace host
