@@ -8,6 +8,8 @@
 #include <cstring>
 #include <utility>
 
+#include "system/paths.h"
+
 namespace host {
 namespace {
 
@@ -64,7 +66,6 @@ std::string Escape(const std::string& text) {
 }
 
 std::string UrlPath(const std::string& path) {
-  static const char Hex[] = "0123456789ABCDEF";
   std::string out;
   for (const char ch : path) {
     const auto byte = static_cast<unsigned char>(ch);
@@ -73,9 +74,7 @@ std::string UrlPath(const std::string& path) {
     if (kept && ch != '\0') {
       out += ch;
     } else {
-      out += '%';
-      out += Hex[byte >> 4];
-      out += Hex[byte & 15];
+      AppendPercentEncoded(out, byte);
     }
   }
   return out;

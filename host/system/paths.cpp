@@ -35,15 +35,19 @@ std::string GenericName(const std::filesystem::path& path) { return path.generic
 
 #endif
 
-std::string NameAsLine(const std::string& name) {
+void AppendPercentEncoded(std::string& out, unsigned char byte) {
   static const char Hex[] = "0123456789ABCDEF";
+  out += '%';
+  out += Hex[byte >> 4];
+  out += Hex[byte & 15];
+}
+
+std::string NameAsLine(const std::string& name) {
   std::string line;
   for (const char ch : name) {
     const auto byte = static_cast<unsigned char>(ch);
     if (byte < 0x20 || byte == 0x7F || ch == '%') {
-      line += '%';
-      line += Hex[byte >> 4];
-      line += Hex[byte & 15];
+      AppendPercentEncoded(line, byte);
     } else {
       line += ch;
     }

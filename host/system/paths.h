@@ -20,6 +20,8 @@ std::string GenericName(const std::filesystem::path& path);
 // tab %09), so that any file name survives the list; and back, false for a
 // '%' that two hexadecimal digits do not follow.
 std::string NameAsLine(const std::string& name);
+// A byte as "%XX" (capital hexadecimal digits), appended to out.
+void AppendPercentEncoded(std::string& out, unsigned char byte);
 bool NameFromLine(const std::string& line, std::string& name);
 
 }  // namespace host

@@ -1,5 +1,6 @@
 // Choosing a suite's cases: glob filters, shards read from the command line
-// and from CI engines' variables, and shards that split a list exactly.
+// and from CI engines' variables, shards that split a list exactly, and the
+// paths of the cases to run again as lines.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "case/glob.h"
 #include "dcshost/test_selection.h"
+#include "system/paths.h"
 
 namespace {
 
@@ -104,6 +106,23 @@ TEST(SelectCases, ShardsAreApartAndTogetherTheFilteredList) {
     }
   }
   EXPECT_EQ(host::SelectCases(cases, "*-slow*", host::Shard()).size(), 8U);
+}
+
+// A case's path as a line of failed.txt: any name is one line and reads back
+// as it was; a '%' without two hexadecimal digits is not such a line.
+TEST(NameAsLine, AnyNameIsOneLineAndReadsBack) {
+  for (const std::string& name : std::vector<std::string>{"plain.toml", "line\nbreak\r.toml", "tab\there.toml", "50%.toml", "%41.toml",
+                                                          std::string("nul\0byte", 8), "\x7f\xc3\xa9.toml"}) {
+    const std::string line = host::NameAsLine(name);
+    EXPECT_EQ(line.find_first_of("\n\r\t"), std::string::npos) << line;
+    std::string back;
+    EXPECT_TRUE(host::NameFromLine(line, back)) << line;
+    EXPECT_EQ(back, name);
+  }
+  std::string back;
+  for (const char* bad : {"%", "%4", "%G1", "a%1"}) {
+    EXPECT_FALSE(host::NameFromLine(bad, back)) << bad;
+  }
 }
 
 }  // namespace
