@@ -1,6 +1,7 @@
 // `dcshost check CASE`: whether the case's tag tables bind, with any FIX. It
 // only reads: it never sets a value in FIX or writes a group.
 #include "dcshost/commands.h"
+#include "system/exit_status.h"
 
 namespace host {
 
@@ -14,8 +15,7 @@ int CheckCaseCommand(const CaseCommand& command, std::ostream& out) {
 int LoadCaseFile(const std::string& path, Case& c, std::ostream& out) {
   std::string error;
   if (!LoadCase(path, c, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   return 0;
 }

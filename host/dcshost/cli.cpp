@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "dcshost/commands.h"
+#include "system/exit_status.h"
 
 namespace host {
 namespace {
@@ -141,7 +142,7 @@ int RunCli(int argc, char** argv, std::ostream& out) {
     std::ostringstream problem;
     const int code = app.exit(e, usage, problem);
     out << usage.str() << problem.str();
-    return code == 0 ? 0 : 2;
+    return StatusOf(code == 0 ? ExitStatus::Ok : ExitStatus::Refused);
   }
   std::string commandLine;
   for (int i = 0; i < argc; ++i) {

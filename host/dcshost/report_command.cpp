@@ -4,6 +4,7 @@
 // the merged folder.
 #include "dcshost/commands.h"
 #include "report/suite_merge.h"
+#include "system/exit_status.h"
 
 namespace host {
 
@@ -11,8 +12,7 @@ int MergeCommand(const MergeOptions& options, std::ostream& out) {
   std::string error;
   if (!MergeReports(options.shards, options.into, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
                     error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   out << options.shards.size() << " reports merged into " << options.into << "/index.html\n";
   return 0;

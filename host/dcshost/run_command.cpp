@@ -5,6 +5,7 @@
 
 #include "builtin_example.h"
 #include "dcshost/commands.h"
+#include "system/exit_status.h"
 #include "system/output_file.h"
 #include "system/temp_folder.h"
 
@@ -20,8 +21,7 @@ std::string WriteBuiltinExample(std::unique_ptr<TempFolder>& folder, std::ostrea
   const std::string casePath = folder ? folder->path() + "/tank.toml" : std::string();
   if (!folder || !WriteWholeFile(casePath, "the built-in example", BuiltinTankCase, error) ||
       !WriteWholeFile(folder->path() + "/tank-db.csv", "the built-in example", BuiltinTankDatabase, error)) {
-    out << "dcshost: cannot write the built-in example: " << error
-        << "; set TMPDIR (TEMP on Windows) to a folder that exists\n";
+    Say(out, "cannot write the built-in example: " + error + "; set TMPDIR (TEMP on Windows) to a folder that exists");
     return std::string();
   }
   out << "running the built-in example: the tank level loop (" << casePath << ")\n";
@@ -36,7 +36,7 @@ int RunCaseCommand(CaseCommand& command, std::ostream& out) {
   if (command.casePath.empty()) {
     command.casePath = WriteBuiltinExample(builtin, out);
     if (command.casePath.empty()) {
-      return 2;
+      return StatusOf(ExitStatus::Refused);
     }
     command.options.tracePath = "dcshost-tank-trace.csv";
     command.options.plotPath = "dcshost-tank-plot.svg";

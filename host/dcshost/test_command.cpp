@@ -22,6 +22,7 @@
 #include "run/outputs.h"
 #include "run/verdict_file.h"
 #include "system/child_process.h"
+#include "system/exit_status.h"
 #include "system/output_plan.h"
 #include "system/paths.h"
 #include "system/report_folder.h"
@@ -345,14 +346,12 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   }
   std::string error;
   if (!CheckOutputs(options, cases, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   std::error_code ec;
   fs::create_directories(PathOf(options.plotFolder), ec);
   if (ec) {
-    out << "dcshost: cannot make the plot folder " << options.plotFolder << ": " << ec.message() << '\n';
-    return 2;
+    return Refuse(out, "cannot make the plot folder " + options.plotFolder + ": " + ec.message());
   }
   ReportFolder report;
   if (!options.reportFolder.empty()) {
@@ -361,15 +360,13 @@ int RunTests(const TestOptions& options, std::ostream& out) {
       caseFolders.push_back(CaseReportFolder(i, cases[i]));
     }
     if (!report.Begin(options.reportFolder, SuiteReportEntries(caseFolders), error)) {
-      out << "dcshost: " << error << '\n';
-      return 2;
+      return Refuse(out, error);
     }
   }
   // The cases' verdict files, in a folder of this run's own, removed with it.
   const std::unique_ptr<TempFolder> verdicts = TempFolder::Make("dcshost-test-", error);
   if (!verdicts) {
-    out << "dcshost: cannot make a folder for the cases' verdicts: " << error << '\n';
-    return 2;
+    return Refuse(out, "cannot make a folder for the cases' verdicts: " + error);
   }
   // The cases' own temporary folders (an FMU unpacked) go into this one too,
   // so that what a case that crashed leaves there is removed with it.
@@ -389,23 +386,20 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   if (!options.reportFolder.empty()) {
     if (!WriteSuiteReport(report, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
                           SuiteCases(outcomes), error)) {
-      out << "dcshost: " << error << '\n';
-      return 2;
+      return Refuse(out, error);
     }
     if (!WriteJunit(report.File("junit.xml"), "dcshost test", JunitSuites(outcomes), error)) {
-      out << "dcshost: " << error << '\n';
-      return 2;
+      return Refuse(out, error);
     }
     out << "report written to " << options.reportFolder << "/index.html\n";
   }
   if (!options.junitPath.empty() && !WriteJunit(options.junitPath, "dcshost test", JunitSuites(outcomes), error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   if (stop.Poll(0) != 0) {
-    return 128 + stop.signal();
+    return StoppedBySignal(stop.signal());
   }
-  return failedCases == 0 ? 0 : 1;
+  return StatusOf(failedCases == 0 ? ExitStatus::Ok : ExitStatus::Failed);
 }
 
 }  // namespace host

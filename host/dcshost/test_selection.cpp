@@ -11,6 +11,7 @@
 #include "case/case.h"
 #include "case/glob.h"
 #include "dcshost/test_command.h"
+#include "system/exit_status.h"
 #include "system/paths.h"
 
 namespace host {
@@ -166,24 +167,23 @@ int ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std
   };
   std::vector<std::string> paths = options.paths;
   if (!options.rerunFailed.empty() && !FailedCases(options.rerunFailed, paths, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
+  }
+  if (paths.empty() && options.rerunFailed.empty()) {
+    return Refuse(out, "test needs case files or folders");
   }
   if (paths.empty()) {
-    out << (options.rerunFailed.empty() ? "dcshost: test needs case files or folders\n"
-                                        : "no case failed in " + options.rerunFailed + ": nothing to run again\n");
-    return options.rerunFailed.empty() ? 2 : 0;
+    out << "no case failed in " << options.rerunFailed << ": nothing to run again\n";
+    return StatusOf(ExitStatus::Ok);
   }
   if (!FindCases(paths, found, error) ||
       (!options.shard.empty() && !ReadShard(options.shard, options.shardCount, environment, shard, error))) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   cases = SelectCases(found, options.filter, shard);
   if (found.empty() || SelectCases(found, options.filter, Shard()).empty()) {
-    out << "dcshost: no case file (*.toml) found" << (found.empty() ? "" : " that --filter " + options.filter +
-                                                                            " matches") << '\n';
-    return 2;
+    return Refuse(out, "no case file (*.toml) found" +
+                           (found.empty() ? std::string() : " that --filter " + options.filter + " matches"));
   }
   if (options.list || cases.empty()) {
     for (const std::string& c : cases) {

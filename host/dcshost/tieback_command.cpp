@@ -9,6 +9,7 @@
 #include "run/outputs.h"
 #include "run/session.h"
 #include "run/tiebacks.h"
+#include "system/exit_status.h"
 #include "system/output_file.h"
 
 namespace host {
@@ -31,8 +32,7 @@ int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
   }
   Tiebacks tiebacks;
   if (!error.empty() || !GenerateTiebacks(*fix, c, tiebacks, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   // What is written runs: the blocks bind as a run binds them (no plant code
   // loaded), and the text reads back as exactly these blocks.
@@ -43,8 +43,7 @@ int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
   if (!CloseLoops(closed, tiebacks, error) || !model.Configure(closed.model, c.stepSeconds, quiet, error) ||
       !ReadsBackAs(options.outputPath.empty() ? "the tieback file" : options.outputPath, text, tiebacks.blocks,
                    error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   if (options.outputPath.empty()) {
     out << text;
@@ -52,8 +51,7 @@ int TiebackCommand(const TiebackOptions& options, std::ostream& out) {
   }
   SayPairing(c, tiebacks, -1, out);
   if (!WriteWholeFile(options.outputPath, "the tieback file", text, error)) {
-    out << "dcshost: " << error << '\n';
-    return 2;
+    return Refuse(out, error);
   }
   out << "tiebacks written to " << options.outputPath << '\n';
   return 0;

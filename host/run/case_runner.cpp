@@ -36,17 +36,13 @@
 #include "run/step.h"
 #include "run/step_times.h"
 #include "run/verdict_file.h"
+#include "system/exit_status.h"
 #include "system/output_file.h"
 #include "system/paths.h"
 #include "system/stop_signal.h"
 
 namespace host {
 namespace {
-
-int Fail(std::ostream& out, const std::string& message) {
-  out << "dcshost: " << message << '\n';
-  return 2;
-}
 
 // One run of a case, phase by phase: prepared (the start state, the signals,
 // the plot, the expectations and the trace), bound (the record declared,
@@ -118,16 +114,16 @@ int Run::Refused() const {
     return 0;
   }
   if (!options_.live) {
-    return Fail(out_, "this FIX is not the simulated database: `run` would write into it (" +
+    return Refuse(out_, "this FIX is not the simulated database: `run` would write into it (" +
                           std::to_string(c_.pv.size()) + " PV rows at every step, controllers and PV-import rows "
                           "at the start); give --live to consent, or use `check`, which only reads");
   }
   if (!c_.malfunctions.empty()) {
-    return Fail(out_, c_.path + ": malfunctions act on the simulated database and the model; against this FIX "
+    return Refuse(out_, c_.path + ": malfunctions act on the simulated database and the model; against this FIX "
                                 "they are refused (" + c_.malfunctions.front().description + ")");
   }
   if (!options_.saveState.empty() || !options_.fromState.empty()) {
-    return Fail(out_, "a saved state holds the simulated database; against this FIX --save-state and "
+    return Refuse(out_, "a saved state holds the simulated database; against this FIX --save-state and "
                       "--from-state are refused");
   }
   return 0;
@@ -142,7 +138,7 @@ int Run::Prepare() {
   startState_ = options_.fromState.empty() ? c_.initialState : options_.fromState;
   if ((!startState_.empty() && !LoadStart(startState_, session_, start_, out_)) ||
       !BeginModel(session_, start_.step, !options_.saveState.empty(), out_)) {
-    return 2;
+    return StatusOf(ExitStatus::Refused);
   }
   if (options_.live) {
     SayWhatIsWritten(c_, session_.fix(), steps_, out_);
@@ -151,14 +147,14 @@ int Run::Prepare() {
   std::string error;
   if (!options_.plotPath.empty() &&
       !plot_.Choose(PlotList(c_, options_, session_.model(), columns_, out_), columns_, error)) {
-    return Fail(out_, error);
+    return Refuse(out_, error);
   }
   if (!expectations_.Bind(c_, LoopSignalColumns(c_, session_.model(), session_.loops()), SignalNames(columns_),
                           SignalsFromFix(columns_), session_.fix(), error)) {
-    return Fail(out_, error);
+    return Refuse(out_, error);
   }
   if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath, columns_, error)) {
-    return Fail(out_, error);
+    return Refuse(out_, error);
   }
   if (const int refused = PlanLoopChecks(); refused != 0) {
     return refused;
@@ -190,21 +186,21 @@ int Run::BeginReport() {
   const bool plot = !options_.plotPath.empty() && SameFile(options_.plotPath, options_.reportFolder + "/plot.svg");
   std::string error;
   if (!report_.Begin(options_.reportFolder, CaseReportEntries(LoopSheetFiles(c_, checks_), plot), error)) {
-    return Fail(out_, error);
+    return Refuse(out_, error);
   }
   return 0;
 }
 
 int Run::PlanLoopChecks() {
   if (const std::string unmatched = LoopChecks::Unmatched(c_, session_.loops()); !unmatched.empty()) {
-    return Fail(out_, unmatched);
+    return Refuse(out_, unmatched);
   }
   checks_.Plan(c_, session_.loops(), dt_);
   if (checks_.Empty()) {
     return 0;
   }
   if (!session_.fix().IsSimulated()) {
-    return Fail(out_, c_.path + ": loop checks act on the simulated database and the model; against this FIX "
+    return Refuse(out_, c_.path + ": loop checks act on the simulated database and the model; against this FIX "
                                 "they are refused");
   }
   due_.reserve(checks_.Loops().size() * 3);
@@ -226,8 +222,8 @@ bool Run::Bind(int& status) {
     RestoreRecord(start_, session_);
   }
   if (const std::string broken = Broken(session_, -1); !broken.empty()) {
-    out_ << "dcshost: " << broken << ": the run does not start\n";
-    status = 1;
+    Say(out_, broken + ": the run does not start");
+    status = StatusOf(ExitStatus::Failed);
     return false;
   }
   result_.configured = session_.dcs().DCSConfigure(session_.record()) == 1;
@@ -237,7 +233,7 @@ bool Run::Bind(int& status) {
     session_.End(result_, out_);
     out_ << "the case does not bind; `dcshost check` lists every problem\n";
     const int failed = JudgeExpectations(expectations_, result_, plot_, out_, {}, &verdicts_);
-    status = c_.expectations.empty() || failed > 0 ? 1 : 0;
+    status = StatusOf(c_.expectations.empty() || failed > 0 ? ExitStatus::Failed : ExitStatus::Ok);
     return false;
   }
   result_.startResult = session_.dcs().DCSStart(session_.record());
@@ -327,11 +323,11 @@ int Run::Finish() {
   session_.End(result_, out_);
   if (stop_.signal() != 0) {
     out_ << "stopped by signal " << stop_.signal() << " after step " << last << ": the driver was reset and "
-         << "destroyed, nothing is left in FIX; the run did not end, so it exits with " << 128 + stop_.signal()
+         << "destroyed, nothing is left in FIX; the run did not end, so it exits with " << StoppedBySignal(stop_.signal())
          << '\n';
   }
   if (!broken_.empty()) {
-    out_ << "dcshost: " << broken_ << ": the run stops there\n";
+    Say(out_, broken_ + ": the run stops there");
   }
   // What the run did not reach fails it: a check or an event never made passes nothing.
   const std::string why = "the run ended after step " + std::to_string(last);
@@ -356,18 +352,18 @@ int Run::Finish() {
       out_ << "plot written to " << options_.plotPath << '\n';
     } else {
       written = false;
-      out_ << "dcshost: " << error << '\n';
+      Say(out_, error);
     }
   }
   written = CloseTrace() && written;
   written = Report() && written;
   if (stop_.signal() != 0) {
-    return 128 + stop_.signal();
+    return StoppedBySignal(stop_.signal());
   }
   if (!saved || !written) {
-    return 2;
+    return StatusOf(ExitStatus::Refused);
   }
-  return broken_.empty() && failed == 0 ? 0 : 1;
+  return StatusOf(broken_.empty() && failed == 0 ? ExitStatus::Ok : ExitStatus::Failed);
 }
 
 bool Run::Report() {
@@ -376,7 +372,7 @@ bool Run::Report() {
   }
   std::string error;
   if (!WriteRunReport(session_, options_, checks_, tunings_, verdicts_, result_, report_, error)) {
-    out_ << "dcshost: " << error << '\n';
+    Say(out_, error);
     return false;
   }
   out_ << "report written to " << options_.reportFolder << "/index.html\n";
@@ -389,7 +385,7 @@ bool Run::CloseTrace() {
   }
   std::string error;
   if (!trace_.Close(error)) {
-    out_ << "dcshost: " << error << '\n';
+    Say(out_, error);
     return false;
   }
   out_ << "trace written to " << options_.tracePath << '\n';
@@ -416,7 +412,7 @@ int RunPlanned(const Case& c, const RunOptions& options, std::ostream& out, RunR
   if (!run->Bind(status)) {
     const bool written = run->CloseTrace() && run->Report();
     verdicts = run->verdicts();
-    return written || status >= 128 ? status : 2;
+    return written || status >= StoppedBySignal(0) ? status : StatusOf(ExitStatus::Refused);
   }
   run->Loop();
   status = run->Finish();
@@ -434,7 +430,7 @@ int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult
     }
   }
   if (std::string refused; !RunOutputs(c, options).Check(refused)) {
-    return Fail(out, refused);
+    return Refuse(out, refused);
   }
   std::vector<Verdict> verdicts;
   const int status = RunPlanned(c, options, out, result, verdicts);
@@ -442,7 +438,7 @@ int RunCase(const Case& c, const RunOptions& given, std::ostream& out, RunResult
   // The end, for dcshost test, is written last: a run that gets here ended as dcshost ends it.
   if (!options.verdictsPath.empty() &&
       !WriteVerdictFile(options.verdictsPath, VerdictFile{Recorded(verdicts), status}, error)) {
-    return Fail(out, error);
+    return Refuse(out, error);
   }
   return status;
 }

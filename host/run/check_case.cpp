@@ -5,6 +5,7 @@
 #include "fix/binding_check.h"
 #include "run/case_runner.h"
 #include "run/session.h"
+#include "system/exit_status.h"
 
 namespace host {
 
@@ -32,7 +33,7 @@ int CheckCase(const Case& written, const RunOptions& given, std::ostream& out, R
   out << (c.name.empty() ? c.path : c.name) << ": " << c.controllers.size() << " controllers, " << c.pv.size()
       << " PV rows, " << c.pvImport.size() << " PV-import rows: "
       << (binds ? "binds" : "does not bind (" + std::to_string(result.problems.size()) + " problems)") << '\n';
-  return binds ? 0 : 1;
+  return StatusOf(binds ? ExitStatus::Ok : ExitStatus::Failed);
 }
 
 }  // namespace host

@@ -11,6 +11,7 @@
 #include "plinth_control.h"
 #include "run/record_names.h"
 #include "run/tiebacks.h"
+#include "system/exit_status.h"
 #include "system/shared_library.h"
 
 namespace host {
@@ -67,12 +68,12 @@ std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, st
 }
 
 std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options, std::ostream& out, int& status) {
-  status = 2;
+  status = StatusOf(ExitStatus::Refused);
   std::unique_ptr<Session> session(new Session(c));
   PlinthSetEcho(0);  // messages are printed by the session, with their context
   session->messagesSeen_ = PlinthMessageCount();
   const auto fail = [&out](const std::string& message) {
-    out << "dcshost: " << message << '\n';
+    Say(out, message);
     return nullptr;
   };
   std::string error;
@@ -106,7 +107,7 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (!session->driver_) {
     return fail(error);
   }
-  status = 0;
+  status = StatusOf(ExitStatus::Ok);
   return session;
 }
 

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "system/exit_status.h"
 #include "system/output_file.h"
 
 namespace host {
@@ -60,34 +61,34 @@ std::string InStateFile(const std::string& message, const std::string& path, int
 bool LoadStart(const std::string& path, Session& session, RunState& state, std::ostream& out) {
   std::string error;
   if (!session.fix().IsSimulated()) {
-    out << "dcshost: a saved state holds the simulated database; this FIX keeps its own state\n";
+    Say(out, "a saved state holds the simulated database; this FIX keeps its own state");
     return false;
   }
   if (!LoadState(path, state, error)) {
-    out << "dcshost: " << error << '\n';
+    Say(out, error);
     return false;
   }
   if (const std::string misfit = Misfit(session.scenario(), path, state); !misfit.empty()) {
-    out << "dcshost: " << misfit << '\n';
+    Say(out, misfit);
     return false;
   }
   char dbError[512] = "";
   if (session.fix().simulated().LoadText(state.database.c_str(), path.c_str(), dbError, sizeof dbError) == 0) {
-    out << "dcshost: " << InStateFile(dbError, path, state.databaseLine) << '\n';
+    Say(out, InStateFile(dbError, path, state.databaseLine));
     return false;
   }
   ProcessModel& model = session.model();
   for (const auto& variable : state.model) {
     const int index = model.Index(variable.first);
     if (index == ProcessModel::None) {
-      out << "dcshost: " << path << ": the model has no variable '" << variable.first << "'\n";
+      Say(out, path + ": the model has no variable '" + variable.first + "'");
       return false;
     }
     model.SetValue(static_cast<size_t>(index), variable.second);
   }
   for (const auto& block : state.plant) {
     if (!model.RestoreState(block.first, block.second, error)) {
-      out << "dcshost: " << path << ": " << error << '\n';
+      Say(out, path + ": " + error);
       return false;
     }
   }
@@ -115,11 +116,11 @@ void RestoreRecord(const RunState& state, Session& session) {
 bool BeginModel(Session& session, int64_t step, bool saving, std::ostream& out) {
   std::string error;
   if (saving && !session.model().CanSaveState(error)) {
-    out << "dcshost: --save-state is refused: " << error << '\n';
+    Say(out, "--save-state is refused: " + error);
     return false;
   }
   if (!session.model().Begin(session.scenario().stepSeconds * static_cast<double>(step), error)) {
-    out << "dcshost: " << error << '\n';
+    Say(out, error);
     return false;
   }
   return true;
@@ -136,7 +137,7 @@ bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunct
   }
   std::string error;
   if (!session.model().SavedState(state.plant, error)) {
-    out << "dcshost: " << error << '\n';
+    Say(out, error);
     return false;
   }
   RecordBuilder& b = session.builder();
@@ -155,7 +156,7 @@ bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunct
   text.pop_back();  // the NUL
   state.database = text;
   if (!SaveState(path, state, error)) {
-    out << "dcshost: " << error << '\n';
+    Say(out, error);
     return false;
   }
   out << "state after step " << step << " written to " << path << '\n';

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "system/exit_status.h"
+
 namespace host {
 namespace {
 
@@ -21,7 +23,7 @@ extern "C" void ExitFromForeignCode() {
   std::fprintf(stdout, "dcshost: %s ended the process from inside its call, so the run did not end; it exits 1\n",
                who->c_str());
   std::fflush(stdout);
-  std::_Exit(1);
+  std::_Exit(StatusOf(ExitStatus::Failed));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <thread>
 
+#include "system/exit_status.h"
 #include "system/foreign_call.h"
 
 #if !defined(_WIN32)
@@ -43,15 +44,16 @@ extern "C" void StuckInPlant(int) {
   if (who == nullptr || signal == 0) {
     return;  // the call returned: the run stops at its next step
   }
-  char status[4] = {static_cast<char>('0' + (128 + signal) / 100), static_cast<char>('0' + (128 + signal) / 10 % 10),
-                    static_cast<char>('0' + (128 + signal) % 10), '\0'};
+  const int code = StoppedBySignal(signal);
+  char status[4] = {static_cast<char>('0' + code / 100), static_cast<char>('0' + code / 10 % 10),
+                    static_cast<char>('0' + code % 10), '\0'};
   SayFromHandler("\ndcshost: stopped by a signal while ");
   SayFromHandler(who->c_str());
   SayFromHandler(" was inside its call, which did not return within 3 s: the driver could not be reset; "
                  "exiting with ");
   SayFromHandler(status);
   SayFromHandler("\n");
-  _exit(128 + signal);
+  _exit(code);
 }
 #endif
 
