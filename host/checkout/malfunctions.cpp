@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "fixdb_control.h"  // the simulated database's error codes only: its functions are looked up at run time
 
 namespace host {
 
@@ -30,7 +29,7 @@ bool Malfunctions::IsActive(const CaseMalfunction& m) const {
 void Malfunctions::Start(const CaseMalfunction& m, double seconds, const FixLibrary& fix, double frozenValue) {
   const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
   if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
-    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), FixdbTransmitterFailed);
+    fix.simulated().SetTransmitterFailed(row->node.c_str(), row->tag.c_str(), row->field.c_str(), 1);
   } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
     fix.simulated().SetNodeDown(m.node.c_str(), 1);
   } else if (m.kind == CaseMalfunction::Kind::Stuck) {
@@ -42,7 +41,7 @@ void Malfunctions::Start(const CaseMalfunction& m, double seconds, const FixLibr
 void Malfunctions::End(const CaseMalfunction& m, const FixLibrary& fix) {
   const CasePVRow* row = m.pvRow < case_.pv.size() ? &case_.pv[m.pvRow] : nullptr;
   if (m.kind == CaseMalfunction::Kind::Failed && row != nullptr) {
-    fix.simulated().SetFieldError(row->node.c_str(), row->tag.c_str(), row->field.c_str(), 0);
+    fix.simulated().SetTransmitterFailed(row->node.c_str(), row->tag.c_str(), row->field.c_str(), 0);
   } else if (m.kind == CaseMalfunction::Kind::NodeDown) {
     fix.simulated().SetNodeDown(m.node.c_str(), 0);
   } else if (m.kind == CaseMalfunction::Kind::Stuck && IsActive(m)) {

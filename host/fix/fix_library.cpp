@@ -82,7 +82,7 @@ std::unique_ptr<FixLibrary> FixLibrary::Load(const std::string& folder, std::str
   Look(e, "FixdbSaveText", s.SaveText);
   Look(e, "FixdbScan", s.Scan);
   Look(e, "FixdbSetJournal", s.SetJournal);
-  Look(e, "FixdbSetFieldError", s.SetFieldError);
+  Look(e, "FixdbSetTransmitterFailed", s.SetTransmitterFailed);
   Look(e, "FixdbSetNodeDown", s.SetNodeDown);
   Look(e, "FixdbPidInput", s.PidInput);
   return fix;

@@ -37,7 +37,8 @@ struct SimulatedDatabaseApi {
   size_t (*SaveText)(char* buffer, size_t length);
   void (*Scan)(double seconds);
   void (*SetJournal)(int on);
-  void (*SetFieldError)(const char* node, const char* tag, const char* field, int16_t code);
+  // A failed transmitter on a field (its points then fail), or its recovery.
+  void (*SetTransmitterFailed)(const char* node, const char* tag, const char* field, int failed);
   void (*SetNodeDown)(const char* node, int down);
   // The tag a PID block controls (its INPUT), or null; absent from older builds.
   const char* (*PidInput)(const char* node, const char* tag);
@@ -58,7 +59,7 @@ class FixLibrary {
   bool IsSimulated() const {
     const SimulatedDatabaseApi& s = simulated_;
     return s.LoadFile != nullptr && s.LoadText != nullptr && s.SaveText != nullptr && s.Scan != nullptr &&
-           s.SetFieldError != nullptr && s.SetNodeDown != nullptr;
+           s.SetTransmitterFailed != nullptr && s.SetNodeDown != nullptr;
   }
   const std::string& edaPath() const { return edaPath_; }
   const std::string& toolsPath() const { return toolsPath_; }

@@ -4,7 +4,6 @@
 
 #include "fix/fix_group.h"
 #include "fix/operator_events.h"
-#include "fixdb_control.h"
 
 namespace host {
 
@@ -35,9 +34,9 @@ void DoLoopActions(Session& session, LoopChecks& checks, int64_t step, std::vect
         break;
       case LoopAction::Kind::FailPv:
       case LoopAction::Kind::RecoverPv:
-        if (fix.simulated().SetFieldError != nullptr) {
-          fix.simulated().SetFieldError(pv.node.c_str(), pv.tag.c_str(), pv.field.c_str(),
-                                        action.kind == LoopAction::Kind::FailPv ? FixdbTransmitterFailed : 0);
+        if (fix.simulated().SetTransmitterFailed != nullptr) {
+          fix.simulated().SetTransmitterFailed(pv.node.c_str(), pv.tag.c_str(), pv.field.c_str(),
+                                               action.kind == LoopAction::Kind::FailPv ? 1 : 0);
         }
         break;
       case LoopAction::Kind::ReadMode:

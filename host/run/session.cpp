@@ -8,7 +8,6 @@
 #include <unordered_map>
 
 #include "fix/fix_group.h"
-#include "plinth_control.h"
 #include "run/record_names.h"
 #include "run/tiebacks.h"
 #include "system/exit_status.h"
@@ -70,8 +69,7 @@ std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, st
 std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options, std::ostream& out, int& status) {
   status = StatusOf(ExitStatus::Refused);
   std::unique_ptr<Session> session(new Session(c));
-  PlinthSetEcho(0);  // messages are printed by the session, with their context
-  session->messagesSeen_ = PlinthMessageCount();
+  session->messagesSeen_ = session->messages_.Count();
   const auto fail = [&out](const std::string& message) {
     Say(out, message);
     return nullptr;
@@ -341,10 +339,9 @@ std::string ContextOf(const Case& c, const std::string& key, const std::string& 
 }  // namespace
 
 void Session::CollectMessages(RunResult& result, std::ostream& out) {
-  for (; messagesSeen_ < PlinthMessageCount(); ++messagesSeen_) {
+  for (; messagesSeen_ < messages_.Count(); ++messagesSeen_) {
     const size_t i = messagesSeen_;
-    ReportedMessage message{PlinthMessageKey(i), PlinthMessageText(i),
-                            ContextOf(case_, PlinthMessageKey(i), PlinthMessageArgs(i))};
+    ReportedMessage message{messages_.Key(i), messages_.Said(i), ContextOf(case_, messages_.Key(i), messages_.Args(i))};
     out << "  message " << message.key << ": " << message.text;
     if (!message.context.empty()) {
       out << "  [" << message.context << "]";

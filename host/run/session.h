@@ -16,6 +16,7 @@
 #include "checkout/loop_checks.h"
 #include "run/case_runner.h"
 #include "run/driver_library.h"
+#include "run/host_messages.h"
 #include "fix/fix_library.h"
 #include "plant/process_model.h"
 #include "run/record_builder.h"
@@ -94,6 +95,7 @@ class Session {
   std::vector<InputSource> inputs_;
   std::vector<CheckedLoop> loops_;
   std::string driverPath_;
+  HostMessages messages_;  // the driver's messages, printed by the session with their context
   size_t messagesSeen_ = 0;
   bool declared_ = false;
 };

@@ -12,6 +12,9 @@ void* OpenLibrary(const std::string& path, std::string& error);
 // FMU's binary): on Windows they are looked for in its folder first; on
 // Linux such a library finds them itself ($ORIGIN in its run path).
 void* OpenLibraryBeside(const std::string& path, std::string& error);
+// A library this process has loaded already, by its file name ("libplinth.so",
+// "plinth.dll"), held until CloseLibrary; null when none of that name is loaded.
+void* LoadedLibrary(const std::string& fileName);
 void* FindSymbol(void* library, const char* name);
 // Windows: the export at an ordinal; Linux: null (there are no ordinals).
 void* FindOrdinal(void* library, int ordinal);

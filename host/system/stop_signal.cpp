@@ -1,19 +1,7 @@
-// The stop flag: set by the signal handler or by the thread that takes the
-// signals, read by the program's loops.
+// The stop flag, which both platforms' handlers set and the program's loops
+// read. Catching and taking the signals is in stop_signal_posix.cpp and
+// stop_signal_win32.cpp.
 #include "system/stop_signal.h"
-
-#include <chrono>
-#include <csignal>
-#include <thread>
-
-#include "system/exit_status.h"
-#include "system/foreign_call.h"
-
-#if !defined(_WIN32)
-#include <ctime>
-#include <pthread.h>
-#include <unistd.h>
-#endif
 
 namespace host {
 namespace {
@@ -22,123 +10,10 @@ namespace {
 std::atomic<int> stopSignal{0};
 static_assert(std::atomic<int>::is_always_lock_free, "the stop flag is set from a signal handler");
 
-#if !defined(_WIN32)
-// How long a stop waits for a plant's call to return before the process ends.
-constexpr unsigned StuckSeconds = 3;
-
-// Writes text with write(2) alone, as a signal handler may.
-void SayFromHandler(const char* text) {
-  size_t length = 0;
-  while (text[length] != '\0') {
-    ++length;
-  }
-  (void)!write(STDOUT_FILENO, text, length);
-}
-
-// A stop that found a plant inside its call, still there StuckSeconds later:
-// the plant will not return, so the process ends here, saying so. Nothing
-// else can be done safely from here: the driver cannot be reset.
-extern "C" void StuckInPlant(int) {
-  const std::string* who = ForeignCallUnderWay();
-  const int signal = stopSignal.load();
-  if (who == nullptr || signal == 0) {
-    return;  // the call returned: the run stops at its next step
-  }
-  const int code = StoppedBySignal(signal);
-  char status[4] = {static_cast<char>('0' + code / 100), static_cast<char>('0' + code / 10 % 10),
-                    static_cast<char>('0' + code % 10), '\0'};
-  SayFromHandler("\ndcshost: stopped by a signal while ");
-  SayFromHandler(who->c_str());
-  SayFromHandler(" was inside its call, which did not return within 3 s: the driver could not be reset; "
-                 "exiting with ");
-  SayFromHandler(status);
-  SayFromHandler("\n");
-  _exit(code);
-}
-#endif
-
-extern "C" void AskToStop(int signal) {
-  stopSignal.store(signal);
-#if !defined(_WIN32)
-  if (ForeignCallUnderWay() != nullptr) {
-    alarm(StuckSeconds);  // a plant's call that never returns must not make the run deaf
-  }
-#endif
-}
-
-#if !defined(_WIN32)
-sigset_t StopSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  return set;
-}
-
-// Takes one pending stop signal, waiting up to `milliseconds`; it or 0.
-int TakeStopSignal(int milliseconds) {
-  const sigset_t set = StopSignals();
-  timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
-  const int taken = sigtimedwait(&set, nullptr, &wait);
-  return taken > 0 ? taken : 0;
-}
-#endif
-
 }  // namespace
 
+std::atomic<int>& StopFlagOfHandlers() { return stopSignal; }
+
 const std::atomic<int>& StopOnSignal::flag() { return stopSignal; }
-
-StopOnSignal::StopOnSignal(Mode mode) : mode_(mode) {
-  stopSignal.store(0);
-#if !defined(_WIN32)
-  if (mode_ == Mode::Taken) {
-    const sigset_t set = StopSignals();
-    pthread_sigmask(SIG_BLOCK, &set, &oldMask_);
-    return;
-  }
-#endif
-  oldInt_ = std::signal(SIGINT, AskToStop);
-  oldTerm_ = std::signal(SIGTERM, AskToStop);
-#if !defined(_WIN32)
-  oldAlarm_ = std::signal(SIGALRM, StuckInPlant);
-#endif
-}
-
-StopOnSignal::~StopOnSignal() {
-#if !defined(_WIN32)
-  if (mode_ == Mode::Taken) {
-    // A signal that came after the last Poll asked to stop all the same.
-    while (const int taken = TakeStopSignal(0)) {
-      if (stopSignal.load() == 0) {
-        stopSignal.store(taken);
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
-    return;
-  }
-#endif
-  std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
-  std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
-#if !defined(_WIN32)
-  alarm(0);
-  std::signal(SIGALRM, oldAlarm_ == SIG_ERR || oldAlarm_ == nullptr ? SIG_DFL : oldAlarm_);
-#endif
-}
-
-int StopOnSignal::Poll(int milliseconds) const {
-#if !defined(_WIN32)
-  if (mode_ == Mode::Taken) {
-    const int taken = TakeStopSignal(milliseconds);
-    if (taken != 0 && stopSignal.load() == 0) {
-      stopSignal.store(taken);
-    }
-    return stopSignal.load();
-  }
-#endif
-  if (stopSignal.load() == 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-  }
-  return stopSignal.load();
-}
 
 }  // namespace host

@@ -26,6 +26,10 @@
 
 namespace host {
 
+// The flag itself, which the platform's handlers set (defined once, in
+// stop_signal.cpp; nothing else writes it).
+std::atomic<int>& StopFlagOfHandlers();
+
 class StopOnSignal {
  public:
   enum class Mode { Caught, Taken };

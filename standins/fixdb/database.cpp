@@ -547,6 +547,10 @@ void FixdbSetFieldError(const char* node, const char* tag, const char* field, in
   FieldFor(node, tag, field).error = code;
 }
 
+void FixdbSetTransmitterFailed(const char* node, const char* tag, const char* field, int failed) {
+  FixdbSetFieldError(node, tag, field, failed != 0 ? FixdbTransmitterFailed : 0);
+}
+
 void FixdbInject(const char* function, unsigned long nth, int32_t result, int persistent) {
   Database& db = Db();
   for (int fn = 0; fn < FnCount; ++fn) {

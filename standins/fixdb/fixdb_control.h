@@ -40,6 +40,9 @@ const char* FixdbGetText(const char* node, const char* tag, const char* field);
 // Makes a field report this error code (0 clears it): its points fail the
 // error check after resolution, and its gets and sets fail with the code.
 void FixdbSetFieldError(const char* node, const char* tag, const char* field, int16_t code);
+// An instructor's failed transmitter on a field (FixdbTransmitterFailed), or
+// its recovery; what a host sets by name, without this header's codes.
+void FixdbSetTransmitterFailed(const char* node, const char* tag, const char* field, int failed);
 
 // Makes the nth call from now (1 = the next) of one function answer with
 // result and do nothing else; with persistent, every call from the nth on.

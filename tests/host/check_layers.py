@@ -9,8 +9,10 @@
     system/
 
 A file may include headers of its own folder and of folders in lower layers
-only; nothing includes run/ or dcshost/ but the layers above them. Prints
-every include that points upward or sideways and exits 1 if there is one."""
+only; nothing includes run/ or dcshost/ but the layers above them; and no
+file includes a stand-in's header (what a stand-in offers beyond the real
+library is found by name at run time). Prints every include that breaks
+these and exits 1 if there is one."""
 import pathlib
 import re
 import sys
@@ -29,6 +31,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
 def main(root):
     host = pathlib.Path(root) / "host"
+    standins = {p.name for p in (pathlib.Path(root) / "standins").rglob("*.h")}
     problems = []
     files = sorted(p for p in host.rglob("*") if p.suffix in (".h", ".cpp", ".in"))
     for path in files:
@@ -40,9 +43,12 @@ def main(root):
             match = INCLUDE.match(line)
             if not match:
                 continue
+            if match.group(1) in standins:
+                problems.append(f"{path}:{number}: includes the stand-in's header {match.group(1)}")
+                continue
             target = match.group(1).split("/")[0]
             if "/" not in match.group(1) or target not in LAYERS or not (host / match.group(1)).exists():
-                continue  # the driver's headers, the stand-ins' and generated ones
+                continue  # the driver's headers and generated ones
             if target == folder or LAYERS[target] < LAYERS[folder] or (folder, target) in ALLOWED_SIDEWAYS:
                 continue
             problems.append(f"{path}:{number}: {folder}/ includes {match.group(1)}, which is not below it")
