@@ -21,7 +21,7 @@ std::string Where(const Origin& origin) { return origin.file + ":" + std::to_str
 
 std::string Shown(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
+  (void)std::snprintf(text, sizeof text, "%g", value);
   return text;
 }
 

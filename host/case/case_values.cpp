@@ -52,7 +52,7 @@ bool CaseValues::OnlyKeys(const toml::table& table, const std::vector<const char
 bool CaseValues::Number(const toml::table& table, const char* key, double& out, bool required, const char* where) {
   const toml::node* node = table.get(key);
   if (node == nullptr) {
-    return !required || FailAt(table.source().begin.line, std::string("missing '") + key + "' in " + where);
+    return !required || FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
   }
   if (const auto value = node->value<double>(); value && std::isfinite(*value)) {
     out = *value;
@@ -65,7 +65,7 @@ bool CaseValues::WholeNumber(const toml::table& table, const char* key, int64_t&
                              const char* where) {
   const toml::node* node = table.get(key);
   if (node == nullptr) {
-    return !required || FailAt(table.source().begin.line, std::string("missing '") + key + "' in " + where);
+    return !required || FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
   }
   if (!node->is_integer()) {
     return Fail(*node, std::string("'") + key + "' must be a whole number");
@@ -77,7 +77,7 @@ bool CaseValues::WholeNumber(const toml::table& table, const char* key, int64_t&
 bool CaseValues::Text(const toml::table& table, const char* key, std::string& out, bool required, const char* where) {
   const toml::node* node = table.get(key);
   if (node == nullptr) {
-    return !required || FailAt(table.source().begin.line, std::string("missing '") + key + "' in " + where);
+    return !required || FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
   }
   if (!node->is_string()) {
     return Fail(*node, std::string("'") + key + "' must be a text in quotes");
@@ -127,8 +127,8 @@ std::string CaseValues::Resolve(const std::string& relative) const { return Reso
 
 std::string BeyondFloat(const std::string& name, double value) {
   char text[96];
-  std::snprintf(text, sizeof text, " %g is beyond what FIX can hold (a float, at most %.2g)", value,
-                static_cast<double>(FLT_MAX));
+  (void)std::snprintf(text, sizeof text, " %g is beyond what FIX can hold (a float, at most %.2g)", value,
+                      static_cast<double>(FLT_MAX));
   return name + text;
 }
 

@@ -94,7 +94,8 @@ bool ReadCsv(const std::string& path, CsvTable& table, std::string& error) {
     CsvRow row{line, {}};
     std::string problem;
     if (!Cells(content, row.cells, problem)) {
-      error = path + ":" + std::to_string(line) + ": " + problem;
+      error = path;
+      error += ":" + std::to_string(line) + ": " + problem;
       return false;
     }
     if (table.header.empty()) {

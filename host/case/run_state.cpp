@@ -21,7 +21,7 @@ namespace {
 std::string Exact(double value) {
   char text[40];
   for (int digits = 15; digits <= 17; ++digits) {
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    (void)std::snprintf(text, sizeof text, "%.*g", digits, value);
     if (std::strtod(text, nullptr) == value) {
       break;
     }

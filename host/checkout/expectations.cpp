@@ -13,7 +13,7 @@ namespace host {
 
 std::string Measured(double value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.4g", value);
+  (void)std::snprintf(text, sizeof text, "%.4g", value);
   return text;
 }
 
@@ -136,7 +136,7 @@ bool Expectations::BindSignals(const std::vector<std::string>& signals, const st
   }
   group_->Resolve();
   for (size_t i : points) {
-    const int16_t code = windows_[i].point < 0 ? -1 : group_->PointError(windows_[i].point);
+    const auto code = static_cast<int16_t>(windows_[i].point < 0 ? -1 : group_->PointError(windows_[i].point));
     if (code != 0) {
       error = Where(expectations_[i].origin) + ": FIX has no point " + expectations_[i].signal + ": " +
               fix.ErrorText(code);

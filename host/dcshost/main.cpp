@@ -9,9 +9,9 @@ int main(int argc, char** argv) {
   // what it said up to then (a pipe or a file is otherwise written in blocks).
   // Windows' C runtime buffers no stream by lines: there output is unbuffered.
 #if defined(_WIN32)
-  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  (void)std::setvbuf(stdout, nullptr, _IONBF, 0);
 #else
-  std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+  (void)std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
 #endif
   return host::RunCli(argc, argv, std::cout);
 }

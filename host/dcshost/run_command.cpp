@@ -18,7 +18,7 @@ namespace {
 std::string WriteBuiltinExample(std::unique_ptr<TempFolder>& folder, std::ostream& out) {
   std::string error;
   folder = TempFolder::Make("dcshost-builtin-tank-", error);
-  const std::string casePath = folder ? folder->path() + "/tank.toml" : std::string();
+  std::string casePath = folder ? folder->path() + "/tank.toml" : std::string();
   if (!folder || !WriteWholeFile(casePath, "the built-in example", BuiltinTankCase, error) ||
       !WriteWholeFile(folder->path() + "/tank-db.csv", "the built-in example", BuiltinTankDatabase, error)) {
     Say(out, "cannot write the built-in example: " + error + "; set TMPDIR (TEMP on Windows) to a folder that exists");

@@ -66,7 +66,7 @@ struct CaseOutcome {
 };
 
 // How much of each case's output is kept: its last 64 KiB.
-constexpr size_t OutputTail = 64 * 1024;
+constexpr size_t OutputTail = size_t{64} * 1024;
 
 // The verdicts a case's run handed over through its verdict file, never read
 // from what it printed.
@@ -199,8 +199,8 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
       ReadVerdicts(verdicts, o);
       const std::lock_guard<std::mutex> lock(progress);
       char line[64];
-      std::snprintf(line, sizeof line, "  [%lu/%lu] ", static_cast<unsigned long>(++ended),
-                    static_cast<unsigned long>(cases.size()));
+      (void)std::snprintf(line, sizeof line, "  [%lu/%lu] ", static_cast<unsigned long>(++ended),
+                          static_cast<unsigned long>(cases.size()));
       out << line << o.path << ": " << (o.passed() ? "ok" : "FAILED") << '\n' << std::flush;
     }
   };
@@ -209,6 +209,7 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
   const int jobs = std::max(1, options.jobs);
   std::atomic<int> workersEnded{0};
   std::vector<std::thread> workers;
+  workers.reserve(static_cast<size_t>(jobs));
   for (int j = 0; j < jobs; ++j) {
     workers.emplace_back([&]() {
       worker();
@@ -232,19 +233,19 @@ std::vector<CaseOutcome> RunCases(const std::vector<std::string>& cases, const T
 size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
   size_t failedCases = 0;
   char line[512];
-  std::snprintf(line, sizeof line, "%-52s %7s %7s %7s %8s  %s\n", "case", "passed", "failed", "waived", "time",
-                "result");
+  (void)std::snprintf(line, sizeof line, "%-52s %7s %7s %7s %8s  %s\n", "case", "passed", "failed", "waived", "time",
+                      "result");
   out << line;
   for (const CaseOutcome& o : outcomes) {
     const size_t passed = CountOf(o, Expectation::Verdict::Passed);
     const size_t failed = CountOf(o, Expectation::Verdict::Failed);
     const size_t waived = CountOf(o, Expectation::Verdict::Waived);
     const bool ok = o.passed();
-    std::snprintf(line, sizeof line, "%-52s %7lu %7lu %7lu %7.2fs  %s\n", o.path.c_str(),
-                  static_cast<unsigned long>(passed), static_cast<unsigned long>(failed),
-                  static_cast<unsigned long>(waived), o.seconds,
-                  ok ? "ok" : o.ended ? ("FAILED (exit " + std::to_string(o.status) + ")").c_str()
-                                      : ("FAILED: " + o.NoVerdict()).c_str());
+    (void)std::snprintf(line, sizeof line, "%-52s %7lu %7lu %7lu %7.2fs  %s\n", o.path.c_str(),
+                        static_cast<unsigned long>(passed), static_cast<unsigned long>(failed),
+                        static_cast<unsigned long>(waived), o.seconds,
+                        ok ? "ok" : o.ended ? ("FAILED (exit " + std::to_string(o.status) + ")").c_str()
+                                            : ("FAILED: " + o.NoVerdict()).c_str());
     out << line;
     std::error_code ec;
     if (ok) {

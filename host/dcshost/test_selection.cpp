@@ -29,7 +29,8 @@ int WholeNumber(const std::string& text) {
     return -1;
   }
   const size_t first = std::min(text.find_first_not_of('0'), text.size());
-  return text.size() - first > 5 ? MostShards + 1 : std::min(std::atoi(text.c_str()), MostShards + 1);
+  return text.size() - first > 5 ? MostShards + 1
+                                 : std::min(static_cast<int>(std::strtol(text.c_str(), nullptr, 10)), MostShards + 1);
 }
 
 }  // namespace

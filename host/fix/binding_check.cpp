@@ -86,6 +86,7 @@ void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points,
     return;
   }
   std::vector<PointName> names;
+  names.reserve(points.size());
   for (const PlannedPoint& p : points) {
     names.push_back(PointName{p.node, p.tag, p.field});
   }

@@ -52,6 +52,7 @@ void WithPoints(const FixApi& api, const std::vector<PointName>& points, bool re
     return;
   }
   std::vector<int32_t> handles;
+  handles.reserve(points.size());
   for (const PointName& p : points) {
     handles.push_back(group.Define(p.node, p.tag, p.field));
   }
@@ -69,7 +70,7 @@ void WithPoints(const FixApi& api, const std::vector<PointName>& points, bool re
 std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>& points) {
   std::vector<int16_t> codes(points.size(), -1);
   WithPoints(api, points, false, [&codes](const FixGroup& group, size_t k, int32_t handle) {
-    codes[k] = handle < 0 ? -1 : group.PointError(handle);
+    codes[k] = static_cast<int16_t>(handle < 0 ? -1 : group.PointError(handle));
   });
   return codes;
 }

@@ -193,7 +193,10 @@ class Reader {
 
 bool KindChecks(Reader& r, const Kind& kind, Block& block) {
   const CaseBlock& w = r.b_;
-  const auto at = [&](const char* key) { return r.Find(key) != nullptr ? r.Find(key)->origin : w.origin; };
+  const auto at = [&](const char* key) {
+    const BlockValue* given = r.Find(key);
+    return given != nullptr ? given->origin : w.origin;
+  };
   switch (kind.kind) {
     case BlockKind::Integrator:
       if (block.low > block.high) {

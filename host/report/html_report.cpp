@@ -41,7 +41,7 @@ std::string Json(const std::string& text) {
       out += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
       char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      (void)std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
       out += escaped;
     } else {
       out += c;
@@ -72,7 +72,7 @@ std::vector<std::string> SheetFiles(const std::vector<std::string>& tags) {
       const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
                         c == '_';
       char hex[4];
-      std::snprintf(hex, sizeof hex, "~%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      (void)std::snprintf(hex, sizeof hex, "~%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
       base += kept ? std::string(1, c) : std::string(hex);
     }
     std::string name = base.empty() ? "~" : base;
@@ -167,7 +167,7 @@ std::string CasePage(const CaseReport& r) {
 std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
   std::ostringstream b;
   char range[96];
-  std::snprintf(range, sizeof range, "%g to %g", s.low, s.high);
+  (void)std::snprintf(range, sizeof range, "%g to %g", s.low, s.high);
   b << "<div class=\"sheet\"><h1>Loop sheet " << Escape(s.tag) << "</h1>\n<p>" << Escape(r.title) << " &middot; <a href=\""
     << "../index.html\">the case</a></p>\n<table><tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag)
     << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable)
@@ -207,7 +207,7 @@ std::string ResultsJson(const CaseReport& r) {
 
 // The path of a file the report folder's mark lists; empty, with a message, for another.
 std::string Listed(const ReportFolder& folder, const std::string& name, std::string& error) {
-  const std::string path = folder.File(name);
+  std::string path = folder.File(name);
   if (path.empty()) {
     error = folder.folder() + "/" + name + ": not a file the report listed before the run; nothing was written there";
   }

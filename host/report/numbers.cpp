@@ -102,6 +102,7 @@ char* WriteShortestText(double value, char* out) {
   if (std::isnan(value) || std::isinf(value)) {
     const char* const text = std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
     const size_t size = std::strlen(text);
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the caller ends the text at the pointer returned
     std::memcpy(out, text, size);
     return out + size;
   }

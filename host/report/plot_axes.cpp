@@ -19,10 +19,10 @@ std::string TickLabel(double value, double step) {
   const double magnitude = std::max(std::fabs(value), step);
   if (magnitude < 1e9 && step >= 1e-6) {
     const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    (void)std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
   } else {
     const double digits = std::floor(std::log10(magnitude)) - std::floor(std::log10(step)) + 1.0;
-    std::snprintf(buffer, sizeof buffer, "%.*g", static_cast<int>(std::min(17.0, std::max(1.0, digits))), value);
+    (void)std::snprintf(buffer, sizeof buffer, "%.*g", static_cast<int>(std::min(17.0, std::max(1.0, digits))), value);
   }
   return buffer;
 }
@@ -67,7 +67,7 @@ ValueAxis MakeValueAxis(double lo, double hi, double top) {
 
 std::string TimeAxis::Text(double t) const {
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.4g %s", t / unit.seconds, unit.name.c_str());
+  (void)std::snprintf(buffer, sizeof buffer, "%.4g %s", t / unit.seconds, unit.name.c_str());
   return buffer;
 }
 

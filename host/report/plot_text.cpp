@@ -39,7 +39,7 @@ std::pair<unsigned long, size_t> Utf8At(const std::string& text, size_t i) {
 
 std::string Px(double value) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.1f", std::isfinite(value) ? value : 0.0);
+  (void)std::snprintf(buffer, sizeof buffer, "%.1f", std::isfinite(value) ? value : 0.0);
   return buffer;
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 std::string Number(double x) {
   char text[32];
-  std::snprintf(text, sizeof text, "%g", x);
+  (void)std::snprintf(text, sizeof text, "%g", x);
   return std::isnan(x) ? std::string("?") : std::string(text);
 }
 
@@ -33,8 +33,7 @@ std::string Now() {
   gmtime_r(&now, &utc);
 #endif
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
+  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? std::string(text) : std::string();
 }
 
 ReportInput Input(const std::string& what, const std::string& path) {

@@ -38,11 +38,11 @@ void SayWhatIsWritten(const Case& c, const FixLibrary& fix, int steps, std::ostr
 void Progress(int step, int steps) {
   const int width = 40;
   const int filled = steps == 0 ? width : static_cast<int>(static_cast<long long>(width) * step / steps);
-  std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
-               std::string(static_cast<size_t>(width - filled), ' ').c_str(),
-               steps == 0 ? 100 : static_cast<int>(100LL * step / steps));
+  (void)std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
+                     std::string(static_cast<size_t>(width - filled), ' ').c_str(),
+                     steps == 0 ? 100 : static_cast<int>(100LL * step / steps));
   if (step == steps) {
-    std::fprintf(stderr, "\n");
+    (void)std::fprintf(stderr, "\n");
   }
 }
 
@@ -88,14 +88,14 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
   const Case& c = session.scenario();
   char line[160];
   out << "summary of " << (c.name.empty() ? c.path : c.name) << '\n';
-  std::snprintf(line, sizeof line, "  steps              %d of %g s\n", result.steps, dt);
+  (void)std::snprintf(line, sizeof line, "  steps              %d of %g s\n", result.steps, dt);
   out << line;
-  std::snprintf(line, sizeof line, "  values to DCS      %ld\n  values from DCS    %ld\n", result.valuesToDcs,
-                result.valuesFromDcs);
+  (void)std::snprintf(line, sizeof line, "  values to DCS      %ld\n  values from DCS    %ld\n", result.valuesToDcs,
+                      result.valuesFromDcs);
   out << line;
   out << "  messages           " << result.messages.size() << '\n';
-  std::snprintf(line, sizeof line, "  step time          median %.1f us, 99th percentile %.1f us\n",
-                result.medianStepMicros, result.p99StepMicros);
+  (void)std::snprintf(line, sizeof line, "  step time          median %.1f us, 99th percentile %.1f us\n",
+                      result.medianStepMicros, result.p99StepMicros);
   out << line;
   FinalModes(result, out);
   // A large plant's variables are the trace's to show; the summary shows the first.
@@ -103,7 +103,7 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
   const ProcessModel& model = session.model();
   const size_t shown = std::min(model.Names().size(), MostShown);
   for (size_t k = 0; k < shown; ++k) {
-    std::snprintf(line, sizeof line, "  model              %s = %.4g\n", model.Names()[k].c_str(), model.Value(k));
+    (void)std::snprintf(line, sizeof line, "  model              %s = %.4g\n", model.Names()[k].c_str(), model.Value(k));
     out << line;
   }
   if (shown < model.Names().size()) {

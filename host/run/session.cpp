@@ -24,6 +24,7 @@ std::string BadEventPoint(const FixLibrary& fix, const std::vector<CaseEvent>& e
     return std::string();
   }
   std::vector<PointName> points;
+  points.reserve(events.size());
   for (const CaseEvent& event : events) {
     points.push_back(PointName{event.node, event.tag, event.field});
   }
@@ -319,8 +320,8 @@ std::string ContextOf(const Case& c, const std::string& key, const std::string& 
   }
   const long row = std::strtol(args.c_str() + comma + 1, nullptr, 10);
   const auto describe = [&](TableKind kind, const auto& rows) -> std::string {
-    const std::string label = std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " +
-                              std::to_string(row);
+    std::string label = std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " +
+                        std::to_string(row);
     if (row < 0 || static_cast<size_t>(row) >= rows.size()) {
       return label;
     }

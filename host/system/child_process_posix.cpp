@@ -25,6 +25,7 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
     return false;
   }
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
   }

@@ -57,7 +57,7 @@ class BlockDecoder {
   std::string& error_;
   InflateSink* sink_;
   size_t handed_ = 0;
-  Huffman literals_, distances_;
+  Huffman literals_{}, distances_{};
 };
 
 }  // namespace deflate

@@ -20,9 +20,9 @@ extern "C" void ExitFromForeignCode() {
   if (who == nullptr) {
     return;  // dcshost's own end
   }
-  std::fprintf(stdout, "dcshost: %s ended the process from inside its call, so the run did not end; it exits 1\n",
-               who->c_str());
-  std::fflush(stdout);
+  (void)std::fprintf(stdout, "dcshost: %s ended the process from inside its call, so the run did not end; it exits 1\n",
+                     who->c_str());
+  (void)std::fflush(stdout);
   std::_Exit(StatusOf(ExitStatus::Failed));
 }
 
@@ -32,7 +32,7 @@ const std::string* ForeignCallUnderWay() { return calling.load(); }
 
 ForeignCall::ForeignCall(const std::string& who) : outer_(calling.exchange(&who)) {
   if (!registered.exchange(true)) {
-    std::atexit(ExitFromForeignCode);
+    (void)std::atexit(ExitFromForeignCode);
   }
 }
 

@@ -128,7 +128,7 @@ bool OutputFile::Commit(std::string& error) {
   }
   if (failure_ != 0) {
     if (!temp_.empty()) {
-      std::remove(temp_.c_str());
+      (void)std::remove(temp_.c_str());
     }
     temp_.clear();
     return Fail(failure_, error);
@@ -139,10 +139,10 @@ bool OutputFile::Commit(std::string& error) {
 
 OutputFile::~OutputFile() {
   if (file_ != nullptr) {
-    std::fclose(file_);
+    (void)std::fclose(file_);
   }
   if (!temp_.empty()) {
-    std::remove(temp_.c_str());
+    (void)std::remove(temp_.c_str());
   }
 }
 

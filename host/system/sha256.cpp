@@ -53,7 +53,7 @@ class Sha256 {
     std::string hex;
     char digits[9];
     for (const uint32_t word : h_) {
-      std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(word));
+      (void)std::snprintf(digits, sizeof digits, "%08x", static_cast<unsigned>(word));
       hex += digits;
     }
     return hex;
@@ -63,8 +63,9 @@ class Sha256 {
   void Compress() {
     uint32_t w[64];
     for (int t = 0; t < 16; ++t) {
-      w[t] = static_cast<uint32_t>(block_[4 * t]) << 24 | static_cast<uint32_t>(block_[4 * t + 1]) << 16 |
-             static_cast<uint32_t>(block_[4 * t + 2]) << 8 | static_cast<uint32_t>(block_[4 * t + 3]);
+      const unsigned char* word = block_ + static_cast<ptrdiff_t>(4) * t;
+      w[t] = static_cast<uint32_t>(word[0]) << 24 | static_cast<uint32_t>(word[1]) << 16 |
+             static_cast<uint32_t>(word[2]) << 8 | static_cast<uint32_t>(word[3]);
     }
     for (int t = 16; t < 64; ++t) {
       const uint32_t s0 = Rotate(w[t - 15], 7) ^ Rotate(w[t - 15], 18) ^ (w[t - 15] >> 3);

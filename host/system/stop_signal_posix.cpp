@@ -103,10 +103,10 @@ StopOnSignal::~StopOnSignal() {
     pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
     return;
   }
-  std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
-  std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
+  (void)std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
+  (void)std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
   alarm(0);
-  std::signal(SIGALRM, oldAlarm_ == SIG_ERR || oldAlarm_ == nullptr ? SIG_DFL : oldAlarm_);
+  (void)std::signal(SIGALRM, oldAlarm_ == SIG_ERR || oldAlarm_ == nullptr ? SIG_DFL : oldAlarm_);
 }
 
 int StopOnSignal::Poll(int milliseconds) const {

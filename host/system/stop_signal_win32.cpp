@@ -21,8 +21,8 @@ StopOnSignal::StopOnSignal(Mode mode) : mode_(mode) {
 }
 
 StopOnSignal::~StopOnSignal() {
-  std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
-  std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
+  (void)std::signal(SIGINT, oldInt_ == SIG_ERR || oldInt_ == nullptr ? SIG_DFL : oldInt_);
+  (void)std::signal(SIGTERM, oldTerm_ == SIG_ERR || oldTerm_ == nullptr ? SIG_DFL : oldTerm_);
 }
 
 int StopOnSignal::Poll(int milliseconds) const {

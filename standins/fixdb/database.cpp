@@ -31,7 +31,15 @@ std::string Key(const char* node, const char* tag, const char* field) {
   return std::string(node) + ":" + tag + "." + field;
 }
 
-const std::map<int16_t, std::string> BuiltinErrorTexts = {
+namespace {
+
+// The texts of the simulated database's error codes: a plain table, made at
+// compile time.
+struct ErrorText {
+  int16_t code;
+  const char* text;
+};
+const ErrorText ErrorTexts[] = {
     {FixdbNodeNotFound, "Node not found"},
     {FixdbTagNotFound, "Tag not found in the process database"},
     {FixdbFieldNotFound, "Field not found for this block"},
@@ -46,6 +54,16 @@ const std::map<int16_t, std::string> BuiltinErrorTexts = {
     {FixdbTransmitterFailed, "Transmitter failed"},
     {FixdbNodeDown, "Node is not reachable"},
 };
+
+}  // namespace
+
+std::map<int16_t, std::string> BuiltinErrorTexts() {
+  std::map<int16_t, std::string> texts;
+  for (const ErrorText& e : ErrorTexts) {
+    texts.emplace(e.code, e.text);
+  }
+  return texts;
+}
 
 Database& Db() {
   static Database db;
@@ -74,7 +92,7 @@ std::string Quote(const char* text) { return text == nullptr ? "null" : "\"" + s
 
 std::string Num(double value) {
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.9g", value);
+  (void)std::snprintf(buffer, sizeof buffer, "%.9g", value);
   return buffer;
 }
 
@@ -562,7 +580,7 @@ void FixdbInject(const char* function, unsigned long nth, int32_t result, int pe
       return;
     }
   }
-  std::fprintf(stderr, "fixdb: FixdbInject: no function named %s\n", function);
+  (void)std::fprintf(stderr, "fixdb: FixdbInject: no function named %s\n", function);
 }
 
 void FixdbSetUnterminatedTexts(int on) { Db().unterminated = on != 0; }

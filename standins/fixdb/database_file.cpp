@@ -23,21 +23,23 @@ struct FieldDefault {
   const char* value;  // a number for F_ fields, a text for A_ fields; null: the field exists only when given
 };
 
+// A block type's fields, a table made at compile time: its fields end at the
+// first without a name.
+constexpr size_t MostFields = 16;
 struct BlockKind {
   const char* name;
   BlockType type;
-  std::vector<FieldDefault> fields;
   bool needsInput;
+  FieldDefault fields[MostFields];
 };
 
 const BlockKind Kinds[] = {
-    {"AI", BlockType::AnalogInput, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}, false},
-    {"AO", BlockType::AnalogOutput, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}, false},
-    {"PID", BlockType::Pid,
+    {"AI", BlockType::AnalogInput, false, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}},
+    {"AO", BlockType::AnalogOutput, false, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}},
+    {"PID", BlockType::Pid, true,
      {{"F_CV", "0"}, {"F_TV1", "0"}, {"A_AUTO", "MANL"}, {"F_AUTO", "0"}, {"F_KP", "1"}, {"F_TI", "60"},
-      {"F_OUTLO", "0"}, {"F_OUTHI", "100"}, {"A_ACTION", "REVERSE"}},
-     true},
-    {"DI", BlockType::DigitalFlag, {{"A_ROUT", "NO"}, {"F_CV", "0"}}, false},
+      {"F_OUTLO", "0"}, {"F_OUTHI", "100"}, {"A_ACTION", "REVERSE"}}},
+    {"DI", BlockType::DigitalFlag, false, {{"A_ROUT", "NO"}, {"F_CV", "0"}}},
 };
 
 std::string Trim(const std::string& text) {
@@ -123,7 +125,7 @@ std::string CheckValue(const std::string& field, const std::string& value) {
 // A float as a message shows it, with no more digits than it needs.
 std::string Number(float value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+  (void)std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
   return text;
 }
 
@@ -212,7 +214,7 @@ class Loader {
       }
       bool known = false;
       for (const FieldDefault& candidate : kind.fields) {
-        known = known || field == candidate.name;
+        known = known || (candidate.name != nullptr && field == candidate.name);
       }
       if (!known) {
         return Fail(line, "'" + field + "' is not a field of a " + kind.name + " block", error);
@@ -256,7 +258,7 @@ class Loader {
     Block& block = Db().blocks[key];
     block.type = kind->type;
     for (const FieldDefault& field : kind->fields) {
-      if (field.value != nullptr) {
+      if (field.name != nullptr && field.value != nullptr) {
         SetValue(node, tag, field.name, field.value, block);
       }
     }
@@ -357,6 +359,9 @@ std::string SaveText() {
     text += key.substr(0, colon) + "," + key.substr(colon + 1) + "," + kind->name + ",";
     bool first = true;
     for (const FieldDefault& field : kind->fields) {
+      if (field.name == nullptr) {
+        break;
+      }
       const auto given = Db().fields.find(key + "." + field.name);
       if (given == Db().fields.end()) {
         continue;  // an optional field the file left out
@@ -365,14 +370,14 @@ std::string SaveText() {
       if (f.isText) {
         text += std::string(first ? "" : ";") + field.name + "=" + f.text;
       } else {
-        std::snprintf(number, sizeof number, "%.9g", static_cast<double>(f.value));
+        (void)std::snprintf(number, sizeof number, "%.9g", static_cast<double>(f.value));
         text += std::string(first ? "" : ";") + field.name + "=" + number;
       }
       first = false;
     }
     if (kind->needsInput && block.input != nullptr) {
       text += ";INPUT=" + block.inputTag;
-      std::snprintf(number, sizeof number, "%.17g", block.integral);
+      (void)std::snprintf(number, sizeof number, "%.17g", block.integral);
       text += std::string(";INTEGRAL=") + number;
     }
     text += "\n";
@@ -395,7 +400,7 @@ void Empty() {
 
 int Loaded(bool loaded, const std::string& message, char* error, size_t length) {
   if (!loaded && error != nullptr && length > 0) {
-    std::snprintf(error, length, "%s", message.c_str());
+    (void)std::snprintf(error, length, "%s", message.c_str());
   }
   return loaded ? 1 : 0;
 }
@@ -420,7 +425,7 @@ extern "C" int FixdbLoadText(const char* text, const char* name, char* error, si
 extern "C" size_t FixdbSaveText(char* buffer, size_t length) {
   const std::string text = fixdb::SaveText();
   if (buffer != nullptr && length > 0) {
-    std::snprintf(buffer, length, "%s", text.c_str());
+    (void)std::snprintf(buffer, length, "%s", text.c_str());
   }
   return text.size() + 1;
 }

@@ -61,7 +61,7 @@ struct Injection {
   int32_t result = 0;
 };
 
-extern const std::map<int16_t, std::string> BuiltinErrorTexts;
+std::map<int16_t, std::string> BuiltinErrorTexts();
 
 struct Database {
   std::unordered_map<std::string, Field> fields;  // "NODE:TAG.FIELD"
@@ -75,7 +75,7 @@ struct Database {
   unsigned long calls[FnCount] = {};
   Injection injections[FnCount];
   unsigned long groupOperations = 0;
-  std::map<int16_t, std::string> errorTexts = BuiltinErrorTexts;
+  std::map<int16_t, std::string> errorTexts = BuiltinErrorTexts();
   std::unordered_map<std::string, Block> blocks;  // "NODE:TAG"
   // Point storage of deleted groups, emptied but with its room kept, which
   // new groups take first; it outlives FixdbReset, so that runs binding

@@ -106,10 +106,12 @@ void ErrorMsg(const char* key, ...) {
         message.args += ",";
       }
       if (*kind == 's') {
+        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start above
         const char* text = va_arg(args, const char*);
         values.emplace_back(text != nullptr ? text : "(null)");
         message.args += "\"" + values.back() + "\"";
       } else {
+        // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized): va_start above
         values.push_back(std::to_string(va_arg(args, int32_t)));
         message.args += values.back();
       }
@@ -119,7 +121,7 @@ void ErrorMsg(const char* key, ...) {
   }
   Journal& journal = TheJournal();
   if (journal.echo) {
-    std::fprintf(stderr, "ErrorMsg %s: %s\n", message.key.c_str(), message.text.c_str());
+    (void)std::fprintf(stderr, "ErrorMsg %s: %s\n", message.key.c_str(), message.text.c_str());
   }
   journal.messages.push_back(std::move(message));
 }

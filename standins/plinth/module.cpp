@@ -20,9 +20,9 @@ const char* GetModuleName(void) { return "fixdcs"; }
 
 int Kvmatherr(const char* module, struct _exception* record) {
   ++mathErrors;
-  std::snprintf(lastMathError, sizeof lastMathError, "%s|%s|%d|%g", module != nullptr ? module : "",
-                record != nullptr && record->name != nullptr ? record->name : "",
-                record != nullptr ? record->type : 0, record != nullptr ? record->arg1 : 0.0);
+  (void)std::snprintf(lastMathError, sizeof lastMathError, "%s|%s|%d|%g", module != nullptr ? module : "",
+                      record != nullptr && record->name != nullptr ? record->name : "",
+                      record != nullptr ? record->type : 0, record != nullptr ? record->arg1 : 0.0);
   return mathErrorResult;
 }
 

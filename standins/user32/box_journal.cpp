@@ -39,8 +39,8 @@ void RecordMessageBox(int ownerless, const char* caption, const char* text, unsi
   Journal& journal = TheJournal();
   journal.boxes.push_back(Box{ownerless != 0, caption != nullptr ? caption : "", text != nullptr ? text : "", type});
   if (journal.echo) {
-    std::fprintf(stderr, "[message box] %s: %s\n", journal.boxes.back().caption.c_str(),
-                 journal.boxes.back().text.c_str());
+    (void)std::fprintf(stderr, "[message box] %s: %s\n", journal.boxes.back().caption.c_str(),
+                       journal.boxes.back().text.c_str());
   }
 }
 

@@ -126,7 +126,7 @@ bool ReadInlineRow(CaseValues& values, const TableDescriptor& kind, const toml::
 
 bool CsvNumber(CaseValues& values, const std::string& file, const CsvRow& row, size_t column,
                const std::string& name, double& out) {
-  const std::string& text = column < row.cells.size() ? row.cells[column] : std::string();
+  const std::string text = column < row.cells.size() ? row.cells[column] : std::string();
   char* end = nullptr;
   out = std::strtod(text.c_str(), &end);
   if (text.empty() || end == nullptr || *end != '\0' || !std::isfinite(out)) {
