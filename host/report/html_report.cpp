@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "report/markup.h"
+#include "report/results_json.h"
 #include "system/output_file.h"
 #include "system/paths.h"
 
@@ -33,22 +34,6 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
   .sheet { page-break-after: always; } }
 </style>)";
 
-std::string Json(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escaped[8];
-      (void)std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
 
 std::string Page(const std::string& title, const std::string& body) {
   return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Escape(title) + "</title>" +
@@ -195,14 +180,12 @@ bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error)
 }
 
 std::string ResultsJson(const CaseReport& r) {
-  std::string json = "[";
-  for (size_t k = 0; k < r.verdicts.size(); ++k) {
-    const Verdict& v = r.verdicts[k];
-    json += std::string(k == 0 ? "\n" : ",\n") + "  {\"case\": " + Json(r.casePath) + ", \"check\": " +
-            Json(v.description) + ", \"loop\": " + Json(v.loop) + ", \"verdict\": " + Json(VerdictWord(v)) +
-            ", \"measured\": " + Json(v.measured) + ", \"waiver\": " + Json(v.waived) + "}";
+  std::vector<ResultRecord> records;
+  for (const Verdict& v : r.verdicts) {
+    records.push_back({{"case", r.casePath}, {"check", v.description}, {"loop", v.loop}, {"verdict", VerdictWord(v)},
+                       {"measured", v.measured}, {"waiver", v.waived}});
   }
-  return json + "\n]\n";
+  return ResultsJsonText(records);
 }
 
 // The path of a file the report folder's mark lists; empty, with a message, for another.
@@ -323,7 +306,7 @@ std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& case
 bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, const std::string& commandLine,
                       const std::vector<SuiteCase>& cases, std::string& error) {
   std::ostringstream rows, deficiencies;
-  std::string json;
+  std::vector<ResultRecord> all;
   size_t totals[3] = {0, 0, 0};
   for (const SuiteCase& c : cases) {
     totals[0] += c.passed;
@@ -335,13 +318,15 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
     for (const std::string& d : c.deficiencies) {
       deficiencies << "<li class=\"waived\">" << link << ": " << Escape(d) << "</li>\n";
     }
-    std::ifstream results(PathOf(folder.folder() + "/" + fs::path(c.page).parent_path().generic_string() +
-                                 "/results.json"));
-    std::string text((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
-    const size_t open = text.find('['), close = text.rfind(']');
-    if (open != std::string::npos && close != std::string::npos && text.find('{') != std::string::npos) {
-      json += (json.empty() ? "" : ",") + text.substr(open + 1, close - open - 1);
+    // Each case's results read as records (a case that ended without them has none) and written again.
+    const std::string file = folder.folder() + "/" + fs::path(c.page).parent_path().generic_string() + "/results.json";
+    std::ifstream results(PathOf(file), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(results)), std::istreambuf_iterator<char>());
+    std::vector<ResultRecord> records;
+    if (!text.empty() && !ReadResultsJson(file, text, records, error)) {
+      return false;
     }
+    all.insert(all.end(), records.begin(), records.end());
   }
   std::ostringstream b;
   b << "<h1>Control checkout</h1>\n<p>" << cases.size() << " cases: <span class=\"passed\">" << totals[0]
@@ -356,7 +341,7 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
   }
   return WriteListed(folder, "failed.txt", "the list of failed cases", failed, error) &&
          WriteListed(folder, "cases.tsv", "the list of cases", CasesTable(cases), error) &&
-         WriteListed(folder, "results.json", "the suite's results", "[" + json + "]\n", error) &&
+         WriteListed(folder, "results.json", "the suite's results", ResultsJsonText(all), error) &&
          WriteListed(folder, "index.html", "the suite's report", Page("Control checkout", b.str()), error);
 }
 

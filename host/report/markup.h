@@ -3,11 +3,17 @@
 // a character XML allows shown as '?'; and paths as links. Defined in plot_text.cpp.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <utility>
 
 namespace host {
 
 std::string Escape(const std::string& text);
+
+// The code point of the UTF-8 sequence at text[i] and its length, or length 0
+// when the bytes there are not UTF-8 or not a character XML allows.
+std::pair<unsigned long, size_t> Utf8At(const std::string& text, size_t i);
 
 // A relative path as a link's URL: every byte but letters, digits, '-', '.',
 // '_', '~' and '/' percent-encoded, so that '#', '%', '?' and spaces in a

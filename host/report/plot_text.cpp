@@ -11,10 +11,7 @@
 #include "system/paths.h"
 
 namespace host {
-namespace {
 
-// The code point of the UTF-8 sequence at text[i] and its length, or length 0
-// when the bytes there are not UTF-8 or not a character XML allows.
 std::pair<unsigned long, size_t> Utf8At(const std::string& text, size_t i) {
   const unsigned char lead = static_cast<unsigned char>(text[i]);
   const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
@@ -35,7 +32,6 @@ std::pair<unsigned long, size_t> Utf8At(const std::string& text, size_t i) {
   return {code, allowed ? length : 0};
 }
 
-}  // namespace
 
 std::string Px(double value) {
   char buffer[32];

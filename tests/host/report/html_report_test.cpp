@@ -7,6 +7,7 @@
 
 #include "dcshost_fixture.h"
 #include "report/html_report.h"
+#include "report/results_json.h"
 #include "system/sha256.h"
 
 namespace host_tests {
@@ -41,6 +42,34 @@ TEST(SheetFiles, AreUniqueWithoutRegardToCaseAndHoldOnlyPortableCharacters) {
   };
   for (const Row& row : rows) {
     EXPECT_EQ(host::SheetFiles(row.tags), row.files) << row.tags.front();
+  }
+}
+
+// results.json is written by one writer and read by the JSON parser: any
+// text reads back (a byte that is not UTF-8, a name in a Windows code page,
+// as its Latin-1 character), and anything but an array of records of texts
+// is refused at its line.
+TEST(ResultsJson, RecordsReadBackAndAnythingElseIsRefused) {
+  const std::vector<host::ResultRecord> records = {
+      {{"case", "a \"quoted\" \\ path\nwith a break"}, {"verdict", "passed"}},
+      {{"case", "caf\xc3\xa9"}, {"measured", "caf\xe9 \x01"}},
+  };
+  std::vector<host::ResultRecord> back;
+  std::string error;
+  ASSERT_TRUE(host::ReadResultsJson("r.json", host::ResultsJsonText(records), back, error)) << error;
+  std::vector<host::ResultRecord> expected = records;
+  expected[1][1].second = "caf\xc3\xa9 \x01";
+  EXPECT_EQ(back, expected);
+  EXPECT_EQ(host::ResultsJsonText({}), "[\n]\n");
+  const std::pair<const char*, const char*> refused[] = {
+      {"{}", "r.json:1: not the results dcshost writes (not a list of records)"},
+      {"[\n{\"a\": 1}]", "r.json:2: not the results dcshost writes (a number where a text belongs)"},
+      {"[{\"a\": {\"b\": \"c\"}}]", "r.json:1: not the results dcshost writes (an object inside a record)"},
+      {"[{\"a\": \"b\"}", "r.json:1: not the results dcshost writes ("},
+  };
+  for (const auto& [text, message] : refused) {
+    EXPECT_FALSE(host::ReadResultsJson("r.json", text, back, error)) << text;
+    EXPECT_EQ(error.rfind(message, 0), 0U) << error;
   }
 }
 
