@@ -1,6 +1,6 @@
 // Merging shards' reports: case folders copied as sK-..., the summary made
 // from the shards' case lists, and JUnit joined suite by suite with its
-// totals added up again. Everything read is checked first: the shards' lists
+// totals added up again by the JUnit writer. Everything read is checked first: the shards' lists
 // of cases line by line, each case's results.json, and every page path, which
 // must name a case folder inside its shard.
 #include "report/suite_merge.h"
@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "report/html_report.h"
+#include "report/junit.h"
 #include "report/results_json.h"
 #include "system/output_file.h"
 #include "system/output_plan.h"
@@ -41,39 +41,17 @@ bool ReadShardFile(const std::string& path, std::string& text, std::string& erro
   return true;
 }
 
-// The shards' junit.xml joined: their <testsuite> elements, and the totals of
-// <testsuites> added up from them. False with a message when a shard's is not
-// JUnit as `dcshost test` writes it.
-bool JoinJunit(const std::vector<std::string>& shards, std::string& xml, std::string& error) {
-  std::string suites;
-  double totals[4] = {0, 0, 0, 0};  // tests, failures, skipped, time
-  const std::regex head(R"re(<testsuite name="[^"]*" tests="(\d{1,9})" failures="(\d{1,9})" skipped="(\d{1,9})" time="([0-9.e+-]{1,24})">)re");
+// The shards' junit.xml read as suites, to be written again as one: the
+// totals of <testsuites> are the writer's sum of them. False with a message
+// when a shard's is not JUnit as `dcshost test` writes it.
+bool ReadShardsJunit(const std::vector<std::string>& shards, std::vector<JunitSuite>& suites, std::string& error) {
   for (const std::string& shard : shards) {
     std::string text;
-    if (!ReadShardFile(shard + "/junit.xml", text, error)) {
+    if (!ReadShardFile(shard + "/junit.xml", text, error) ||
+        (!text.empty() && !ReadJunit(shard + "/junit.xml", text, suites, error))) {
       return false;
-    }
-    const size_t begin = text.find("  <testsuite ");
-    const size_t end = text.rfind("</testsuites>");
-    if (text.empty()) {
-      continue;
-    }
-    if (end == std::string::npos) {
-      error = shard + "/junit.xml: not the JUnit `dcshost test` writes";
-      return false;
-    }
-    suites += begin == std::string::npos ? std::string() : text.substr(begin, end - begin);
-    for (std::sregex_iterator it(text.begin(), text.end(), head), none; it != none; ++it) {
-      for (int k = 0; k < 4; ++k) {
-        totals[k] += std::strtod((*it)[k + 1].str().c_str(), nullptr);
-      }
     }
   }
-  std::ostringstream out;
-  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"dcshost test\" tests=\"" << totals[0]
-      << "\" failures=\"" << totals[1] << "\" skipped=\"" << totals[2] << "\" time=\"" << totals[3] << "\">\n"
-      << suites << "</testsuites>\n";
-  xml = out.str();
   return true;
 }
 
@@ -140,9 +118,9 @@ bool MergeReports(const std::vector<std::string>& shards, const std::string& int
       return false;
     }
   }
-  std::string xml;
-  return WriteSuiteReport(folder, generator, commandLine, merged, error) && JoinJunit(shards, xml, error) &&
-         WriteWholeFile(folder.File("junit.xml"), "the joined JUnit", xml, error);
+  std::vector<JunitSuite> suites;
+  return WriteSuiteReport(folder, generator, commandLine, merged, error) && ReadShardsJunit(shards, suites, error) &&
+         WriteJunit(folder.File("junit.xml"), "dcshost test", suites, error);
 }
 
 }  // namespace host

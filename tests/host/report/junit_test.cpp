@@ -1,6 +1,6 @@
 // The JUnit report as CI servers read it: suites with their counts and times
 // added up, cases passed, failed or skipped (waived) with their messages and
-// output, and text escaped. It never runs dcshost; dcshost_test covers the test command.
+// output, and text escaped; and read back for a merge, to the byte. It never runs dcshost; dcshost_test covers the test command.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -49,10 +49,37 @@ TEST(WriteJunit, WritesTheSuitesCasesAndFailuresItIsGiven) {
             "<skipped message=\"PL-0042: reversed &lt;on purpose&gt;\"/></testcase>\n"
             "  </testsuite>\n"
             "</testsuites>\n");
+  // Read back as suites and written again, the file is the same to the byte.
+  std::vector<host::JunitSuite> read;
+  ASSERT_TRUE(host::ReadJunit(path, Read(path), read, error)) << error;
+  const std::string again = testing::TempDir() + "report_test-junit-again.xml";
+  ASSERT_TRUE(host::WriteJunit(again, "a \"run\"", read, error)) << error;
+  EXPECT_EQ(Read(again), Read(path));
   // A failure whose kept output is empty still shows that output.
   host::JunitSuite silent{"s", 0, 1, 1, {host::JunitCase{"runs", 0.0, false, "crashed", std::string()}}};
   ASSERT_TRUE(host::WriteJunit(path, "t", {silent}, error)) << error;
   EXPECT_NE(Read(path).find("<failure message=\"crashed\"></failure>"), std::string::npos) << Read(path);
+}
+
+// Anything but the JUnit WriteJunit writes is refused at its line.
+TEST(ReadJunit, RefusesWhatItDidNotWrite) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"<testsuite/>", "j.xml:1: not the JUnit `dcshost test` writes (its root is not <testsuites>)"},
+      {"<testsuites>\n<testsuite name=\"a\" tests=\"-1\" failures=\"0\" skipped=\"0\" time=\"1\"/></testsuites>",
+       "j.xml:2: not the JUnit `dcshost test` writes (a <testsuite> without"},
+      {"<testsuites><testsuite name=\"a\" tests=\"1\" failures=\"0\" skipped=\"0\" time=\"inf\"/></testsuites>",
+       "j.xml:1: not the JUnit `dcshost test` writes (a <testsuite> without"},
+      {"<testsuites><testsuite name=\"a\" tests=\"1\" failures=\"0\" skipped=\"0\" time=\"1\">\n"
+       "<testcase name=\"x\"><failure message=\"m\"/><skipped message=\"s\"/></testcase></testsuite></testsuites>",
+       "j.xml:2: not the JUnit `dcshost test` writes (a <testcase>"},
+      {"<testsuites><testsuite", "j.xml: line 1: "},
+  };
+  for (const auto& [text, message] : rows) {
+    std::vector<host::JunitSuite> suites;
+    std::string error;
+    EXPECT_FALSE(host::ReadJunit("j.xml", text, suites, error)) << text;
+    EXPECT_EQ(error.rfind(message, 0), 0U) << error;
+  }
 }
 
 TEST(WriteJunit, RefusesAPathItCannotWrite) {
