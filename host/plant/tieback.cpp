@@ -251,6 +251,17 @@ bool Tune(const Case& c, const LoopFacts& facts, const std::string& tag, Tieback
   return true;
 }
 
+// A PV row's link names the tieback block that answers its loop: false with
+// its line when it cannot be a block's name.
+bool LinkNamesABlock(const CasePVRow& pv, const std::string& tag, std::string& error) {
+  if (pv.from.empty() || NameFrom(pv.from) == pv.from) {
+    return true;
+  }
+  error = Where(pv.origin) + ": 'from' = \"" + pv.from + "\" links loop " + tag + " to its tieback and names the "
+          "block that answers it: letters, digits, '_' and '-' only";
+  return false;
+}
+
 }  // namespace
 
 TiebackDynamics DefaultDynamics(const std::string& variable) {
@@ -286,10 +297,7 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
     loop.pv = pair.pv;
     loop.rule = pair.rule;
     const std::string& tag = discrete ? c.pvImport[pair.controller].tag : c.controllers[pair.controller].tag;
-    const CasePVRow& pv = c.pv[pair.pv];
-    if (!pv.from.empty() && NameFrom(pv.from) != pv.from) {
-      error = Where(pv.origin) + ": 'from' = \"" + pv.from + "\" links loop " + tag + " to its tieback and names "
-              "the block that answers it: letters, digits, '_' and '-' only";
+    if (!LinkNamesABlock(c.pv[pair.pv], tag, error)) {
       return false;
     }
     loop.variable = discrete ? std::string() : VariableOf(tag, c.pv[pair.pv].tag);

@@ -27,6 +27,30 @@ std::vector<RecordSignal> RecordSignals(const Case& c) {
   return signals;
 }
 
+bool NameRecord(const std::vector<RecordSignal>& signals, RecordNameMap& named, std::string& error) {
+  named.clear();
+  for (size_t k = 0; k < signals.size(); ++k) {
+    const RecordSignal& s = signals[k];
+    for (const std::string* name : {&s.shortName, &s.fullName}) {
+      const auto [entry, fresh] = named.emplace(*name, NamedSignal{k, false});
+      const RecordSignal& other = signals[entry->second.signal];
+      if (fresh || !s.Readable()) {
+        continue;
+      }
+      if (!other.Readable()) {  // a PV row's or a tv1 of the name: a block reads the readable one
+        entry->second.signal = k;
+      } else if (other.table != s.table) {
+        error = Where(s.origin) + ": " + Described(s) + " is named '" + *name + "', as " + Described(other) +
+                " is: a block could not tell which it reads";
+        return false;
+      } else {
+        entry->second.shared |= other.fullName != s.fullName;
+      }
+    }
+  }
+  return true;
+}
+
 std::string Described(const RecordSignal& s) {
   return std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " + std::to_string(s.row) +
          "'s " + s.what + " (" + Where(s.origin) + ")";

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "case/case.h"
@@ -27,6 +28,18 @@ struct RecordSignal {
 // In the trace's order: each controller row's output and tv1, each PV row's
 // value, each PV-import row's value.
 std::vector<RecordSignal> RecordSignals(const Case& c);
+
+// Every name of the record, short and full, to its first signal a block may
+// read (else its first); `shared` where readable rows on several nodes have
+// the short name, which then reads none of them.
+struct NamedSignal {
+  size_t signal = 0;
+  bool shared = false;
+};
+using RecordNameMap = std::unordered_map<std::string, NamedSignal>;
+// False with "file:line: what" where a controller's output and a PV-import
+// row's value have one name: a block could not tell which it reads.
+bool NameRecord(const std::vector<RecordSignal>& signals, RecordNameMap& named, std::string& error);
 
 // "controller row 3's output (case.toml:12)".
 std::string Described(const RecordSignal& s);

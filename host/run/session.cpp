@@ -211,32 +211,10 @@ void Session::GroupLoops() {
 }
 
 std::string Session::BindInputs() {
-  // Every name of the record, short and full, to its first signal a block
-  // may read (else its first); a short name that readable rows on several
-  // nodes share reads none of them.
-  struct Named {
-    size_t signal;
-    bool shared;
-  };
   const std::vector<RecordSignal> signals = RecordSignals(case_);
-  std::unordered_map<std::string, Named> named;
-  for (size_t k = 0; k < signals.size(); ++k) {
-    const RecordSignal& s = signals[k];
-    for (const std::string* name : {&s.shortName, &s.fullName}) {
-      const auto [entry, fresh] = named.emplace(*name, Named{k, false});
-      const RecordSignal& other = signals[entry->second.signal];
-      if (fresh || !s.Readable()) {
-        continue;
-      }
-      if (!other.Readable()) {  // a PV row's or a tv1 of the name: a block reads the readable one
-        entry->second.signal = k;
-      } else if (other.table != s.table) {
-        return Where(s.origin) + ": " + Described(s) + " is named '" + *name + "', as " + Described(other) +
-               " is: a block could not tell which it reads";
-      } else {
-        entry->second.shared |= other.fullName != s.fullName;
-      }
-    }
+  RecordNameMap named;
+  if (std::string error; !NameRecord(signals, named, error)) {
+    return error;
   }
   // No model variable takes a row's name: a block that reads it would read the other.
   const std::vector<std::string>& variables = model_.Names();

@@ -122,7 +122,7 @@ namespace host_tests {
 
 // Every trace column has a name of its own without a counter: a row's short
 // name, its node's name where an earlier column has that, and its row where
-// the same point is in two rows.
+// the same point is in two rows; and every name a block reads means one row.
 TEST(RecordNames, EachTraceColumnHasANameOfItsOwn) {
   host::Case c;
   c.controllers = {host::CaseCtrlRow{"N1", "LIC1", "F_CV", 1, 1.0, 0.5, 1.0, "", {}},
@@ -136,6 +136,20 @@ TEST(RecordNames, EachTraceColumnHasANameOfItsOwn) {
       "LIC1.output", "LIC1.tv1", "N2:LIC1.output", "N2:LIC1.tv1", "FT1.F_CV", "N1:FT1.F_CV",
       "N1:FT1.F_CV (PV-import row 1)", "N1:level.F_CV"};
   EXPECT_EQ(names, expected);
+  // What a block reads by each name: rows on two nodes share LIC1.output; the
+  // PV-import row, not the PV row, is read as FT1.F_CV; and a PV-import row
+  // named as a controller's output is refused.
+  host::RecordNameMap named;
+  std::string error;
+  const std::vector<host::RecordSignal> signals = host::RecordSignals(c);
+  ASSERT_TRUE(host::NameRecord(signals, named, error)) << error;
+  EXPECT_TRUE(named.at("LIC1.output").shared);
+  EXPECT_FALSE(named.at("N2:LIC1.output").shared);
+  EXPECT_EQ(signals[named.at("FT1.F_CV").signal].table, host::TableKind::PVImport);
+  c.pvImport.push_back(host::CasePVRow{"N1", "LIC1", "output", 1, 0.0, "", {"case.toml", 9}});
+  EXPECT_FALSE(host::NameRecord(host::RecordSignals(c), named, error));
+  EXPECT_NE(error.find("PV-import row 3's value (case.toml:9) is named 'LIC1.output', as controller row 0's output"),
+            std::string::npos) << error;
 }
 
 }  // namespace host_tests
