@@ -1,10 +1,12 @@
-// Loop checks: settings by letter and by the [[loop_check]] tables in order,
+// Loop checks: a step's answer measured from samples, settings by letter and
+// by the [[loop_check]] tables in order,
 // schedules that run a group's loops at once and groups one after another,
 // and a checkout through dcshost in which a reversed and a badly tuned loop
 // fail while a good one passes.
 #include <cmath>
 
 #include "checkout/loop_checks.h"
+#include "checkout/step_response.h"
 #include "dcshost_fixture.h"
 
 namespace host_tests {
@@ -14,6 +16,43 @@ host::CaseLoopCheck Check(const std::string& loops) {
   host::CaseLoopCheck c;
   c.loops = loops;
   return c;
+}
+
+// A step's answer measured from samples in, the figures a verdict is judged
+// by out: rise time to 90 % of the step, overshoot in % of the step,
+// settling time within the band, and the error at the end.
+TEST(StepResponse, SamplesInFiguresOut) {
+  struct Row {
+    const char* what;
+    double from, to, band;
+    std::vector<double> samples;  // one a second from t = 1 s
+    double riseAt, overshoot, settling, endError;
+    bool settled;  // within the band by the window's end (10 s)
+  };
+  const Row rows[] = {
+      {"at once", 0, 10, 0.2, {10, 10, 10}, 1, 0, 0, 0, true},
+      {"rises, overshoots, settles", 0, 10, 0.2, {5, 9, 12, 10.5, 10.1, 10}, 2, 20, 5, 0, true},
+      {"a step down overshoots below", 10, 0, 0.2, {5, -1, 0.1, 0}, 2, 10, 3, 0, true},
+      {"never rises", 0, 10, 0.2, {1, 2, 3}, -1, 0, 4, 7, false},
+      {"outside the band at the end", 0, 10, 0.2, {10, 10, 9.5}, 1, 0, 4, 0.5, false},
+      {"no samples", 0, 10, 0.2, {}, -1, 0, 0, 10, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    host::StepResponse r;
+    r.Start(row.from, row.to, row.band);
+    for (size_t k = 0; k < row.samples.size(); ++k) {
+      r.Take(static_cast<double>(k + 1), row.samples[k]);
+    }
+    double settling = -1.0;
+    EXPECT_EQ(r.riseAt, row.riseAt);
+    EXPECT_NEAR(r.OvershootPercent(row.from), row.overshoot, 1e-9);
+    EXPECT_EQ(r.SettlingTime(row.samples.empty() ? 10.0 : static_cast<double>(row.samples.size()) - 0.5, 1.0,
+                             settling),
+              row.settled);
+    EXPECT_EQ(settling, row.settling);
+    EXPECT_NEAR(r.EndError(), row.samples.empty() ? 10.0 : row.endError, 1e-9);
+  }
 }
 
 TEST(LoopCheckSettings, DefaultsByLetterThenEveryMatchingTableInOrder) {
