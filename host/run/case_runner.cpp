@@ -399,11 +399,11 @@ namespace {
 // The run once its outputs are planned: its exit status, and its verdicts as judged.
 int RunPlanned(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result,
                std::vector<Verdict>& verdicts) {
-  int status = 0;
-  std::unique_ptr<Session> session = Session::Open(c, options, out, status);
+  std::unique_ptr<Session> session = Session::Open(c, options, out);
   if (!session) {
-    return status;
+    return StatusOf(ExitStatus::Refused);
   }
+  int status = StatusOf(ExitStatus::Ok);
   // The run lives on the heap: its plot and step buffers are large.
   auto run = std::make_unique<Run>(session->scenario(), options, out, result, *session);
   if (const int refused = run->Prepare(); refused != 0) {

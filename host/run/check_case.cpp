@@ -12,10 +12,9 @@ namespace host {
 int CheckCase(const Case& written, const RunOptions& given, std::ostream& out, RunResult& result) {
   RunOptions options = given;
   options.plantCode = false;  // reading only: no plant's code runs
-  int status = 0;
-  std::unique_ptr<Session> session = Session::Open(written, options, out, status);
+  std::unique_ptr<Session> session = Session::Open(written, options, out);
   if (!session) {
-    return status;
+    return StatusOf(ExitStatus::Refused);
   }
   const Case& c = session->scenario();
   result.problems = BindingProblems(c, session->fix());

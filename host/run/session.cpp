@@ -17,11 +17,11 @@ namespace host {
 
 namespace {
 
-// Resolves every event's point in a group of dcshost's own; the first bad one
-// as a message, or empty. Reads and writes nothing.
-std::string BadEventPoint(const FixLibrary& fix, const std::vector<CaseEvent>& events) {
+// Resolves every event's point in a group of dcshost's own; false with the
+// first bad one in error. Reads and writes nothing.
+bool EventPointsExist(const FixLibrary& fix, const std::vector<CaseEvent>& events, std::string& error) {
   if (events.empty()) {
-    return std::string();
+    return true;
   }
   std::vector<PointName> points;
   points.reserve(events.size());
@@ -33,11 +33,12 @@ std::string BadEventPoint(const FixLibrary& fix, const std::vector<CaseEvent>& e
     const int16_t code = codes[i];
     if (code != 0) {
       const CaseEvent& e = events[i];
-      return Where(e.origin) + ": FIX has no point " + PointText(e.node, e.tag, e.field) + ": " +
-             fix.ErrorText(code);
+      error = Where(e.origin) + ": FIX has no point " + PointText(e.node, e.tag, e.field) + ": " +
+              fix.ErrorText(code);
+      return false;
     }
   }
-  return std::string();
+  return true;
 }
 
 }  // namespace
@@ -67,8 +68,7 @@ std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, st
   return fix;
 }
 
-std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options, std::ostream& out, int& status) {
-  status = StatusOf(ExitStatus::Refused);
+std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options, std::ostream& out) {
   std::unique_ptr<Session> session(new Session(c));
   session->messagesSeen_ = session->messages_.Count();
   const auto fail = [&out](const std::string& message) {
@@ -93,12 +93,12 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (options.fmuLog) {
     session->model_.LogFmus();
   }
-  if (const std::string unbound = session->BindModel(); !unbound.empty()) {
-    return fail(unbound);
+  if (!session->BindModel(error)) {
+    return fail(error);
   }
   session->GroupLoops();
-  if (const std::string bad = BadEventPoint(fix, c.events); !bad.empty()) {
-    return fail(bad);
+  if (!EventPointsExist(fix, c.events, error)) {
+    return fail(error);
   }
   const std::string path = options.driverPath.empty() ? DefaultDriverPath() : options.driverPath;
   session->driverPath_ = path;
@@ -106,7 +106,6 @@ std::unique_ptr<Session> Session::Open(const Case& c, const RunOptions& options,
   if (!session->driver_) {
     return fail(error);
   }
-  status = StatusOf(ExitStatus::Ok);
   return session;
 }
 
@@ -130,30 +129,33 @@ bool Session::CloseAndPairLoops(std::ostream& out, std::string& error) {
   return !tieback || CloseLoops(case_, tiebacks, error);
 }
 
-std::string Session::BindModel() {
+bool Session::BindModel(std::string& error) {
   for (const CaseCtrlRow& row : case_.controllers) {
     drives_.push_back(row.drives.empty() ? ProcessModel::None : model_.Index(row.drives));
     if (!row.drives.empty() && !model_.TakesDrives()) {
       // In a model of blocks 'drives' only links a loop for its tieback: the
       // block it names reads the controller as "TAG.output" itself.
       if (drives_.back() == ProcessModel::None) {
-        return Where(row.origin) + ": a model of blocks takes no 'drives' but a loop's link, and no block is "
-               "named '" + row.drives + "': a block reads this controller as \"" + row.tag + ".output\"";
+        error = Where(row.origin) + ": a model of blocks takes no 'drives' but a loop's link, and no block is "
+                "named '" + row.drives + "': a block reads this controller as \"" + row.tag + ".output\"";
+        return false;
       }
       drives_.back() = ProcessModel::None;
       continue;
     }
     if (!row.drives.empty() && drives_.back() == ProcessModel::None) {
-      return Where(row.origin) + ": the model has no input '" + row.drives + "'";
+      error = Where(row.origin) + ": the model has no input '" + row.drives + "'";
+      return false;
     }
   }
   for (const CasePVRow& row : case_.pv) {
     carries_.push_back(row.from.empty() ? ProcessModel::None : model_.Index(row.from));
     if (!row.from.empty() && carries_.back() == ProcessModel::None) {
-      return Where(row.origin) + ": the model has no output '" + row.from + "'";
+      error = Where(row.origin) + ": the model has no output '" + row.from + "'";
+      return false;
     }
   }
-  return BindInputs();
+  return BindInputs(error);
 }
 
 void Session::GroupLoops() {
@@ -210,11 +212,11 @@ void Session::GroupLoops() {
   }
 }
 
-std::string Session::BindInputs() {
+bool Session::BindInputs(std::string& error) {
   const std::vector<RecordSignal> signals = RecordSignals(case_);
   RecordNameMap named;
-  if (std::string error; !NameRecord(signals, named, error)) {
-    return error;
+  if (!NameRecord(signals, named, error)) {
+    return false;
   }
   // No model variable takes a row's name: a block that reads it would read the other.
   const std::vector<std::string>& variables = model_.Names();
@@ -225,8 +227,9 @@ std::string Session::BindInputs() {
       const std::string whose = dot == std::string::npos ? "the model's '" + variables[k] + "'"
                                                          : "block '" + variables[k].substr(0, dot) +
                                                                "' (fmu): its output '" + variables[k] + "'";
-      return Where(model_.OriginOf(k)) + ": " + whose + " has the name of " +
-             Described(signals[found->second.signal]) + ": one name, one signal; rename the block";
+      error = Where(model_.OriginOf(k)) + ": " + whose + " has the name of " +
+              Described(signals[found->second.signal]) + ": one name, one signal; rename the block";
+      return false;
     }
   }
   // Each external input from its row, which gives it its value at the start too.
@@ -234,13 +237,15 @@ std::string Session::BindInputs() {
   for (size_t k = 0; k < wanted.size(); ++k) {
     const auto found = named.find(wanted[k].name);
     if (found == named.end() || !signals[found->second.signal].Readable()) {
-      return Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which is no controller row's "
-             "\"TAG.output\" and no PV-import row's \"TAG.FIELD\" (either may begin with \"NODE:\")";
+      error = Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which is no controller row's "
+              "\"TAG.output\" and no PV-import row's \"TAG.FIELD\" (either may begin with \"NODE:\")";
+      return false;
     }
     const RecordSignal& from = signals[found->second.signal];
     if (found->second.shared) {
-      return Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which rows on several nodes "
-             "have (" + Described(from) + " among them): name it as \"" + from.fullName + "\" or its like";
+      error = Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which rows on several nodes "
+              "have (" + Described(from) + " among them): name it as \"" + from.fullName + "\" or its like";
+      return false;
     }
     const bool controller = from.table == TableKind::Ctrl;
     inputs_.push_back(InputSource{controller, static_cast<int32_t>(from.row)});
@@ -249,7 +254,7 @@ std::string Session::BindInputs() {
   if (!wanted.empty()) {
     model_.Settle();
   }
-  return std::string();
+  return true;
 }
 
 void Session::Declare() {

@@ -39,8 +39,8 @@ class Session {
  public:
   // Loads FIX from the options' folder (printing the files' full paths), the
   // case's database into the simulated database, the model and the driver.
-  // Null with the exit status and a message printed when one cannot be used.
-  static std::unique_ptr<Session> Open(const Case& c, const RunOptions& options, std::ostream& out, int& status);
+  // Null, with the reason printed, when one cannot be used: the case is refused.
+  static std::unique_ptr<Session> Open(const Case& c, const RunOptions& options, std::ostream& out);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -77,10 +77,11 @@ class Session {
   void Release();
   // A "tieback" case's loops closed (its tiebacks printed), and the loops paired for loop checks.
   bool CloseAndPairLoops(std::ostream& out, std::string& error);
-  // The rows' model variables and the model's external inputs resolved; the first unknown one as a message.
-  std::string BindModel();
+  // The rows' model variables and the model's external inputs resolved; false
+  // with the first unknown one in error.
+  bool BindModel(std::string& error);
   // The model's external inputs to their rows, named as the trace names them.
-  std::string BindInputs();
+  bool BindInputs(std::string& error);
   // The paired loops in groups checked at once: in a plant of blocks, no
   // loop's output reaches the PV of another in its group; in the tank, every
   // loop alone.
