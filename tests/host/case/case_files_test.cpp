@@ -1,5 +1,7 @@
 // Case files: malformed case, table and database files each refused with a clear "file:line: what
 // is wrong" and exit status 2; spreadsheet exports read as spreadsheets write them.
+#include <algorithm>
+
 #include "dcshost_fixture.h"
 
 namespace host_tests {
@@ -261,6 +263,66 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
     EXPECT_EQ(outcome.status, 2) << outcome.output;
     EXPECT_NE(outcome.output.find(expand(row.message)), std::string::npos) << expand(row.message) << "\n"
                                                                             << outcome.output;
+  }
+}
+
+}  // namespace host_tests
+
+namespace host_tests {
+namespace {
+
+// Every ```toml block of the README and of docs/*.md, with where it is.
+std::vector<std::pair<std::string, std::string>> TomlExamples() {
+  std::vector<std::pair<std::string, std::string>> blocks;
+  std::vector<std::string> files = {Source + "/README.md"};
+  for (const auto& entry : std::filesystem::directory_iterator(Source + "/docs")) {
+    if (entry.path().extension() == ".md") {
+      files.push_back(entry.path().string());
+    }
+  }
+  for (const std::string& file : files) {
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (size_t at = text.find("```toml\n"); at != std::string::npos; at = text.find("```toml\n", at + 1)) {
+      const size_t end = text.find("```\n", at + 8);
+      const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n')) + 1;
+      blocks.emplace_back(file + ":" + std::to_string(line), text.substr(at + 8, end - at - 8));
+    }
+  }
+  return blocks;
+}
+
+}  // namespace
+
+// Every TOML example the documentation shows is what dcshost reads: a case
+// binds; a part of a case, added to the tank example, binds with it; a plant's
+// blocks run in the test beside it; and a tieback file's loop is what
+// `dcshost tieback` writes for the example it names.
+TEST_F(DcshostTest, EveryTomlExampleInTheDocumentationIsRead) {
+  std::ifstream tankCase(Source + "/examples/tank/tank.toml");
+  const std::string tank((std::istreambuf_iterator<char>(tankCase)), std::istreambuf_iterator<char>());
+  const std::string folder = Temp("doc-examples");
+  std::filesystem::create_directories(folder);
+  std::ifstream database(Source + "/examples/tank/tank-db.csv");
+  std::ofstream(folder + "/tank-db.csv") << database.rdbuf();
+  std::string written = Dcshost({"tieback", Source + "/examples/tieback/tieback.toml"}).output;
+  written.erase(std::remove(written.begin(), written.end(), '\r'), written.end());
+  const std::vector<std::pair<std::string, std::string>> examples = TomlExamples();
+  ASSERT_GE(examples.size(), 9U);
+  for (const auto& [where, block] : examples) {
+    SCOPED_TRACE(where);
+    if (block.find("[[block]]") != std::string::npos) {
+      // A plant (run by TheReadmesPlantExampleRunsTheLoop) or a tieback file's loop, written as shown.
+      if (block.rfind("# ", 0) == 0) {
+        const std::string loop = block.substr(block.find("[[block]]"));
+        EXPECT_NE(written.find(loop.substr(0, loop.find("  #"))), std::string::npos) << written;
+      }
+      continue;
+    }
+    const bool whole = block.find("[case]") != std::string::npos;
+    std::ofstream(folder + "/case.toml") << (whole ? block : tank + "\n" + block);
+    const Outcome check = Dcshost({"check", folder + "/case.toml"});
+    EXPECT_EQ(check.status, 0) << block << "\n" << check.output;
   }
 }
 
