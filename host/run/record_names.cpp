@@ -1,6 +1,7 @@
 // The record's names, made once when a case is bound.
 #include "run/record_names.h"
 
+#include <cstring>
 #include <unordered_set>
 
 namespace host {
@@ -10,7 +11,8 @@ std::vector<RecordSignal> RecordSignals(const Case& c) {
   signals.reserve(2 * c.controllers.size() + c.pv.size() + c.pvImport.size());
   const auto add = [&signals](TableKind table, size_t row, const char* what, const std::string& node,
                               const std::string& pointName, const Origin& origin) {
-    signals.push_back(RecordSignal{table, row, what, pointName, node + ":" + pointName, origin});
+    signals.push_back(RecordSignal{table, row, what, std::strcmp(what, "tv1") == 0, pointName, node + ":" + pointName,
+                                   origin});
   };
   for (size_t i = 0; i < c.controllers.size(); ++i) {
     const CaseCtrlRow& r = c.controllers[i];

@@ -19,10 +19,11 @@ struct RecordSignal {
   TableKind table = TableKind::Ctrl;
   size_t row = 0;
   const char* what = "";          // "output", "tv1" or "value"
+  bool tv1 = false;               // a controller's target, which the DCS sends and no block reads
   std::string shortName, fullName;  // "LIC101.output", "N1:LIC101.output"
   Origin origin;
   // A block may read it: a controller's output or a PV-import row's value.
-  bool Readable() const { return what[0] != 't' && table != TableKind::PV; }
+  bool Readable() const { return !tv1 && table != TableKind::PV; }
 };
 
 // In the trace's order: each controller row's output and tv1, each PV row's

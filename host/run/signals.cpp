@@ -24,7 +24,7 @@ std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model) 
     const RecordSignal& s = signals[k];
     switch (s.table) {
       case TableKind::Ctrl:
-        columns.push_back(TraceColumn{names[k], s.what[0] == 'o' ? "0-1" : "", "from DCS", false});
+        columns.push_back(TraceColumn{names[k], s.tv1 ? "" : "0-1", "from DCS", false});
         break;
       case TableKind::PV: {
         const std::string& from = c.pv[s.row].from;
