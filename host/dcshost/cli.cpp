@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "dcshost/commands.h"
+#include "dcshost/test_command.h"
 #include "system/exit_status.h"
 
 namespace host {

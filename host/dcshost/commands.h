@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dcshost/test_command.h"
+#include "dcshost/test_options.h"
 #include "run/case_runner.h"
 
 namespace host {

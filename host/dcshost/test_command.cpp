@@ -342,8 +342,8 @@ bool CheckOutputs(const TestOptions& options, const std::vector<std::string>& ca
 
 int RunTests(const TestOptions& options, std::ostream& out) {
   std::vector<std::string> cases;
-  if (const int status = ChooseCases(options, cases, out); status >= 0) {
-    return status;
+  if (const std::optional<int> ended = ChooseCases(options, cases, out)) {
+    return *ended;
   }
   std::string error;
   if (!CheckOutputs(options, cases, error)) {

@@ -10,7 +10,7 @@
 
 #include "case/case.h"
 #include "case/glob.h"
-#include "dcshost/test_command.h"
+#include "dcshost/test_options.h"
 #include "system/exit_status.h"
 #include "system/paths.h"
 
@@ -158,7 +158,7 @@ bool FailedCases(const std::string& folder, std::vector<std::string>& paths, std
 
 }  // namespace
 
-int ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std::ostream& out) {
+std::optional<int> ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std::ostream& out) {
   std::vector<std::string> found;
   std::string error;
   Shard shard;
@@ -194,7 +194,10 @@ int ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std
                                                                          "/" + std::to_string(shard.count))
         << (options.list ? "" : ": nothing to run; its JUnit and report say so, replacing older ones") << '\n';
   }
-  return options.list ? 0 : -1;  // an empty shard still writes its empty JUnit and report
+  if (options.list) {
+    return StatusOf(ExitStatus::Ok);
+  }
+  return std::nullopt;  // an empty shard still writes its empty JUnit and report
 }
 
 }  // namespace host

@@ -5,8 +5,11 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "dcshost/test_options.h"
 
 namespace host {
 
@@ -28,10 +31,10 @@ bool ReadShard(const std::string& text, int shardCount, const std::function<std:
 std::vector<std::string> SelectCases(const std::vector<std::string>& cases, const std::string& filter,
                                      const Shard& shard);
 
-struct TestOptions;
 // The cases a `dcshost test` runs: found under its paths (or, with
 // --rerun-failed, those that failed in a report), filtered and sharded;
-// -1 to go on, else the exit status, with what --list asks printed.
-int ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std::ostream& out);
+// the exit status when the command ends here (refused, --list printed, or
+// nothing failed to run again), else nothing.
+std::optional<int> ChooseCases(const TestOptions& options, std::vector<std::string>& cases, std::ostream& out);
 
 }  // namespace host

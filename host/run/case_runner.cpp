@@ -53,28 +53,34 @@ class Run {
   Run(const Case& c, const RunOptions& options, std::ostream& out, RunResult& result, Session& session)
       : c_(c), options_(options), out_(out), result_(result), session_(session), malfunctions_(c) {}
 
-  // 0 to go on, else the exit status.
-  int Prepare();
-  // True when the case bound; else its exit status in `status`.
-  bool Bind(int& status);
+  // Each phase returns false when the run ends there, having said why;
+  // status() is then how it ends. Finish always ends it.
+  bool Prepare();
+  bool Bind();
   void Loop();
-  int Finish();
+  void Finish();
+  // After a run that did not bind: its trace and report, as far as it went.
+  void Unbound();
+  int status() const { return status_; }
+  const std::vector<Verdict>& verdicts() const { return verdicts_; }
+
+ private:
+  // False, having said why, for a run dcshost refuses against this FIX.
+  bool Allowed();
   // Puts the trace in place, or says why it could not be written.
   bool CloseTrace();
   // Writes the report when one is asked for; false when it could not be written.
   bool Report();
-  const std::vector<Verdict>& verdicts() const { return verdicts_; }
-
- private:
-  int Refused() const;
+  // Ends the run here with a refusal: says why, and returns false.
+  bool Refuse(const std::string& why);
   // Waits, in short slices so that a stop is taken at once, until the step is due.
   void Pace(int done, std::chrono::steady_clock::time_point started) const;
   // After a step: the trace, the plot, the expectations, the loop checks and the progress bar.
   void Record(int64_t step, int done);
-  // The loop checks planned and the run made as long as they need; 0, or the exit status.
-  int PlanLoopChecks();
-  // The report folder cleared of an earlier report and marked with this one's files; 0, or the exit status.
-  int BeginReport();
+  // The loop checks planned and the run made as long as they need.
+  bool PlanLoopChecks();
+  // The report folder cleared of an earlier report and marked with this one's files.
+  bool BeginReport();
   // The checks that began at this step boundary, marked on the plot.
   void MarkLoopChecks(int64_t step);
 
@@ -105,40 +111,46 @@ class Run {
   std::string broken_;
   int done_ = 0;
   bool ranToEnd_ = false;  // every step taken, and what is due after the last
+  int status_ = StatusOf(ExitStatus::Ok);
 };
 
-// The runs dcshost refuses against a FIX other than the simulated database;
-// 0 when this one may go on.
-int Run::Refused() const {
+bool Run::Refuse(const std::string& why) {
+  status_ = host::Refuse(out_, why);
+  return false;
+}
+
+// The runs dcshost refuses against a FIX other than the simulated database.
+bool Run::Allowed() {
   if (session_.fix().IsSimulated()) {
-    return 0;
+    return true;
   }
   if (!options_.live) {
-    return Refuse(out_, "this FIX is not the simulated database: `run` would write into it (" +
+    return Refuse("this FIX is not the simulated database: `run` would write into it (" +
                           std::to_string(c_.pv.size()) + " PV rows at every step, controllers and PV-import rows "
                           "at the start); give --live to consent, or use `check`, which only reads");
   }
   if (!c_.malfunctions.empty()) {
-    return Refuse(out_, c_.path + ": malfunctions act on the simulated database and the model; against this FIX "
-                                "they are refused (" + c_.malfunctions.front().description + ")");
+    return Refuse(c_.path + ": malfunctions act on the simulated database and the model; against this FIX "
+                            "they are refused (" + c_.malfunctions.front().description + ")");
   }
   if (!options_.saveState.empty() || !options_.fromState.empty()) {
-    return Refuse(out_, "a saved state holds the simulated database; against this FIX --save-state and "
-                      "--from-state are refused");
+    return Refuse("a saved state holds the simulated database; against this FIX --save-state and "
+                  "--from-state are refused");
   }
-  return 0;
+  return true;
 }
 
-int Run::Prepare() {
+bool Run::Prepare() {
   steps_ = options_.steps >= 0 ? options_.steps : c_.steps;
   dt_ = c_.stepSeconds;
-  if (const int refused = Refused(); refused != 0) {
-    return refused;
+  if (!Allowed()) {
+    return false;
   }
   startState_ = options_.fromState.empty() ? c_.initialState : options_.fromState;
   if ((!startState_.empty() && !LoadStart(startState_, session_, start_, out_)) ||
       !BeginModel(session_, start_.step, !options_.saveState.empty(), out_)) {
-    return StatusOf(ExitStatus::Refused);
+    status_ = StatusOf(ExitStatus::Refused);  // said where it was found
+    return false;
   }
   if (options_.live) {
     SayWhatIsWritten(c_, session_.fix(), steps_, out_);
@@ -147,27 +159,24 @@ int Run::Prepare() {
   std::string error;
   if (!options_.plotPath.empty() &&
       !plot_.Choose(PlotList(c_, options_, session_.model(), columns_, out_), columns_, error)) {
-    return Refuse(out_, error);
+    return Refuse(error);
   }
   if (!expectations_.Bind(c_, LoopSignalColumns(c_, session_.model(), session_.loops()), SignalNames(columns_),
                           SignalsFromFix(columns_), session_.fix(), error)) {
-    return Refuse(out_, error);
+    return Refuse(error);
   }
   if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath, columns_, error)) {
-    return Refuse(out_, error);
+    return Refuse(error);
   }
-  if (const int refused = PlanLoopChecks(); refused != 0) {
-    return refused;
-  }
-  if (const int refused = BeginReport(); refused != 0) {
-    return refused;
+  if (!PlanLoopChecks() || !BeginReport()) {
+    return false;
   }
   if (session_.fix().IsSimulated() && session_.fix().simulated().SetJournal != nullptr) {
     session_.fix().simulated().SetJournal(0);  // the run reads no journal; keep the database fast
   }
   out_ << "case " << (c_.name.empty() ? c_.path : c_.name) << ": " << c_.controllers.size() << " controllers, "
        << c_.pv.size() << " PV rows, " << c_.pvImport.size() << " PV-import rows, " << steps_ << " steps\n";
-  return 0;
+  return true;
 }
 
 void Run::MarkLoopChecks(int64_t step) {
@@ -179,29 +188,27 @@ void Run::MarkLoopChecks(int64_t step) {
   }
 }
 
-int Run::BeginReport() {
+bool Run::BeginReport() {
   if (options_.reportFolder.empty()) {
-    return 0;
+    return true;
   }
   const bool plot = !options_.plotPath.empty() && SameFile(options_.plotPath, options_.reportFolder + "/plot.svg");
   std::string error;
-  if (!report_.Begin(options_.reportFolder, CaseReportEntries(LoopSheetFiles(c_, checks_), plot), error)) {
-    return Refuse(out_, error);
-  }
-  return 0;
+  return report_.Begin(options_.reportFolder, CaseReportEntries(LoopSheetFiles(c_, checks_), plot), error) ||
+         Refuse(error);
 }
 
-int Run::PlanLoopChecks() {
+bool Run::PlanLoopChecks() {
   if (const std::string unmatched = LoopChecks::Unmatched(c_, session_.loops()); !unmatched.empty()) {
-    return Refuse(out_, unmatched);
+    return Refuse(unmatched);
   }
   checks_.Plan(c_, session_.loops(), dt_);
   if (checks_.Empty()) {
-    return 0;
+    return true;
   }
   if (!session_.fix().IsSimulated()) {
-    return Refuse(out_, c_.path + ": loop checks act on the simulated database and the model; against this FIX "
-                                "they are refused");
+    return Refuse(c_.path + ": loop checks act on the simulated database and the model; against this FIX "
+                            "they are refused");
   }
   due_.reserve(checks_.Loops().size() * 3);
   if (!options_.reportFolder.empty()) {
@@ -213,17 +220,17 @@ int Run::PlanLoopChecks() {
   }
   out_ << "loop checks: " << checks_.Count() << " checks of " << checks_.Loops().size() << " loops, which need "
        << needed << " steps" << (steps_ < needed ? " (the run takes " + std::to_string(steps_) + ")" : "") << '\n';
-  return 0;
+  return true;
 }
 
-bool Run::Bind(int& status) {
+bool Run::Bind() {
   session_.Declare();
   if (!startState_.empty()) {
     RestoreRecord(start_, session_);
   }
   if (const std::string broken = Broken(session_, -1); !broken.empty()) {
     Say(out_, broken + ": the run does not start");
-    status = StatusOf(ExitStatus::Failed);
+    status_ = StatusOf(ExitStatus::Failed);
     return false;
   }
   result_.configured = session_.dcs().DCSConfigure(session_.record()) == 1;
@@ -233,7 +240,7 @@ bool Run::Bind(int& status) {
     session_.End(result_, out_);
     out_ << "the case does not bind; `dcshost check` lists every problem\n";
     const int failed = JudgeExpectations(expectations_, result_, plot_, out_, {}, &verdicts_);
-    status = StatusOf(c_.expectations.empty() || failed > 0 ? ExitStatus::Failed : ExitStatus::Ok);
+    status_ = StatusOf(c_.expectations.empty() || failed > 0 ? ExitStatus::Failed : ExitStatus::Ok);
     return false;
   }
   result_.startResult = session_.dcs().DCSStart(session_.record());
@@ -305,7 +312,7 @@ void Run::Loop() {
   result_.p99StepMicros = stepTimes_.Percentile(0.99);
 }
 
-int Run::Finish() {
+void Run::Finish() {
   SampleSignals(session_, values_, exchanged_);
   for (size_t k = 0; k < columns_.size(); ++k) {
     result_.final[columns_[k].name] = values_[k];
@@ -358,12 +365,19 @@ int Run::Finish() {
   written = CloseTrace() && written;
   written = Report() && written;
   if (stop_.signal() != 0) {
-    return StoppedBySignal(stop_.signal());
+    status_ = StoppedBySignal(stop_.signal());
+  } else if (!saved || !written) {
+    status_ = StatusOf(ExitStatus::Refused);
+  } else {
+    status_ = StatusOf(broken_.empty() && failed == 0 ? ExitStatus::Ok : ExitStatus::Failed);
   }
-  if (!saved || !written) {
-    return StatusOf(ExitStatus::Refused);
+}
+
+void Run::Unbound() {
+  const bool written = CloseTrace() && Report();
+  if (!written && status_ < StoppedBySignal(0)) {
+    status_ = StatusOf(ExitStatus::Refused);
   }
-  return StatusOf(broken_.empty() && failed == 0 ? ExitStatus::Ok : ExitStatus::Failed);
 }
 
 bool Run::Report() {
@@ -403,21 +417,19 @@ int RunPlanned(const Case& c, const RunOptions& options, std::ostream& out, RunR
   if (!session) {
     return StatusOf(ExitStatus::Refused);
   }
-  int status = StatusOf(ExitStatus::Ok);
   // The run lives on the heap: its plot and step buffers are large.
   auto run = std::make_unique<Run>(session->scenario(), options, out, result, *session);
-  if (const int refused = run->Prepare(); refused != 0) {
-    return refused;
+  if (!run->Prepare()) {
+    return run->status();
   }
-  if (!run->Bind(status)) {
-    const bool written = run->CloseTrace() && run->Report();
-    verdicts = run->verdicts();
-    return written || status >= StoppedBySignal(0) ? status : StatusOf(ExitStatus::Refused);
+  if (run->Bind()) {
+    run->Loop();
+    run->Finish();
+  } else {
+    run->Unbound();
   }
-  run->Loop();
-  status = run->Finish();
   verdicts = run->verdicts();
-  return status;
+  return run->status();
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "case/case.h"
-#include "run/case_runner.h"
+#include "run/run_options.h"
 #include "system/output_plan.h"
 
 namespace host {

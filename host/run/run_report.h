@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "checkout/loop_checks.h"
-#include "run/case_runner.h"
+#include "run/run_options.h"
 #include "run/session.h"
 #include "system/report_folder.h"
 

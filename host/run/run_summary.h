@@ -9,7 +9,7 @@
 
 #include "checkout/expectations.h"
 #include "report/plot.h"
-#include "run/case_runner.h"
+#include "run/run_options.h"
 #include "run/session.h"
 
 namespace host {

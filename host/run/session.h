@@ -14,12 +14,12 @@
 
 #include "case/case.h"
 #include "checkout/loop_checks.h"
-#include "run/case_runner.h"
-#include "run/driver_library.h"
-#include "run/host_messages.h"
 #include "fix/fix_library.h"
 #include "plant/process_model.h"
+#include "run/driver_library.h"
+#include "run/host_messages.h"
 #include "run/record_builder.h"
+#include "run/run_options.h"
 
 namespace host {
 

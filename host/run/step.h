@@ -12,7 +12,7 @@
 
 #include "checkout/malfunctions.h"
 #include "report/plot.h"
-#include "run/case_runner.h"
+#include "run/run_options.h"
 #include "run/session.h"
 #include "run/step_times.h"
 

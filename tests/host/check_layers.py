@@ -11,8 +11,11 @@
 A file may include headers of its own folder and of folders in lower layers
 only; nothing includes run/ or dcshost/ but the layers above them; and no
 file includes a stand-in's header (what a stand-in offers beyond the real
-library is found by name at run time). Prints every include that breaks
-these and exits 1 if there is one."""
+library is found by name at run time). Inside a folder the units (a header
+with its source) stand in floors too: no unit includes one that includes it
+back, however far round (a header that a source includes and that includes
+the source's own header back is that unit's private part). Prints every include that breaks these and exits 1
+if there is one."""
 import pathlib
 import re
 import sys
@@ -27,6 +30,40 @@ LAYERS = {
 }
 ALLOWED_SIDEWAYS = {("report", "checkout")}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def floor_cycles(host, files):
+    """Cycles among the units of one folder: a unit is a header and its source."""
+    def included(path):
+        return [m.group(1) for m in map(INCLUDE.match, path.read_text(encoding="utf-8").splitlines())
+                if m and (host / m.group(1)).exists()]
+
+    uses = {}
+    for path in files:
+        unit = path.relative_to(host).with_suffix("").as_posix()
+        for header in included(path):
+            other = header.rsplit(".", 1)[0]
+            if other == unit or other.split("/")[0] != unit.split("/")[0]:
+                continue
+            if path.suffix == ".cpp" and unit + ".h" in included(host / header):
+                continue  # the unit's private part
+            uses.setdefault(unit, set()).add(other)
+    problems, state = [], {}
+
+    def visit(unit, trail):
+        state[unit] = "open"
+        for other in sorted(uses.get(unit, ())):
+            if state.get(other) == "open":
+                cycle = trail[trail.index(other):] + [unit, other]
+                problems.append("includes go round in a folder: " + " -> ".join(cycle))
+            elif other not in state:
+                visit(other, trail + [unit])
+        state[unit] = "done"
+
+    for unit in sorted(uses):
+        if unit not in state:
+            visit(unit, [])
+    return problems
 
 
 def main(root):
@@ -52,6 +89,7 @@ def main(root):
             if target == folder or LAYERS[target] < LAYERS[folder] or (folder, target) in ALLOWED_SIDEWAYS:
                 continue
             problems.append(f"{path}:{number}: {folder}/ includes {match.group(1)}, which is not below it")
+    problems += floor_cycles(host, files)
     for problem in problems:
         print(problem)
     print(f"{len(files)} files checked, {len(problems)} includes out of layer")
