@@ -48,10 +48,10 @@ case "$magic" in
     [ -z "$reason" ] && exec "$@"
     if command -v qemu-i386 >/dev/null 2>&1; then
       # Tells programs that measure the process (resident memory, time) that
-      # they measure the emulator too, and programs that start programs of this
-      # build (dcshost test, the tests of dcshost as a program) to start them
-      # under it.
-      export FIXDCS_EMULATED=qemu-i386
+      # they measure the emulator too (FIXDCS_EMULATED), and dcshost and the
+      # tests that start it to start their children under it (dcshost's own
+      # DCSHOST_LAUNCHER, with the emulator's library root in QEMU_LD_PREFIX).
+      export FIXDCS_EMULATED=qemu-i386 DCSHOST_LAUNCHER=qemu-i386 QEMU_LD_PREFIX=/
       exec qemu-i386 -L / "$@"
     fi
     echo "run-built: $reason, and qemu-i386 is not installed (run scripts/setup.sh)" >&2

@@ -32,9 +32,9 @@ std::string QuoteWindowsArgument(const std::string& argument) {
 }
 
 std::vector<std::string> ProgramArgs(const std::string& program) {
-  const char* emulator = std::getenv("FIXDCS_EMULATED");
-  if (emulator != nullptr && *emulator != '\0') {
-    return {emulator, "-L", "/", program};
+  const char* launcher = std::getenv("DCSHOST_LAUNCHER");
+  if (launcher != nullptr && *launcher != '\0') {
+    return {launcher, program};
   }
   return {program};
 }

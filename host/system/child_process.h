@@ -69,9 +69,9 @@ class ChildProcess {
 int RunProgram(const std::vector<std::string>& args, std::string& output, const std::atomic<int>* stop = nullptr);
 
 // How to start a program of this build as a child: its path, after the
-// emulator this process runs under where FIXDCS_EMULATED names one (an i686
-// program on a kernel that cannot execute it runs under qemu-i386, and so
-// must its children).
+// program DCSHOST_LAUNCHER names where it names one (where the kernel cannot
+// execute an i686 dcshost, it runs under an emulator such as qemu-i386, and
+// so must the runs it starts).
 std::vector<std::string> ProgramArgs(const std::string& program);
 
 // Windows: one command line from an argument vector, each argument quoted so
