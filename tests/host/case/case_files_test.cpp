@@ -1,6 +1,8 @@
 // Case files: malformed case, table and database files each refused with a clear "file:line: what
 // is wrong" and exit status 2; spreadsheet exports read as spreadsheets write them.
 #include <algorithm>
+#include <cstdlib>
+#include <sstream>
 
 #include "dcshost_fixture.h"
 
@@ -73,11 +75,11 @@ TEST_F(DcshostTest, SpreadsheetExportsWithAByteOrderMarkAndQuotedCellsAreRead) {
 
 namespace host_tests {
 
-// The README's case file example binds against the database it names.
-TEST_F(DcshostTest, TheReadmesCaseFileExampleBinds) {
-  std::ifstream readme(Source + "/README.md");
+// The case file example of the documentation binds against the database it names.
+TEST_F(DcshostTest, TheDocumentedCaseFileExampleBinds) {
+  std::ifstream readme(Source + "/docs/case-files.md");
   const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
-  const size_t section = text.find("### Case files");
+  const size_t section = text.find("## Case files");
   ASSERT_NE(section, std::string::npos);
   const size_t begin = text.find("```toml\n", section);
   ASSERT_NE(begin, std::string::npos);
@@ -271,8 +273,8 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
 namespace host_tests {
 namespace {
 
-// Every ```toml block of the README and of docs/*.md, with where it is.
-std::vector<std::pair<std::string, std::string>> TomlExamples() {
+// Every block of the README and of docs/*.md fenced as ```KIND, with where it is.
+std::vector<std::pair<std::string, std::string>> DocBlocks(const std::string& kind) {
   std::vector<std::pair<std::string, std::string>> blocks;
   std::vector<std::string> files = {Source + "/README.md"};
   for (const auto& entry : std::filesystem::directory_iterator(Source + "/docs")) {
@@ -280,16 +282,56 @@ std::vector<std::pair<std::string, std::string>> TomlExamples() {
       files.push_back(entry.path().string());
     }
   }
+  const std::string fence = "```" + kind + "\n";
   for (const std::string& file : files) {
     std::ifstream in(file);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    for (size_t at = text.find("```toml\n"); at != std::string::npos; at = text.find("```toml\n", at + 1)) {
-      const size_t end = text.find("```\n", at + 8);
+    for (size_t at = text.find(fence); at != std::string::npos; at = text.find(fence, at + 1)) {
+      const size_t end = text.find("```\n", at + fence.size());
       const size_t line = static_cast<size_t>(std::count(text.begin(), text.begin() + static_cast<long>(at), '\n')) + 1;
-      blocks.emplace_back(file + ":" + std::to_string(line), text.substr(at + 8, end - at - 8));
+      blocks.emplace_back(file + ":" + std::to_string(line), text.substr(at + fence.size(), end - at - fence.size()));
     }
   }
   return blocks;
+}
+
+std::vector<std::pair<std::string, std::string>> TomlExamples() { return DocBlocks("toml"); }
+
+// A command line as the documentation shows it: its words (double quotes
+// group), and the exit status its comment gives ("# exit 1"; none: 0).
+struct ShownCommand {
+  std::vector<std::string> words;
+  int status = 0;
+};
+
+ShownCommand ReadShownCommand(const std::string& line) {
+  ShownCommand shown;
+  const size_t comment = line.find(" #");
+  if (comment != std::string::npos && line.compare(comment, 8, " # exit ") == 0) {
+    shown.status = std::atoi(line.c_str() + comment + 8);
+  }
+  std::string word;
+  bool quoted = false;
+  bool any = false;
+  for (const char c : line.substr(0, comment)) {
+    if (c == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if (c == ' ' && !quoted) {
+      if (any) {
+        shown.words.push_back(word);
+      }
+      word.clear();
+      any = false;
+    } else {
+      word += c;
+      any = true;
+    }
+  }
+  if (any) {
+    shown.words.push_back(word);
+  }
+  return shown;
 }
 
 }  // namespace
@@ -312,7 +354,7 @@ TEST_F(DcshostTest, EveryTomlExampleInTheDocumentationIsRead) {
   for (const auto& [where, block] : examples) {
     SCOPED_TRACE(where);
     if (block.find("[[block]]") != std::string::npos) {
-      // A plant (run by TheReadmesPlantExampleRunsTheLoop) or a tieback file's loop, written as shown.
+      // A plant (run by TheDocumentedPlantExampleRunsTheLoop) or a tieback file's loop, written as shown.
       if (block.rfind("# ", 0) == 0) {
         const std::string loop = block.substr(block.find("[[block]]"));
         EXPECT_NE(written.find(loop.substr(0, loop.find("  #"))), std::string::npos) << written;
@@ -324,6 +366,42 @@ TEST_F(DcshostTest, EveryTomlExampleInTheDocumentationIsRead) {
     const Outcome check = Dcshost({"check", folder + "/case.toml"});
     EXPECT_EQ(check.status, 0) << block << "\n" << check.output;
   }
+}
+
+// Every `dcshost` command line the documentation shows in a ```sh block runs
+// as shown, from a copy of the repository's examples, with the exit status
+// its comment gives; the README's picture is the plot its tour draws.
+TEST_F(DcshostTest, EveryCommandLineInTheDocumentationRunsAsShown) {
+  const std::string folder = Temp("doc-commands");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy(Source + "/examples", folder + "/examples", std::filesystem::copy_options::recursive);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  int commands = 0;
+  for (const auto& [where, block] : DocBlocks("sh")) {
+    std::istringstream lines(block);
+    for (std::string line; std::getline(lines, line);) {
+      ShownCommand shown = ReadShownCommand(line);
+      if (shown.words.empty() || shown.words.front() != "dcshost") {
+        continue;
+      }
+      SCOPED_TRACE(where + ": " + line);
+      shown.words.erase(shown.words.begin());
+      const Outcome run = Dcshost(shown.words);
+      EXPECT_EQ(run.status, shown.status) << run.output;
+      ++commands;
+    }
+  }
+  std::ifstream drawn(folder + "/tank-plot.svg");
+  std::ifstream shownPlot(Source + "/docs/images/tank-plot.svg");
+  std::string a((std::istreambuf_iterator<char>(drawn)), std::istreambuf_iterator<char>());
+  std::string b((std::istreambuf_iterator<char>(shownPlot)), std::istreambuf_iterator<char>());
+  a.erase(std::remove(a.begin(), a.end(), '\r'), a.end());
+  b.erase(std::remove(b.begin(), b.end(), '\r'), b.end());
+  EXPECT_TRUE(!a.empty() && a == b) << "docs/images/tank-plot.svg is not the plot the README's tour draws";
+  std::filesystem::current_path(before);
+  EXPECT_GE(commands, 12);
 }
 
 }  // namespace host_tests

@@ -1,6 +1,6 @@
 // A plant of blocks run through dcshost and the driver: the blocks example's
 // loop closed through the simulated database's PID with its units traced, a
-// run saved and resumed to the trace of one run, the README's example, and
+// run saved and resumed to the trace of one run, the documented example, and
 // names no record row has refused with file:line.
 #include <cmath>
 
@@ -103,11 +103,11 @@ TEST_F(DcshostTest, TestCommandLeavesModelFilesOut) {
   EXPECT_NE(file.output.find("plant.toml: a model file, not a case"), std::string::npos) << file.output;
 }
 
-// The README's plant example, with a case and the tank's controller around it, runs the loop.
-TEST_F(DcshostTest, TheReadmesPlantExampleRunsTheLoop) {
-  std::ifstream readme(Source + "/README.md");
+// The documented plant example, with a case and the tank's controller around it, runs the loop.
+TEST_F(DcshostTest, TheDocumentedPlantExampleRunsTheLoop) {
+  std::ifstream readme(Source + "/docs/case-files.md");
   const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
-  const size_t begin = text.find("```toml\n", text.find("### Plant models"));
+  const size_t begin = text.find("```toml\n", text.find("## Plant models"));
   ASSERT_NE(begin, std::string::npos);
   const size_t end = text.find("```\n", begin + 8);
   const std::string folder = Temp("readme-plant");
