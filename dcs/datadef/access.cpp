@@ -50,9 +50,7 @@ int32_t GetDefCount(const DCSDataDef* record, DefTable table) {
   return record->PVImportDefCnt;
 }
 
-bool HasColumnDefs(const DCSDataDef* record, DefTable table) {
-  return DefArray(record, table) != nullptr;
-}
+bool HasColumnDefs(const DCSDataDef* record, DefTable table) { return DefArray(record, table) != nullptr; }
 
 void SetDefCount(DCSDataDef* record, DefTable table, int32_t count) {
   switch (table) {
@@ -64,9 +62,7 @@ void SetDefCount(DCSDataDef* record, DefTable table, int32_t count) {
   record->PVImportDefCnt = count;
 }
 
-DCSFieldDef* GetDefArray(const DCSDataDef* record, DefTable table) {
-  return DefArray(record, table);
-}
+DCSFieldDef* GetDefArray(const DCSDataDef* record, DefTable table) { return DefArray(record, table); }
 
 void SetDefArray(DCSDataDef* record, DefTable table, DCSFieldDef* defs) {
   switch (table) {
@@ -159,17 +155,11 @@ int SetCellText(DCSDataDef* record, CellArray cells, int32_t column, const char*
   return copy == nullptr ? 1 : 0;
 }
 
-const char* GetGenCellText(const DCSDataDef* record, int32_t column) {
-  return record->GenData[column].StrValue;
-}
+const char* GetGenCellText(const DCSDataDef* record, int32_t column) { return record->GenData[column].StrValue; }
 
-double GetGenCellDouble(const DCSDataDef* record, int32_t column) {
-  return record->GenData[column].DblValue;
-}
+double GetGenCellDouble(const DCSDataDef* record, int32_t column) { return record->GenData[column].DblValue; }
 
-int32_t GetGenCellInt(const DCSDataDef* record, int32_t column) {
-  return record->GenData[column].IntValue;
-}
+int32_t GetGenCellInt(const DCSDataDef* record, int32_t column) { return record->GenData[column].IntValue; }
 
 int CheckGenTexts(const DCSDataDef* record) {
   for (int32_t column = 0; column < record->GenDefCnt; ++column) {
@@ -202,29 +192,19 @@ int32_t GetRowCellInt(const DCSDataDef* record, RowTable table, int32_t row, int
 }
 
 int32_t GetPVHostWord(const DCSDataDef* record, int32_t row) { return record->PVRows[row].HostWord; }
-double GetPVImportValue(const DCSDataDef* record, int32_t row) {
-  return record->PVImportRows[row].Value;
-}
+double GetPVImportValue(const DCSDataDef* record, int32_t row) { return record->PVImportRows[row].Value; }
 
-double GetCtrlModeValue(const DCSDataDef* record, int32_t row) {
-  return record->CtrlRows[row].ModeValue;
-}
+double GetCtrlModeValue(const DCSDataDef* record, int32_t row) { return record->CtrlRows[row].ModeValue; }
 int SetCtrlModeValue(DCSDataDef* record, int32_t row, double value) {
   record->CtrlRows[row].ModeValue = value;
   return 0;
 }
-double GetCtrlHostValue(const DCSDataDef* record, int32_t row) {
-  return record->CtrlRows[row].HostValue;
-}
+double GetCtrlHostValue(const DCSDataDef* record, int32_t row) { return record->CtrlRows[row].HostValue; }
 int SetCtrlHostValue(DCSDataDef* record, int32_t row, double value) {
   record->CtrlRows[row].HostValue = value;
   return 0;
 }
-double GetCtrlTV1Value(const DCSDataDef* record, int32_t row) {
-  return record->CtrlRows[row].TV1Value;
-}
-double GetCtrlOutputValue(const DCSDataDef* record, int32_t row) {
-  return record->CtrlRows[row].OutputValue;
-}
+double GetCtrlTV1Value(const DCSDataDef* record, int32_t row) { return record->CtrlRows[row].TV1Value; }
+double GetCtrlOutputValue(const DCSDataDef* record, int32_t row) { return record->CtrlRows[row].OutputValue; }
 
 }  // namespace dcs

@@ -17,31 +17,27 @@ constexpr const char* TitleError = "KVDCSAPI Error";
 #define GEN_KEY(n) ":ExtraData." #n
 #define ROW_KEY(n) ":ExtraData." #n ".[]"
 
-const char* const GenKeys[MAXGENFIELDS] = {
-    GEN_KEY(310), GEN_KEY(311), GEN_KEY(312), GEN_KEY(313), GEN_KEY(314),
-    GEN_KEY(315), GEN_KEY(316), GEN_KEY(317), GEN_KEY(318), GEN_KEY(319),
-    GEN_KEY(320), GEN_KEY(321), GEN_KEY(322), GEN_KEY(323), GEN_KEY(324),
-    GEN_KEY(325), GEN_KEY(326), GEN_KEY(327), GEN_KEY(328), GEN_KEY(329)};
+const char* const GenKeys[MAXGENFIELDS] = {GEN_KEY(310), GEN_KEY(311), GEN_KEY(312), GEN_KEY(313), GEN_KEY(314),
+                                           GEN_KEY(315), GEN_KEY(316), GEN_KEY(317), GEN_KEY(318), GEN_KEY(319),
+                                           GEN_KEY(320), GEN_KEY(321), GEN_KEY(322), GEN_KEY(323), GEN_KEY(324),
+                                           GEN_KEY(325), GEN_KEY(326), GEN_KEY(327), GEN_KEY(328), GEN_KEY(329)};
 
-const char* const CtrlKeys[MAXCTRLFIELDS] = {
-    ROW_KEY(340), ROW_KEY(341), ROW_KEY(342), ROW_KEY(343), ROW_KEY(344),
-    ROW_KEY(345), ROW_KEY(346), ROW_KEY(347), ROW_KEY(348), ROW_KEY(349),
-    ROW_KEY(350), ROW_KEY(351), ROW_KEY(352), ROW_KEY(353), ROW_KEY(354),
-    ROW_KEY(355), ROW_KEY(356), ROW_KEY(357), ROW_KEY(358), ROW_KEY(359)};
+const char* const CtrlKeys[MAXCTRLFIELDS] = {ROW_KEY(340), ROW_KEY(341), ROW_KEY(342), ROW_KEY(343), ROW_KEY(344),
+                                             ROW_KEY(345), ROW_KEY(346), ROW_KEY(347), ROW_KEY(348), ROW_KEY(349),
+                                             ROW_KEY(350), ROW_KEY(351), ROW_KEY(352), ROW_KEY(353), ROW_KEY(354),
+                                             ROW_KEY(355), ROW_KEY(356), ROW_KEY(357), ROW_KEY(358), ROW_KEY(359)};
 
-const char* const PVKeys[MAXPVFIELDS] = {
-    ROW_KEY(375), ROW_KEY(376), ROW_KEY(377), ROW_KEY(378), ROW_KEY(379),
-    ROW_KEY(380), ROW_KEY(381), ROW_KEY(382), ROW_KEY(383), ROW_KEY(384),
-    ROW_KEY(385), ROW_KEY(386), ROW_KEY(387), ROW_KEY(388), ROW_KEY(389),
-    ROW_KEY(390), ROW_KEY(391), ROW_KEY(392), ROW_KEY(393), ROW_KEY(394),
-    ROW_KEY(395), ROW_KEY(396), ROW_KEY(397), ROW_KEY(398), ROW_KEY(399)};
+const char* const PVKeys[MAXPVFIELDS] = {ROW_KEY(375), ROW_KEY(376), ROW_KEY(377), ROW_KEY(378), ROW_KEY(379),
+                                         ROW_KEY(380), ROW_KEY(381), ROW_KEY(382), ROW_KEY(383), ROW_KEY(384),
+                                         ROW_KEY(385), ROW_KEY(386), ROW_KEY(387), ROW_KEY(388), ROW_KEY(389),
+                                         ROW_KEY(390), ROW_KEY(391), ROW_KEY(392), ROW_KEY(393), ROW_KEY(394),
+                                         ROW_KEY(395), ROW_KEY(396), ROW_KEY(397), ROW_KEY(398), ROW_KEY(399)};
 
 const char* const PVImportKeys[MAXPVIMPORTFIELDS] = {
-    ROW_KEY(3075), ROW_KEY(3076), ROW_KEY(3077), ROW_KEY(3078), ROW_KEY(3079),
-    ROW_KEY(3080), ROW_KEY(3081), ROW_KEY(3082), ROW_KEY(3083), ROW_KEY(3084),
-    ROW_KEY(3085), ROW_KEY(3086), ROW_KEY(3087), ROW_KEY(3088), ROW_KEY(3089),
-    ROW_KEY(3090), ROW_KEY(3091), ROW_KEY(3092), ROW_KEY(3093), ROW_KEY(3094),
-    ROW_KEY(3095), ROW_KEY(3096), ROW_KEY(3097), ROW_KEY(3098), ROW_KEY(3099)};
+    ROW_KEY(3075), ROW_KEY(3076), ROW_KEY(3077), ROW_KEY(3078), ROW_KEY(3079), ROW_KEY(3080), ROW_KEY(3081),
+    ROW_KEY(3082), ROW_KEY(3083), ROW_KEY(3084), ROW_KEY(3085), ROW_KEY(3086), ROW_KEY(3087), ROW_KEY(3088),
+    ROW_KEY(3089), ROW_KEY(3090), ROW_KEY(3091), ROW_KEY(3092), ROW_KEY(3093), ROW_KEY(3094), ROW_KEY(3095),
+    ROW_KEY(3096), ROW_KEY(3097), ROW_KEY(3098), ROW_KEY(3099)};
 
 #undef GEN_KEY
 #undef ROW_KEY
@@ -55,18 +51,14 @@ struct TableDeclaration {
 };
 
 const TableDeclaration Declarations[] = {
-    {MAXGENFIELDS, GenKeys, "0 <= GenDefCnt <= MAXGENFIELDS",
-     "Could not allocate DCSDataDef(Gen)"},
-    {MAXCTRLFIELDS, CtrlKeys, "0 <= CtrlDefCnt <= MAXCTRLFIELDS",
-     "Could not allocate DCSDataDef(Ctrl)"},
+    {MAXGENFIELDS, GenKeys, "0 <= GenDefCnt <= MAXGENFIELDS", "Could not allocate DCSDataDef(Gen)"},
+    {MAXCTRLFIELDS, CtrlKeys, "0 <= CtrlDefCnt <= MAXCTRLFIELDS", "Could not allocate DCSDataDef(Ctrl)"},
     {MAXPVFIELDS, PVKeys, "0 <= PVDefCnt <= MAXPVFIELDS", "Could not allocate DCSDataDef(PV)"},
     {MAXPVIMPORTFIELDS, PVImportKeys, "0 <= PVImportDefCnt <= MAXPVIMPORTFIELDS",
      "Could not allocate DCSDataDef(PVImport)"},
 };
 
-const TableDeclaration& DeclarationOf(DefTable table) {
-  return Declarations[static_cast<int>(table)];
-}
+const TableDeclaration& DeclarationOf(DefTable table) { return Declarations[static_cast<int>(table)]; }
 
 // The columns DCSLoad declares, in declaring order.
 struct ColumnDeclaration {
@@ -94,8 +86,7 @@ struct TableLoad {
   DefTable table;
   int32_t count;
 };
-const TableLoad LoadTables[] = {
-    {DefTable::Gen, 1}, {DefTable::Ctrl, 3}, {DefTable::PV, 3}, {DefTable::PVImport, 3}};
+const TableLoad LoadTables[] = {{DefTable::Gen, 1}, {DefTable::Ctrl, 3}, {DefTable::PV, 3}, {DefTable::PVImport, 3}};
 
 // The cell arrays, their message texts, and the definition table whose
 // column types say which of their cells hold texts.
@@ -111,9 +102,7 @@ const CellDeclaration Cells[] = {
     {"Memory Allocation Error: PVImportDataDefault", DefTable::PVImport},
 };
 
-const CellDeclaration& CellDeclarationOf(CellArray cells) {
-  return Cells[static_cast<int>(cells)];
-}
+const CellDeclaration& CellDeclarationOf(CellArray cells) { return Cells[static_cast<int>(cells)]; }
 
 // Frees the texts of a default cell array's text columns, then the array.
 // Only the cells the driver allocated are looked at; without column
@@ -169,8 +158,7 @@ int DeclareTable(DCSDataDef* record, DefTable table, int32_t count) {
     return 0;
   }
   SetDefCount(record, table, count);
-  auto* defs = static_cast<DCSFieldDef*>(
-      platform::HostNew(static_cast<size_t>(count) * sizeof(DCSFieldDef)));
+  auto* defs = static_cast<DCSFieldDef*>(platform::HostNew(static_cast<size_t>(count) * sizeof(DCSFieldDef)));
   SetDefArray(record, table, defs);
   if (defs == nullptr) {
     platform::ShowMessageBox(TitleInfo, declaration.allocText);

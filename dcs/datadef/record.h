@@ -20,10 +20,10 @@ union DCSCell {
 // One column definition.
 struct DCSFieldDef {
   int32_t Type;
-  char* Name;                      // 64-byte buffer from Plinth_malloc, or null
-  const char* ExtraDataKey;        // constant data of the driver
-  const char* const* OptionList;   // null-terminated list in constant data, or null
-  void* AuxData1;                  // host block, freed with Plinth_delete at release
+  char* Name;                     // 64-byte buffer from Plinth_malloc, or null
+  const char* ExtraDataKey;       // constant data of the driver
+  const char* const* OptionList;  // null-terminated list in constant data, or null
+  void* AuxData1;                 // host block, freed with Plinth_delete at release
   void* AuxData2;
 };
 

@@ -19,7 +19,7 @@ enum class ImportReaderKind : uint8_t { None, PlainFloat, ModeFromFloat, ModeFro
 enum class ImportWriterKind : uint8_t { None, PlainFloat, ModeToFloat, ModeToText, FlagToText };
 
 struct DCSDriverState {
-  int32_t CtrlGroupHandle;      // 0 = no group
+  int32_t CtrlGroupHandle;  // 0 = no group
   int32_t PVGroupHandle;
   int32_t PVImportGroupHandle;
   int32_t CtrlFieldPoint[MaxCtrlRows];

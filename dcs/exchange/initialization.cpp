@@ -35,9 +35,7 @@ void WriteGroupAndWait(int32_t group, int32_t rows) {
   platform::WaitGroup(group);
 }
 
-bool IsActive(const DCSDataDef* record, RowTable table, int32_t row) {
-  return GetActive(record, table, row) == 1;
-}
+bool IsActive(const DCSDataDef* record, RowTable table, int32_t row) { return GetActive(record, table, row) == 1; }
 
 }  // namespace
 

@@ -54,8 +54,7 @@ void ControllerValues(DCSDataDef* record, int32_t count) {
     }
     // A row whose cells or FIELD text are missing is not "F_CV".
     const char* field = GetCellText(rows[row], FieldColumn);
-    if (field != nullptr && IsFCV(field) &&
-        platform::GetFloat(group, DriverState.CtrlTV1Point[row], value) == 0) {
+    if (field != nullptr && IsFCV(field) && platform::GetFloat(group, DriverState.CtrlTV1Point[row], value) == 0) {
       SetCtrlTV1Value(rows[row], static_cast<double>(value));
     }
   }

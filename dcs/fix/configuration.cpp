@@ -20,7 +20,6 @@ constexpr int32_t NodeColumn = 0;
 constexpr int32_t TagColumn = 1;
 constexpr int32_t FieldColumn = 2;
 
-
 bool ValidateCells(const DCSDataDef* record, RowTable rows, DefTable columns) {
   const int32_t columnCount = GetDefCount(record, columns);
   if (!HasColumnDefs(record, columns) || columnCount <= FieldColumn) {
@@ -127,8 +126,7 @@ void ReleaseGroup(int32_t& handle, int32_t rows, int32_t* const* tables, int tab
 }
 
 void ReleaseBinding(const RowCounts& counts) {
-  int32_t* const ctrlTables[] = {DriverState.CtrlModePoint, DriverState.CtrlFieldPoint,
-                                 DriverState.CtrlTV1Point};
+  int32_t* const ctrlTables[] = {DriverState.CtrlModePoint, DriverState.CtrlFieldPoint, DriverState.CtrlTV1Point};
   int32_t* const pvTables[] = {DriverState.PVPoint};
   int32_t* const pvImportTables[] = {DriverState.PVImportPoint};
   ReleaseGroup(DriverState.CtrlGroupHandle, counts.ctrl, ctrlTables, 3);

@@ -19,8 +19,8 @@ namespace {
 int32_t RowsToCheck(int32_t count, int32_t capacity) { return count < capacity ? count : capacity; }
 
 // Checks the listed point tables of every row below count, row by row.
-bool CheckRows(int32_t count, int32_t capacity, int32_t group, const int32_t* const* tables,
-               int tableCount, const PointErrorKeys& keys) {
+bool CheckRows(int32_t count, int32_t capacity, int32_t group, const int32_t* const* tables, int tableCount,
+               const PointErrorKeys& keys) {
   const int32_t rows = RowsToCheck(count, capacity);
   for (int32_t row = 0; row < rows; ++row) {
     for (int t = 0; t < tableCount; ++t) {
@@ -49,8 +49,7 @@ bool CheckPointError(int32_t group, const int32_t* points, int32_t row, const Po
 }
 
 bool CheckCtrlPoints(int32_t count) {
-  const int32_t* const tables[] = {DriverState.CtrlFieldPoint, DriverState.CtrlTV1Point,
-                                   DriverState.CtrlModePoint};
+  const int32_t* const tables[] = {DriverState.CtrlFieldPoint, DriverState.CtrlTV1Point, DriverState.CtrlModePoint};
   return CheckRows(count, MaxCtrlRows, DriverState.CtrlGroupHandle, tables, 3, CtrlPointKeys);
 }
 
@@ -79,8 +78,7 @@ bool CheckPVPoints(int32_t count) {
 
 bool CheckPVImportPoints(int32_t count) {
   const int32_t* const tables[] = {DriverState.PVImportPoint};
-  return CheckRows(count, MaxPVImportRows, DriverState.PVImportGroupHandle, tables, 1,
-                   PVImportPointKeys);
+  return CheckRows(count, MaxPVImportRows, DriverState.PVImportGroupHandle, tables, 1, PVImportPointKeys);
 }
 
 }  // namespace dcs

@@ -24,8 +24,8 @@ bool CheckPointError(int32_t group, const int32_t* points, int32_t row, const Po
 
 // [after a resolve or group write and its wait] True when every examined
 // point of the first count rows is good. A count of 0 or below checks nothing.
-bool CheckCtrlPoints(int32_t count);       // field, TV1 and mode point of every row
-bool CheckCtrlValuePoints(int32_t count);  // field and TV1 point of every row
+bool CheckCtrlPoints(int32_t count);                                // field, TV1 and mode point of every row
+bool CheckCtrlValuePoints(int32_t count);                           // field and TV1 point of every row
 bool CheckCtrlModePoints(const DCSDataDef* record, int32_t count);  // active rows only
 bool CheckPVPoints(int32_t count);
 bool CheckPVImportPoints(int32_t count);

@@ -24,9 +24,7 @@ void WaitGroup(int32_t group) { (void)EdaWaitGroup(group); }
 
 int16_t PointError(int32_t group, int32_t point) { return EdaPointError(group, point); }
 
-void SetAscii(int32_t group, int32_t point, const char* text) {
-  (void)EdaSetAscii(group, point, text);
-}
+void SetAscii(int32_t group, int32_t point, const char* text) { (void)EdaSetAscii(group, point, text); }
 
 bool ErrorText(int16_t code, char (&buffer)[ErrorTextLength]) {
   const int32_t result = FixErrorText(code, buffer, ErrorTextLength);

@@ -31,9 +31,7 @@ void SetAscii(int32_t group, int32_t point, const char* text);
 // True when FIX has a text for the code; the buffer is NUL-terminated afterwards.
 bool ErrorText(int16_t code, char (&buffer)[ErrorTextLength]);
 
-inline int16_t GetFloat(int32_t group, int32_t point, float& value) {
-  return EdaGetFloat(group, point, &value);
-}
+inline int16_t GetFloat(int32_t group, int32_t point, float& value) { return EdaGetFloat(group, point, &value); }
 
 inline int16_t GetAscii(int32_t group, int32_t point, char (&buffer)[AsciiValueLength]) {
   const int16_t status = EdaGetAscii(group, point, buffer, AsciiValueLength);
@@ -41,8 +39,6 @@ inline int16_t GetAscii(int32_t group, int32_t point, char (&buffer)[AsciiValueL
   return status;
 }
 
-inline void SetFloat(int32_t group, int32_t point, float value) {
-  (void)EdaSetFloat(group, point, &value);
-}
+inline void SetFloat(int32_t group, int32_t point, float value) { (void)EdaSetFloat(group, point, &value); }
 
 }  // namespace dcs::platform

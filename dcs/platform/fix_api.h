@@ -11,8 +11,7 @@
 extern "C" {
 int32_t EdaCreateGroup(int32_t points, int32_t reserved);
 int16_t EdaDeleteGroup(int32_t group);
-int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field,
-                       int32_t reserved);
+int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field, int32_t reserved);
 int16_t EdaResolveGroup(int32_t group);
 int16_t EdaReadGroup(int32_t group);
 int16_t EdaWriteGroup(int32_t group);

@@ -28,9 +28,7 @@ void ReportPointText(const char* key, const char* text, int32_t row) {
   ErrorMsg(key, held.c_str(), row);
 }
 
-void ShowMessageBox(const char* title, const char* text) {
-  (void)MessageBoxA(nullptr, text, title, MB_OK);
-}
+void ShowMessageBox(const char* title, const char* text) { (void)MessageBoxA(nullptr, text, title, MB_OK); }
 
 static_assert(sizeof(Text) == 2 * sizeof(void*), "Text is two words");
 

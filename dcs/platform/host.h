@@ -7,10 +7,10 @@
 
 namespace dcs::platform {
 
-void* HostNew(size_t size);      // null when no block can be had
-void HostDelete(void* block);    // accepts null
-void* HostMalloc(size_t size);   // null when no block can be had
-void HostFree(void* block);      // accepts null
+void* HostNew(size_t size);     // null when no block can be had
+void HostDelete(void* block);   // accepts null
+void* HostMalloc(size_t size);  // null when no block can be had
+void HostFree(void* block);     // accepts null
 
 // Reports a message by key through the host; the host owns the texts.
 void Report(const char* key);

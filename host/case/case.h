@@ -29,14 +29,14 @@ enum class TableKind { Ctrl, PV, PVImport };
 
 struct TableDescriptor {
   TableKind kind;
-  const char* rowsKey;    // [[controller]]: rows written in the case
-  const char* fileKey;    // controllers = "file.csv": rows from a CSV table
-  const char* label;      // "controller", in "controller row 3"
+  const char* rowsKey;                    // [[controller]]: rows written in the case
+  const char* fileKey;                    // controllers = "file.csv": rows from a CSV table
+  const char* label;                      // "controller", in "controller row 3"
   std::vector<const char*> valueKeys;     // TOML keys of the row's numbers, in CSV order
   std::vector<const char*> valueColumns;  // their CSV columns
   std::vector<double> valueDefaults;      // when a TOML row leaves one out
-  const char* linkKey;    // the model variable the row is tied to ("drives", "from"), or null
-  const char* linkColumn; // its optional last CSV column
+  const char* linkKey;                    // the model variable the row is tied to ("drives", "from"), or null
+  const char* linkColumn;                 // its optional last CSV column
 };
 
 const std::vector<TableDescriptor>& TableDescriptors();
@@ -53,7 +53,7 @@ struct CaseCtrlRow {
   double mode = 1.0;    // 1.0 automatic, anything else manual
   double output = 0.0;  // a fraction
   double tv1 = 0.0;
-  std::string drives;   // the model input its output drives, or empty
+  std::string drives;  // the model input its output drives, or empty
   Origin origin;
 };
 
@@ -61,13 +61,13 @@ struct CasePVRow {
   std::string node, tag, field;
   int16_t active = 1;
   double value = 0.0;
-  std::string from;     // PV rows: the model output it carries, or empty
+  std::string from;  // PV rows: the model output it carries, or empty
   Origin origin;
 };
 
 // An operator's change at the DCS: at a step, set NODE:TAG.FIELD.
 struct CaseEvent {
-  std::string name;   // for an expectation's after_event; may be empty
+  std::string name;  // for an expectation's after_event; may be empty
   int step = 0;
   std::string node, tag, field;
   bool isText = false;
@@ -80,22 +80,22 @@ struct CaseEvent {
 struct CaseExpectation {
   enum class Kind { Signal, Mode, Messages, Binds };
   Kind kind = Kind::Signal;
-  std::string signal;        // Signal: a trace column, a model variable, or NODE:TAG.FIELD
-  bool fromTime = false;     // the window starts at `after` seconds (true) or at step `fromStep`
+  std::string signal;     // Signal: a trace column, a model variable, or NODE:TAG.FIELD
+  bool fromTime = false;  // the window starts at `after` seconds (true) or at step `fromStep`
   double after = 0.0;
   int64_t fromStep = 0;
-  double before = -1.0;      // the window ends before this many seconds; negative: at the end of the run
+  double before = -1.0;       // the window ends before this many seconds; negative: at the end of the run
   double lo = 0.0, hi = 0.0;  // Signal: the band; NaN where it is open
   bool hasEquals = false;
   bool equalsText = false;
   double equalsValue = 0.0;
-  double tolerance = 0.0;    // equals a number within this, absolute
-  std::string text;          // Signal equals a text; Mode: the mode; Controller tag for Mode
-  std::string controller;    // Mode: the controller row's tag
+  double tolerance = 0.0;             // equals a number within this, absolute
+  std::string text;                   // Signal equals a text; Mode: the mode; Controller tag for Mode
+  std::string controller;             // Mode: the controller row's tag
   std::vector<std::string> messages;  // Messages: exactly these keys (empty: none)
-  bool binds = true;         // Binds: whether the case is expected to bind
-  std::string description;   // as printed: "level within [2.45, 2.55] after 900 s"
-  std::string waived;        // a known deficiency: "PL-0042: reason", or empty
+  bool binds = true;                  // Binds: whether the case is expected to bind
+  std::string description;            // as printed: "level within [2.45, 2.55] after 900 s"
+  std::string waived;                 // a known deficiency: "PL-0042: reason", or empty
   // Over loops: a glob over the paired loops' controller tags. Each loop is
   // judged on its own: Mode with no controller, or Signal naming one of the
   // loop's signals in percent ("pv", "target", "output", "deviation").
@@ -106,7 +106,7 @@ struct CaseExpectation {
   bool response = false;
   double target = 0.0;
   double riseTime = 0.0, overshoot = 0.0, settlingTime = 0.0, steadyStateError = 0.0;
-  double settleBand = 2.0;   // % of the step
+  double settleBand = 2.0;  // % of the step
   Origin origin;
 };
 
@@ -115,13 +115,13 @@ struct CaseMalfunction {
   enum class Kind { Frozen, Bias, Drift, Failed, Stuck, NodeDown };
   Kind kind = Kind::Frozen;
   int64_t step = 0;
-  int64_t until = -1;        // -1: to the end of the run
-  size_t pvRow = 0;          // Frozen, Bias, Drift, Failed: the PV row of the transmitter
-  double amount = 0.0;       // Bias: added; Drift: added per second
-  std::string input;         // Stuck: the model input that stops following its controller
-  std::string node;          // NodeDown
-  std::string description;   // as printed
-  std::string label;         // short, for the plot: "valve stuck"
+  int64_t until = -1;       // -1: to the end of the run
+  size_t pvRow = 0;         // Frozen, Bias, Drift, Failed: the PV row of the transmitter
+  double amount = 0.0;      // Bias: added; Drift: added per second
+  std::string input;        // Stuck: the model input that stops following its controller
+  std::string node;         // NodeDown
+  std::string description;  // as printed
+  std::string label;        // short, for the plot: "valve stuck"
   Origin origin;
 };
 
@@ -151,7 +151,7 @@ struct BlockValue {
   Form form = Form::Number;
   double number = 0.0;
   std::string text;
-  std::vector<BlockValue> items;  // a list's entries, each a number or a text
+  std::vector<BlockValue> items;                           // a list's entries, each a number or a text
   std::vector<std::pair<std::string, BlockValue>> fields;  // a table's, in the order written: numbers or texts
   Origin origin;
 };
@@ -166,11 +166,11 @@ struct CaseBlock {
 // A setting of generated tiebacks, for the loops of one measured variable, for
 // one loop, or for every discrete loop; what it leaves out keeps its default.
 struct TiebackSetting {
-  std::string letter;       // [tieback.letter.T]: the measured variable ("T", "PD")
-  std::string loop;         // [tieback.loop.TIC101]: a controller's or a discrete command's tag
-  bool discrete = false;    // [tieback.discrete]: every discrete loop
-  std::string dynamics;     // "lag" or "integrating"; empty: not given
-  std::string action;       // "direct" or "reverse"; empty: not given
+  std::string letter;     // [tieback.letter.T]: the measured variable ("T", "PD")
+  std::string loop;       // [tieback.loop.TIC101]: a controller's or a discrete command's tag
+  bool discrete = false;  // [tieback.discrete]: every discrete loop
+  std::string dynamics;   // "lag" or "integrating"; empty: not given
+  std::string action;     // "direct" or "reverse"; empty: not given
   // Numbers not given are NaN.
   double timeConstant, deadTime, fillTime, low, high, startDelay, stopDelay;
   Origin origin;
@@ -179,7 +179,7 @@ struct TiebackSetting {
 };
 
 struct ModelSettings {
-  std::string type = "none";              // "none", "tank", "blocks" or "tieback"
+  std::string type = "none";  // "none", "tank", "blocks" or "tieback"
   std::map<std::string, double> parameters;
   std::map<std::string, Origin> origins;  // where each parameter was given
   Origin origin;                          // where [model] begins
@@ -194,7 +194,7 @@ struct Case {
   int32_t initCycle = 0;  // 0 Perform, 1 Skip
   int steps = 10;
   double stepSeconds = 1.0;
-  std::string database;   // the simulated database's file, resolved; empty for a real FIX
+  std::string database;  // the simulated database's file, resolved; empty for a real FIX
   ModelSettings model;
   std::vector<CaseCtrlRow> controllers;
   std::vector<CasePVRow> pv;
@@ -203,7 +203,7 @@ struct Case {
   std::vector<CaseExpectation> expectations;
   std::vector<CaseMalfunction> malfunctions;
   std::vector<CaseLoopCheck> loopChecks;
-  std::string initialState;  // a saved state to start from, resolved; empty: the case's own start
+  std::string initialState;       // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
 };
 

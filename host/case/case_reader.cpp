@@ -70,8 +70,7 @@ bool ReadSection(CaseValues& values, const toml::table& root, const Section& sec
         return values.Fail(*node, "[" + key + "] must be a table");
       }
       return section.read(values, *node->as_table());
-    case SectionForm::Array:
-      return node == nullptr || ReadEach(values, *node, section);
+    case SectionForm::Array: return node == nullptr || ReadEach(values, *node, section);
   }
   return false;
 }

@@ -52,7 +52,8 @@ bool CaseValues::OnlyKeys(const toml::table& table, const std::vector<const char
 bool CaseValues::Number(const toml::table& table, const char* key, double& out, bool required, const char* where) {
   const toml::node* node = table.get(key);
   if (node == nullptr) {
-    return !required || FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
+    return !required ||
+           FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
   }
   if (const auto value = node->value<double>(); value && std::isfinite(*value)) {
     out = *value;
@@ -65,7 +66,8 @@ bool CaseValues::WholeNumber(const toml::table& table, const char* key, int64_t&
                              const char* where) {
   const toml::node* node = table.get(key);
   if (node == nullptr) {
-    return !required || FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
+    return !required ||
+           FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
   }
   if (!node->is_integer()) {
     return Fail(*node, std::string("'") + key + "' must be a whole number");
@@ -77,15 +79,17 @@ bool CaseValues::WholeNumber(const toml::table& table, const char* key, int64_t&
 bool CaseValues::Text(const toml::table& table, const char* key, std::string& out, bool required, const char* where) {
   const toml::node* node = table.get(key);
   if (node == nullptr) {
-    return !required || FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
+    return !required ||
+           FailAt(static_cast<int>(table.source().begin.line), std::string("missing '") + key + "' in " + where);
   }
   if (!node->is_string()) {
     return Fail(*node, std::string("'") + key + "' must be a text in quotes");
   }
   out = *node->value<std::string>();
   if (HasControlCharacter(out)) {
-    return Fail(*node, std::string("'") + key + "' holds a control character (below the space, such as a NUL): "
-                       "the texts of a case hold none");
+    return Fail(*node, std::string("'") + key +
+                           "' holds a control character (below the space, such as a NUL): "
+                           "the texts of a case hold none");
   }
   return true;
 }

@@ -45,8 +45,9 @@ std::string Quoted(const std::string& text) {
 
 // A key as written: bare where TOML allows ("level"), else quoted ("TANK.level").
 std::string Key(const std::string& name) {
-  const bool bare = !name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                            "0123456789_-") == std::string::npos;
+  const bool bare = !name.empty() && name.find_first_not_of(
+                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                         "0123456789_-") == std::string::npos;
   return bare ? name : Quoted(name);
 }
 

@@ -138,8 +138,8 @@ bool Expectations::BindSignals(const std::vector<std::string>& signals, const st
   for (size_t i : points) {
     const auto code = static_cast<int16_t>(windows_[i].point < 0 ? -1 : group_->PointError(windows_[i].point));
     if (code != 0) {
-      error = Where(expectations_[i].origin) + ": FIX has no point " + expectations_[i].signal + ": " +
-              fix.ErrorText(code);
+      error =
+          Where(expectations_[i].origin) + ": FIX has no point " + expectations_[i].signal + ": " + fix.ErrorText(code);
       return false;
     }
   }
@@ -251,14 +251,15 @@ void Expectations::JudgeSignal(const CaseExpectation& e, const Window& w, Verdic
     v.passed = false;
     v.failTime = w.failTime;
     v.failValue = w.failValue;
-    v.measured = "first outside at " + Measured(w.failTime) + " s: " +
-                 (e.equalsText ? "\"" + w.failText + "\"" : Measured(w.failValue)) + " (range " + Measured(w.min) +
-                 " to " + Measured(w.max) + " from " + Measured(w.firstTime) + " s to " + Measured(w.lastTime) + " s)";
+    v.measured = "first outside at " + Measured(w.failTime) +
+                 " s: " + (e.equalsText ? "\"" + w.failText + "\"" : Measured(w.failValue)) + " (range " +
+                 Measured(w.min) + " to " + Measured(w.max) + " from " + Measured(w.firstTime) + " s to " +
+                 Measured(w.lastTime) + " s)";
   } else {
     v.passed = true;
     v.measured = e.equalsText ? "\"" + e.text + "\" throughout"
-                              : "range " + Measured(w.min) + " (at " + Measured(w.minTime) + " s) to " + Measured(w.max) +
-                                    " (at " + Measured(w.maxTime) + " s)";
+                              : "range " + Measured(w.min) + " (at " + Measured(w.minTime) + " s) to " +
+                                    Measured(w.max) + " (at " + Measured(w.maxTime) + " s)";
     v.measured += ", from " + Measured(w.firstTime) + " s to " + Measured(w.lastTime) + " s";
   }
 }

@@ -67,12 +67,12 @@ class Expectations {
  private:
   struct Window {
     bool bound = false;
-    size_t column = 0;      // the trace column (less `minus`'s or `offset`, times `scale`), or
+    size_t column = 0;  // the trace column (less `minus`'s or `offset`, times `scale`), or
     size_t minus = NoColumn;
     double offset = 0.0, scale = 1.0;
-    int32_t point = -1;     // the FIX point in group_
+    int32_t point = -1;  // the FIX point in group_
     bool text = false;
-    bool fromFix = false;   // a float FIX held: compared at FIX's precision
+    bool fromFix = false;  // a float FIX held: compared at FIX's precision
     size_t samples = 0;
     double min = 0.0, minTime = 0.0, max = 0.0, maxTime = 0.0;
     bool failed = false;

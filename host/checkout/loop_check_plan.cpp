@@ -18,8 +18,8 @@ struct LetterLimits {
   double directionTime, riseTime, settlingTime, overshoot;
 };
 const LetterLimits Limits[] = {
-    {'F', 10.0, 30.0, 60.0, 20.0},    {'P', 40.0, 60.0, 120.0, 20.0}, {'T', 200.0, 300.0, 600.0, 20.0},
-    {'L', 60.0, 600.0, 900.0, 30.0},  {'A', 400.0, 900.0, 1200.0, 20.0},
+    {'F', 10.0, 30.0, 60.0, 20.0},   {'P', 40.0, 60.0, 120.0, 20.0},    {'T', 200.0, 300.0, 600.0, 20.0},
+    {'L', 60.0, 600.0, 900.0, 30.0}, {'A', 400.0, 900.0, 1200.0, 20.0},
 };
 
 int64_t Steps(double seconds, double dt) { return static_cast<int64_t>(std::ceil(seconds / dt - 1e-9)); }
@@ -44,15 +44,21 @@ bool SettingsFor(const std::string& variable, const std::string& tag, const std:
     }
     matched = true;
     if (!c.checks.empty()) {
-      const auto has = [&c](const char* name) { return std::find(c.checks.begin(), c.checks.end(), name) != c.checks.end(); };
+      const auto has = [&c](const char* name) {
+        return std::find(c.checks.begin(), c.checks.end(), name) != c.checks.end();
+      };
       s.checkDirection = has("direction");
       s.checkSetpoint = has("setpoint_step");
       s.checkBadTransmitter = has("bad_transmitter");
     }
-    const std::pair<double, double*> numbers[] = {
-        {c.start, &s.start},           {c.outputStep, &s.outputStep},   {c.directionTime, &s.directionTime},
-        {c.setpointStep, &s.setpointStep}, {c.riseTime, &s.riseTime}, {c.settlingTime, &s.settlingTime},
-        {c.overshoot, &s.overshoot},   {c.settleBand, &s.settleBand}};
+    const std::pair<double, double*> numbers[] = {{c.start, &s.start},
+                                                  {c.outputStep, &s.outputStep},
+                                                  {c.directionTime, &s.directionTime},
+                                                  {c.setpointStep, &s.setpointStep},
+                                                  {c.riseTime, &s.riseTime},
+                                                  {c.settlingTime, &s.settlingTime},
+                                                  {c.overshoot, &s.overshoot},
+                                                  {c.settleBand, &s.settleBand}};
     for (const auto& n : numbers) {
       if (!std::isnan(n.first)) {
         *n.second = n.first;

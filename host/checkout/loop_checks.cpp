@@ -124,7 +124,8 @@ void LoopChecks::ModeRead(size_t loop, const std::string& mode) { scripts_[loop]
 void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
   for (size_t i = 0; i < loops_.size(); ++i) {
     LoopTrend& t = trends_[i];
-    if (step >= t.first && (step - t.first) % t.every == 0 && t.times.size() <= MaxTrend) {  // within the room Plan made
+    if (step >= t.first && (step - t.first) % t.every == 0 &&
+        t.times.size() <= MaxTrend) {  // within the room Plan made
       t.times.push_back(static_cast<double>(step + 1) * dt_);
       t.pv.push_back(signals.Pv(loops_[i].pv));
       t.target.push_back(signals.Target(loops_[i].controller));
@@ -180,22 +181,23 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       const bool passed = a.riseAt >= 0.0 && a.riseAt <= set.riseTime && overshoot <= set.overshoot && settled &&
                           settling <= set.settlingTime;
       add("setpoint step", passed,
-          s.sp1 > a.samples + s.sp0 ? std::string()
-                                    : Measured(s.sp) + " -> " + Measured(s.newSp) + ": rise " +
-                                          (a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s") + " (limit " +
-                                          Measured(set.riseTime) + "), overshoot " + Measured(overshoot) + " % (limit " +
-                                          Measured(set.overshoot) + "), settled within " + Measured(set.settleBand) +
-                                          " % of span " + (settled ? "after " + Measured(settling) + " s" : "never") +
-                                          " (limit " + Measured(set.settlingTime) + "), error at the end " +
-                                          Measured(a.EndError()));
+          s.sp1 > a.samples + s.sp0
+              ? std::string()
+              : Measured(s.sp) + " -> " + Measured(s.newSp) + ": rise " +
+                    (a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s") + " (limit " + Measured(set.riseTime) +
+                    "), overshoot " + Measured(overshoot) + " % (limit " + Measured(set.overshoot) +
+                    "), settled within " + Measured(set.settleBand) + " % of span " +
+                    (settled ? "after " + Measured(settling) + " s" : "never") + " (limit " +
+                    Measured(set.settlingTime) + "), error at the end " + Measured(a.EndError()));
     }
     if (s.bad0 >= 0) {
       const bool held = std::fabs(s.badU1 - s.badU0) <= 0.1;
       add("bad transmitter", s.badMeasured && s.mode == "MANL" && held,
-          !s.badMeasured ? std::string()
-                         : pvTag + " failed: " + (s.mode == "MANL" ? "shed to MANL" : "stayed in " + s.mode) +
-                               ", output " + (held ? "held at " + Measured(s.badU1) + " %"
-                                                   : "moved from " + Measured(s.badU0) + " to " + Measured(s.badU1) + " %"));
+          !s.badMeasured
+              ? std::string()
+              : pvTag + " failed: " + (s.mode == "MANL" ? "shed to MANL" : "stayed in " + s.mode) + ", output " +
+                    (held ? "held at " + Measured(s.badU1) + " %"
+                          : "moved from " + Measured(s.badU0) + " to " + Measured(s.badU1) + " %"));
     }
   }
   return verdicts;

@@ -18,7 +18,7 @@ namespace host {
 
 // A loop to check: its rows and what the tag tables, the plant and FIX say of it.
 struct CheckedLoop {
-  size_t controller = 0, pv = 0;  // rows of the controller and PV tables
+  size_t controller = 0, pv = 0;   // rows of the controller and PV tables
   std::string variable;            // its measured variable ("L")
   double low = 0.0, high = 100.0;  // the PV's span
   bool directAction = false;       // the controller's A_ACTION is DIRECT (default REVERSE)
@@ -41,9 +41,9 @@ bool SettingsFor(const std::string& variable, const std::string& tag, const std:
 struct LoopAction {
   enum class Kind { SetMode, SetOutput, SetTarget, FailPv, RecoverPv, ReadMode };
   Kind kind = Kind::SetMode;
-  size_t loop = 0;      // index among the checked loops
-  double value = 0.0;   // SetOutput: percent; SetTarget: the target
-  std::string text;     // SetMode: "AUTO" or "MANL"
+  size_t loop = 0;               // index among the checked loops
+  double value = 0.0;            // SetOutput: percent; SetTarget: the target
+  std::string text;              // SetMode: "AUTO" or "MANL"
   const char* begins = nullptr;  // the check this action begins ("direction"), for the plot's marker
 };
 

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-
 namespace host {
 
 void Malfunctions::Remember(size_t pvRow, double value) {

@@ -37,8 +37,8 @@ class Malfunctions {
  private:
   struct Active {
     const CaseMalfunction* m;
-    double since;      // seconds at its start
-    double frozen;     // the value a frozen transmitter holds
+    double since;   // seconds at its start
+    double frozen;  // the value a frozen transmitter holds
   };
   void Start(const CaseMalfunction& m, double seconds, const FixLibrary& fix, double frozenValue);
   void End(const CaseMalfunction& m, const FixLibrary& fix);

@@ -33,30 +33,36 @@ CLI::App* AddRunCommand(CLI::App& app, CaseCommand& command) {
             const bool whole = !text.empty() && text.size() <= 9 &&
                                text.find_first_not_of("0123456789") == std::string::npos &&
                                std::stoll(text) <= MaxSteps;
-            return whole ? std::string()
-                         : "takes a whole number of steps from 0 to " + std::to_string(MaxSteps) + ", not '" + text +
-                               "'";
+            return whole
+                       ? std::string()
+                       : "takes a whole number of steps from 0 to " + std::to_string(MaxSteps) + ", not '" + text + "'";
           },
           "0.." + std::to_string(MaxSteps), "steps"));
   run->add_option("--trace", options.tracePath, "write every exchanged value per step to this CSV file");
   run->add_option("--plot", options.plotPath, "draw the chosen signals against time into this SVG file");
   // One value per --signals (panels separated by ','), so that it never takes the case's path.
-  run->add_option("--signals", options.signals, "panels to plot: trace columns, '+' sharing a panel, ',' between "
-                                                "panels (default: the model's variables)")
+  run->add_option("--signals", options.signals,
+                  "panels to plot: trace columns, '+' sharing a panel, ',' between "
+                  "panels (default: the model's variables)")
       ->delimiter(',')
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   run->add_flag("--no-progress", command.noProgress, "no progress bar");
-  run->add_flag("--fmu-log", options.fmuLog, "FMU blocks log their debug categories too, not only warnings and "
-                                           "errors");
-  run->add_option("--save-state", options.saveState, "write the model's and the simulated database's state at the "
-                                                     "end of the run to this file");
-  run->add_option("--from-state", options.fromState, "start from a saved state: its step, its model, its "
-                                                     "database (instead of the case's initial_state)");
-  run->add_option("--report", options.reportFolder, "write the HTML report of the run into this folder: the case's "
-                                                   "page, a loop sheet per checked loop, results.json");
-  run->add_option("--verdicts", options.verdictsPath, "write each verdict and, last, the run's exit status to this "
-                                                      "file at the end (dcshost test reads it)");
+  run->add_flag("--fmu-log", options.fmuLog,
+                "FMU blocks log their debug categories too, not only warnings and "
+                "errors");
+  run->add_option("--save-state", options.saveState,
+                  "write the model's and the simulated database's state at the "
+                  "end of the run to this file");
+  run->add_option("--from-state", options.fromState,
+                  "start from a saved state: its step, its model, its "
+                  "database (instead of the case's initial_state)");
+  run->add_option("--report", options.reportFolder,
+                  "write the HTML report of the run into this folder: the case's "
+                  "page, a loop sheet per checked loop, results.json");
+  run->add_option("--verdicts", options.verdictsPath,
+                  "write each verdict and, last, the run's exit status to this "
+                  "file at the end (dcshost test reads it)");
   run->add_flag("--live", options.live,
                 "consent to write into a FIX other than the simulated database: paced in wall time, "
                 "stopped by Ctrl-C or SIGTERM at a step boundary");
@@ -72,8 +78,9 @@ CLI::App* AddCheckCommand(CLI::App& app, CaseCommand& command) {
 }
 
 CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
-  CLI::App* test = app.add_subcommand("test", "run every case under the paths, each in its own process, and judge "
-                                              "their expectations");
+  CLI::App* test = app.add_subcommand("test",
+                                      "run every case under the paths, each in its own process, and judge "
+                                      "their expectations");
   test->add_option("paths", testOptions.paths, "case files, or folders searched for *.toml");
   test->add_option("--jobs,-j", testOptions.jobs, "cases run at once")->check(CLI::Range(1, 64));
   test->add_option("--junit", testOptions.junitPath, "write the results as JUnit XML to this file");
@@ -81,18 +88,22 @@ CLI::App* AddTestCommand(CLI::App& app, TestOptions& testOptions) {
   test->add_option("--fix", testOptions.fixFolder, "the FIX folder each case runs against");
   test->add_option("--driver", testOptions.driverPath, "the driver library each case loads");
   test->add_option("--filter", testOptions.filter, "run only the cases whose path matches this glob ('*', '?')");
-  test->add_option("--shard", testOptions.shard, "run this job's share of the cases: K/N (K from 1), or auto from "
-                                                 "CI_NODE_INDEX/CI_NODE_TOTAL or JOB_COMPLETION_INDEX");
+  test->add_option("--shard", testOptions.shard,
+                   "run this job's share of the cases: K/N (K from 1), or auto from "
+                   "CI_NODE_INDEX/CI_NODE_TOTAL or JOB_COMPLETION_INDEX");
   test->add_option("--shard-count", testOptions.shardCount, "N for --shard auto with JOB_COMPLETION_INDEX")
       ->check(CLI::Range(1, 10000));
-  test->add_option("--timeout", testOptions.timeoutSeconds, "end a case that runs longer than this many seconds, "
-                                                            "as failed (default: no limit)")
+  test->add_option("--timeout", testOptions.timeoutSeconds,
+                   "end a case that runs longer than this many seconds, "
+                   "as failed (default: no limit)")
       ->check(CLI::Range(0.001, 1e7));
   test->add_flag("--list", testOptions.list, "print the cases chosen and run none");
-  test->add_option("--rerun-failed", testOptions.rerunFailed, "run the cases that failed in this suite report's "
-                                                              "folder (its failed.txt) again");
-  test->add_option("--report", testOptions.reportFolder, "write the HTML report of the suite into this folder: a "
-                                                         "summary, each case's page and loop sheets, results.json");
+  test->add_option("--rerun-failed", testOptions.rerunFailed,
+                   "run the cases that failed in this suite report's "
+                   "folder (its failed.txt) again");
+  test->add_option("--report", testOptions.reportFolder,
+                   "write the HTML report of the suite into this folder: a "
+                   "summary, each case's page and loop sheets, results.json");
   return test;
 }
 

@@ -48,9 +48,9 @@ struct CaseOutcome {
   double seconds = 0.0;
   std::string output;  // the last OutputTail bytes of what it printed
   std::vector<Expectation> expectations;
-  std::string plot;  // kept for a failing case
+  std::string plot;    // kept for a failing case
   std::string report;  // its report's folder, relative to the suite's, when one is written
-  bool ran = false;  // false for a case a stop kept from starting
+  bool ran = false;    // false for a case a stop kept from starting
   bool ended = false;  // its run handed over its verdicts and its end (run/verdict_file.h)
   int endedWith = -1;  // the exit status its run recorded
   bool timedOut = false;
@@ -112,8 +112,12 @@ std::vector<JunitSuite> JunitSuites(const std::vector<CaseOutcome>& outcomes) {
   std::vector<JunitSuite> suites;
   for (const CaseOutcome& o : outcomes) {
     const size_t failed = CountOf(o, Expectation::Verdict::Failed);
-    JunitSuite suite{o.path, o.seconds, std::max<size_t>(1, o.expectations.size()),
-                     o.passed() ? 0 : std::max<size_t>(1, failed), {}, CountOf(o, Expectation::Verdict::Waived)};
+    JunitSuite suite{o.path,
+                     o.seconds,
+                     std::max<size_t>(1, o.expectations.size()),
+                     o.passed() ? 0 : std::max<size_t>(1, failed),
+                     {},
+                     CountOf(o, Expectation::Verdict::Waived)};
     if (!o.ended) {
       suite.cases.push_back(JunitCase{"runs", o.seconds, false, o.NoVerdict(), o.output});
     } else if (o.expectations.empty() || (o.status != 0 && failed == 0)) {
@@ -244,8 +248,9 @@ size_t PrintTable(const std::vector<CaseOutcome>& outcomes, std::ostream& out) {
     (void)std::snprintf(line, sizeof line, "%-52s %7lu %7lu %7lu %7.2fs  %s\n", o.path.c_str(),
                         static_cast<unsigned long>(passed), static_cast<unsigned long>(failed),
                         static_cast<unsigned long>(waived), o.seconds,
-                        ok ? "ok" : o.ended ? ("FAILED (exit " + std::to_string(o.status) + ")").c_str()
-                                            : ("FAILED: " + o.NoVerdict()).c_str());
+                        ok        ? "ok"
+                        : o.ended ? ("FAILED (exit " + std::to_string(o.status) + ")").c_str()
+                                  : ("FAILED: " + o.NoVerdict()).c_str());
     out << line;
     std::error_code ec;
     if (ok) {
@@ -385,8 +390,8 @@ int RunTests(const TestOptions& options, std::ostream& out) {
         << " cases started, each stopped and waited for; " << cases.size() - ran << " not run\n";
   }
   if (!options.reportFolder.empty()) {
-    if (!WriteSuiteReport(report, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
-                          SuiteCases(outcomes), error)) {
+    if (!WriteSuiteReport(report, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine, SuiteCases(outcomes),
+                          error)) {
       return Refuse(out, error);
     }
     if (!WriteJunit(report.File("junit.xml"), "dcshost test", JunitSuites(outcomes), error)) {

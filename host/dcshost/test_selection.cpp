@@ -51,8 +51,9 @@ bool ReadShard(const std::string& text, int shardCount, const std::function<std:
       from = "JOB_COMPLETION_INDEX=" + environment("JOB_COMPLETION_INDEX") + " with --shard-count " +
              std::to_string(shardCount);
     } else {
-      error = "--shard auto: neither CI_NODE_INDEX and CI_NODE_TOTAL (GitLab's parallel jobs) nor "
-              "JOB_COMPLETION_INDEX (a Kubernetes indexed job) is set; give --shard K/N";
+      error =
+          "--shard auto: neither CI_NODE_INDEX and CI_NODE_TOTAL (GitLab's parallel jobs) nor "
+          "JOB_COMPLETION_INDEX (a Kubernetes indexed job) is set; give --shard K/N";
       return false;
     }
   } else if (const size_t slash = text.find('/'); slash != std::string::npos) {
@@ -190,8 +191,8 @@ std::optional<int> ChooseCases(const TestOptions& options, std::vector<std::stri
     for (const std::string& c : cases) {
       out << c << '\n';
     }
-    out << cases.size() << " cases" << (options.shard.empty() ? "" : " in shard " + std::to_string(shard.index) +
-                                                                         "/" + std::to_string(shard.count))
+    out << cases.size() << " cases"
+        << (options.shard.empty() ? "" : " in shard " + std::to_string(shard.index) + "/" + std::to_string(shard.count))
         << (options.list ? "" : ": nothing to run; its JUnit and report say so, replacing older ones") << '\n';
   }
   if (options.list) {

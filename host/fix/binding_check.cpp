@@ -21,15 +21,14 @@ struct PlannedPoint {
   std::string node, tag, field;
 };
 
-bool Blank(const std::string& table, size_t row, const Origin& origin, const std::string& node,
-           const std::string& tag, const std::string& field, std::vector<std::string>& problems) {
+bool Blank(const std::string& table, size_t row, const Origin& origin, const std::string& node, const std::string& tag,
+           const std::string& field, std::vector<std::string>& problems) {
   const char* names[] = {"NODE", "TAG", "FIELD"};
   const std::string* cells[] = {&node, &tag, &field};
   bool blank = false;
   for (int k = 0; k < 3; ++k) {
     if (cells[k]->empty()) {
-      problems.push_back(table + " row " + std::to_string(row) + " (" + Where(origin) + "): " + names[k] +
-                         " is blank");
+      problems.push_back(table + " row " + std::to_string(row) + " (" + Where(origin) + "): " + names[k] + " is blank");
       blank = true;
     }
   }
@@ -41,9 +40,8 @@ template <typename Row>
 void BeyondCapacity(const std::string& table, const std::vector<Row>& rows, int32_t capacity,
                     std::vector<std::string>& problems) {
   for (size_t i = static_cast<size_t>(capacity); i < rows.size(); ++i) {
-    problems.push_back(table + " row " + std::to_string(i) + " (" + Where(rows[i].origin) +
-                       "): beyond the driver's " + std::to_string(capacity) + " " + table +
-                       " rows: it would never be bound");
+    problems.push_back(table + " row " + std::to_string(i) + " (" + Where(rows[i].origin) + "): beyond the driver's " +
+                       std::to_string(capacity) + " " + table + " rows: it would never be bound");
   }
 }
 
@@ -95,8 +93,8 @@ void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points,
     const int16_t code = codes[k];
     if (code != 0) {
       const PlannedPoint& p = points[k];
-      problems.push_back(p.table + " row " + std::to_string(p.row) + " (" + Where(p.origin) + "): " +
-                         PointText(p.node, p.tag, p.field) + ": " + fix.ErrorText(code));
+      problems.push_back(p.table + " row " + std::to_string(p.row) + " (" + Where(p.origin) +
+                         "): " + PointText(p.node, p.tag, p.field) + ": " + fix.ErrorText(code));
     }
   }
 }

@@ -86,7 +86,8 @@ std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& 
   return values;
 }
 
-std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing) {
+std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points,
+                                   const std::string& missing) {
   std::vector<std::string> values(points.size(), missing);
   WithPoints(api, points, true, [&values](const FixGroup& group, size_t k, int32_t handle) {
     std::string text;

@@ -58,21 +58,20 @@ std::unique_ptr<FixLibrary> FixLibrary::Load(const std::string& folder, std::str
   FixApi& a = fix->api_;
   void* e = fix->eda_;
   void* t = fix->tools_;
-  const bool bound =
-      Bind(e, "EdaCreateGroup", 1, a.CreateGroup, edaFile, error) &&
-      Bind(e, "EdaDeleteGroup", 2, a.DeleteGroup, edaFile, error) &&
-      Bind(e, "EdaDefinePoint", 3, a.DefinePoint, edaFile, error) &&
-      Bind(e, "EdaResolveGroup", 14, a.ResolveGroup, edaFile, error) &&
-      Bind(e, "EdaReadGroup", 15, a.ReadGroup, edaFile, error) &&
-      Bind(e, "EdaWriteGroup", 17, a.WriteGroup, edaFile, error) &&
-      Bind(e, "EdaWaitGroup", 20, a.WaitGroup, edaFile, error) &&
-      Bind(e, "EdaPointError", 21, a.PointError, edaFile, error) &&
-      Bind(e, "EdaGetFloat", 22, a.GetFloat, edaFile, error) &&
-      Bind(e, "EdaGetAscii", 23, a.GetAscii, edaFile, error) &&
-      Bind(e, "EdaSetFloat", 25, a.SetFloat, edaFile, error) &&
-      Bind(e, "EdaSetAscii", 26, a.SetAscii, edaFile, error) &&
-      Bind(t, "FixRunningCheck", 72, a.RunningCheck, toolsFile, error) &&
-      Bind(t, "FixErrorText", 85, a.ErrorText, toolsFile, error);
+  const bool bound = Bind(e, "EdaCreateGroup", 1, a.CreateGroup, edaFile, error) &&
+                     Bind(e, "EdaDeleteGroup", 2, a.DeleteGroup, edaFile, error) &&
+                     Bind(e, "EdaDefinePoint", 3, a.DefinePoint, edaFile, error) &&
+                     Bind(e, "EdaResolveGroup", 14, a.ResolveGroup, edaFile, error) &&
+                     Bind(e, "EdaReadGroup", 15, a.ReadGroup, edaFile, error) &&
+                     Bind(e, "EdaWriteGroup", 17, a.WriteGroup, edaFile, error) &&
+                     Bind(e, "EdaWaitGroup", 20, a.WaitGroup, edaFile, error) &&
+                     Bind(e, "EdaPointError", 21, a.PointError, edaFile, error) &&
+                     Bind(e, "EdaGetFloat", 22, a.GetFloat, edaFile, error) &&
+                     Bind(e, "EdaGetAscii", 23, a.GetAscii, edaFile, error) &&
+                     Bind(e, "EdaSetFloat", 25, a.SetFloat, edaFile, error) &&
+                     Bind(e, "EdaSetAscii", 26, a.SetAscii, edaFile, error) &&
+                     Bind(t, "FixRunningCheck", 72, a.RunningCheck, toolsFile, error) &&
+                     Bind(t, "FixErrorText", 85, a.ErrorText, toolsFile, error);
   if (!bound) {
     return nullptr;
   }

@@ -27,8 +27,8 @@ EventOutcome ApplyEvent(const FixLibrary& fix, const CaseEvent& event) {
     outcome.text = "FIX cannot reach " + point + ": " + fix.ErrorText(code);
     return outcome;
   }
-  const int16_t set = event.isText ? group.SetText(handle, event.text)
-                                   : group.SetFloat(handle, static_cast<float>(event.value));
+  const int16_t set =
+      event.isText ? group.SetText(handle, event.text) : group.SetFloat(handle, static_cast<float>(event.value));
   const int16_t written = set == 0 ? group.Write() : set;
   const int16_t code = written != 0 ? written : group.PointError(handle);
   if (code != 0) {

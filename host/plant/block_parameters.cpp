@@ -20,7 +20,7 @@ struct Number {
   double Block::*field;
   double fallback;  // Required: the key must be given
   double low;
-  bool lowOpen;     // the value must lie above low, not at it
+  bool lowOpen;  // the value must lie above low, not at it
   double high;
   const char* unit;
 };
@@ -35,34 +35,51 @@ struct Kind {
 
 const std::vector<Kind>& Kinds() {
   static const std::vector<Kind> kinds = {
-      {"lag", BlockKind::Lag,
+      {"lag",
+       BlockKind::Lag,
        {{"gain", &Block::gain, 1.0, -Any, false, Any, ""},
         {"time_constant", &Block::timeConstant, Required, 0.0, true, Any, "s"},
-        {"bias", &Block::bias, 0.0, -Any, false, Any, ""}, {"initial", &Block::initial, 0.0, -Any, false, Any, ""}},
-       {"input"}, {}},
-      {"deadtime", BlockKind::Deadtime,
+        {"bias", &Block::bias, 0.0, -Any, false, Any, ""},
+        {"initial", &Block::initial, 0.0, -Any, false, Any, ""}},
+       {"input"},
+       {}},
+      {"deadtime",
+       BlockKind::Deadtime,
        {{"delay", &Block::delay, Required, 0.0, false, Any, "s"},
         {"initial", &Block::initial, 0.0, -Any, false, Any, ""}},
-       {"input"}, {}},
-      {"integrator", BlockKind::Integrator,
-       {{"gain", &Block::gain, 1.0, -Any, false, Any, "per s"}, {"low", &Block::low, -Any, -Any, false, Any, ""},
-        {"high", &Block::high, Any, -Any, false, Any, ""}, {"initial", &Block::initial, 0.0, -Any, false, Any, ""}},
-       {"input"}, {}},
-      {"valve", BlockKind::Valve,
-       {{"cv", &Block::cv, 1.0, 0.0, false, Any, ""}, {"stroke_time", &Block::strokeTime, 0.0, 0.0, false, Any, "s"},
+       {"input"},
+       {}},
+      {"integrator",
+       BlockKind::Integrator,
+       {{"gain", &Block::gain, 1.0, -Any, false, Any, "per s"},
+        {"low", &Block::low, -Any, -Any, false, Any, ""},
+        {"high", &Block::high, Any, -Any, false, Any, ""},
+        {"initial", &Block::initial, 0.0, -Any, false, Any, ""}},
+       {"input"},
+       {}},
+      {"valve",
+       BlockKind::Valve,
+       {{"cv", &Block::cv, 1.0, 0.0, false, Any, ""},
+        {"stroke_time", &Block::strokeTime, 0.0, 0.0, false, Any, "s"},
         {"rangeability", &Block::rangeability, 50.0, 1.0, true, Any, ""},
         {"fail_position", &Block::failPosition, 0.0, 0.0, false, 1.0, "(a fraction)"},
         {"initial", &Block::position, 0.0, 0.0, false, 1.0, "(a fraction)"}},
-       {"command", "dp"}, {"characteristic"}},
-      {"motor", BlockKind::Motor,
+       {"command", "dp"},
+       {"characteristic"}},
+      {"motor",
+       BlockKind::Motor,
        {{"start_delay", &Block::startDelay, 0.0, 0.0, false, Any, "s"},
         {"stop_delay", &Block::stopDelay, 0.0, 0.0, false, Any, "s"},
         {"initial", &Block::initial, 0.0, 0.0, false, 1.0, "(0 stopped, 1 running)"}},
-       {"command"}, {}},
-      {"switch", BlockKind::Switch,
-       {{"on", &Block::on, Required, -Any, false, Any, ""}, {"off", &Block::off, Required, -Any, false, Any, ""},
+       {"command"},
+       {}},
+      {"switch",
+       BlockKind::Switch,
+       {{"on", &Block::on, Required, -Any, false, Any, ""},
+        {"off", &Block::off, Required, -Any, false, Any, ""},
         {"initial", &Block::initial, 0.0, 0.0, false, 1.0, "(0 or 1)"}},
-       {"input"}, {}},
+       {"input"},
+       {}},
       {"sum", BlockKind::Sum, {{"bias", &Block::bias, 0.0, -Any, false, Any, ""}}, {}, {"inputs", "weights"}},
       {"lookup", BlockKind::Lookup, {}, {"input"}, {"x", "y"}},
       {"source", BlockKind::Source, {}, {}, {"shape"}},
@@ -79,18 +96,23 @@ struct Shape {
 const std::vector<Shape>& Shapes() {
   static const std::vector<Shape> shapes = {
       {"constant", SourceShape::Constant, {{"value", &Block::value, 0.0, -Any, false, Any, ""}}},
-      {"step", SourceShape::Step,
-       {{"at", &Block::at, Required, 0.0, false, Any, "s"}, {"from", &Block::from, 0.0, -Any, false, Any, ""},
+      {"step",
+       SourceShape::Step,
+       {{"at", &Block::at, Required, 0.0, false, Any, "s"},
+        {"from", &Block::from, 0.0, -Any, false, Any, ""},
         {"to", &Block::to, Required, -Any, false, Any, ""}}},
-      {"ramp", SourceShape::Ramp,
+      {"ramp",
+       SourceShape::Ramp,
        {{"start", &Block::start, 0.0, 0.0, false, Any, "s"},
         {"slope", &Block::slope, Required, -Any, false, Any, "per s"},
         {"from", &Block::from, 0.0, -Any, false, Any, ""}}},
-      {"sine", SourceShape::Sine,
+      {"sine",
+       SourceShape::Sine,
        {{"amplitude", &Block::amplitude, Required, -Any, false, Any, ""},
         {"period", &Block::period, Required, 0.0, true, Any, "s"},
         {"offset", &Block::offset, 0.0, -Any, false, Any, ""}}},
-      {"noise", SourceShape::Noise,
+      {"noise",
+       SourceShape::Noise,
        {{"amplitude", &Block::amplitude, Required, 0.0, false, Any, ""},
         {"seed", &Block::seed, 1.0, 0.0, false, 9007199254740992.0, "(a whole number)"}}},
   };
@@ -220,8 +242,7 @@ bool KindChecks(Reader& r, const Kind& kind, Block& block) {
       block.hasDp = r.Find("dp") != nullptr;
       return true;
     }
-    default:
-      return true;
+    default: return true;
   }
 }
 
@@ -253,8 +274,8 @@ bool ListChecks(Reader& r, const Kind& kind, Block& block, std::vector<const Blo
     }
     for (size_t k = 1; k < block.x.size(); ++k) {
       if (!(block.x[k] > block.x[k - 1])) {
-        return r.Fail(r.Find("x")->origin, "'x' must be strictly increasing (" + Shown(block.x[k - 1]) + " then " +
-                                               Shown(block.x[k]) + ")");
+        return r.Fail(r.Find("x")->origin,
+                      "'x' must be strictly increasing (" + Shown(block.x[k - 1]) + " then " + Shown(block.x[k]) + ")");
       }
     }
   }
@@ -293,8 +314,9 @@ bool BuildBlock(const CaseBlock& written, Block& block, std::vector<const BlockV
   const auto& kinds = Kinds();
   const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return written.kind == k.name; });
   if (kind == kinds.end()) {
-    return r.Fail(written.origin, "unknown kind (lag, deadtime, integrator, valve, motor, switch, sum, lookup, "
-                                  "source, fmu)");
+    return r.Fail(written.origin,
+                  "unknown kind (lag, deadtime, integrator, valve, motor, switch, sum, lookup, "
+                  "source, fmu)");
   }
   block = Block();
   block.kind = kind->kind;

@@ -255,8 +255,11 @@ bool BlockPlant::RestoreState(size_t index, const std::vector<double>& values, s
     b.noise = fits ? (static_cast<uint64_t>(values[0]) << 32) | static_cast<uint64_t>(values[1]) : b.noise;
   }
   if (!fits) {
-    error = "the state of block '" + name + "' does not fit it (a valve keeps [position 0..1], a motor [timer], "
-            "a dead time [newest, then its " + std::to_string(b.history.size()) + " samples], a noise source "
+    error = "the state of block '" + name +
+            "' does not fit it (a valve keeps [position 0..1], a motor [timer], "
+            "a dead time [newest, then its " +
+            std::to_string(b.history.size()) +
+            " samples], a noise source "
             "[two whole numbers below 2^32]; other blocks keep only their output)";
   }
   return fits;

@@ -55,9 +55,8 @@ double BlockPlant::StepFmu(const Block& b, const std::vector<double>& outputs, d
 bool BlockPlant::Begin(double startTime, std::vector<double>& outputs, std::string& error) {
   for (size_t f = 0; f < fmus_.size(); ++f) {
     FmuBlock& fmu = fmus_[f];
-    const auto first = std::find_if(blocks_.begin(), blocks_.end(), [f](const Block& b) {
-      return b.kind == BlockKind::FmuOutput && b.fmu == f;
-    });
+    const auto first = std::find_if(blocks_.begin(), blocks_.end(),
+                                    [f](const Block& b) { return b.kind == BlockKind::FmuOutput && b.fmu == f; });
     // Its inputs start at what they read now, beside its parameters.
     std::vector<std::pair<const FmuVariable*, double>> starts = fmu.starts;
     for (size_t k = 0; k < fmu.inputs.size(); ++k) {

@@ -79,12 +79,9 @@ double Lookup(const Block& b, double u) {
 
 double ReadInput(const BlockInput& in, const std::vector<double>& outputs, const std::vector<double>& external) {
   switch (in.from) {
-    case BlockInput::From::Constant:
-      return in.constant;
-    case BlockInput::From::Block:
-      return outputs[in.index];
-    case BlockInput::From::External:
-      return external[in.index];
+    case BlockInput::From::Constant: return in.constant;
+    case BlockInput::From::Block: return outputs[in.index];
+    case BlockInput::From::External: return external[in.index];
   }
   return 0.0;
 }
@@ -104,14 +101,10 @@ uint64_t NoiseStart(double seed) { return static_cast<uint64_t>(seed) + 0x9E3779
 
 double SourceAt(Block& b, double seconds) {
   switch (b.shape) {
-    case SourceShape::Constant:
-      return b.value;
-    case SourceShape::Step:
-      return seconds >= b.at ? b.to : b.from;
-    case SourceShape::Ramp:
-      return b.from + b.slope * std::max(0.0, seconds - b.start);
-    case SourceShape::Sine:
-      return b.offset + b.amplitude * std::sin(2.0 * Pi * seconds / b.period);
+    case SourceShape::Constant: return b.value;
+    case SourceShape::Step: return seconds >= b.at ? b.to : b.from;
+    case SourceShape::Ramp: return b.from + b.slope * std::max(0.0, seconds - b.start);
+    case SourceShape::Sine: return b.offset + b.amplitude * std::sin(2.0 * Pi * seconds / b.period);
     case SourceShape::Noise: {
       const double unit = static_cast<double>(NextNoise(b.noise) >> 11) * 0x1.0p-53;  // [0, 1)
       return b.amplitude * (2.0 * unit - 1.0);
@@ -135,18 +128,12 @@ double StepBlock(Block& b, double output, const std::vector<double>& outputs, co
                  double dt, double seconds) {
   const double u = b.inputs.empty() ? 0.0 : ReadInput(b.inputs[0], outputs, external);
   switch (b.kind) {
-    case BlockKind::Lag:
-      return output + -std::expm1(-dt / b.timeConstant) * (b.gain * u + b.bias - output);
-    case BlockKind::Deadtime:
-      return StepDeadtime(b, u);
-    case BlockKind::Integrator:
-      return std::clamp(output + b.gain * u * dt, b.low, b.high);
-    case BlockKind::Valve:
-      return StepValve(b, u, b.hasDp ? ReadInput(b.inputs[1], outputs, external) : 0.0, dt);
-    case BlockKind::Motor:
-      return StepMotor(b, output, u, dt);
-    case BlockKind::Switch:
-      return u > b.on ? 1.0 : u < b.off ? 0.0 : output;
+    case BlockKind::Lag: return output + -std::expm1(-dt / b.timeConstant) * (b.gain * u + b.bias - output);
+    case BlockKind::Deadtime: return StepDeadtime(b, u);
+    case BlockKind::Integrator: return std::clamp(output + b.gain * u * dt, b.low, b.high);
+    case BlockKind::Valve: return StepValve(b, u, b.hasDp ? ReadInput(b.inputs[1], outputs, external) : 0.0, dt);
+    case BlockKind::Motor: return StepMotor(b, output, u, dt);
+    case BlockKind::Switch: return u > b.on ? 1.0 : u < b.off ? 0.0 : output;
     case BlockKind::Sum: {
       double sum = b.bias;
       for (size_t k = 0; k < b.inputs.size(); ++k) {
@@ -154,10 +141,8 @@ double StepBlock(Block& b, double output, const std::vector<double>& outputs, co
       }
       return sum;
     }
-    case BlockKind::Lookup:
-      return Lookup(b, u);
-    case BlockKind::Source:
-      return SourceAt(b, seconds);
+    case BlockKind::Lookup: return Lookup(b, u);
+    case BlockKind::Source: return SourceAt(b, seconds);
     case BlockKind::FmuOutput:  // stepped by its plant
       break;
   }

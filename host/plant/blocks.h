@@ -45,13 +45,13 @@ struct Block {
   double value = 0.0, at = 0.0, from = 0.0, to = 0.0, start = 0.0, slope = 0.0;
   double amplitude = 0.0, period = 1.0, offset = 0.0, seed = 1.0;
   // State beside the output.
-  double position = 0.0;         // valve: 0 closed .. 1 open
-  double timer = 0.0;            // motor: seconds the command has differed from the feedback
-  std::vector<double> history;   // deadtime: the input's last samples, a ring sized when bound
-  size_t head = 0;               // deadtime: the newest sample's place in history
-  double delaySteps = 0.0;       // deadtime: the delay in steps of the run
-  uint64_t noise = 0;            // source "noise": the generator's state
-  size_t fmu = 0, slot = 0;      // FmuOutput: the plant's FMU and which of its outputs
+  double position = 0.0;        // valve: 0 closed .. 1 open
+  double timer = 0.0;           // motor: seconds the command has differed from the feedback
+  std::vector<double> history;  // deadtime: the input's last samples, a ring sized when bound
+  size_t head = 0;              // deadtime: the newest sample's place in history
+  double delaySteps = 0.0;      // deadtime: the delay in steps of the run
+  uint64_t noise = 0;           // source "noise": the generator's state
+  size_t fmu = 0, slot = 0;     // FmuOutput: the plant's FMU and which of its outputs
 };
 
 // The value an input holds now.
@@ -68,7 +68,7 @@ double SourceAt(Block& block, double seconds);
 double ValveFlow(const Block& block, double dp);
 
 // One step of a block: its new output from its state and its inputs' values.
-double StepBlock(Block& block, double output, const std::vector<double>& outputs,
-                 const std::vector<double>& external, double dt, double seconds);
+double StepBlock(Block& block, double output, const std::vector<double>& outputs, const std::vector<double>& external,
+                 double dt, double seconds);
 
 }  // namespace host

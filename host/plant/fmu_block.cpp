@@ -56,8 +56,9 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
   const ModelDescription& md = fmu.unit->description();
   const std::string key = GivenKeys[static_cast<int>(given)];
   if (table.form != BlockValue::Form::Table) {
-    return Fail(b, table.origin, "'" + key + "' must be a table by the FMU's variable names, such as " + key +
-                                     " = { name = ... }", error);
+    return Fail(b, table.origin,
+                "'" + key + "' must be a table by the FMU's variable names, such as " + key + " = { name = ... }",
+                error);
   }
   for (const auto& [name, value] : table.fields) {
     const FmuVariable* v = md.Find(name);
@@ -66,15 +67,15 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
       return Fail(b, value.origin, refused, error);
     }
     if (v->type == FmuType::String) {
-      return Fail(b, value.origin, "'" + name + "' is a String; dcshost gives Real, Integer and Boolean values",
-                  error);
+      return Fail(b, value.origin, "'" + name + "' is a String; dcshost gives Real, Integer and Boolean values", error);
     }
     if (given == Given::Inputs) {
       fmu.inputs.push_back(v);
       fmu.wires.push_back(&value);
     } else if (value.form != BlockValue::Form::Number) {
-      return Fail(b, value.origin, std::string(given == Given::Starts ? "start" : "parameter") + " '" + name +
-                                       "' must be a number", error);
+      return Fail(b, value.origin,
+                  std::string(given == Given::Starts ? "start" : "parameter") + " '" + name + "' must be a number",
+                  error);
     } else {
       fmu.starts.emplace_back(v, value.number);
     }
@@ -87,8 +88,11 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
 bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, bool loadCode, FmuBlock& fmu, std::string& error) {
   for (const auto& entry : b.keys) {
     if (entry.first != "file" && entry.first != "inputs" && entry.first != "parameters" && entry.first != "starts") {
-      return Fail(b, entry.second.origin, "unknown key '" + entry.first + "' (it takes name, kind, unit, file, "
-                                          "inputs, parameters and starts)", error);
+      return Fail(b, entry.second.origin,
+                  "unknown key '" + entry.first +
+                      "' (it takes name, kind, unit, file, "
+                      "inputs, parameters and starts)",
+                  error);
     }
   }
   const auto file = b.keys.find("file");

@@ -22,9 +22,9 @@ struct FmuBlock {
   std::vector<const FmuVariable*> inputs, outputs;  // wired inputs; every Real, Integer and Boolean output
   std::vector<const BlockValue*> wires;             // each input's value as written, until the plant resolves it
   std::vector<std::pair<const FmuVariable*, double>> starts;  // parameters and starts, set before initialising
-  std::vector<double> in, out;                      // one step's values, sized when opened
-  std::vector<unsigned char> savedState;            // a saved run's, restored when it begins
-  int64_t stepped = -1;                             // the last step it took
+  std::vector<double> in, out;                                // one step's values, sized when opened
+  std::vector<unsigned char> savedState;                      // a saved run's, restored when it begins
+  int64_t stepped = -1;                                       // the last step it took
 };
 
 // Opens the FMU of a written block; false with "file:line: block 'NAME'

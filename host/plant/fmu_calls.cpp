@@ -75,8 +75,8 @@ void FmuUnit::Logged(const char* instance, int status, const char* category, con
     return;
   }
   const char* word = status >= 0 && status <= fmi2::Pending ? StatusNames[status] : "?";
-  *out_ << "FMU " << (instance != nullptr ? instance : instance_.c_str()) << " [" << (category ? category : "")
-        << "] " << word << ": " << message << '\n';
+  *out_ << "FMU " << (instance != nullptr ? instance : instance_.c_str()) << " [" << (category ? category : "") << "] "
+        << word << ": " << message << '\n';
 }
 
 bool FmuUnit::Failed(const char* call, int status, std::string& error) {
@@ -206,20 +206,20 @@ bool FmuUnit::Outputs(double* outputs, std::string& error) {
 
 bool FmuUnit::CanSaveState(std::string& error) const {
   if (!md_.canGetAndSetState || !md_.canSerializeState) {
-    error = Who() + " cannot save its state: its model description does not offer canGetAndSetFMUstate and "
+    error = Who() +
+            " cannot save its state: its model description does not offer canGetAndSetFMUstate and "
             "canSerializeFMUstate, so a run with it cannot be saved";
     return false;
   }
   if (!calls_) {
     return true;  // its code is not loaded: the model description says all there is
   }
-  const std::pair<const char*, bool> functions[] = {
-      {"fmi2GetFMUstate", calls_->getState != nullptr},
-      {"fmi2SetFMUstate", calls_->setState != nullptr},
-      {"fmi2FreeFMUstate", calls_->freeState != nullptr},
-      {"fmi2SerializedFMUstateSize", calls_->serializedSize != nullptr},
-      {"fmi2SerializeFMUstate", calls_->serialize != nullptr},
-      {"fmi2DeSerializeFMUstate", calls_->deserialize != nullptr}};
+  const std::pair<const char*, bool> functions[] = {{"fmi2GetFMUstate", calls_->getState != nullptr},
+                                                    {"fmi2SetFMUstate", calls_->setState != nullptr},
+                                                    {"fmi2FreeFMUstate", calls_->freeState != nullptr},
+                                                    {"fmi2SerializedFMUstateSize", calls_->serializedSize != nullptr},
+                                                    {"fmi2SerializeFMUstate", calls_->serialize != nullptr},
+                                                    {"fmi2DeSerializeFMUstate", calls_->deserialize != nullptr}};
   for (const auto& [name, found] : functions) {
     if (!found) {
       error = Who() + " cannot save its state: its model description offers it, but its binary has no " + name +

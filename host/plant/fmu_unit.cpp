@@ -116,14 +116,15 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, bool loadCode, 
     return false;
   }
   // binaries/PLATFORM/IDENTIFIER.so (or .dll), as the FMU's folder holds it.
-  const std::string within = std::string("binaries/") + FmuPlatform() + "/" + md_.modelIdentifier +
-                             (FmuPlatform()[0] == 'w' ? ".dll" : ".so");
+  const std::string within =
+      std::string("binaries/") + FmuPlatform() + "/" + md_.modelIdentifier + (FmuPlatform()[0] == 'w' ? ".dll" : ".so");
   const std::string binary = folder + "/" + within;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(PathOf(binary), ec)) {
     const bool platform = std::filesystem::is_directory(PathOf(folder + "/binaries/" + FmuPlatform()), ec);
-    error = file_ + ": " + (platform ? std::string("no ") + FmuPlatform() + "/" + md_.modelIdentifier + " binary"
-                                     : "carries " + PlatformsIn(folder)) +
+    error = file_ + ": " +
+            (platform ? std::string("no ") + FmuPlatform() + "/" + md_.modelIdentifier + " binary"
+                      : "carries " + PlatformsIn(folder)) +
             "; this dcshost is " + FmuPlatformWords() + " and needs " + within;
     return false;
   }
@@ -137,8 +138,8 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, bool loadCode, 
         << "takes its start values and answers is for run to find\n";
     return true;
   }
-  out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code "
-      << binary << ", SHA-256 " << binarySha256_ << '\n';
+  out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code " << binary
+      << ", SHA-256 " << binarySha256_ << '\n';
   resources_ = FileUri(folder + "/resources");
 #if defined(_WIN32)
   std::string native = binary;

@@ -187,9 +187,8 @@ LoopPairing PairLoops(const Case& c, const std::unordered_map<std::string, std::
     }
     const auto input = pidInputs.find(r.node + ":" + r.tag);
     if (input != pidInputs.end() &&
-        pairer.Try(result.pairs, i, name, "PID INPUT", pairer.Point(r.node, input->second), [&](const CasePVRow& pv) {
-          return pv.node == r.node && pv.tag == input->second;
-        })) {
+        pairer.Try(result.pairs, i, name, "PID INPUT", pairer.Point(r.node, input->second),
+                   [&](const CasePVRow& pv) { return pv.node == r.node && pv.tag == input->second; })) {
       continue;
     }
     result.unpaired.push_back(name + ": no PV row of its loop");

@@ -97,8 +97,7 @@ const FmuVariable* ModelDescription::Find(const std::string& name) const {
 const char* CausalityName(FmuCausality causality) { return Causalities[static_cast<size_t>(causality)]; }
 const char* TypeName(FmuType type) { return Types[static_cast<size_t>(type)]; }
 
-bool ReadModelDescription(const std::string& text, const std::string& file, ModelDescription& md,
-                          std::string& error) {
+bool ReadModelDescription(const std::string& text, const std::string& file, ModelDescription& md, std::string& error) {
   md = ModelDescription();
   XmlElement root;
   if (!ParseXml(text, root, error)) {
@@ -145,7 +144,8 @@ bool ReadModelDescription(const std::string& text, const std::string& file, Mode
     }
   }
   if (!coSimulation || md.modelIdentifier.empty()) {
-    error = at + "offers no co-simulation (no <CoSimulation modelIdentifier=...>): dcshost steps an FMU itself "
+    error = at +
+            "offers no co-simulation (no <CoSimulation modelIdentifier=...>): dcshost steps an FMU itself "
             "and needs one for co-simulation, not model exchange";
     return false;
   }
@@ -154,7 +154,8 @@ bool ReadModelDescription(const std::string& text, const std::string& file, Mode
   const std::string& id = md.modelIdentifier;
   if (id == "." || id == ".." || id.find_first_of("/\\:") != std::string::npos ||
       std::any_of(id.begin(), id.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
-    error = at + "modelIdentifier '" + id + "' is not a bare file name (no folder, drive or \"..\"): it names the "
+    error = at + "modelIdentifier '" + id +
+            "' is not a bare file name (no folder, drive or \"..\"): it names the "
             "binary inside the FMU's own binaries folder";
     return false;
   }

@@ -19,9 +19,9 @@ struct FmuVariable {
   FmuType type = FmuType::Real;
   bool hasStart = false;
   bool constant = false;  // variability "constant": never set
-  double start = 0.0;  // Real, Integer, Boolean (1 or 0) and Enumeration starts
-  std::string unit;    // a Real's unit, or empty
-  int line = 0;        // in modelDescription.xml
+  double start = 0.0;     // Real, Integer, Boolean (1 or 0) and Enumeration starts
+  std::string unit;       // a Real's unit, or empty
+  int line = 0;           // in modelDescription.xml
 };
 
 struct ModelDescription {
@@ -36,8 +36,7 @@ struct ModelDescription {
 // given) when it is not XML, not FMI 2.0, offers no co-simulation, or a
 // variable is malformed (no name, no value reference, a name given twice, an
 // unknown causality or type).
-bool ReadModelDescription(const std::string& text, const std::string& file, ModelDescription& md,
-                          std::string& error);
+bool ReadModelDescription(const std::string& text, const std::string& file, ModelDescription& md, std::string& error);
 
 // The words the case and messages use: "input", "Real".
 const char* CausalityName(FmuCausality causality);

@@ -21,8 +21,11 @@ struct Parameter {
 // coefficient in m3/s per square root of a metre, height in m, initial level
 // in m (at most the height, checked apart).
 const Parameter TankParameters[] = {
-    {"area", 2.0, 1e-6, "m2"}, {"inflow_max", 0.05, 0.0, "m3/s"}, {"outflow_coefficient", 0.025, 0.0, "m3/s per m^0.5"},
-    {"height", 5.0, 1e-6, "m"}, {"level", 1.0, 0.0, "m"},
+    {"area", 2.0, 1e-6, "m2"},
+    {"inflow_max", 0.05, 0.0, "m3/s"},
+    {"outflow_coefficient", 0.025, 0.0, "m3/s per m^0.5"},
+    {"height", 5.0, 1e-6, "m"},
+    {"level", 1.0, 0.0, "m"},
 };
 
 // "file:line: " of a parameter given in the case, or of [model] for one left out.
@@ -41,8 +44,7 @@ const Variable TankVariables[] = {{"inflow", "m3/s"}, {"level", "m"}, {"outflow"
 
 }  // namespace
 
-bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, std::ostream& log,
-                             std::string& error) {
+bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, std::ostream& log, std::string& error) {
   tank_ = false;
   blocks_ = false;
   plant_ = BlockPlant();
@@ -104,8 +106,10 @@ bool ProcessModel::ConfigureTank(const ModelSettings& settings, std::string& err
     }
   }
   if (values[4] > values[3]) {
-    error = At(settings, "level") + "tank parameter 'level' (" + Shown(values[4]) + " m) must lie within the tank: "
-            "at most its height, " + Shown(values[3]) + " m";
+    error = At(settings, "level") + "tank parameter 'level' (" + Shown(values[4]) +
+            " m) must lie within the tank: "
+            "at most its height, " +
+            Shown(values[3]) + " m";
     return false;
   }
   for (const Variable& v : TankVariables) {

@@ -24,8 +24,8 @@ struct LetterDefault {
   double timeConstant, deadTime, fillTime;
 };
 const LetterDefault Defaults[] = {
-    {'F', false, 2.0, 0.0, 300.0},  {'P', false, 10.0, 0.0, 300.0}, {'T', false, 60.0, 10.0, 300.0},
-    {'L', true, 10.0, 0.0, 300.0},  {'A', false, 120.0, 60.0, 300.0},
+    {'F', false, 2.0, 0.0, 300.0}, {'P', false, 10.0, 0.0, 300.0},   {'T', false, 60.0, 10.0, 300.0},
+    {'L', true, 10.0, 0.0, 300.0}, {'A', false, 120.0, 60.0, 300.0},
 };
 
 using Keys = std::vector<std::pair<const char*, BlockValue>>;
@@ -34,8 +34,8 @@ using Keys = std::vector<std::pair<const char*, BlockValue>>;
 std::string NameFrom(const std::string& tag) {
   std::string name = tag.empty() ? std::string("loop") : tag;
   for (char& ch : name) {
-    const bool kept = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                      ch == '_' || ch == '-';
+    const bool kept =
+        (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_' || ch == '-';
     ch = kept ? ch : '_';
   }
   return name;
@@ -78,7 +78,8 @@ class Declarer {
     }
     if (!std::isfinite(x) && failure_.empty()) {
       failure_ = Where(v.origin) + ": the loop's tieback would hold " + Shown(x) +
-                 (given.empty() ? std::string() : " from " + given) + " (a lag's gain is its span, high - low; an "
+                 (given.empty() ? std::string() : " from " + given) +
+                 " (a lag's gain is its span, high - low; an "
                  "integrator's rate the span over fill_time): keep them within what a number holds";
     }
     return v;
@@ -136,19 +137,22 @@ std::string DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out,
     const double k = span / d.fillTime;
     const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output, {"high", "low", "fill_time"});
     last = declare.Add(delayed ? base + "_level" : base, "integrator",
-                       {{"input", declare.T(net)}, {"low", declare.N(d.low, {"low"})},
-                        {"high", declare.N(d.high, {"high"})}, {"initial", declare.N(target)}});
+                       {{"input", declare.T(net)},
+                        {"low", declare.N(d.low, {"low"})},
+                        {"high", declare.N(d.high, {"high"})},
+                        {"initial", declare.N(target)}});
   } else {
     last = declare.Add(delayed ? base + "_lag" : base, "lag",
-                       {{"input", declare.T(output)}, {"gain", declare.N(span, {"high", "low"})},
+                       {{"input", declare.T(output)},
+                        {"gain", declare.N(span, {"high", "low"})},
                         {"bias", declare.N(target - span * ctrl.output, {"high", "low"})},
                         {"time_constant", declare.N(d.timeConstant, {"time_constant"})},
                         {"initial", declare.N(target)}});
   }
   if (delayed) {
-    declare.Add(base, "deadtime",
-                {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime, {"dead_time"})},
-                 {"initial", declare.N(target)}});
+    declare.Add(
+        base, "deadtime",
+        {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime, {"dead_time"})}, {"initial", declare.N(target)}});
   }
   declare.Sends(pv, "");
   return declare.Failure();
@@ -165,10 +169,11 @@ std::string DeclareDiscrete(const Case& c, const TiebackLoop& loop, Tiebacks& ou
   Declarer declare(out, used, command.origin, loop.from);
   const std::string wanted = declare.Sum(base + "_command", command.tag + "." + command.field, -1.0, 1.0);
   const bool asFlag = pv.field == "A_ROUT";
-  const std::string motor =
-      declare.Add(asFlag ? base + "_running" : base, "motor",
-                  {{"command", declare.T(wanted)}, {"start_delay", declare.N(d.startDelay, {"start_delay"})},
-                   {"stop_delay", declare.N(d.stopDelay, {"stop_delay"})}, {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}});
+  const std::string motor = declare.Add(asFlag ? base + "_running" : base, "motor",
+                                        {{"command", declare.T(wanted)},
+                                         {"start_delay", declare.N(d.startDelay, {"start_delay"})},
+                                         {"stop_delay", declare.N(d.stopDelay, {"stop_delay"})},
+                                         {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}});
   if (asFlag) {
     declare.Sum(base, motor, -1.0, 1.0);
   }
@@ -185,11 +190,13 @@ void Apply(const TiebackSetting& s, const std::string& where, TiebackLoop& loop)
   if (!s.action.empty()) {
     d.reverse = s.action == "reverse";
   }
-  const std::tuple<const char*, double, double*> numbers[] = {
-      {"time_constant", s.timeConstant, &d.timeConstant}, {"dead_time", s.deadTime, &d.deadTime},
-      {"fill_time", s.fillTime, &d.fillTime},             {"low", s.low, &d.low},
-      {"high", s.high, &d.high},                          {"start_delay", s.startDelay, &d.startDelay},
-      {"stop_delay", s.stopDelay, &d.stopDelay}};
+  const std::tuple<const char*, double, double*> numbers[] = {{"time_constant", s.timeConstant, &d.timeConstant},
+                                                              {"dead_time", s.deadTime, &d.deadTime},
+                                                              {"fill_time", s.fillTime, &d.fillTime},
+                                                              {"low", s.low, &d.low},
+                                                              {"high", s.high, &d.high},
+                                                              {"start_delay", s.startDelay, &d.startDelay},
+                                                              {"stop_delay", s.stopDelay, &d.stopDelay}};
   for (const auto& [key, value, field] : numbers) {
     if (!std::isnan(value)) {
       *field = value;
@@ -233,9 +240,10 @@ bool Tune(const Case& c, const LoopFacts& facts, const std::string& tag, Tieback
     for (size_t k = 0; k < settings.size(); ++k) {
       if (applies(settings[k], pass)) {
         const TiebackSetting& setting = settings[k];
-        Apply(setting, setting.discrete ? "[tieback.discrete]"
-                       : pass == 2     ? "[tieback.loop." + setting.loop + "]"
-                                       : "[tieback.letter." + setting.letter + "]",
+        Apply(setting,
+              setting.discrete ? "[tieback.discrete]"
+              : pass == 2      ? "[tieback.loop." + setting.loop + "]"
+                               : "[tieback.letter." + setting.letter + "]",
               loop);
         used[k] = true;
         last = &settings[k];
@@ -257,7 +265,8 @@ bool LinkNamesABlock(const CasePVRow& pv, const std::string& tag, std::string& e
   if (pv.from.empty() || NameFrom(pv.from) == pv.from) {
     return true;
   }
-  error = Where(pv.origin) + ": 'from' = \"" + pv.from + "\" links loop " + tag + " to its tieback and names the "
+  error = Where(pv.origin) + ": 'from' = \"" + pv.from + "\" links loop " + tag +
+          " to its tieback and names the "
           "block that answers it: letters, digits, '_' and '-' only";
   return false;
 }
@@ -327,7 +336,8 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
   for (size_t k = 0; k < used.size(); ++k) {
     const TiebackSetting& s = c.model.tieback[k];
     if (!used[k] && !s.loop.empty()) {
-      error = Where(s.origin) + ": [tieback.loop." + s.loop + "] names no loop the rules paired (a controller's or "
+      error = Where(s.origin) + ": [tieback.loop." + s.loop +
+              "] names no loop the rules paired (a controller's or "
               "a discrete command's tag; `dcshost tieback` lists the pairs)";
       return false;
     }

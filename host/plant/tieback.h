@@ -18,17 +18,17 @@ namespace host {
 // What the DCS's database says of the loops beside the tag tables.
 struct LoopFacts {
   std::unordered_map<std::string, std::string> pidInputs;  // a controller's "NODE:TAG" -> the tag its PID reads
-  std::vector<double> low, high;  // per PV row: the range the database states (F_ELO, F_EHI), NaN where none
+  std::vector<double> low, high;   // per PV row: the range the database states (F_ELO, F_EHI), NaN where none
   std::vector<bool> directAction;  // per controller row: its A_ACTION is DIRECT
 };
 
 // How a tieback answers its controller or command.
 struct TiebackDynamics {
   bool integrating = false;
-  double timeConstant = 10.0;  // s: a lag's
-  double deadTime = 0.0;       // s
-  double fillTime = 300.0;     // s: integrating, full output above the balance moves the PV over its span
-  bool reverse = false;        // more output, less PV
+  double timeConstant = 10.0;                // s: a lag's
+  double deadTime = 0.0;                     // s
+  double fillTime = 300.0;                   // s: integrating, full output above the balance moves the PV over its span
+  bool reverse = false;                      // more output, less PV
   double low = 0.0, high = 100.0;            // the PV's span
   double startDelay = 2.0, stopDelay = 2.0;  // s: a discrete loop's feedback after its command
 };
@@ -38,13 +38,13 @@ TiebackDynamics DefaultDynamics(const std::string& variable);
 
 struct TiebackLoop {
   bool discrete = false;
-  size_t source = 0;         // the controller row, or a discrete command's PV-import row
-  size_t pv = 0;             // the PV row it closes
-  std::string rule;          // how it was paired
-  std::string variable;      // its measured variable ("L"); empty for a discrete loop
+  size_t source = 0;     // the controller row, or a discrete command's PV-import row
+  size_t pv = 0;         // the PV row it closes
+  std::string rule;      // how it was paired
+  std::string variable;  // its measured variable ("L"); empty for a discrete loop
   TiebackDynamics dynamics;
-  std::vector<std::string> changes;  // where its numbers differ from the defaults, and why
-  std::map<std::string, Origin> from;  // where a [tieback] setting gave a number, by its key ("dead_time")
+  std::vector<std::string> changes;       // where its numbers differ from the defaults, and why
+  std::map<std::string, Origin> from;     // where a [tieback] setting gave a number, by its key ("dead_time")
   size_t firstBlock = 0, blockCount = 0;  // its blocks in Tiebacks::blocks
 };
 
@@ -52,8 +52,8 @@ struct Tiebacks {
   std::vector<TiebackLoop> loops;
   std::vector<CaseBlock> blocks;  // every loop's, in the order of the loops; each carries its PV row by 'pv'
   std::vector<std::string> ambiguous, unpaired;
-  std::vector<size_t> openPv;     // PV rows no loop closes: they send their value as written
-  PairedRows held;                // the rows the case's own [[block]]s answer: no tieback touches them
+  std::vector<size_t> openPv;  // PV rows no loop closes: they send their value as written
+  PairedRows held;             // the rows the case's own [[block]]s answer: no tieback touches them
 };
 
 // Pairs the case's loops and builds their blocks, with the case's [tieback]

@@ -34,7 +34,6 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
   .sheet { page-break-after: always; } }
 </style>)";
 
-
 std::string Page(const std::string& title, const std::string& body) {
   return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>" + Escape(title) + "</title>" +
          Style + "</head>\n<body>\n" + body + "</body></html>\n";
@@ -54,8 +53,8 @@ std::vector<std::string> SheetFiles(const std::vector<std::string>& tags) {
   for (const std::string& tag : tags) {
     std::string base;
     for (const char c : tag) {
-      const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                        c == '_';
+      const bool kept =
+          (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
       char hex[4];
       (void)std::snprintf(hex, sizeof hex, "~%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
       base += kept ? std::string(1, c) : std::string(hex);
@@ -96,9 +95,9 @@ std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector
     for (size_t k = 0; sheets != nullptr && !v.loop.empty() && k < sheets->size() && sheet == nullptr; ++k) {
       sheet = (*sheets)[k].tag == v.loop ? &(*sheets)[k] : nullptr;
     }
-    const std::string check = sheet != nullptr
-                                  ? "<a href=\"loops/" + UrlPath(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
-                                  : Escape(v.description);
+    const std::string check =
+        sheet != nullptr ? "<a href=\"loops/" + UrlPath(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
+                         : Escape(v.description);
     t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
       << Escape(v.waived) << "</td></tr>\n";
   }
@@ -111,8 +110,8 @@ std::string Provenance(const CaseReport& r) {
     << Escape(r.written) << "</td></tr><tr><th>command</th><td><code>" << Escape(r.commandLine)
     << "</code></td></tr></table>\n<table><tr><th>input</th><th>file</th><th>SHA-256</th></tr>\n";
   for (const ReportInput& in : r.inputs) {
-    p << "<tr><td>" << Escape(in.what) << "</td><td>" << Escape(in.path) << "</td><td class=\"hash\">" << Escape(in.sha256)
-      << "</td></tr>\n";
+    p << "<tr><td>" << Escape(in.what) << "</td><td>" << Escape(in.path) << "</td><td class=\"hash\">"
+      << Escape(in.sha256) << "</td></tr>\n";
   }
   return p.str() + "</table>\n";
 }
@@ -129,9 +128,9 @@ std::string CasePage(const CaseReport& r) {
     }
   }
   std::ostringstream b;
-  b << "<h1>" << Escape(r.title) << "</h1>\n<p>" << Escape(r.casePath) << "</p>\n<p><span class=\"passed\">" << counts[0]
-    << " passed</span>, <span class=\"failed\">" << counts[1] << " failed</span>, <span class=\"waived\">" << counts[2]
-    << " waived</span></p>\n";
+  b << "<h1>" << Escape(r.title) << "</h1>\n<p>" << Escape(r.casePath) << "</p>\n<p><span class=\"passed\">"
+    << counts[0] << " passed</span>, <span class=\"failed\">" << counts[1] << " failed</span>, <span class=\"waived\">"
+    << counts[2] << " waived</span></p>\n";
   if (counts[1] + counts[2] > 0) {
     b << "<h2>Deficiencies</h2><ul>\n" << deficiencies.str() << "</ul>\n";
   }
@@ -153,13 +152,15 @@ std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
   std::ostringstream b;
   char range[96];
   (void)std::snprintf(range, sizeof range, "%g to %g", s.low, s.high);
-  b << "<div class=\"sheet\"><h1>Loop sheet " << Escape(s.tag) << "</h1>\n<p>" << Escape(r.title) << " &middot; <a href=\""
+  b << "<div class=\"sheet\"><h1>Loop sheet " << Escape(s.tag) << "</h1>\n<p>" << Escape(r.title)
+    << " &middot; <a href=\""
     << "../index.html\">the case</a></p>\n<table><tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag)
     << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable)
     << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
     << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
-    << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n" << VerdictTable(s.checks, nullptr)
-    << "<h2>Trend</h2><img src=\"" << UrlPath(s.file) << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
+    << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n"
+    << VerdictTable(s.checks, nullptr) << "<h2>Trend</h2><img src=\"" << UrlPath(s.file)
+    << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
@@ -182,8 +183,12 @@ bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error)
 std::string ResultsJson(const CaseReport& r) {
   std::vector<ResultRecord> records;
   for (const Verdict& v : r.verdicts) {
-    records.push_back({{"case", r.casePath}, {"check", v.description}, {"loop", v.loop}, {"verdict", VerdictWord(v)},
-                       {"measured", v.measured}, {"waiver", v.waived}});
+    records.push_back({{"case", r.casePath},
+                       {"check", v.description},
+                       {"loop", v.loop},
+                       {"verdict", VerdictWord(v)},
+                       {"measured", v.measured},
+                       {"waiver", v.waived}});
   }
   return ResultsJsonText(records);
 }
@@ -197,8 +202,8 @@ std::string Listed(const ReportFolder& folder, const std::string& name, std::str
   return path;
 }
 
-bool WriteListed(const ReportFolder& folder, const std::string& name, const std::string& what,
-                 const std::string& text, std::string& error) {
+bool WriteListed(const ReportFolder& folder, const std::string& name, const std::string& what, const std::string& text,
+                 std::string& error) {
   const std::string path = Listed(folder, name, error);
   return !path.empty() && WriteWholeFile(path, what, text, error);
 }
@@ -207,8 +212,8 @@ bool WriteListed(const ReportFolder& folder, const std::string& name, const std:
 std::string CasesTable(const std::vector<SuiteCase>& cases) {
   std::string table;
   for (const SuiteCase& c : cases) {
-    table += NameAsLine(c.path) + "\t" + NameAsLine(c.page) + "\t" + std::to_string(c.passed) + "\t" + std::to_string(c.failed) +
-             "\t" + std::to_string(c.waived) + "\t" + (c.ok ? "1" : "0");
+    table += NameAsLine(c.path) + "\t" + NameAsLine(c.page) + "\t" + std::to_string(c.passed) + "\t" +
+             std::to_string(c.failed) + "\t" + std::to_string(c.waived) + "\t" + (c.ok ? "1" : "0");
     for (const std::string& d : c.deficiencies) {
       table += "\t" + NameAsLine(d);
     }
@@ -237,7 +242,8 @@ bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, st
   const std::string file = folder + "/cases.tsv";
   std::error_code ec;
   if (!fs::is_regular_file(fs::symlink_status(PathOf(file), ec))) {
-    error = folder + ": holds no report of a suite (no cases.tsv, or it is a link): give folders `dcshost test "
+    error = folder +
+            ": holds no report of a suite (no cases.tsv, or it is a link): give folders `dcshost test "
             "--report` wrote";
     return false;
   }
@@ -312,7 +318,8 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
     totals[0] += c.passed;
     totals[1] += c.failed;
     totals[2] += c.waived;
-    const std::string link = c.page.empty() ? Escape(c.path) : "<a href=\"" + UrlPath(c.page) + "\">" + Escape(c.path) + "</a>";
+    const std::string link =
+        c.page.empty() ? Escape(c.path) : "<a href=\"" + UrlPath(c.page) + "\">" + Escape(c.path) + "</a>";
     rows << "<tr><td>" << link << "</td><td>" << c.passed << "</td><td>" << c.failed << "</td><td>" << c.waived
          << "</td><td class=\"" << (c.ok ? "passed\">ok" : "failed\">FAILED") << "</td></tr>\n";
     for (const std::string& d : c.deficiencies) {
@@ -332,7 +339,8 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
   b << "<h1>Control checkout</h1>\n<p>" << cases.size() << " cases: <span class=\"passed\">" << totals[0]
     << " checks passed</span>, <span class=\"failed\">" << totals[1] << " failed</span>, <span class=\"waived\">"
     << totals[2] << " waived</span></p>\n<h2>Cases</h2><table><tr><th>case</th><th>passed</th><th>failed</th>"
-    << "<th>waived</th><th>result</th></tr>\n" << rows.str() << "</table>\n<h2>Known deficiencies</h2><ul>\n"
+    << "<th>waived</th><th>result</th></tr>\n"
+    << rows.str() << "</table>\n<h2>Known deficiencies</h2><ul>\n"
     << deficiencies.str() << "</ul>\n<h2>Provenance</h2><table><tr><th>written by</th><td>" << Escape(generator)
     << "</td></tr><tr><th>command</th><td><code>" << Escape(commandLine) << "</code></td></tr></table>\n";
   std::string failed;  // for `dcshost test --rerun-failed`

@@ -16,17 +16,17 @@
 namespace host {
 
 struct ReportInput {
-  std::string what;    // "the case", "the driver", ...
+  std::string what;  // "the case", "the driver", ...
   std::string path;
   std::string sha256;  // or what kept it from being read
 };
 
 struct LoopSheet {
   std::string tag, node, pvPoint, variable;
-  std::string file;        // its files' name in loops/, without extension (SheetFiles)
+  std::string file;  // its files' name in loops/, without extension (SheetFiles)
   double low = 0.0, high = 100.0;
-  std::string action;      // "REVERSE" or "DIRECT", as FIX held it
-  std::string tuning;      // the controller's tuning as found in FIX
+  std::string action;  // "REVERSE" or "DIRECT", as FIX held it
+  std::string tuning;  // the controller's tuning as found in FIX
   std::string finalMode;
   std::vector<Verdict> checks;
   // The trend: target, PV and output (percent) at times, and when each check began.
@@ -39,7 +39,7 @@ struct CaseReport {
   std::vector<ReportInput> inputs;
   std::vector<Verdict> verdicts;  // expectations and loop checks
   std::vector<LoopSheet> loops;
-  std::string plot;               // the run's plot beside index.html, or empty
+  std::string plot;  // the run's plot beside index.html, or empty
 };
 
 // The names of the loop sheets' files for the loops' tags, the same on every

@@ -85,7 +85,8 @@ namespace {
 // A count as WriteJunit writes it: digits only, at most a billion.
 bool Count(const XmlElement& e, const char* name, size_t& count) {
   const std::string* text = e.Attribute(name);
-  if (text == nullptr || text->empty() || text->size() > 10 || text->find_first_not_of("0123456789") != std::string::npos) {
+  if (text == nullptr || text->empty() || text->size() > 10 ||
+      text->find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   const unsigned long long value = std::strtoull(text->c_str(), nullptr, 10);
@@ -130,8 +131,7 @@ bool ReadCase(const XmlElement& e, JunitCase& c) {
 
 }  // namespace
 
-bool ReadJunit(const std::string& file, const std::string& text, std::vector<JunitSuite>& suites,
-               std::string& error) {
+bool ReadJunit(const std::string& file, const std::string& text, std::vector<JunitSuite>& suites, std::string& error) {
   XmlElement root;
   std::string problem;
   if (!ParseXml(text, root, problem)) {

@@ -45,7 +45,6 @@ bool WriteJunit(const std::string& path, const std::string& name, const std::vec
 // appended to `suites`, so that a merge writes them again with the writer
 // above; false with "FILE:LINE: what" for anything else (counts that are not
 // whole numbers, a time that is not a number of seconds, another shape).
-bool ReadJunit(const std::string& file, const std::string& text, std::vector<JunitSuite>& suites,
-               std::string& error);
+bool ReadJunit(const std::string& file, const std::string& text, std::vector<JunitSuite>& suites, std::string& error);
 
 }  // namespace host

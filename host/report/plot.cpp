@@ -36,8 +36,8 @@ double DrawPanel(std::ostream& svg, const Page& page, const Panel& panel, size_t
   DrawLegend(svg, legend, y);
   DrawMarkerLabels(svg, page.markers, y + legend.Height());
   DrawGrid(svg, page.t, v);
-  svg << "<defs><clipPath id=\"plot" << index << "\"><rect x=\"" << Px(Left) << "\" y=\"" << Px(top)
-      << "\" width=\"" << Px(PlotWidth) << "\" height=\"" << Px(PlotHeight) << "\"/></clipPath></defs>\n";
+  svg << "<defs><clipPath id=\"plot" << index << "\"><rect x=\"" << Px(Left) << "\" y=\"" << Px(top) << "\" width=\""
+      << Px(PlotWidth) << "\" height=\"" << Px(PlotHeight) << "\"/></clipPath></defs>\n";
   svg << "<g clip-path=\"url(#plot" << index << ")\">\n";
   for (const PlotBand* band : bands) {
     DrawBand(svg, *band, page.t, v);

@@ -37,11 +37,11 @@ struct PlotMarker {
 struct PlotBand {
   std::string signal;
   double from = 0.0;
-  double to = -1.0;        // where the window ends; negative: at the end of the run
+  double to = -1.0;  // where the window ends; negative: at the end of the run
   double lo = 0.0;
   double hi = 0.0;
   bool passed = true;
-  double failTime = 0.0;   // meaningful when it failed
+  double failTime = 0.0;  // meaningful when it failed
   double failValue = 0.0;
   std::string label;
 };

@@ -138,8 +138,8 @@ void DrawTimeAxis(std::ostream& svg, const TimeAxis& t, double axisY) {
     svg << "<text class=\"time-tick\" x=\"" << Px(t.X(tick * t.unit.seconds)) << "\" y=\"" << Px(axisY) << "\">"
         << TickLabel(tick, step) << "</text>\n";
   }
-  svg << "<text class=\"time-title\" x=\"" << Px(Left + PlotWidth / 2) << "\" y=\"" << Px(axisY + 18)
-      << "\">time (" << t.unit.name << ")</text>\n</g>\n";
+  svg << "<text class=\"time-title\" x=\"" << Px(Left + PlotWidth / 2) << "\" y=\"" << Px(axisY + 18) << "\">time ("
+      << t.unit.name << ")</text>\n</g>\n";
 }
 
 }  // namespace host

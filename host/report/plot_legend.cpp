@@ -36,9 +36,7 @@ std::vector<int> LegendRows(const std::vector<LegendEntry>& entries) {
 
 }  // namespace
 
-double Legend::Height() const {
-  return LegendRow * static_cast<double>(rows.empty() ? 1 : rows.back() + 1) + 4.0;
-}
+double Legend::Height() const { return LegendRow * static_cast<double>(rows.empty() ? 1 : rows.back() + 1) + 4.0; }
 
 Legend MakeLegend(const Panel& panel, const std::vector<std::string>& colours,
                   const std::vector<const PlotBand*>& bands, const TimeAxis& t) {

@@ -30,8 +30,7 @@ inline constexpr int MaxMarkerRows = 3;
 inline constexpr int TimeIntervals = 10;
 inline constexpr int ValueIntervals = 5;
 // Red and green are kept for the bands' verdicts.
-inline constexpr const char* Colours[] = {"#1f77b4", "#ff7f0e", "#9467bd", "#8c564b",
-                                          "#17becf", "#e377c2", "#7f7f7f"};
+inline constexpr const char* Colours[] = {"#1f77b4", "#ff7f0e", "#9467bd", "#8c564b", "#17becf", "#e377c2", "#7f7f7f"};
 inline constexpr size_t ColourCount = sizeof Colours / sizeof Colours[0];
 inline constexpr const char* PassColour = "#2ca02c";
 inline constexpr const char* FailColour = "#d62728";
@@ -89,8 +88,7 @@ void DrawSignals(std::ostream& svg, const Panel& panel, const std::vector<std::s
                  const std::vector<double>& times, const TimeAxis& t, const ValueAxis& v);
 // What the panel cannot draw, written across its plot area: values exchanged
 // that are not finite, and signals of which no value was exchanged.
-void DrawNotes(std::ostream& svg, const Panel& panel, const std::vector<double>& times, const TimeAxis& t,
-               double top);
+void DrawNotes(std::ostream& svg, const Panel& panel, const std::vector<double>& times, const TimeAxis& t, double top);
 
 // Bands (plot_bands.cpp).
 
@@ -109,7 +107,7 @@ struct PlacedMarker {
   int row = 0;             // -1: no label of its own, counted in another's "(+N more)"
   bool labelLeft = false;  // the label ends at the line when it would leave the plot
   std::string label;
-  int more = 0;            // labels that found no room after this one, in its row
+  int more = 0;  // labels that found no room after this one, in its row
 };
 
 struct PlacedMarkers {

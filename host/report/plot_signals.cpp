@@ -39,8 +39,7 @@ SampleCount CountSamples(const Signal& signal, const std::vector<double>& times)
 // a discrete signal holds each value until the next sample. Points that fall
 // on the same tenth of a pixel, and the inner points of a level stretch, are
 // left out.
-std::string SignalPath(const Signal& signal, const std::vector<double>& times, const TimeAxis& t,
-                       const ValueAxis& v) {
+std::string SignalPath(const Signal& signal, const std::vector<double>& times, const TimeAxis& t, const ValueAxis& v) {
   std::string d;
   bool inRun = false;
   bool pending = false;  // a point not yet drawn at the level of the last drawn one
@@ -116,8 +115,7 @@ void DrawSignals(std::ostream& svg, const Panel& panel, const std::vector<std::s
   }
 }
 
-void DrawNotes(std::ostream& svg, const Panel& panel, const std::vector<double>& times, const TimeAxis& t,
-               double top) {
+void DrawNotes(std::ostream& svg, const Panel& panel, const std::vector<double>& times, const TimeAxis& t, double top) {
   std::vector<std::pair<std::string, bool>> notes;  // text, and whether it is a fault
   for (const Signal& signal : panel.signals) {
     const SampleCount count = CountSamples(signal, times);

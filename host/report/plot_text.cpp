@@ -32,7 +32,6 @@ std::pair<unsigned long, size_t> Utf8At(const std::string& text, size_t i) {
   return {code, allowed ? length : 0};
 }
 
-
 std::string Px(double value) {
   char buffer[32];
   (void)std::snprintf(buffer, sizeof buffer, "%.1f", std::isfinite(value) ? value : 0.0);

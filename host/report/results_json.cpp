@@ -22,7 +22,7 @@ using Json = nlohmann::json;
 class ResultsShape {
  public:
   ResultsShape(std::string& fault, std::vector<ResultRecord>& kept) : fault_(fault), kept_(kept) {}
-  size_t at = 0;        // the offset of a fault of syntax
+  size_t at = 0;  // the offset of a fault of syntax
   bool syntax = false;
 
   bool null() { return Fault("a null where a text belongs"); }

@@ -64,8 +64,9 @@ std::string CaseFolderOf(const std::string& page) {
     return std::string();
   }
   const std::string name = page.substr(head.size(), page.size() - head.size() - tail.size());
-  const bool plain = name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos &&
-                     std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  const bool plain =
+      name != "." && name != ".." && name.find_first_of("/\\:") == std::string::npos &&
+      std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   return plain ? name : std::string();
 }
 

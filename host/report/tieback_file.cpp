@@ -24,10 +24,8 @@ std::string Quoted(const std::string& text) {
 
 std::string ValueText(const BlockValue& v) {
   switch (v.form) {
-    case BlockValue::Form::Number:
-      return ShortestText(v.number);
-    case BlockValue::Form::Text:
-      return Quoted(v.text);
+    case BlockValue::Form::Number: return ShortestText(v.number);
+    case BlockValue::Form::Text: return Quoted(v.text);
     case BlockValue::Form::List: {
       std::string list = "[";
       for (size_t k = 0; k < v.items.size(); ++k) {
@@ -39,8 +37,9 @@ std::string ValueText(const BlockValue& v) {
       std::string table = "{";
       for (size_t k = 0; k < v.fields.size(); ++k) {
         const std::string& key = v.fields[k].first;
-        const bool bare = !key.empty() && key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                                "0123456789_-") == std::string::npos;
+        const bool bare = !key.empty() && key.find_first_not_of(
+                                              "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                              "0123456789_-") == std::string::npos;
         table += (k == 0 ? " " : ", ") + (bare ? key : Quoted(key)) + " = " + ValueText(v.fields[k].second);
       }
       return table + " }";
@@ -67,8 +66,9 @@ std::string LoopComment(const Case& c, const TiebackLoop& loop) {
   std::ostringstream text;
   if (loop.discrete) {
     const CasePVRow& command = c.pvImport[loop.source];
-    text << "# " << PointText(command.node, command.tag, command.field) << " -> " << PointText(pv.node, pv.tag, pv.field)
-         << ", paired by " << loop.rule << "; discrete: running " << Shown(d.startDelay) << " s after \"YES\", "
+    text << "# " << PointText(command.node, command.tag, command.field) << " -> "
+         << PointText(pv.node, pv.tag, pv.field) << ", paired by " << loop.rule << "; discrete: running "
+         << Shown(d.startDelay) << " s after \"YES\", "
          << "stopped " << Shown(d.stopDelay) << " s after \"NO\"";
   } else {
     const CaseCtrlRow& ctrl = c.controllers[loop.source];
@@ -155,8 +155,7 @@ bool SameValue(const BlockValue& a, const BlockValue& b) {
   switch (a.form) {
     case BlockValue::Form::Number: return a.number == b.number;
     case BlockValue::Form::Text: return a.text == b.text;
-    case BlockValue::Form::List:
-      return std::equal(a.items.begin(), a.items.end(), b.items.begin(), SameValue);
+    case BlockValue::Form::List: return std::equal(a.items.begin(), a.items.end(), b.items.begin(), SameValue);
     case BlockValue::Form::Table:
       return std::equal(a.fields.begin(), a.fields.end(), b.fields.begin(), [](const auto& x, const auto& y) {
         return x.first == y.first && SameValue(x.second, y.second);
@@ -167,9 +166,8 @@ bool SameValue(const BlockValue& a, const BlockValue& b) {
 
 bool SameBlock(const CaseBlock& a, const CaseBlock& b) {
   return a.name == b.name && a.kind == b.kind && a.unit == b.unit && a.keys.size() == b.keys.size() &&
-         std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(), [](const auto& x, const auto& y) {
-           return x.first == y.first && SameValue(x.second, y.second);
-         });
+         std::equal(a.keys.begin(), a.keys.end(), b.keys.begin(),
+                    [](const auto& x, const auto& y) { return x.first == y.first && SameValue(x.second, y.second); });
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ class TraceWriter {
 
  private:
   OutputFile file_;
-  std::string line_;  // room for one step's line, kept to be reused
+  std::string line_;                                 // room for one step's line, kept to be reused
   std::chrono::steady_clock::time_point flushed_{};  // when the rows last went to the system
 };
 

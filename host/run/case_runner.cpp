@@ -99,7 +99,7 @@ class Run {
   TraceWriter trace_;
   Malfunctions malfunctions_;
   LoopChecks checks_;
-  std::vector<LoopAction> due_;  // the loop checks' actions of a step boundary
+  std::vector<LoopAction> due_;       // the loop checks' actions of a step boundary
   std::vector<std::string> tunings_;  // each checked loop's tuning as found, for the report
   std::vector<Verdict> verdicts_;     // every verdict, once judged
   ReportFolder report_;
@@ -125,17 +125,20 @@ bool Run::Allowed() {
     return true;
   }
   if (!options_.live) {
-    return Refuse("this FIX is not the simulated database: `run` would write into it (" +
-                          std::to_string(c_.pv.size()) + " PV rows at every step, controllers and PV-import rows "
-                          "at the start); give --live to consent, or use `check`, which only reads");
+    return Refuse("this FIX is not the simulated database: `run` would write into it (" + std::to_string(c_.pv.size()) +
+                  " PV rows at every step, controllers and PV-import rows "
+                  "at the start); give --live to consent, or use `check`, which only reads");
   }
   if (!c_.malfunctions.empty()) {
-    return Refuse(c_.path + ": malfunctions act on the simulated database and the model; against this FIX "
-                            "they are refused (" + c_.malfunctions.front().description + ")");
+    return Refuse(c_.path +
+                  ": malfunctions act on the simulated database and the model; against this FIX "
+                  "they are refused (" +
+                  c_.malfunctions.front().description + ")");
   }
   if (!options_.saveState.empty() || !options_.fromState.empty()) {
-    return Refuse("a saved state holds the simulated database; against this FIX --save-state and "
-                  "--from-state are refused");
+    return Refuse(
+        "a saved state holds the simulated database; against this FIX --save-state and "
+        "--from-state are refused");
   }
   return true;
 }
@@ -207,8 +210,9 @@ bool Run::PlanLoopChecks() {
     return true;
   }
   if (!session_.fix().IsSimulated()) {
-    return Refuse(c_.path + ": loop checks act on the simulated database and the model; against this FIX "
-                            "they are refused");
+    return Refuse(c_.path +
+                  ": loop checks act on the simulated database and the model; against this FIX "
+                  "they are refused");
   }
   due_.reserve(checks_.Loops().size() * 3);
   if (!options_.reportFolder.empty()) {
@@ -325,13 +329,13 @@ void Run::Finish() {
   if (keepStart) {
     out_ << "the run did not end: " << options_.saveState << " is kept as it was\n";
   }
-  const bool saved = options_.saveState.empty() || keepStart ||
-                     SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
+  const bool saved =
+      options_.saveState.empty() || keepStart || SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
   session_.End(result_, out_);
   if (stop_.signal() != 0) {
     out_ << "stopped by signal " << stop_.signal() << " after step " << last << ": the driver was reset and "
-         << "destroyed, nothing is left in FIX; the run did not end, so it exits with " << StoppedBySignal(stop_.signal())
-         << '\n';
+         << "destroyed, nothing is left in FIX; the run did not end, so it exits with "
+         << StoppedBySignal(stop_.signal()) << '\n';
   }
   if (!broken_.empty()) {
     Say(out_, broken_ + ": the run stops there");

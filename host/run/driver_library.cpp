@@ -27,15 +27,12 @@ std::unique_ptr<DriverLibrary> DriverLibrary::Load(const std::string& path, std:
   }
   DriverEntryPoints& e = library->entry_;
   void* h = library->handle_;
-  const bool bound = Bind(h, "DCSInitialize", e.DCSInitialize, path, error) &&
-                     Bind(h, "DCSLoad", e.DCSLoad, path, error) &&
-                     Bind(h, "DCSConfigure", e.DCSConfigure, path, error) &&
-                     Bind(h, "DCSStart", e.DCSStart, path, error) &&
-                     Bind(h, "DCSSimulate", e.DCSSimulate, path, error) &&
-                     Bind(h, "DCSStop", e.DCSStop, path, error) &&
-                     Bind(h, "DCSTimeZero", e.DCSTimeZero, path, error) &&
-                     Bind(h, "DCSReset", e.DCSReset, path, error) &&
-                     Bind(h, "DCSDestroy", e.DCSDestroy, path, error);
+  const bool bound =
+      Bind(h, "DCSInitialize", e.DCSInitialize, path, error) && Bind(h, "DCSLoad", e.DCSLoad, path, error) &&
+      Bind(h, "DCSConfigure", e.DCSConfigure, path, error) && Bind(h, "DCSStart", e.DCSStart, path, error) &&
+      Bind(h, "DCSSimulate", e.DCSSimulate, path, error) && Bind(h, "DCSStop", e.DCSStop, path, error) &&
+      Bind(h, "DCSTimeZero", e.DCSTimeZero, path, error) && Bind(h, "DCSReset", e.DCSReset, path, error) &&
+      Bind(h, "DCSDestroy", e.DCSDestroy, path, error);
   if (!bound) {
     return nullptr;  // the destructor unloads the library
   }

@@ -11,8 +11,8 @@ std::vector<RecordSignal> RecordSignals(const Case& c) {
   signals.reserve(2 * c.controllers.size() + c.pv.size() + c.pvImport.size());
   const auto add = [&signals](TableKind table, size_t row, const char* what, const std::string& node,
                               const std::string& pointName, const Origin& origin) {
-    signals.push_back(RecordSignal{table, row, what, std::strcmp(what, "tv1") == 0, pointName, node + ":" + pointName,
-                                   origin});
+    signals.push_back(
+        RecordSignal{table, row, what, std::strcmp(what, "tv1") == 0, pointName, node + ":" + pointName, origin});
   };
   for (size_t i = 0; i < c.controllers.size(); ++i) {
     const CaseCtrlRow& r = c.controllers[i];
@@ -54,8 +54,8 @@ bool NameRecord(const std::vector<RecordSignal>& signals, RecordNameMap& named, 
 }
 
 std::string Described(const RecordSignal& s) {
-  return std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " + std::to_string(s.row) +
-         "'s " + s.what + " (" + Where(s.origin) + ")";
+  return std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " + std::to_string(s.row) + "'s " +
+         s.what + " (" + Where(s.origin) + ")";
 }
 
 std::vector<std::string> TraceNames(const std::vector<RecordSignal>& signals, const std::vector<std::string>& taken) {

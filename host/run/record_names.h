@@ -18,8 +18,8 @@ namespace host {
 struct RecordSignal {
   TableKind table = TableKind::Ctrl;
   size_t row = 0;
-  const char* what = "";          // "output", "tv1" or "value"
-  bool tv1 = false;               // a controller's target, which the DCS sends and no block reads
+  const char* what = "";            // "output", "tv1" or "value"
+  bool tv1 = false;                 // a controller's target, which the DCS sends and no block reads
   std::string shortName, fullName;  // "LIC101.output", "N1:LIC101.output"
   Origin origin;
   // A block may read it: a controller's output or a PV-import row's value.

@@ -91,8 +91,8 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   r.inputs.push_back(Input("FIX: FIXTOOLS", session.fix().toolsPath()));
   for (const FmuBlock& fmu : session.model().Fmus()) {  // hashed once, before its binary was loaded
     r.inputs.push_back(ReportInput{"FMU " + fmu.name, fmu.unit->file(), fmu.unit->sha256()});
-    r.inputs.push_back(ReportInput{"FMU " + fmu.name + ": its binary", fmu.unit->binaryName(),
-                                   fmu.unit->binarySha256()});
+    r.inputs.push_back(
+        ReportInput{"FMU " + fmu.name + ": its binary", fmu.unit->binaryName(), fmu.unit->binarySha256()});
   }
   r.verdicts = verdicts;
   // The run's plot when it lies in the report's folder (a plot written elsewhere stays out of it).

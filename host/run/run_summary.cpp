@@ -103,11 +103,13 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
   const ProcessModel& model = session.model();
   const size_t shown = std::min(model.Names().size(), MostShown);
   for (size_t k = 0; k < shown; ++k) {
-    (void)std::snprintf(line, sizeof line, "  model              %s = %.4g\n", model.Names()[k].c_str(), model.Value(k));
+    (void)std::snprintf(line, sizeof line, "  model              %s = %.4g\n", model.Names()[k].c_str(),
+                        model.Value(k));
     out << line;
   }
   if (shown < model.Names().size()) {
-    out << "  model              ... and " << model.Names().size() - shown << " more variables (--trace has them all)\n";
+    out << "  model              ... and " << model.Names().size() - shown
+        << " more variables (--trace has them all)\n";
   }
 }
 
@@ -126,8 +128,8 @@ std::vector<std::string> PlotList(const Case& c, const RunOptions& options, cons
     plotted.push_back(columns[k].name);
   }
   for (const CaseExpectation& e : c.expectations) {
-    const bool isColumn = std::any_of(columns.begin(), columns.end(),
-                                      [&e](const TraceColumn& t) { return t.name == e.signal; });
+    const bool isColumn =
+        std::any_of(columns.begin(), columns.end(), [&e](const TraceColumn& t) { return t.name == e.signal; });
     const bool shown = std::any_of(plotted.begin(), plotted.end(), [&e](const std::string& entry) {
       return ("+" + entry + "+").find("+" + e.signal + "+") != std::string::npos;
     });
@@ -138,8 +140,8 @@ std::vector<std::string> PlotList(const Case& c, const RunOptions& options, cons
   return plotted;
 }
 
-int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
-                      std::ostream& out, const std::vector<Verdict>& more, std::vector<Verdict>* judged) {
+int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot, std::ostream& out,
+                      const std::vector<Verdict>& more, std::vector<Verdict>* judged) {
   RunOutcome outcome{result.configured, {}, result.finalModes};
   for (const ReportedMessage& m : result.messages) {
     outcome.messageKeys.push_back(m.key);

@@ -33,7 +33,7 @@ std::vector<std::string> PlotList(const Case& c, const RunOptions& options, cons
 // Prints every expectation's verdict, then the loop checks' (`more`), and
 // hands each window to the plot; the number that failed, waived failures
 // (known deficiencies) not counted.
-int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot,
-                      std::ostream& out, const std::vector<Verdict>& more, std::vector<Verdict>* judged = nullptr);
+int JudgeExpectations(const Expectations& expectations, const RunResult& result, PlotRecorder& plot, std::ostream& out,
+                      const std::vector<Verdict>& more, std::vector<Verdict>* judged = nullptr);
 
 }  // namespace host

@@ -33,8 +33,7 @@ bool EventPointsExist(const FixLibrary& fix, const std::vector<CaseEvent>& event
     const int16_t code = codes[i];
     if (code != 0) {
       const CaseEvent& e = events[i];
-      error = Where(e.origin) + ": FIX has no point " + PointText(e.node, e.tag, e.field) + ": " +
-              fix.ErrorText(code);
+      error = Where(e.origin) + ": FIX has no point " + PointText(e.node, e.tag, e.field) + ": " + fix.ErrorText(code);
       return false;
     }
   }
@@ -43,8 +42,7 @@ bool EventPointsExist(const FixLibrary& fix, const std::vector<CaseEvent>& event
 
 }  // namespace
 
-std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, std::ostream& out,
-                                    std::string& error) {
+std::unique_ptr<FixLibrary> OpenFix(const Case& c, const std::string& folder, std::ostream& out, std::string& error) {
   std::unique_ptr<FixLibrary> fix = FixLibrary::Load(folder.empty() ? ProgramFolder() : folder, error);
   if (!fix) {
     return nullptr;
@@ -136,8 +134,10 @@ bool Session::BindModel(std::string& error) {
       // In a model of blocks 'drives' only links a loop for its tieback: the
       // block it names reads the controller as "TAG.output" itself.
       if (drives_.back() == ProcessModel::None) {
-        error = Where(row.origin) + ": a model of blocks takes no 'drives' but a loop's link, and no block is "
-                "named '" + row.drives + "': a block reads this controller as \"" + row.tag + ".output\"";
+        error = Where(row.origin) +
+                ": a model of blocks takes no 'drives' but a loop's link, and no block is "
+                "named '" +
+                row.drives + "': a block reads this controller as \"" + row.tag + ".output\"";
         return false;
       }
       drives_.back() = ProcessModel::None;
@@ -237,14 +237,17 @@ bool Session::BindInputs(std::string& error) {
   for (size_t k = 0; k < wanted.size(); ++k) {
     const auto found = named.find(wanted[k].name);
     if (found == named.end() || !signals[found->second.signal].Readable()) {
-      error = Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which is no controller row's "
+      error = Where(wanted[k].origin) + ": the model reads '" + wanted[k].name +
+              "', which is no controller row's "
               "\"TAG.output\" and no PV-import row's \"TAG.FIELD\" (either may begin with \"NODE:\")";
       return false;
     }
     const RecordSignal& from = signals[found->second.signal];
     if (found->second.shared) {
-      error = Where(wanted[k].origin) + ": the model reads '" + wanted[k].name + "', which rows on several nodes "
-              "have (" + Described(from) + " among them): name it as \"" + from.fullName + "\" or its like";
+      error = Where(wanted[k].origin) + ": the model reads '" + wanted[k].name +
+              "', which rows on several nodes "
+              "have (" +
+              Described(from) + " among them): name it as \"" + from.fullName + "\" or its like";
       return false;
     }
     const bool controller = from.table == TableKind::Ctrl;
@@ -303,8 +306,8 @@ std::string ContextOf(const Case& c, const std::string& key, const std::string& 
   }
   const long row = std::strtol(args.c_str() + comma + 1, nullptr, 10);
   const auto describe = [&](TableKind kind, const auto& rows) -> std::string {
-    std::string label = std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " +
-                        std::to_string(row);
+    std::string label =
+        std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " + std::to_string(row);
     if (row < 0 || static_cast<size_t>(row) >= rows.size()) {
       return label;
     }

@@ -23,9 +23,7 @@ std::vector<TraceColumn> TraceColumns(const Case& c, const ProcessModel& model) 
   for (size_t k = 0; k < signals.size(); ++k) {
     const RecordSignal& s = signals[k];
     switch (s.table) {
-      case TableKind::Ctrl:
-        columns.push_back(TraceColumn{names[k], s.tv1 ? "" : "0-1", "from DCS", false});
-        break;
+      case TableKind::Ctrl: columns.push_back(TraceColumn{names[k], s.tv1 ? "" : "0-1", "from DCS", false}); break;
       case TableKind::PV: {
         const std::string& from = c.pv[s.row].from;
         columns.push_back(TraceColumn{names[k], from.empty() ? std::string() : model.Unit(from), "to DCS", false});

@@ -10,9 +10,7 @@
 #include "fix/operator_events.h"
 
 namespace host {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 void AtStepBoundary(Session& session, int64_t step, double seconds, StepContext& x) {
   x.marks.clear();

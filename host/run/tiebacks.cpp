@@ -57,11 +57,11 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
   // without tiebacks, the case's own blocks' loops in a tieback case.
   const LoopPairing pairing = PairLoops(c, facts.pidInputs, tiebacks != nullptr ? &tiebacks->held : nullptr);
   for (const LoopPair& pair : pairing.pairs) {
-    const bool ranged = pair.pv < facts.low.size() && std::isfinite(facts.low[pair.pv]) &&
-                        std::isfinite(facts.high[pair.pv]);
+    const bool ranged =
+        pair.pv < facts.low.size() && std::isfinite(facts.low[pair.pv]) && std::isfinite(facts.high[pair.pv]);
     LoopTag tag;
-    const std::string variable = ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function)
-                                                                                      : std::string();
+    const std::string variable =
+        ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function) : std::string();
     add(pair.controller, pair.pv, variable, ranged ? facts.low[pair.pv] : 0.0, ranged ? facts.high[pair.pv] : 100.0);
   }
   return loops;
@@ -84,9 +84,10 @@ void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream&
       rules += (rules.empty() ? "" : ", ") + std::to_string(rule.second) + " by " + rule.first;
     }
   }
-  out << "tiebacks: " << tiebacks.loops.size() - discrete << " loops closed" << (rules.empty() ? "" : " (" + rules + ")")
-      << ", " << discrete << " discrete; " << tiebacks.ambiguous.size() << " ambiguous, " << tiebacks.unpaired.size()
-      << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size() << " PV rows send their values as written";
+  out << "tiebacks: " << tiebacks.loops.size() - discrete << " loops closed"
+      << (rules.empty() ? "" : " (" + rules + ")") << ", " << discrete << " discrete; " << tiebacks.ambiguous.size()
+      << " ambiguous, " << tiebacks.unpaired.size() << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size()
+      << " PV rows send their values as written";
   const auto own = static_cast<size_t>(std::count(tiebacks.held.pv.begin(), tiebacks.held.pv.end(), true));
   out << (own > 0 ? ", " + std::to_string(own) + " carry the case's own blocks' outputs\n" : std::string("\n"));
   const auto list = [&](const char* what, const std::vector<std::string>& lines) {

@@ -46,8 +46,9 @@ std::vector<RecordedVerdict> Recorded(const std::vector<Verdict>& verdicts) {
   for (const Verdict& v : verdicts) {
     const bool known = !v.passed && !v.waived.empty();
     RecordedVerdict r;
-    r.kind = v.passed ? RecordedVerdict::Kind::Passed : known ? RecordedVerdict::Kind::Waived
-                                                              : RecordedVerdict::Kind::Failed;
+    r.kind = v.passed ? RecordedVerdict::Kind::Passed
+             : known  ? RecordedVerdict::Kind::Waived
+                      : RecordedVerdict::Kind::Failed;
     r.text = v.description + ": " + v.measured + (known ? " [waived: " + v.waived + "]" : std::string());
     recorded.push_back(r);
   }
@@ -81,7 +82,8 @@ bool ReadVerdictFile(const std::string& path, VerdictFile& file, std::string& er
       return false;
     }
     if (kind == "END") {
-      const bool number = !rest.empty() && rest.size() <= 4 && rest.find_first_not_of("0123456789") == std::string::npos;
+      const bool number =
+          !rest.empty() && rest.size() <= 4 && rest.find_first_not_of("0123456789") == std::string::npos;
       file.status = number ? std::stoi(rest) : -1;
       ended = number;
       if (!number) {

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdlib>
 
-
 namespace host {
 
 std::string QuoteWindowsArgument(const std::string& argument) {

@@ -74,8 +74,8 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
   startup.hStdError = writeEnd;
   PROCESS_INFORMATION info{};
   const std::wstring program = Wide(args[0]);
-  const BOOL started = CreateProcessW(program.c_str(), &wideLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                                      nullptr, nullptr, &startup, &info);
+  const BOOL started = CreateProcessW(program.c_str(), &wideLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                                      nullptr, &startup, &info);
   CloseHandle(writeEnd);
   ReleaseSRWLockExclusive(&starting);
   if (!started) {

@@ -8,8 +8,8 @@
 namespace host {
 namespace deflate {
 
-constexpr int MaxCodeBits = 15;               // the longest Huffman code deflate allows
-constexpr int FastBits = 9;                   // codes this short decode with one table lookup
+constexpr int MaxCodeBits = 15;  // the longest Huffman code deflate allows
+constexpr int FastBits = 9;      // codes this short decode with one table lookup
 constexpr uint32_t FastSize = 1U << FastBits;
 constexpr int FastSymbolBits = 9;             // a fast entry is (length << FastSymbolBits) | symbol
 constexpr int MaxLiteralLengthSymbols = 288;  // the fixed code defines 286 and 287, which never occur

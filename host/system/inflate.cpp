@@ -50,8 +50,8 @@ class Counted final : public InflateSink {
 
 }  // namespace
 
-bool InflateTo(const unsigned char* data, size_t size, size_t limit, InflateSink& sink, uint32_t& crc,
-               uint64_t& total, std::string& error) {
+bool InflateTo(const unsigned char* data, size_t size, size_t limit, InflateSink& sink, uint32_t& crc, uint64_t& total,
+               std::string& error) {
   std::vector<unsigned char> held;
   Counted counted(sink);
   deflate::BlockDecoder decoder(data, size, limit, held, error, &counted);

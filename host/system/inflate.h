@@ -15,8 +15,7 @@ namespace host {
 // `out`, which is cleared first. False with a message ("corrupt deflate data:
 // WHAT", "inflates beyond LIMIT bytes") when the data is bad, ends before its
 // last block, or would inflate to more than `limit` bytes.
-bool Inflate(const unsigned char* data, size_t size, size_t limit, std::vector<unsigned char>& out,
-             std::string& error);
+bool Inflate(const unsigned char* data, size_t size, size_t limit, std::vector<unsigned char>& out, std::string& error);
 
 // Inflates as Inflate does, handing the output on as it goes, with its
 // CRC-32 and size, so that memory stays bounded (a few MiB) however large the
@@ -29,8 +28,8 @@ class InflateSink {
  protected:
   ~InflateSink() = default;
 };
-bool InflateTo(const unsigned char* data, size_t size, size_t limit, InflateSink& sink, uint32_t& crc,
-               uint64_t& total, std::string& error);
+bool InflateTo(const unsigned char* data, size_t size, size_t limit, InflateSink& sink, uint32_t& crc, uint64_t& total,
+               std::string& error);
 
 // The CRC-32 a zip file keeps of each entry (reflected, polynomial 0xEDB88320),
 // continued from `crc` (0 to start).

@@ -68,8 +68,9 @@ bool OutputFile::OpenWith(const std::string& path, const std::string& what, cons
   std::error_code ec;
   for (const std::string& name : {path, temp}) {  // never written through, never replaced
     if (fs::is_symlink(fs::symlink_status(PathOf(name), ec))) {
-      error = name + ": cannot write " + what + ": it is a symbolic link, which dcshost never writes through or "
-                     "replaces";
+      error = name + ": cannot write " + what +
+              ": it is a symbolic link, which dcshost never writes through or "
+              "replaces";
       return false;
     }
   }

@@ -48,7 +48,7 @@ class OutputFile {
   std::string what_;
   std::string temp_;  // empty when the target is written directly
   std::FILE* file_ = nullptr;
-  int failure_ = 0;   // the errno of the first failed write
+  int failure_ = 0;  // the errno of the first failed write
 };
 
 // Writes the whole text to path through an OutputFile; false with a message.

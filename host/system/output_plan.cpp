@@ -79,8 +79,8 @@ std::string Identity(const std::string& path) {
 int ProbeFolder(const fs::path& folder) {
 #if defined(_WIN32)
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    const fs::path probe = folder / PathOf(".dcshost-probe-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                           std::to_string(attempt));
+    const fs::path probe =
+        folder / PathOf(".dcshost-probe-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt));
     const HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
@@ -111,8 +111,8 @@ int ProbeFolder(const fs::path& folder) {
 
 // Empty when a file can be written at path (its folder exists and takes new
 // files), else the refusal. Each folder is probed once (`probed`: its code).
-std::string FolderRefusal(const std::string& path, const std::string& option, bool folderMade,
-                          const std::string& shown, std::map<std::string, int>& probed) {
+std::string FolderRefusal(const std::string& path, const std::string& option, bool folderMade, const std::string& shown,
+                          std::map<std::string, int>& probed) {
   std::error_code ec;
   fs::path folder = fs::absolute(PathOf(path), ec).parent_path();
   if (folderMade) {  // the nearest folder that exists must take the folders made
@@ -146,7 +146,8 @@ std::string LinkRefusal(const std::string& path, const std::string& option) {
   if (!fs::is_symlink(fs::symlink_status(PathOf(path), ec))) {
     return std::string();
   }
-  return option + " " + path + " is a symbolic link: dcshost never writes through a link or replaces one; "
+  return option + " " + path +
+         " is a symbolic link: dcshost never writes through a link or replaces one; "
          "name the file itself";
 }
 
@@ -234,8 +235,8 @@ bool OutputPlan::Check(std::string& error) const {
       // A report's own plot is the one file another option may write into it.
       inReport = inReport || Inside(out.path, report.path);
       if (Inside(out.path, report.path) && Identity(out.path) != Identity(report.path + "/plot.svg")) {
-        return refuse(out.what + " " + out.path + " lies inside the report folder " + report.path + " (" +
-                      report.what + "), which holds only the report's own files; choose a file outside it");
+        return refuse(out.what + " " + out.path + " lies inside the report folder " + report.path + " (" + report.what +
+                      "), which holds only the report's own files; choose a file outside it");
       }
     }
     if (const std::string link = LinkRefusal(out.path, out.what); !link.empty()) {
@@ -249,7 +250,8 @@ bool OutputPlan::Check(std::string& error) const {
     if (fs::exists(status) && !fs::is_regular_file(status)) {
       continue;  // a device or a pipe, written directly
     }
-    if (const std::string folder = FolderRefusal(out.path, out.what, out.folderMade, out.path, probed); !inReport && !folder.empty()) {
+    if (const std::string folder = FolderRefusal(out.path, out.what, out.folderMade, out.path, probed);
+        !inReport && !folder.empty()) {
       return refuse(folder);
     }
   }
@@ -257,7 +259,8 @@ bool OutputPlan::Check(std::string& error) const {
     if (const std::string refusal = ReportFolder::Refusal(report.path, report.what); !refusal.empty()) {
       return refuse(refusal);
     }
-    if (const std::string folder = FolderRefusal(report.path + "/index.html", report.what, true, report.path, probed); !folder.empty()) {
+    if (const std::string folder = FolderRefusal(report.path + "/index.html", report.what, true, report.path, probed);
+        !folder.empty()) {
       return refuse(folder);
     }
   }

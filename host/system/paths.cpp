@@ -20,8 +20,8 @@ std::filesystem::path PathOf(const std::string& name) {
 
 std::string GenericName(const std::filesystem::path& path) {
   const std::wstring wide = path.generic_wstring();
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                         nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string name(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), name.data(), length, nullptr, nullptr);
   return name;
@@ -57,7 +57,10 @@ std::string NameAsLine(const std::string& name) {
 
 bool NameFromLine(const std::string& line, std::string& name) {
   const auto digit = [](char ch) {
-    return ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : -1;
+    return ch >= '0' && ch <= '9'   ? ch - '0'
+           : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+           : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                    : -1;
   };
   name.clear();
   for (size_t i = 0; i < line.size(); ++i) {

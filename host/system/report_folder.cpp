@@ -88,7 +88,7 @@ void ClearMarked(const fs::path& folder) {
   }
   fs::remove(folder / ReportFolder::MarkName, ec);
   for (auto p = parents.rbegin(); p != parents.rend(); ++p) {  // the deepest first
-    fs::remove(*p, ec);  // only when empty
+    fs::remove(*p, ec);                                        // only when empty
   }
 }
 
@@ -173,7 +173,8 @@ bool ReportFolder::CopyIn(const std::string& from, const std::string& entry, std
         return false;
       }
     } else {
-      error = GenericName(it->path()) + ": a link or a special file in a report: report merge copies only the "
+      error = GenericName(it->path()) +
+              ": a link or a special file in a report: report merge copies only the "
               "regular files dcshost wrote, and follows no link";
       return false;
     }

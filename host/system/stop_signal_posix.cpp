@@ -43,8 +43,9 @@ extern "C" void StuckInPlant(int) {
                     static_cast<char>('0' + code % 10), '\0'};
   SayFromHandler("\ndcshost: stopped by a signal while ");
   SayFromHandler(who->c_str());
-  SayFromHandler(" was inside its call, which did not return within 3 s: the driver could not be reset; "
-                 "exiting with ");
+  SayFromHandler(
+      " was inside its call, which did not return within 3 s: the driver could not be reset; "
+      "exiting with ");
   SayFromHandler(status);
   SayFromHandler("\n");
   _exit(code);

@@ -102,8 +102,8 @@ std::unique_ptr<TempFolder> TempFolder::Make(const std::string& prefix, std::str
   error = base + ": no fresh folder name for " + prefix;
   return nullptr;
 #else
-  std::string pattern = base + (base.empty() || base.back() == '/' ? "" : "/") + prefix +
-                        std::to_string(ThisProcess()) + "-XXXXXX";
+  std::string pattern =
+      base + (base.empty() || base.back() == '/' ? "" : "/") + prefix + std::to_string(ThisProcess()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (mkdtemp(name.data()) == nullptr) {

@@ -16,7 +16,7 @@ constexpr size_t MaxZipEntries = 10000;
 constexpr uint64_t MaxUnpackedBytes = uint64_t{1} << 30;  // 1 GiB
 
 struct ZipEntry {
-  std::string name;  // as stored: '/' between folders; a folder's ends in '/'
+  std::string name;     // as stored: '/' between folders; a folder's ends in '/'
   uint16_t method = 0;  // 0 stored, 8 deflated
   uint32_t crc = 0;
   uint32_t compressedSize = 0, size = 0;

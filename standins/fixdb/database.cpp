@@ -17,11 +17,10 @@
 
 namespace {
 
-const char* const FnNames[fixdb::FnCount] = {
-    "EdaCreateGroup", "EdaDeleteGroup", "EdaDefinePoint", "EdaResolveGroup", "EdaReadGroup",
-    "EdaWriteGroup",  "EdaWaitGroup",   "EdaPointError",  "EdaGetFloat",     "EdaGetAscii",
-    "EdaSetFloat",    "EdaSetAscii",    "FixRunningCheck", "FixErrorText"};
-
+const char* const FnNames[fixdb::FnCount] = {"EdaCreateGroup",  "EdaDeleteGroup", "EdaDefinePoint", "EdaResolveGroup",
+                                             "EdaReadGroup",    "EdaWriteGroup",  "EdaWaitGroup",   "EdaPointError",
+                                             "EdaGetFloat",     "EdaGetAscii",    "EdaSetFloat",    "EdaSetAscii",
+                                             "FixRunningCheck", "FixErrorText"};
 
 }  // namespace
 
@@ -79,14 +78,11 @@ Field& FieldFor(const char* node, const char* tag, const char* field) {
   return f;
 }
 
-
-
 }  // namespace fixdb
 
 namespace {
 
 using namespace fixdb;  // NOLINT(google-build-using-namespace)
-
 
 std::string Quote(const char* text) { return text == nullptr ? "null" : "\"" + std::string(text) + "\""; }
 
@@ -135,8 +131,7 @@ Group* FindGroup(int32_t handle) {
 // The point of a live group, or the error code that says why there is none.
 // Two index checks: no search, and no lookup of the database but the caller's.
 Point* FindPoint(int32_t group, int32_t point, int16_t& error, Database& db = Db()) {
-  if (group < 1 || static_cast<size_t>(group) > db.groups.size() ||
-      !db.groups[static_cast<size_t>(group) - 1].alive) {
+  if (group < 1 || static_cast<size_t>(group) > db.groups.size() || !db.groups[static_cast<size_t>(group) - 1].alive) {
     error = FixdbBadGroup;
     return nullptr;
   }
@@ -281,7 +276,6 @@ void FillUnterminated(char* buffer, int32_t length) {
   }
 }
 
-
 }  // namespace
 
 using namespace fixdb;  // NOLINT(google-build-using-namespace)
@@ -324,8 +318,7 @@ int16_t EdaDeleteGroup(int32_t group) {
   return static_cast<int16_t>(result);
 }
 
-int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field,
-                       int32_t reserved) {
+int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field, int32_t reserved) {
   int32_t result = 0;
   if (!Injected(FnDefinePoint, result)) {
     Group* g = FindGroup(group);
@@ -394,7 +387,7 @@ int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
     }
   }
   RECORD_IN(db, FnGetFloat, std::to_string(group) + "," + std::to_string(point),
-         std::to_string(result) + (fetched ? ":" + Num(*value) : std::string()));
+            std::to_string(result) + (fetched ? ":" + Num(*value) : std::string()));
   return static_cast<int16_t>(result);
 }
 
@@ -423,9 +416,9 @@ int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) 
     }
   }
   RECORD_IN(db, FnGetAscii, std::to_string(group) + "," + std::to_string(point) + "," + std::to_string(length),
-         std::to_string(result) + (fetched == Fetched::Text           ? ":" + Quote(buffer)
-                                   : fetched == Fetched::Unterminated ? std::string(":(unterminated)")
-                                                                      : std::string()));
+            std::to_string(result) + (fetched == Fetched::Text           ? ":" + Quote(buffer)
+                                      : fetched == Fetched::Unterminated ? std::string(":(unterminated)")
+                                                                         : std::string()));
   return static_cast<int16_t>(result);
 }
 
@@ -447,7 +440,7 @@ int16_t EdaSetFloat(int32_t group, int32_t point, float* value) {
     }
   }
   RECORD_IN(db, FnSetFloat, std::to_string(group) + "," + std::to_string(point) + "," + Num(*value),
-         std::to_string(result));
+            std::to_string(result));
   return static_cast<int16_t>(result);
 }
 
@@ -469,7 +462,7 @@ int16_t EdaSetAscii(int32_t group, int32_t point, const char* text) {
     }
   }
   RECORD_IN(db, FnSetAscii, std::to_string(group) + "," + std::to_string(point) + "," + Quote(text),
-         std::to_string(result));
+            std::to_string(result));
   return static_cast<int16_t>(result);
 }
 

@@ -36,9 +36,18 @@ struct BlockKind {
 const BlockKind Kinds[] = {
     {"AI", BlockType::AnalogInput, false, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}},
     {"AO", BlockType::AnalogOutput, false, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}},
-    {"PID", BlockType::Pid, true,
-     {{"F_CV", "0"}, {"F_TV1", "0"}, {"A_AUTO", "MANL"}, {"F_AUTO", "0"}, {"F_KP", "1"}, {"F_TI", "60"},
-      {"F_OUTLO", "0"}, {"F_OUTHI", "100"}, {"A_ACTION", "REVERSE"}}},
+    {"PID",
+     BlockType::Pid,
+     true,
+     {{"F_CV", "0"},
+      {"F_TV1", "0"},
+      {"A_AUTO", "MANL"},
+      {"F_AUTO", "0"},
+      {"F_KP", "1"},
+      {"F_TI", "60"},
+      {"F_OUTLO", "0"},
+      {"F_OUTHI", "100"},
+      {"A_ACTION", "REVERSE"}}},
     {"DI", BlockType::DigitalFlag, false, {{"A_ROUT", "NO"}, {"F_CV", "0"}}},
 };
 
@@ -231,8 +240,9 @@ class Loader {
   bool Line(const std::string& content, int line, std::string& error) {
     const std::vector<std::string> columns = Split(content, ',');
     if (columns.size() < 3 || columns.size() > 4) {
-      return Fail(line, "expected NODE,TAG,TYPE[,FIELD=VALUE;...], found " + std::to_string(columns.size()) +
-                            " columns", error);
+      return Fail(line,
+                  "expected NODE,TAG,TYPE[,FIELD=VALUE;...], found " + std::to_string(columns.size()) + " columns",
+                  error);
     }
     const std::string& node = columns[0];
     const std::string& tag = columns[1];
@@ -269,12 +279,16 @@ class Loader {
     }
     Bind(block, node, tag);
     if (block.outLow != nullptr && !(block.outLow->value < block.outHigh->value)) {
-      return Fail(line, "F_OUTLO must be below F_OUTHI, the output's limits in percent, not " +
-                            Number(block.outLow->value) + " and " + Number(block.outHigh->value), error);
+      return Fail(line,
+                  "F_OUTLO must be below F_OUTHI, the output's limits in percent, not " + Number(block.outLow->value) +
+                      " and " + Number(block.outHigh->value),
+                  error);
     }
     if (!RangeInOrder(key)) {
-      return Fail(line, "F_ELO must be below F_EHI, the low and high ends of the value's range, when both are "
-                        "given", error);
+      return Fail(line,
+                  "F_ELO must be below F_EHI, the low and high ends of the value's range, when both are "
+                  "given",
+                  error);
     }
     if (kind->needsInput) {
       if (input.empty()) {
@@ -319,8 +333,7 @@ class Loader {
     for (const PendingInput& pending : inputs_) {
       auto found = Db().fields.find(pending.node + ":" + pending.input + ".F_CV");
       if (found == Db().fields.end() || found->second.isText) {
-        return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.input + ", which has no F_CV",
-                    error);
+        return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.input + ", which has no F_CV", error);
       }
       const std::string key = pending.node + ":" + pending.tag;
       Block& block = Db().blocks[key];

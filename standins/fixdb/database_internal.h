@@ -15,9 +15,21 @@
 namespace fixdb {
 
 enum Fn {
-  FnCreateGroup, FnDeleteGroup, FnDefinePoint, FnResolveGroup, FnReadGroup, FnWriteGroup,
-  FnWaitGroup, FnPointError, FnGetFloat, FnGetAscii, FnSetFloat, FnSetAscii,
-  FnRunningCheck, FnErrorText, FnCount
+  FnCreateGroup,
+  FnDeleteGroup,
+  FnDefinePoint,
+  FnResolveGroup,
+  FnReadGroup,
+  FnWriteGroup,
+  FnWaitGroup,
+  FnPointError,
+  FnGetFloat,
+  FnGetAscii,
+  FnSetFloat,
+  FnSetAscii,
+  FnRunningCheck,
+  FnErrorText,
+  FnCount
 };
 
 struct Field {

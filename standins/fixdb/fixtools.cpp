@@ -7,8 +7,6 @@ extern "C" {
 
 int32_t FixRunningCheck(void) { return FixdbToolsRunningCheck(); }
 
-int32_t FixErrorText(int32_t code, char* buffer, int32_t length) {
-  return FixdbToolsErrorText(code, buffer, length);
-}
+int32_t FixErrorText(int32_t code, char* buffer, int32_t length) { return FixdbToolsErrorText(code, buffer, length); }
 
 }  // extern "C"

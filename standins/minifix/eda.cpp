@@ -26,11 +26,11 @@ struct Point {
   std::string node;
   std::string tag;
   std::string name;
-  Field* field = nullptr;            // set by a completed resolve
-  int16_t nameError = NotResolved;   // from the last completed resolve
-  int16_t valueError = 0;            // from the last completed read or write
-  Value read;                        // from the last completed read
-  Value staged;                      // set since the last write started
+  Field* field = nullptr;           // set by a completed resolve
+  int16_t nameError = NotResolved;  // from the last completed resolve
+  int16_t valueError = 0;           // from the last completed read or write
+  Value read;                       // from the last completed read
+  Value staged;                     // set since the last write started
 };
 
 enum class Operation { None, Resolve, Read, Write };
@@ -112,8 +112,7 @@ int16_t Start(int32_t handle, Operation operation) noexcept {
 
 void CompleteResolve(Point& point) {
   point.field = nullptr;
-  point.nameError =
-      FindField(point.node.c_str(), point.tag.c_str(), point.name.c_str(), &point.field);
+  point.nameError = FindField(point.node.c_str(), point.tag.c_str(), point.name.c_str(), &point.field);
   point.valueError = 0;
   point.read = Value();
 }
@@ -123,8 +122,8 @@ void CompleteWrite(Point& point, const Value& value) {
   if (!value.present) {
     return;
   }
-  point.valueError = IsTextField(point.field->name) ? ApplyText(*point.field, value.text)
-                                                    : ApplyFloat(*point.field, value.number);
+  point.valueError =
+      IsTextField(point.field->name) ? ApplyText(*point.field, value.text) : ApplyFloat(*point.field, value.number);
 }
 
 // A point's value can be fetched once a read of it has completed.
@@ -171,17 +170,13 @@ int32_t EdaCreateGroup(int32_t points, int32_t /*reserved*/) {
   });
 }
 
-int16_t EdaDeleteGroup(int32_t group) {
-  return Groups().erase(group) == 1 ? 0 : BadGroup;
-}
+int16_t EdaDeleteGroup(int32_t group) { return Groups().erase(group) == 1 ? 0 : BadGroup; }
 
-int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field,
-                       int32_t /*reserved*/) {
+int32_t EdaDefinePoint(int32_t group, const char* node, const char* tag, const char* field, int32_t /*reserved*/) {
   return Guarded<int32_t>(-1, [&]() -> int32_t {
     Group* found = FindGroup(group);
     if (found == nullptr || node == nullptr || tag == nullptr || field == nullptr ||
-        found->points.size() >= static_cast<std::size_t>(found->capacity) ||
-        found->pending != Operation::None) {
+        found->points.size() >= static_cast<std::size_t>(found->capacity) || found->pending != Operation::None) {
       return -1;
     }
     Point point;
@@ -223,9 +218,7 @@ int16_t EdaWaitGroup(int32_t group) {
 }
 
 int16_t EdaPointError(int32_t group, int32_t point) {
-  return OnPoint(group, point, [](const Point& p) -> int16_t {
-    return p.nameError != 0 ? p.nameError : p.valueError;
-  });
+  return OnPoint(group, point, [](const Point& p) -> int16_t { return p.nameError != 0 ? p.nameError : p.valueError; });
 }
 
 int16_t EdaGetFloat(int32_t group, int32_t point, float* value) {
@@ -248,8 +241,7 @@ int16_t EdaGetAscii(int32_t group, int32_t point, char* buffer, int32_t length) 
     }
     const int16_t status = Readable(p, true);
     if (status == 0) {
-      const std::size_t count =
-          std::min(p.read.text.size(), static_cast<std::size_t>(length) - 1);
+      const std::size_t count = std::min(p.read.text.size(), static_cast<std::size_t>(length) - 1);
       std::memcpy(buffer, p.read.text.data(), count);
       buffer[count] = '\0';
     }

@@ -79,8 +79,7 @@ int16_t ApplyText(Field& field, const std::string& text) {
   if (!IsTextField(field.name)) {
     return WrongFieldType;
   }
-  if (text.size() > MaxTextLength ||
-      (Same(field.name, ModeField) && text != AutoMode && text != ManualMode)) {
+  if (text.size() > MaxTextLength || (Same(field.name, ModeField) && text != AutoMode && text != ManualMode)) {
     return ValueRefused;
   }
   field.text = text;

@@ -101,9 +101,7 @@ extern "C" {
 
 void* Plinth_malloc(size_t size) { return Allocate("malloc", Kind::Malloc, size, false); }
 
-void* Plinth_calloc(size_t count, size_t size) {
-  return Allocate("calloc", Kind::Calloc, count * size, true);
-}
+void* Plinth_calloc(size_t count, size_t size) { return Allocate("calloc", Kind::Calloc, count * size, true); }
 
 void* Plinth_realloc(void* block, size_t size) {
   Heap& heap = TheHeap();

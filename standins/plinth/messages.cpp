@@ -22,8 +22,7 @@ struct CatalogEntry {
 };
 
 const CatalogEntry Catalog[] = {
-    {"DCSAppNotRunning", "",
-     "FIX is not running. Start FIX on this node before configuring the case."},
+    {"DCSAppNotRunning", "", "FIX is not running. Start FIX on this node before configuring the case."},
     {"DCSMemAllocError", "s", "FIX could not create a point group: %1."},
     {"DCSCtrlTagFieldError", "",
      "Controller table: a NODE, TAG or FIELD cell is blank, or a row names a FIX point that "
@@ -40,12 +39,9 @@ const CatalogEntry Catalog[] = {
     {"DCSPVVendorCode", "ii", "PV row %2: FIX error code %1."},
     {"DCSPVImportVendorMsg", "si", "PV import row %2: FIX reports: %1"},
     {"DCSPVImportVendorCode", "ii", "PV import row %2: FIX error code %1."},
-    {"FIX_PVIMPORT_MAX_EXCEEDED", "",
-     "More than 2500 PV import rows: only the first 2500 are exchanged with FIX."},
-    {"FIX_CTRL_MAX_EXCEEDED", "",
-     "More than 300 controller rows: only the first 300 are exchanged with FIX."},
-    {"FIX_PV_MAX_EXCEEDED", "",
-     "More than 2500 PV rows: only the first 2500 are exchanged with FIX."},
+    {"FIX_PVIMPORT_MAX_EXCEEDED", "", "More than 2500 PV import rows: only the first 2500 are exchanged with FIX."},
+    {"FIX_CTRL_MAX_EXCEEDED", "", "More than 300 controller rows: only the first 300 are exchanged with FIX."},
+    {"FIX_PV_MAX_EXCEEDED", "", "More than 2500 PV rows: only the first 2500 are exchanged with FIX."},
 };
 
 const CatalogEntry* Find(const char* key) {

@@ -30,14 +30,13 @@ bool GoodName(const std::string& name) {
   return true;
 }
 
-bool ValueOf(CaseValues& values, const std::string& file, const std::string& key, const toml::node& node,
-             bool inList, BlockValue& out) {
+bool ValueOf(CaseValues& values, const std::string& file, const std::string& key, const toml::node& node, bool inList,
+             BlockValue& out) {
   out.origin = Origin{file, LineOf(node)};
   if (node.is_number()) {
     out.form = BlockValue::Form::Number;
     out.number = *node.value<double>();
-    return std::isfinite(out.number) ||
-           values.FailIn(file, LineOf(node), "'" + key + "' must be a finite number");
+    return std::isfinite(out.number) || values.FailIn(file, LineOf(node), "'" + key + "' must be a finite number");
   }
   if (node.is_string()) {
     out.form = BlockValue::Form::Text;
@@ -57,8 +56,9 @@ bool ValueOf(CaseValues& values, const std::string& file, const std::string& key
   }
   const toml::array* list = node.as_array();
   if (list == nullptr || inList) {
-    return values.FailIn(file, LineOf(node), "'" + key + "' must be a number, a name in quotes" +
-                                                 (inList ? "" : ", a list of them or a table of them by name"));
+    return values.FailIn(file, LineOf(node),
+                         "'" + key + "' must be a number, a name in quotes" +
+                             (inList ? "" : ", a list of them or a table of them by name"));
   }
   out.form = BlockValue::Form::List;
   for (const toml::node& item : *list) {
@@ -87,8 +87,10 @@ bool TextKey(CaseValues& values, const std::string& file, const toml::table& tab
 bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string& file) {
   ModelSettings& model = values.loaded().model;
   if (model.type != "blocks" && model.type != "tieback") {
-    return values.FailIn(file, LineOf(table), "a [[block]] belongs to a model of type \"blocks\" or \"tieback\", "
-                                              "not \"" + model.type + "\": give [model] type = \"blocks\"");
+    return values.FailIn(file, LineOf(table),
+                         "a [[block]] belongs to a model of type \"blocks\" or \"tieback\", "
+                         "not \"" +
+                             model.type + "\": give [model] type = \"blocks\"");
   }
   CaseBlock block;
   block.origin = Origin{file, LineOf(table)};
@@ -98,8 +100,8 @@ bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string
     return false;
   }
   if (!GoodName(block.name)) {
-    return values.FailIn(file, LineOf(*table.get("name")), "block name '" + block.name +
-                                                               "' must hold letters, digits, '_' and '-' only");
+    return values.FailIn(file, LineOf(*table.get("name")),
+                         "block name '" + block.name + "' must hold letters, digits, '_' and '-' only");
   }
   for (const auto& entry : table) {
     const std::string key(entry.first.str());
@@ -142,8 +144,8 @@ bool LinkBlockOutputs(Case& c, std::string& error) {
       const bool shared = row != named.end() && v.form == BlockValue::Form::Text;
       error = Where(v.origin) + ": block '" + block.name + "': 'pv' must name the PV row that sends its output, " +
               (shared ? "as \"NODE:TAG.FIELD\": rows on several nodes have " + v.text
-                      : "\"NODE:TAG.FIELD\" or \"TAG.FIELD\"; no PV row is " + (v.form == BlockValue::Form::Text
-                                                                                    ? v.text : "a number or a list"));
+                      : "\"NODE:TAG.FIELD\" or \"TAG.FIELD\"; no PV row is " +
+                            (v.form == BlockValue::Form::Text ? v.text : "a number or a list"));
       return false;
     }
     CasePVRow& pv = c.pv[row->second];
@@ -165,8 +167,9 @@ namespace {
 bool ReadModelTables(CaseValues& values, const toml::table& root, const std::string& file) {
   for (const auto& entry : root) {
     if (entry.first.str() != "block") {
-      return values.FailIn(file, LineOf(entry.second), "unknown key '" + std::string(entry.first.str()) +
-                                                            "' in a model file: it holds [[block]] tables only");
+      return values.FailIn(
+          file, LineOf(entry.second),
+          "unknown key '" + std::string(entry.first.str()) + "' in a model file: it holds [[block]] tables only");
     }
   }
   const toml::node* blocks = root.get("block");
@@ -190,7 +193,7 @@ bool ReadModelFile(CaseValues& values, const std::string& file) {
   toml::table root;
   std::string error;
   return ParseTomlFile(file, "the model file", root, error) ? ReadModelTables(values, root, file)
-                                                           : values.FailWith(error);
+                                                            : values.FailWith(error);
 }
 
 bool ReadModelText(const std::string& file, const std::string& text, std::vector<CaseBlock>& blocks,

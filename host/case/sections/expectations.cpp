@@ -79,8 +79,9 @@ bool ReadWindow(CaseValues& values, const toml::table& t, CaseExpectation& e) {
   e.fromTime = t.get("after") != nullptr;
   e.fromStep = step;
   if (step < 0 || e.after < 0.0) {
-    return values.Fail(*t.get(step < 0 ? "step" : "after"), "an expectation's window starts at the run's start "
-                                                            "or later: step and after are 0 or more");
+    return values.Fail(*t.get(step < 0 ? "step" : "after"),
+                       "an expectation's window starts at the run's start "
+                       "or later: step and after are 0 or more");
   }
   if (!values.Number(t, "before", e.before, false, InExpectation)) {
     return false;
@@ -139,8 +140,8 @@ bool ReadBand(CaseValues& values, const toml::table& t, CaseExpectation& e, std:
       return false;
     }
     band = t.get("min") != nullptr && t.get("max") != nullptr ? "within [" + Shown(e.lo) + ", " + Shown(e.hi) + "]"
-           : t.get("min") != nullptr                           ? "at least " + Shown(e.lo)
-                                                               : "at most " + Shown(e.hi);
+           : t.get("min") != nullptr                          ? "at least " + Shown(e.lo)
+                                                              : "at most " + Shown(e.hi);
   }
   return true;
 }
@@ -150,7 +151,7 @@ const CaseEvent* EventNamed(CaseValues& values, const toml::node& node) {
   const std::vector<CaseEvent>& events = values.loaded().events;
   if (const auto number = node.value<int64_t>(); number && node.is_integer()) {
     return *number >= 1 && static_cast<size_t>(*number) <= events.size() ? &events[static_cast<size_t>(*number - 1)]
-                                                                           : nullptr;
+                                                                         : nullptr;
   }
   const auto name = node.value<std::string>();
   for (const CaseEvent& event : events) {
@@ -188,7 +189,8 @@ bool ReadResponse(CaseValues& values, const toml::table& t, CaseExpectation& e) 
     return false;
   }
   std::string limits;
-  const std::pair<const char*, double*> numbers[] = {{"rise_time", &e.riseTime}, {"overshoot", &e.overshoot},
+  const std::pair<const char*, double*> numbers[] = {{"rise_time", &e.riseTime},
+                                                     {"overshoot", &e.overshoot},
                                                      {"settling_time", &e.settlingTime},
                                                      {"steady_state_error", &e.steadyStateError},
                                                      {"settle_band", &e.settleBand}};
@@ -202,16 +204,17 @@ bool ReadResponse(CaseValues& values, const toml::table& t, CaseExpectation& e) 
   }
   if (std::isnan(e.riseTime) && std::isnan(e.overshoot) && std::isnan(e.settlingTime) &&
       std::isnan(e.steadyStateError)) {
-    return values.FailAt(e.origin.line, "an expectation after_event gives rise_time, overshoot, settling_time "
-                                        "and/or steady_state_error");
+    return values.FailAt(e.origin.line,
+                         "an expectation after_event gives rise_time, overshoot, settling_time "
+                         "and/or steady_state_error");
   }
   e.fromTime = true;
   e.after = static_cast<double>(event->step) * values.loaded().stepSeconds;
   if (t.get("before") != nullptr && e.before <= e.after) {
     return values.Fail(*t.get("before"), "before must come after the event");
   }
-  const std::string which = event->name.empty() ? "the event at step " + std::to_string(event->step)
-                                                : "event '" + event->name + "'";
+  const std::string which =
+      event->name.empty() ? "the event at step " + std::to_string(event->step) : "event '" + event->name + "'";
   e.description = e.signal + " answers " + which + " (to " + Shown(e.target) + ")";
   return true;
 }
@@ -219,8 +222,9 @@ bool ReadResponse(CaseValues& values, const toml::table& t, CaseExpectation& e) 
 bool ReadSignal(CaseValues& values, const toml::table& t, CaseExpectation& e) {
   for (const char* limit : {"target", "rise_time", "overshoot", "settling_time", "steady_state_error", "settle_band"}) {
     if (t.get(limit) != nullptr) {
-      return values.Fail(*t.get(limit), std::string("'") + limit + "' judges the answer to a step: it goes with "
-                                                                  "after_event = the event's name or number");
+      return values.Fail(*t.get(limit), std::string("'") + limit +
+                                            "' judges the answer to a step: it goes with "
+                                            "after_event = the event's name or number");
     }
   }
   e.kind = CaseExpectation::Kind::Signal;
@@ -234,8 +238,7 @@ bool ReadSignal(CaseValues& values, const toml::table& t, CaseExpectation& e) {
                            : e.fromStep > 0 ? " from step " + std::to_string(e.fromStep)
                                             : "";
   const std::string percent = e.loops.empty() ? "" : e.signal == "output" ? " %" : " % of span";
-  e.description =
-      e.signal + " " + band + percent + from + (e.before > 0.0 ? " before " + Shown(e.before) + " s" : "");
+  e.description = e.signal + " " + band + percent + from + (e.before > 0.0 ? " before " + Shown(e.before) + " s" : "");
   return true;
 }
 
@@ -251,13 +254,15 @@ bool ReadLoops(CaseValues& values, const toml::table& t, CaseExpectation& e) {
   for (const char* other : {"controller", "messages", "binds", "after_event"}) {
     if (t.get(other) != nullptr) {
       return values.Fail(*t.get(other), std::string("an expectation over loops judges each loop's mode or one of its "
-                                                    "signals; it takes no '") + other + "'");
+                                                    "signals; it takes no '") +
+                                            other + "'");
     }
   }
   if (t.get("signal") == nullptr) {
     if (t.get("mode") == nullptr) {
-      return values.FailAt(e.origin.line, "an expectation over loops gives mode = \"AUTO\" or \"MANL\", or signal "
-                                          "= \"pv\", \"target\", \"output\" or \"deviation\"");
+      return values.FailAt(e.origin.line,
+                           "an expectation over loops gives mode = \"AUTO\" or \"MANL\", or signal "
+                           "= \"pv\", \"target\", \"output\" or \"deviation\"");
     }
     return ReadMode(values, t, e);
   }
@@ -281,19 +286,22 @@ bool ReadLoops(CaseValues& values, const toml::table& t, CaseExpectation& e) {
 bool ReadExpectation(CaseValues& values, const toml::table& t) {
   CaseExpectation e;
   e.origin = values.OriginOf(t);
-  if (!values.OnlyKeys(t, {"signal", "after", "step", "before", "within", "min", "max", "equals", "tolerance",
-                           "controller", "mode", "messages", "binds", "waived", "after_event", "loops", "target", "rise_time",
-                           "overshoot", "settling_time", "steady_state_error", "settle_band"},
-                       InExpectation) ||
+  if (!values.OnlyKeys(
+          t, {"signal",      "after",     "step",       "before",    "within",    "min",           "max",
+              "equals",      "tolerance", "controller", "mode",      "messages",  "binds",         "waived",
+              "after_event", "loops",     "target",     "rise_time", "overshoot", "settling_time", "steady_state_error",
+              "settle_band"},
+          InExpectation) ||
       !values.Text(t, "waived", e.waived, false, InExpectation)) {
     return false;
   }
   if (t.get("waived") != nullptr && e.waived.find_first_not_of(' ') == std::string::npos) {
-    return values.Fail(*t.get("waived"), "waived names the punch-list entry that accepts the failure, such as "
-                                         "\"PL-0042: reason\"");
+    return values.Fail(*t.get("waived"),
+                       "waived names the punch-list entry that accepts the failure, such as "
+                       "\"PL-0042: reason\"");
   }
-  const int kinds = (t.get("signal") != nullptr) + (t.get("controller") != nullptr) +
-                    (t.get("messages") != nullptr) + (t.get("binds") != nullptr);
+  const int kinds = (t.get("signal") != nullptr) + (t.get("controller") != nullptr) + (t.get("messages") != nullptr) +
+                    (t.get("binds") != nullptr);
   if (kinds != 1 && t.get("loops") == nullptr) {
     return values.FailAt(e.origin.line, "an expectation names one of signal, controller, messages, binds or loops");
   }

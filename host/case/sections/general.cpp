@@ -36,19 +36,17 @@ bool ReadRunSettings(CaseValues& values, const toml::table& table) {
   }
   loaded.steps = static_cast<int>(steps);
   if (loaded.stepSeconds <= 0.0 || loaded.stepSeconds > MaxStepSeconds) {
-    return values.Fail(*table.get("step_seconds"),
-                       "step_seconds must be above 0 and at most " + Shown(MaxStepSeconds) + " (a day), not " +
-                           Shown(loaded.stepSeconds));
+    return values.Fail(*table.get("step_seconds"), "step_seconds must be above 0 and at most " + Shown(MaxStepSeconds) +
+                                                       " (a day), not " + Shown(loaded.stepSeconds));
   }
   return true;
 }
 
 bool ReadPlot(CaseValues& values, const toml::table& table) {
   const toml::node* plot = table.get("plot");
-  return plot == nullptr ||
-         values.TextList(*plot, values.loaded().plot,
-                         "plot must be a list of texts, such as [\"level+LIC101.tv1\", \"valve\"]",
-                         "each entry of plot must be a text");
+  return plot == nullptr || values.TextList(*plot, values.loaded().plot,
+                                            "plot must be a list of texts, such as [\"level+LIC101.tv1\", \"valve\"]",
+                                            "each entry of plot must be a text");
 }
 
 // A file the case names must be a file with something in it.

@@ -70,8 +70,8 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
     }
     const double step = values.loaded().stepSeconds;
     if (!std::isnan(x) && l.lasting && x < step) {
-      return values.Fail(*t.get(l.key), std::string("'") + l.key + "' must be one step (step_seconds = " +
-                                            Shown(step) + " s) or more, not " + Shown(x));
+      return values.Fail(*t.get(l.key), std::string("'") + l.key + "' must be one step (step_seconds = " + Shown(step) +
+                                            " s) or more, not " + Shown(x));
     }
     check.*l.field = x;
   }

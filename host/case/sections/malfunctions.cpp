@@ -61,7 +61,7 @@ bool ReadTarget(CaseValues& values, const toml::table& t, const std::string& kin
       }
       if (!DrivenInput(values.loaded(), m.input)) {
         return values.Fail(*t.get("input"), "no controller row drives the model input '" + m.input +
-                                                 "': a stuck valve is an input a controller drives");
+                                                "': a stuck valve is an input a controller drives");
       }
       m.description = "stuck valve: model input " + m.input + " ignores its controller " + span;
       m.label = m.input + " stuck";
@@ -76,8 +76,7 @@ bool ReadTarget(CaseValues& values, const toml::table& t, const std::string& kin
       m.description = "node " + m.node + " down " + span;
       m.label = m.node + " down";
       return true;
-    default:
-      return ReadTransmitterFault(values, t, kind, span, m);
+    default: return ReadTransmitterFault(values, t, kind, span, m);
   }
 }
 
@@ -106,8 +105,8 @@ bool ReadMalfunction(CaseValues& values, const toml::table& t) {
   if (m.step < 0 || m.step > values.loaded().steps || (t.get("until") != nullptr && m.until <= m.step)) {
     return values.Fail(*t.get("step"), "a malfunction starts within the run and ends after it starts");
   }
-  const std::string span = "from step " + std::to_string(m.step) +
-                           (m.until >= 0 ? " to step " + std::to_string(m.until) : std::string());
+  const std::string span =
+      "from step " + std::to_string(m.step) + (m.until >= 0 ? " to step " + std::to_string(m.until) : std::string());
   if (!ReadTarget(values, t, kind, span, m)) {
     return false;
   }

@@ -16,12 +16,12 @@ bool ReadModel(CaseValues& values, const toml::table& table) {
     return false;
   }
   if (model.type != "none" && model.type != "tank" && model.type != "blocks" && model.type != "tieback") {
-    return values.Fail(*table.get("type"),
-                       "unknown model type \"" + model.type + "\" (none, tank, blocks or tieback)");
+    return values.Fail(*table.get("type"), "unknown model type \"" + model.type + "\" (none, tank, blocks or tieback)");
   }
   if (model.type == "tieback") {
-    return values.OnlyKeys(table, {"type"}, "[model] of type \"tieback\" (its settings are [tieback] tables; "
-                                            "blocks of its own, an FMU for one, are [[block]] tables)");
+    return values.OnlyKeys(table, {"type"},
+                           "[model] of type \"tieback\" (its settings are [tieback] tables; "
+                           "blocks of its own, an FMU for one, are [[block]] tables)");
   }
   if (model.type == "blocks") {
     std::string file;

@@ -15,8 +15,15 @@ namespace host {
 
 const std::vector<TableDescriptor>& TableDescriptors() {
   static const std::vector<TableDescriptor> tables = {
-      {TableKind::Ctrl, "controller", "controllers", "controller", {"mode", "output", "tv1"},
-       {"Mode", "Output", "TV1"}, {1.0, 0.0, 0.0}, "drives", "Drives"},
+      {TableKind::Ctrl,
+       "controller",
+       "controllers",
+       "controller",
+       {"mode", "output", "tv1"},
+       {"Mode", "Output", "TV1"},
+       {1.0, 0.0, 0.0},
+       "drives",
+       "Drives"},
       {TableKind::PV, "pv", "pv", "PV", {"value"}, {"Value"}, {0.0}, "from", "From"},
       {TableKind::PVImport, "pv_import", "pv_import", "PV-import", {"value"}, {"Value"}, {0.0}, nullptr, nullptr},
   };
@@ -124,8 +131,8 @@ bool ReadInlineRow(CaseValues& values, const TableDescriptor& kind, const toml::
   return true;
 }
 
-bool CsvNumber(CaseValues& values, const std::string& file, const CsvRow& row, size_t column,
-               const std::string& name, double& out) {
+bool CsvNumber(CaseValues& values, const std::string& file, const CsvRow& row, size_t column, const std::string& name,
+               double& out) {
   const std::string text = column < row.cells.size() ? row.cells[column] : std::string();
   char* end = nullptr;
   out = std::strtod(text.c_str(), &end);
@@ -148,7 +155,12 @@ bool CsvRowCells(CaseValues& values, const TableDescriptor& kind, const std::str
   if (active != std::floor(active) || active < INT16_MIN || active > INT16_MAX) {
     return values.FailIn(file, row.line, "Active must be a whole number that fits 16 bits");
   }
-  RowCells r{cells[0], cells[1], cells[2], static_cast<int16_t>(active), {}, linked ? cells.back() : "",
+  RowCells r{cells[0],
+             cells[1],
+             cells[2],
+             static_cast<int16_t>(active),
+             {},
+             linked ? cells.back() : "",
              Origin{file, row.line}};
   r.values.resize(kind.valueColumns.size());
   for (size_t k = 0; k < kind.valueColumns.size(); ++k) {
@@ -185,17 +197,18 @@ bool ReadTagFile(CaseValues& values, const TableDescriptor& kind, const std::str
   std::vector<std::string> expected = {"NODE", "TAG", "FIELD", "Active"};
   expected.insert(expected.end(), kind.valueColumns.begin(), kind.valueColumns.end());
   const size_t width = table.header.size();
-  const bool linked = kind.linkColumn != nullptr && width == expected.size() + 1 &&
-                      table.header.back() == kind.linkColumn;
-  const bool headerOk = (width == expected.size() || linked) &&
-                        std::equal(expected.begin(), expected.end(), table.header.begin());
+  const bool linked =
+      kind.linkColumn != nullptr && width == expected.size() + 1 && table.header.back() == kind.linkColumn;
+  const bool headerOk =
+      (width == expected.size() || linked) && std::equal(expected.begin(), expected.end(), table.header.begin());
   if (!headerOk) {
     std::string names;
     for (const std::string& name : expected) {
       names += (names.empty() ? "" : ",") + name;
     }
-    return values.FailIn(file, 1, "the header must read " + names +
-                                      (kind.linkColumn == nullptr ? "" : std::string("[,") + kind.linkColumn + "]"));
+    return values.FailIn(file, 1,
+                         "the header must read " + names +
+                             (kind.linkColumn == nullptr ? "" : std::string("[,") + kind.linkColumn + "]"));
   }
   for (const CsvRow& row : table.rows) {
     if (!CsvRowCells(values, kind, file, row, width, linked)) {

@@ -56,8 +56,10 @@ bool Choice(CaseValues& values, const toml::table& table, const char* key, const
 // One analog setting: [tieback.letter.X] or [tieback.loop.TAG].
 bool Analog(CaseValues& values, const toml::table& table, const std::string& where, TiebackSetting& s) {
   const char* at = where.c_str();
-  if (!values.OnlyKeys(table, {"dynamics", "action", "time_constant", "dead_time", "fill_time", "low", "high",
-                               "start_delay", "stop_delay"}, at) ||
+  if (!values.OnlyKeys(
+          table,
+          {"dynamics", "action", "time_constant", "dead_time", "fill_time", "low", "high", "start_delay", "stop_delay"},
+          at) ||
       !Choice(values, table, "dynamics", "lag", "integrating", at, s.dynamics) ||
       !Choice(values, table, "action", "direct", "reverse", at, s.action) ||
       !Numbers(values, table,
