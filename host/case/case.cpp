@@ -17,6 +17,16 @@ std::string PointText(const std::string& node, const std::string& tag, const std
   return node + ":" + tag + "." + field;
 }
 
+const char* ModelTypeName(ModelType type) {
+  switch (type) {
+    case ModelType::Tank: return "tank";
+    case ModelType::Blocks: return "blocks";
+    case ModelType::Tieback: return "tieback";
+    case ModelType::None: break;
+  }
+  return "none";
+}
+
 std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
 
 std::string Shown(double value) {

@@ -178,8 +178,14 @@ struct TiebackSetting {
   TiebackSetting();
 };
 
+// The kinds of process model a case names in [model] type.
+enum class ModelType { None, Tank, Blocks, Tieback };
+
+// The name a case writes for the type ("none", "tank", "blocks", "tieback").
+const char* ModelTypeName(ModelType type);
+
 struct ModelSettings {
-  std::string type = "none";  // "none", "tank", "blocks" or "tieback"
+  ModelType type = ModelType::None;
   std::map<std::string, double> parameters;
   std::map<std::string, Origin> origins;  // where each parameter was given
   Origin origin;                          // where [model] begins

@@ -54,11 +54,11 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
   names_.clear();
   indexOf_.clear();
   values_.clear();
-  if (settings.type == "tieback") {
+  if (settings.type == ModelType::Tieback) {
     error = At(settings, "type") + "a tieback model is generated from the tag tables when the case is bound";
     return false;
   }
-  if (settings.type == "blocks") {
+  if (settings.type == ModelType::Blocks) {
     if (settings.blocks.empty()) {
       error = At(settings, "type") + "model \"blocks\" declares no [[block]]";
       return false;
@@ -73,7 +73,7 @@ bool ProcessModel::Configure(const ModelSettings& settings, double stepSeconds, 
     blocks_ = true;
     return true;
   }
-  if (settings.type == "none") {
+  if (settings.type == ModelType::None) {
     if (!settings.parameters.empty()) {
       error = At(settings, settings.parameters.begin()->first) + "model \"none\" takes no parameters, found '" +
               settings.parameters.begin()->first + "'";

@@ -355,7 +355,7 @@ bool CloseLoops(Case& c, const Tiebacks& tiebacks, std::string& error) {
   // model file's and a case's do; with no block at all, every PV row sends
   // its value as written.
   c.model.blocks.insert(c.model.blocks.begin(), tiebacks.blocks.begin(), tiebacks.blocks.end());
-  c.model.type = c.model.blocks.empty() ? "none" : "blocks";
+  c.model.type = c.model.blocks.empty() ? ModelType::None : ModelType::Blocks;
   for (CaseCtrlRow& row : c.controllers) {
     row.drives.clear();  // a link for pairing, not a model variable
   }

@@ -111,12 +111,12 @@ bool Session::CloseAndPairLoops(std::ostream& out, std::string& error) {
   const Case& written = case_;
   const bool overLoops = std::any_of(written.expectations.begin(), written.expectations.end(),
                                      [](const CaseExpectation& e) { return !e.loops.empty(); });
-  if (written.model.type != "tieback" && written.loopChecks.empty() && !overLoops) {
+  if (written.model.type != ModelType::Tieback && written.loopChecks.empty() && !overLoops) {
     return true;
   }
   const LoopFacts facts = ReadLoopFacts(*fix_, written);
   Tiebacks tiebacks;
-  const bool tieback = written.model.type == "tieback";
+  const bool tieback = written.model.type == ModelType::Tieback;
   if (tieback && !BuildTiebacks(written, facts, tiebacks, error)) {
     return false;
   }

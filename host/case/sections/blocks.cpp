@@ -86,11 +86,10 @@ bool TextKey(CaseValues& values, const std::string& file, const toml::table& tab
 
 bool ReadBlockIn(CaseValues& values, const toml::table& table, const std::string& file) {
   ModelSettings& model = values.loaded().model;
-  if (model.type != "blocks" && model.type != "tieback") {
+  if (model.type != ModelType::Blocks && model.type != ModelType::Tieback) {
     return values.FailIn(file, LineOf(table),
-                         "a [[block]] belongs to a model of type \"blocks\" or \"tieback\", "
-                         "not \"" +
-                             model.type + "\": give [model] type = \"blocks\"");
+                         std::string("a [[block]] belongs to a model of type \"blocks\" or \"tieback\", not \"") +
+                             ModelTypeName(model.type) + "\": give [model] type = \"blocks\"");
   }
   CaseBlock block;
   block.origin = Origin{file, LineOf(table)};
@@ -199,7 +198,7 @@ bool ReadModelFile(CaseValues& values, const std::string& file) {
 bool ReadModelText(const std::string& file, const std::string& text, std::vector<CaseBlock>& blocks,
                    std::string& error) {
   Case scratch;
-  scratch.model.type = "blocks";
+  scratch.model.type = ModelType::Blocks;
   CaseValues values(file, scratch);
   toml::table root;
   if (!ParseTomlText(file, text, root, error)) {

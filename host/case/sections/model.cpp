@@ -3,6 +3,8 @@
 // own; "tieback" takes its type alone (its settings are [tieback] tables, and
 // [[block]]s in the case stand beside its generated loops).
 // Whether a parameter is known and in range is the model's own concern.
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "case/sections/sections.h"
@@ -12,18 +14,23 @@ namespace host {
 bool ReadModel(CaseValues& values, const toml::table& table) {
   ModelSettings& model = values.loaded().model;
   model.origin = values.OriginOf(table);
-  if (!values.Text(table, "type", model.type, true, "[model]")) {
+  std::string type;
+  if (!values.Text(table, "type", type, true, "[model]")) {
     return false;
   }
-  if (model.type != "none" && model.type != "tank" && model.type != "blocks" && model.type != "tieback") {
-    return values.Fail(*table.get("type"), "unknown model type \"" + model.type + "\" (none, tank, blocks or tieback)");
+  constexpr ModelType types[] = {ModelType::None, ModelType::Tank, ModelType::Blocks, ModelType::Tieback};
+  const ModelType* named =
+      std::find_if(std::begin(types), std::end(types), [&](ModelType t) { return type == ModelTypeName(t); });
+  if (named == std::end(types)) {
+    return values.Fail(*table.get("type"), "unknown model type \"" + type + "\" (none, tank, blocks or tieback)");
   }
-  if (model.type == "tieback") {
+  model.type = *named;
+  if (model.type == ModelType::Tieback) {
     return values.OnlyKeys(table, {"type"},
                            "[model] of type \"tieback\" (its settings are [tieback] tables; "
                            "blocks of its own, an FMU for one, are [[block]] tables)");
   }
-  if (model.type == "blocks") {
+  if (model.type == ModelType::Blocks) {
     std::string file;
     if (!values.OnlyKeys(table, {"type", "file"}, "[model] of type \"blocks\" (its blocks are [[block]] tables)") ||
         !values.Text(table, "file", file, false, "[model]")) {

@@ -110,9 +110,9 @@ bool Group(CaseValues& values, const toml::node& node, const char* group, std::v
 
 bool ReadTieback(CaseValues& values, const toml::table& table) {
   ModelSettings& model = values.loaded().model;
-  if (model.type != "tieback") {
-    return values.Fail(table, "[tieback] sets a model of type \"tieback\", not \"" + model.type +
-                                  "\": give [model] type = \"tieback\"");
+  if (model.type != ModelType::Tieback) {
+    return values.Fail(table, std::string("[tieback] sets a model of type \"tieback\", not \"") +
+                                  ModelTypeName(model.type) + "\": give [model] type = \"tieback\"");
   }
   if (!values.OnlyKeys(table, {"letter", "loop", "discrete"}, "[tieback]")) {
     return false;
