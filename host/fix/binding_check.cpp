@@ -5,6 +5,7 @@
 // sets a value or writes a group.
 #include "fix/binding_check.h"
 
+#include <set>
 #include <unordered_map>
 
 #include "driver/driver_rules.h"
@@ -133,6 +134,43 @@ std::vector<std::string> BindingProblems(const Case& c, const FixLibrary& fix) {
     CheckPoints(fix, points, problems);
   }
   return problems;
+}
+
+std::vector<std::string> MissingSheetFields(const Case& c, const FixLibrary& fix) {
+  std::set<std::pair<std::string, std::string>> seen;
+  std::vector<std::pair<std::string, std::string>> tags;  // node, tag: the controllers' first, as the case writes them
+  for (const CaseCtrlRow& row : c.controllers) {
+    if (seen.emplace(row.node, row.tag).second) {
+      tags.emplace_back(row.node, row.tag);
+    }
+  }
+  for (const CasePVRow& row : c.pv) {
+    if (seen.emplace(row.node, row.tag).second) {
+      tags.emplace_back(row.node, row.tag);
+    }
+  }
+  const std::pair<const char*, const char*> fields[] = {{"A_DESC", "description"}, {"A_EGUDESC", "engineering units"}};
+  std::vector<std::string> notes;
+  for (const auto& [field, what] : fields) {
+    std::vector<PointName> points;
+    for (const auto& [node, tag] : tags) {
+      points.push_back(PointName{node, tag, field});
+    }
+    const std::vector<int16_t> errors = PointErrors(fix.api(), points);
+    std::string names;
+    size_t missing = 0;
+    for (size_t k = 0; k < errors.size(); ++k) {
+      if (errors[k] != 0 && ++missing <= 5) {
+        names += (missing == 1 ? "" : ", ") + tags[k].first + ":" + tags[k].second;
+      }
+    }
+    if (missing > 0) {
+      notes.push_back(std::string("no ") + field + " (" + what + ") in FIX for " + std::to_string(missing) + " of " +
+                      std::to_string(tags.size()) + " tags, so their loop sheets show none: " + names +
+                      (missing > 5 ? " and " + std::to_string(missing - 5) + " more" : ""));
+    }
+  }
+  return notes;
 }
 
 }  // namespace host

@@ -20,4 +20,9 @@ std::vector<std::string> BindingProblems(const Case& c, const FixLibrary& fix);
 // rows is fine and not listed.
 std::vector<std::string> SharedWrites(const Case& c);
 
+// What the loop sheets will lack: for the description (A_DESC) and the
+// engineering units (A_EGUDESC), the controllers' and PV rows' tags whose
+// block in this FIX has no such field, one line per field. Resolves only.
+std::vector<std::string> MissingSheetFields(const Case& c, const FixLibrary& fix);
+
 }  // namespace host

@@ -24,6 +24,9 @@ int CheckCase(const Case& written, const RunOptions& given, std::ostream& out, R
   for (const std::string& warning : SharedWrites(c)) {
     out << "warning: " << warning << '\n';
   }
+  for (const std::string& note : MissingSheetFields(c, session->fix())) {
+    out << "note: " << note << '\n';
+  }
   session->Declare();
   result.configured = session->dcs().DCSConfigure(session->record()) == 1;
   session->CollectMessages(result, out);

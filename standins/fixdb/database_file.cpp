@@ -33,9 +33,26 @@ struct BlockKind {
   FieldDefault fields[MostFields];
 };
 
+// A_DESC (the description) and A_EGUDESC (the engineering units), and an
+// AI's alarm limits, exist only where the database gives them, as in a FIX
+// whose blocks were configured without them.
 const BlockKind Kinds[] = {
-    {"AI", BlockType::AnalogInput, false, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}},
-    {"AO", BlockType::AnalogOutput, false, {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}}},
+    {"AI",
+     BlockType::AnalogInput,
+     false,
+     {{"F_CV", "0"},
+      {"F_ELO", nullptr},
+      {"F_EHI", nullptr},
+      {"A_DESC", nullptr},
+      {"A_EGUDESC", nullptr},
+      {"F_HIHI", nullptr},
+      {"F_HI", nullptr},
+      {"F_LO", nullptr},
+      {"F_LOLO", nullptr}}},
+    {"AO",
+     BlockType::AnalogOutput,
+     false,
+     {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
     {"PID",
      BlockType::Pid,
      true,
@@ -47,9 +64,25 @@ const BlockKind Kinds[] = {
       {"F_TI", "60"},
       {"F_OUTLO", "0"},
       {"F_OUTHI", "100"},
-      {"A_ACTION", "REVERSE"}}},
-    {"DI", BlockType::DigitalFlag, false, {{"A_ROUT", "NO"}, {"F_CV", "0"}}},
+      {"A_ACTION", "REVERSE"},
+      {"A_DESC", nullptr},
+      {"A_EGUDESC", nullptr}}},
+    {"DI",
+     BlockType::DigitalFlag,
+     false,
+     {{"A_ROUT", "NO"}, {"F_CV", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
 };
+
+// The fields a block type has, for a message: "F_CV, F_ELO, ..., INPUT, INTEGRAL".
+std::string FieldList(const BlockKind& kind) {
+  std::string list;
+  for (const FieldDefault& f : kind.fields) {
+    if (f.name != nullptr) {
+      list += (list.empty() ? "" : ", ") + std::string(f.name);
+    }
+  }
+  return kind.needsInput ? list + ", INPUT, INTEGRAL" : list;
+}
 
 std::string Trim(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r");
@@ -226,7 +259,9 @@ class Loader {
         known = known || (candidate.name != nullptr && field == candidate.name);
       }
       if (!known) {
-        return Fail(line, "'" + field + "' is not a field of a " + kind.name + " block", error);
+        return Fail(line,
+                    "'" + field + "' is not a field of a " + kind.name + " block (its fields: " + FieldList(kind) + ")",
+                    error);
       }
       const std::string problem = CheckValue(field, value);
       if (!problem.empty()) {
@@ -290,6 +325,9 @@ class Loader {
                   "given",
                   error);
     }
+    if (const std::string order = AlarmLimitsOutOfOrder(key); !order.empty()) {
+      return Fail(line, order, error);
+    }
     if (kind->needsInput) {
       if (input.empty()) {
         return Fail(line, "a PID block needs INPUT=TAG, the tag whose F_CV it controls", error);
@@ -323,6 +361,26 @@ class Loader {
   }
 
   // False when the block states both ends of its range and they are not in order.
+  // The alarm limits given must rise LOLO <= LO <= HI <= HIHI; what is wrong, or empty.
+  static std::string AlarmLimitsOutOfOrder(const std::string& key) {
+    const char* const limits[] = {"F_LOLO", "F_LO", "F_HI", "F_HIHI"};
+    const Field* below = nullptr;
+    const char* belowName = nullptr;
+    for (const char* name : limits) {
+      const auto found = Db().fields.find(key + "." + name);
+      if (found == Db().fields.end()) {
+        continue;
+      }
+      if (below != nullptr && found->second.value < below->value) {
+        return std::string(name) + " (" + Number(found->second.value) + ") is below " + belowName + " (" +
+               Number(below->value) + "): the alarm limits rise F_LOLO <= F_LO <= F_HI <= F_HIHI";
+      }
+      below = &found->second;
+      belowName = name;
+    }
+    return std::string();
+  }
+
   static bool RangeInOrder(const std::string& key) {
     const auto low = Db().fields.find(key + ".F_ELO");
     const auto high = Db().fields.find(key + ".F_EHI");
