@@ -194,6 +194,11 @@ struct ModelSettings {
   std::vector<TiebackSetting> tieback;    // "tieback": the [tieback] settings, in the order written
 };
 
+// [report]: the heading every loop sheet carries; empty where not given.
+struct ReportHeading {
+  std::string project, unit, document, revision;
+};
+
 struct Case {
   std::string path;
   std::string name;
@@ -209,6 +214,7 @@ struct Case {
   std::vector<CaseExpectation> expectations;
   std::vector<CaseMalfunction> malfunctions;
   std::vector<CaseLoopCheck> loopChecks;
+  ReportHeading report;
   std::string initialState;       // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
 };

@@ -32,6 +32,7 @@ const Section Sections[] = {
     {"expect", SectionForm::Array, ReadExpectation},
     {"malfunction", SectionForm::Array, ReadMalfunction},
     {"loop_check", SectionForm::Array, ReadLoopCheck},
+    {"report", SectionForm::Optional, ReadReport},
 };
 
 // Every table of an array such as [[expect]], each read alone.

@@ -4,7 +4,6 @@
 
 #include <limits>
 
-#include "driver/driver_rules.h"
 
 namespace host {
 
@@ -29,10 +28,11 @@ int16_t FixGroup::Resolve() { return Finish(api_.ResolveGroup(handle_)); }
 int16_t FixGroup::Read() { return Finish(api_.ReadGroup(handle_)); }
 int16_t FixGroup::Write() { return Finish(api_.WriteGroup(handle_)); }
 
-int16_t FixGroup::GetText(int32_t point, std::string& text) const {
-  char buffer[dcs::AsciiValueLength] = {};
-  const int16_t status = api_.GetAscii(handle_, point, buffer, dcs::AsciiValueLength);
-  buffer[dcs::AsciiValueLength - 1] = '\0';
+int16_t FixGroup::GetText(int32_t point, std::string& text, bool longText) const {
+  char buffer[LongTextLength] = {};
+  const int32_t length = longText ? LongTextLength : dcs::AsciiValueLength;
+  const int16_t status = api_.GetAscii(handle_, point, buffer, length);
+  buffer[length - 1] = '\0';
   text = buffer;
   return status;
 }
@@ -86,12 +86,12 @@ std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& 
   return values;
 }
 
-std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points,
-                                   const std::string& missing) {
+std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing,
+                                   bool longText) {
   std::vector<std::string> values(points.size(), missing);
-  WithPoints(api, points, true, [&values](const FixGroup& group, size_t k, int32_t handle) {
+  WithPoints(api, points, true, [&values, longText](const FixGroup& group, size_t k, int32_t handle) {
     std::string text;
-    if (handle >= 0 && group.PointError(handle) == 0 && group.GetText(handle, text) == 0) {
+    if (handle >= 0 && group.PointError(handle) == 0 && group.GetText(handle, text, longText) == 0) {
       values[k] = text;
     }
   });

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver_rules.h"
 #include "fix/fix_library.h"
 
 namespace host {
@@ -29,14 +30,19 @@ class FixGroup {
   int16_t GetFloat(int32_t point, float& value) const { return api_.GetFloat(handle_, point, &value); }
   int16_t SetFloat(int32_t point, float value) const { return api_.SetFloat(handle_, point, &value); }
   int16_t SetText(int32_t point, const std::string& text) const { return api_.SetAscii(handle_, point, text.c_str()); }
-  // A text value, terminated whatever FIX put into the buffer.
-  int16_t GetText(int32_t point, std::string& text) const;
+  // A text value, terminated whatever FIX put into the buffer: of the
+  // driver's length (a mode or a flag), or up to LongTextLength (a description).
+  int16_t GetText(int32_t point, std::string& text, bool longText = false) const;
 
  private:
   int16_t Finish(int16_t started);
   const FixApi& api_;
   int32_t handle_ = 0;
 };
+
+// The buffer for a long text value: FIX's descriptions and units hold up to 40 characters.
+constexpr int32_t LongTextLength = 41;
+static_assert(LongTextLength >= dcs::AsciiValueLength, "a long text holds a short one");
 
 struct PointName {
   std::string node, tag, field;
@@ -50,7 +56,9 @@ std::vector<int16_t> PointErrors(const FixApi& api, const std::vector<PointName>
 // Reads the points' float values in a group of dcshost's own: NaN for a point
 // FIX does not have or could not read. Writes nothing.
 std::vector<double> ReadFloats(const FixApi& api, const std::vector<PointName>& points);
-// The same for text values: `missing` for a point FIX does not have or could not read.
-std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing);
+// The same for text values: `missing` for a point FIX does not have or could
+// not read; `longText` for descriptions and units.
+std::vector<std::string> ReadTexts(const FixApi& api, const std::vector<PointName>& points, const std::string& missing,
+                                   bool longText = false);
 
 }  // namespace host

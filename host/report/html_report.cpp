@@ -29,9 +29,13 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
 .passed { color: #176b1e; font-weight: bold; } .failed { color: #b00020; font-weight: bold; }
 .waived { color: #8a5a00; font-weight: bold; } .hash { font-family: monospace; font-size: 8pt; }
 .sign td { height: 2.2em; min-width: 14em; } img { max-width: 100%; }
-@page { size: A4; margin: 12mm; }
+.heading { width: 100%; font-size: 9pt; } .heading th { width: 1%; white-space: nowrap; }
+.changed { color: #b00020; } .comments { min-width: 10em; }
+@page { size: A4; margin: 12mm; @bottom-right { content: "page " counter(page) " of " counter(pages); font-size: 8pt; } }
 @media print { body { margin: 0; font-size: 9pt; } a { color: inherit; text-decoration: none; }
-  .sheet { page-break-after: always; } }
+  .sheet { page-break-after: always; } .sheet h2 { margin: 0.6em 0 0.2em; } .sheet img { max-height: 70mm; }
+  .sheet td, .sheet th { padding: 2px 4px; } .sheet h1 { font-size: 13pt; }
+  .sign td { height: 1.6em; } }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -73,6 +77,9 @@ std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheet
   if (plot) {
     entries.push_back("plot.svg");
   }
+  if (!sheetFiles.empty()) {
+    entries.push_back("sheets.html");
+  }
   for (const std::string& file : sheetFiles) {
     entries.push_back("loops/" + file + ".html");
     entries.push_back("loops/" + file + ".svg");
@@ -86,10 +93,13 @@ std::string VerdictCell(const Verdict& v) {
   return std::string("<td class=\"") + VerdictWord(v) + "\">" + VerdictWord(v) + "</td>";
 }
 
-// The verdicts as a table; a loop's verdict links to its sheet, where `sheets` has one.
-std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector<LoopSheet>* sheets) {
+// The verdicts as a table; a loop's verdict links to its sheet, where `sheets`
+// has one. A sheet's table has an empty column for the tester's comments.
+std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector<LoopSheet>* sheets,
+                         bool comments = false) {
   std::ostringstream t;
-  t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th></tr>\n";
+  t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th>"
+    << (comments ? "<th class=\"comments\">comments</th>" : "") << "</tr>\n";
   for (const Verdict& v : verdicts) {
     const LoopSheet* sheet = nullptr;
     for (size_t k = 0; sheets != nullptr && !v.loop.empty() && k < sheets->size() && sheet == nullptr; ++k) {
@@ -99,7 +109,7 @@ std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector
         sheet != nullptr ? "<a href=\"loops/" + UrlPath(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
                          : Escape(v.description);
     t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
-      << Escape(v.waived) << "</td></tr>\n";
+      << Escape(v.waived) << "</td>" << (comments ? "<td></td>" : "") << "</tr>\n";
   }
   return t.str() + "</table>\n";
 }
@@ -136,7 +146,7 @@ std::string CasePage(const CaseReport& r) {
   }
   b << "<h2>Checks</h2>\n" << VerdictTable(r.verdicts, &r.loops);
   if (!r.loops.empty()) {
-    b << "<h2>Loop sheets</h2><p>";
+    b << "<h2>Loop sheets</h2><p><a href=\"sheets.html\">all " << r.loops.size() << " sheets, to print</a>: ";
     for (const LoopSheet& loop : r.loops) {
       b << "<a href=\"loops/" << UrlPath(loop.file) << ".html\">" << Escape(loop.tag) << "</a> ";
     }
@@ -148,23 +158,67 @@ std::string CasePage(const CaseReport& r) {
   return Page(r.title, b.str() + Provenance(r));
 }
 
-std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
+// The SHA-256 of the input the report names so, or "none".
+std::string HashOf(const CaseReport& r, const std::string& what) {
+  for (const ReportInput& in : r.inputs) {
+    if (in.what == what) {
+      return in.sha256;
+    }
+  }
+  return "none";
+}
+
+// One loop sheet, as it stands in its own page and in sheets.html: `here` is
+// the way from the page to the report's folder ("../" or "").
+std::string SheetBody(const CaseReport& r, const LoopSheet& s, const std::string& here) {
   std::ostringstream b;
   char range[96];
   (void)std::snprintf(range, sizeof range, "%g to %g", s.low, s.high);
-  b << "<div class=\"sheet\"><h1>Loop sheet " << Escape(s.tag) << "</h1>\n<p>" << Escape(r.title)
-    << " &middot; <a href=\""
-    << "../index.html\">the case</a></p>\n<table><tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag)
-    << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable)
-    << ")</td></tr><tr><th>range</th><td>" << range << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
-    << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>final mode</th><td>"
-    << Escape(s.finalMode) << "</td></tr></table>\n<h2>Checks</h2>\n"
-    << VerdictTable(s.checks, nullptr) << "<h2>Trend</h2><img src=\"" << UrlPath(s.file)
+  const SheetHeading& h = r.heading;
+  const std::string verdict = LoopVerdict(s);
+  std::string upper = verdict;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return static_cast<char>(c - 'a' + 'A'); });
+  const bool changed = !s.tuningLeft.empty() && s.tuningLeft != s.tuning;
+  b << "<div class=\"sheet\"><table class=\"heading\"><tr><th>project</th><td>" << Escape(h.project)
+    << "</td><th>unit</th><td>" << Escape(h.unit) << "</td><th>document</th><td>" << Escape(h.document)
+    << "</td><th>revision</th><td>" << Escape(h.revision) << "</td></tr>\n<tr><th>run</th><td colspan=\"5\">"
+    << Escape(r.written) << "</td><th>sheet</th><td>" << s.sheet << " of " << r.loops.size()
+    << "</td></tr>\n<tr><th>case</th><td colspan=\"7\" class=\"hash\">" << Escape(HashOf(r, "the case"))
+    << "</td></tr><tr><th>database</th><td colspan=\"7\" class=\"hash\">" << Escape(HashOf(r, "the case's database"))
+    << "</td></tr></table>\n<h1>Loop sheet " << Escape(s.tag) << ": <span class=\"" << verdict << "\">" << upper
+    << "</span></h1>\n<p>" << Escape(r.title) << " &middot; <a href=\"" << here << "index.html\">the case</a></p>\n"
+    << "<table><tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag) << " &middot; " << Escape(s.description)
+    << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable) << ") &middot; "
+    << Escape(s.pvDescription) << "</td></tr><tr><th>range</th><td>" << range << " &middot; units " << Escape(s.pvUnits)
+    << "</td></tr><tr><th>alarm limits</th><td>" << Escape(s.alarms) << "</td></tr><tr><th>action</th><td>"
+    << Escape(s.action) << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning)
+    << "</td></tr><tr><th>tuning as left</th><td" << (changed ? " class=\"changed\">" : ">") << Escape(s.tuningLeft)
+    << (changed ? " (changed)" : "") << "</td></tr><tr><th>final mode</th><td>" << Escape(s.finalMode)
+    << "</td></tr></table>\n<h2>Checks</h2>\n"
+    << VerdictTable(s.checks, nullptr, true) << "<h2>Trend</h2><img src=\"" << here << "loops/" << UrlPath(s.file)
     << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
-  return Page("Loop sheet " + s.tag, b.str());
+  return b.str();
+}
+
+std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
+  return Page("Loop sheet " + s.tag, SheetBody(r, s, "../"));
+}
+
+// Every loop sheet in one page, in the order of their numbers (their tags'), one a printed page.
+std::string SheetsPage(const CaseReport& r) {
+  std::vector<const LoopSheet*> sheets;
+  for (const LoopSheet& s : r.loops) {
+    sheets.push_back(&s);
+  }
+  std::sort(sheets.begin(), sheets.end(), [](const LoopSheet* a, const LoopSheet* b) { return a->sheet < b->sheet; });
+  std::string body;
+  for (const LoopSheet* s : sheets) {
+    body += SheetBody(r, *s, "");
+  }
+  return Page("Loop sheets: " + r.title, body);
 }
 
 bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error) {
@@ -287,6 +341,14 @@ bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, st
   return true;
 }
 
+const char* LoopVerdict(const LoopSheet& sheet) {
+  const char* word = sheet.checks.empty() ? "failed" : "passed";
+  for (const Verdict& v : sheet.checks) {
+    word = !v.passed && v.waived.empty() ? "failed" : !v.passed && std::string(word) == "passed" ? "waived" : word;
+  }
+  return word;
+}
+
 const char* VerdictWord(const Verdict& v) { return v.passed ? "passed" : v.waived.empty() ? "failed" : "waived"; }
 
 bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::string& error) {
@@ -296,6 +358,9 @@ bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::
         trend.empty() || !WriteTrend(trend, sheet, error)) {
       return false;
     }
+  }
+  if (!report.loops.empty() && !WriteListed(folder, "sheets.html", "the loop sheets", SheetsPage(report), error)) {
+    return false;
   }
   return WriteListed(folder, "results.json", "the report's results", ResultsJson(report), error) &&
          WriteListed(folder, "index.html", "the report", CasePage(report), error);

@@ -24,9 +24,14 @@ struct ReportInput {
 struct LoopSheet {
   std::string tag, node, pvPoint, variable;
   std::string file;  // its files' name in loops/, without extension (SheetFiles)
+  size_t sheet = 0;  // its number among the case's sheets, from 1
   double low = 0.0, high = 100.0;
   std::string action;  // "REVERSE" or "DIRECT", as FIX held it
-  std::string tuning;  // the controller's tuning as found in FIX
+  // As FIX held them ("(not in FIX)" where it has no such field): the
+  // controller's and the measured point's descriptions and units, and the
+  // measured point's alarm limits.
+  std::string description, units, pvDescription, pvUnits, alarms;
+  std::string tuning, tuningLeft;  // the controller's tuning as found in FIX, and as left at the end
   std::string finalMode;
   std::vector<Verdict> checks;
   // The trend: target, PV and output (percent) at times, and when each check began.
@@ -34,8 +39,14 @@ struct LoopSheet {
   std::vector<PlotMarker> marks;
 };
 
+// What heads every loop sheet: the case's [report] table, empty where not given.
+struct SheetHeading {
+  std::string project, unit, document, revision;
+};
+
 struct CaseReport {
   std::string title, casePath, generator, commandLine, written;
+  SheetHeading heading;
   std::vector<ReportInput> inputs;
   std::vector<Verdict> verdicts;  // expectations and loop checks
   std::vector<LoopSheet> loops;
@@ -52,7 +63,12 @@ std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheet
 // The files of a suite's report and the report folders of its cases.
 std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& caseFolders);
 
-// Writes index.html, results.json and loops/*.html with their trends into a
+// A loop's verdict over all its checks: "failed" when one failed, else
+// "waived" when one was waived, else "passed"; "failed" for a loop without checks.
+const char* LoopVerdict(const LoopSheet& sheet);
+
+// Writes index.html, results.json, sheets.html (every loop sheet, one a
+// printed page) and loops/*.html with their trends into a
 // report folder begun with CaseReportEntries; false with a message when a
 // file cannot be written.
 bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::string& error);

@@ -99,9 +99,9 @@ class Run {
   TraceWriter trace_;
   Malfunctions malfunctions_;
   LoopChecks checks_;
-  std::vector<LoopAction> due_;       // the loop checks' actions of a step boundary
-  std::vector<std::string> tunings_;  // each checked loop's tuning as found, for the report
-  std::vector<Verdict> verdicts_;     // every verdict, once judged
+  std::vector<LoopAction> due_;           // the loop checks' actions of a step boundary
+  std::vector<SheetFacts> found_, left_;  // what FIX holds of each checked loop before and after, for the report
+  std::vector<Verdict> verdicts_;         // every verdict, once judged
   ReportFolder report_;
   StepTimes stepTimes_;
   std::vector<double> values_;
@@ -216,7 +216,7 @@ bool Run::PlanLoopChecks() {
   }
   due_.reserve(checks_.Loops().size() * 3);
   if (!options_.reportFolder.empty()) {
-    tunings_ = ReadTunings(session_.fix(), c_, checks_);  // as found, before the run
+    found_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as found, before the run
   }
   const int64_t needed = checks_.StepsNeeded();
   if (options_.steps < 0 && steps_ < needed) {
@@ -322,6 +322,9 @@ void Run::Finish() {
     result_.final[columns_[k].name] = values_[k];
   }
   ReadFinalModes(session_, result_);
+  if (!found_.empty()) {
+    left_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as left, before the driver lets go
+  }
   const int64_t last = start_.step + done_;
   // A state that would replace the one the run started from is written only
   // when the run ran to its end.
@@ -389,7 +392,7 @@ bool Run::Report() {
     return true;
   }
   std::string error;
-  if (!WriteRunReport(session_, options_, checks_, tunings_, verdicts_, result_, report_, error)) {
+  if (!WriteRunReport(session_, options_, checks_, found_, left_, verdicts_, result_, report_, error)) {
     Say(out_, error);
     return false;
   }

@@ -2,6 +2,7 @@
 // SHA-256), verdicts and loop sheets, handed to the HTML writer.
 #include "run/run_report.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -47,22 +48,42 @@ ReportInput Input(const std::string& what, const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> ReadTunings(const FixLibrary& fix, const Case& c, const LoopChecks& checks) {
-  const char* const fields[] = {"F_KP", "F_TI", "F_OUTLO", "F_OUTHI"};
-  std::vector<PointName> points;
+std::vector<SheetFacts> ReadSheetFacts(const FixLibrary& fix, const Case& c, const LoopChecks& checks) {
+  const char* const missing = "(not in FIX)";
+  const char* const numbers[] = {"F_KP", "F_TI", "F_OUTLO", "F_OUTHI", "F_HIHI", "F_HI", "F_LO", "F_LOLO"};
+  const char* const texts[] = {"A_DESC", "A_EGUDESC"};
+  std::vector<PointName> floats, words;
   for (const CheckedLoop& loop : checks.Loops()) {
-    for (const char* field : fields) {
-      points.push_back(PointName{c.controllers[loop.controller].node, c.controllers[loop.controller].tag, field});
+    const CaseCtrlRow& ctrl = c.controllers[loop.controller];
+    const CasePVRow& pv = c.pv[loop.pv];
+    for (size_t k = 0; k < std::size(numbers); ++k) {
+      const bool ofController = k < 4;  // the tuning; then the measured point's alarm limits
+      floats.push_back(PointName{ofController ? ctrl.node : pv.node, ofController ? ctrl.tag : pv.tag, numbers[k]});
+    }
+    for (const char* field : texts) {
+      words.push_back(PointName{ctrl.node, ctrl.tag, field});
+    }
+    for (const char* field : texts) {
+      words.push_back(PointName{pv.node, pv.tag, field});
     }
   }
-  const std::vector<double> values = ReadFloats(fix.api(), points);
-  std::vector<std::string> tunings;
+  const std::vector<double> v = ReadFloats(fix.api(), floats);
+  const std::vector<std::string> t = ReadTexts(fix.api(), words, missing, true);
+  std::vector<SheetFacts> facts;
   for (size_t i = 0; i < checks.Loops().size(); ++i) {
-    const double* v = &values[4 * i];
-    tunings.push_back("gain F_KP " + Number(v[0]) + " % per unit, integral time F_TI " + Number(v[1]) +
-                      " s, output limits " + Number(v[2]) + " to " + Number(v[3]) + " %");
+    const double* f = &v[std::size(numbers) * i];
+    const std::string* w = &t[4 * i];
+    SheetFacts s{w[0], w[1], w[2], w[3], std::string(), std::string()};
+    s.tuning = "gain F_KP " + Number(f[0]) + " % per unit, integral time F_TI " + Number(f[1]) + " s, output limits " +
+               Number(f[2]) + " to " + Number(f[3]) + " %";
+    const char* const alarmNames[] = {"HIHI", "HI", "LO", "LOLO"};
+    for (size_t k = 0; k < 4; ++k) {
+      s.alarms +=
+          std::string(k == 0 ? "" : ", ") + alarmNames[k] + " " + (std::isnan(f[4 + k]) ? missing : Number(f[4 + k]));
+    }
+    facts.push_back(s);
   }
-  return tunings;
+  return facts;
 }
 
 std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks) {
@@ -74,8 +95,9 @@ std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks)
 }
 
 bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
-                    const std::vector<std::string>& tunings, const std::vector<Verdict>& verdicts,
-                    const RunResult& result, const ReportFolder& folder, std::string& error) {
+                    const std::vector<SheetFacts>& found, const std::vector<SheetFacts>& left,
+                    const std::vector<Verdict>& verdicts, const RunResult& result, const ReportFolder& folder,
+                    std::string& error) {
   const Case& c = session.scenario();
   CaseReport r;
   r.title = c.name.empty() ? c.path : c.name;
@@ -83,6 +105,7 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   r.generator = std::string("dcshost ") + FIXDCS_VERSION;
   r.commandLine = options.commandLine;
   r.written = Now();
+  r.heading = SheetHeading{c.report.project, c.report.unit, c.report.document, c.report.revision};
   for (const auto& [path, what] : Inputs(c, options)) {
     r.inputs.push_back(Input(what, path));
   }
@@ -113,7 +136,15 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
     s.low = loop.low;
     s.high = loop.high;
     s.action = loop.directAction ? "DIRECT" : "REVERSE";
-    s.tuning = i < tunings.size() ? tunings[i] : std::string();
+    if (i < found.size() && i < left.size()) {
+      s.description = found[i].description;
+      s.units = found[i].units;
+      s.pvDescription = found[i].pvDescription;
+      s.pvUnits = found[i].pvUnits;
+      s.alarms = found[i].alarms;
+      s.tuning = found[i].tuning;
+      s.tuningLeft = left[i].tuning;
+    }
     const auto mode = result.finalModes.find(ctrl.tag);
     s.finalMode = mode == result.finalModes.end() ? "(no mode)" : mode->second;
     for (const Verdict& v : verdicts) {
@@ -137,6 +168,15 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
       s.marks.push_back(PlotMarker{time, check});
     }
     r.loops.push_back(std::move(s));
+  }
+  // The sheets are numbered in the order of their tags, as sheets.html prints them.
+  std::vector<LoopSheet*> byTag;
+  for (LoopSheet& s : r.loops) {
+    byTag.push_back(&s);
+  }
+  std::stable_sort(byTag.begin(), byTag.end(), [](const LoopSheet* a, const LoopSheet* b) { return a->tag < b->tag; });
+  for (size_t k = 0; k < byTag.size(); ++k) {
+    byTag[k]->sheet = k + 1;
   }
   return WriteCaseReport(folder, r, error);
 }

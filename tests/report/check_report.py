@@ -55,6 +55,30 @@ def pdf_pages(path):
         return len(re.findall(rb"/Type\s*/Page(?!s)", f.read()))
 
 
+def check_sheets(browser, profile, folder, sheets):
+    """sheets.html holds every loop sheet, each with its verdict, description
+    and units, and prints one sheet to an A4 page."""
+    failures = []
+    page = os.path.abspath(os.path.join(folder, "sheets.html"))
+    dom = browse(browser, profile, "--dump-dom", "file://" + page)
+    found = re.findall(r'<h1>Loop sheet ([^:<]+): <span class="(passed|failed|waived)">', dom)
+    print("sheets.html: %d sheets (%s)" % (len(found), ", ".join(t + " " + v for t, v in found)))
+    if sorted(t for t, _ in found) != sheets:
+        failures.append("sheets.html holds %s, not every linked sheet" % [t for t, _ in found])
+    # The example's heading, a description, units, alarm limits, and one limit its database leaves out.
+    for what in (">1 of %d<" % len(sheets), "Reactor feed revamp", "Feed tank level control", "units m3/h",
+                 "HIHI 4.5", "LOLO (not in FIX)"):
+        if what not in dom:
+            failures.append("sheets.html shows no '%s'" % what)
+    pdf = os.path.join(folder, "sheets.pdf")
+    browse(browser, profile, "--no-pdf-header-footer", "--print-to-pdf=" + pdf, "file://" + page)
+    pages = pdf_pages(pdf) if os.path.exists(pdf) else 0
+    print("sheets.html prints to %d page(s)" % pages)
+    if pages != len(sheets):
+        failures.append("sheets.html prints to %d pages, not one per sheet (%d)" % (pages, len(sheets)))
+    return failures
+
+
 def main(dcshost, case, folder):
     failures = []
     shutil.rmtree(folder, ignore_errors=True)
@@ -95,6 +119,7 @@ def main(dcshost, case, folder):
             print("loop sheet %s prints to %d page(s)" % (sheet, pages))
             if pages != 1:
                 failures.append("loop sheet %s prints to %d pages, not 1" % (sheet, pages))
+        failures += check_sheets(browser, profile, folder, sheets)
     finally:
         shutil.rmtree(profile, ignore_errors=True)
     for failure in failures:

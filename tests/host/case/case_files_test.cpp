@@ -153,6 +153,13 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
        "db.csv:2: value of F_TI is beyond what FIX can hold"},
       {"a PID that is its own input", {}, {"INPUT=LT1", "INPUT=LIC1"}, {}, run,
        "db.csv:2: INPUT names the PID LIC1 itself"},
+      {"a field a block type lacks, the type's fields listed", {}, {"F_CV=1\n", "F_CV=1;F_DESC=x\n"}, {}, run,
+       "db.csv:1: 'F_DESC' is not a field of a AI block (its fields: F_CV, F_ELO, F_EHI, A_DESC, A_EGUDESC, F_HIHI, "
+       "F_HI, F_LO, F_LOLO)"},
+      {"alarm limits out of order", {}, {"F_CV=1\n", "F_CV=1;F_HI=5;F_LO=6\n"}, {}, run,
+       "db.csv:1: F_HI (5) is below F_LO (6): the alarm limits rise F_LOLO <= F_LO <= F_HI <= F_HIHI"},
+      {"a key [report] does not have", {"[[pv]]", "[report]\nprojekt = \"x\"\n\n[[pv]]"}, {}, {}, run,
+       "unknown key 'projekt' in [report]"},
       {"a saved state with other rows", {}, {}, {"controller_tv1 = [1.0]", "controller_tv1 = [1.0, 2.0]"},
        {"run", "CASE", "--from-state", "STATE"}, "a state goes on only with the case that saved it"},
       {"a saved state freezing a row no malfunction freezes", {}, {}, {"frozen = []", "frozen = [[0, 1.5]]"},

@@ -87,19 +87,52 @@ TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
   EXPECT_EQ(Count(page, "<td class=\"waived\">waived</td>"), 3U);
   EXPECT_EQ(Count(page, "<td class=\"passed\">passed</td>"), 11U);  // three over every loop among them
   EXPECT_NE(page.find("<img src=\"plot.svg\""), std::string::npos);
-  for (const char* loop : {"LIC101", "FIC201", "TIC202"}) {
-    const std::string sheet = Read(folder + "/loops/" + loop + ".html");
-    EXPECT_NE(sheet.find(std::string("<h1>Loop sheet ") + loop + "</h1>"), std::string::npos) << loop;
-    EXPECT_NE(sheet.find("tuning as found"), std::string::npos);
-    EXPECT_FALSE(Read(folder + "/loops/" + loop + ".svg").empty()) << loop;
+  // What each sheet shows, one row per element; the same sheets in sheets.html, in the order of their tags.
+  const std::pair<const char*, const char*> shown[] = {
+      {"LIC101", "<h1>Loop sheet LIC101: <span class=\"passed\">PASSED</span>"},
+      {"FIC201", "<h1>Loop sheet FIC201: <span class=\"waived\">WAIVED</span>"},
+      {"LIC101", "<th>sheet</th><td>2 of 3</td>"},
+      {"LIC101", "<th>project</th><td>Reactor feed revamp</td><th>unit</th><td>Unit 200</td><th>document</th>"
+                 "<td>LC-200-001</td><th>revision</th><td>B</td>"},
+      {"LIC101", "SCADA1:LIC101 &middot; Feed tank level control"},
+      {"LIC101", "SCADA1:LT101.F_CV (L) &middot; Feed tank level</td>"},
+      {"LIC101", "0 to 5 &middot; units m</td>"},
+      {"LIC101", "HIHI 4.5, HI 4, LO 1, LOLO 0.5"},
+      {"FIC201", "HIHI (not in FIX), HI 180, LO 20, LOLO (not in FIX)"},  // limits its database leaves out
+      {"FIC201", "<th>action</th><td>DIRECT</td>"},
+      {"FIC201", "FIC201 ends in AUTO"},  // an expectation over loops, on the loop's sheet
+      {"TIC202", "<th>tuning as left</th><td>gain F_KP 0.02 % per unit"},
+      {"TIC202", "<th class=\"comments\">comments</th>"},
+  };
+  const std::string all = Read(folder + "/sheets.html");
+  for (const auto& [loop, text] : shown) {
+    EXPECT_NE(Read(folder + "/loops/" + loop + ".html").find(text), std::string::npos) << loop << ": " << text;
+    EXPECT_NE(all.find(text), std::string::npos) << "sheets.html: " << text;
   }
-  EXPECT_NE(Read(folder + "/loops/FIC201.html").find("<th>action</th><td>DIRECT</td>"), std::string::npos);
-  EXPECT_NE(Read(folder + "/loops/FIC201.html").find("FIC201 ends in AUTO"), std::string::npos);  // on its sheet
+  EXPECT_LT(all.find("Loop sheet FIC201"), all.find("Loop sheet LIC101"));
+  EXPECT_FALSE(Read(folder + "/loops/TIC202.svg").empty());
+  EXPECT_NE(page.find("<a href=\"sheets.html\">all 3 sheets, to print</a>"), std::string::npos);
   EXPECT_NE(page.find("<a href=\"loops/LIC101.html\">LIC101 deviation"), std::string::npos);
   const std::string json = Read(folder + "/results.json");
   EXPECT_EQ(Count(json, "\"check\": "), 14U);
   EXPECT_NE(json.find("\"check\": \"FIC201 direction\", \"loop\": \"FIC201\", \"verdict\": \"waived\""),
             std::string::npos) << json;
+}
+
+// A tuning changed during the run is on the sheet as left, marked.
+TEST_F(DcshostTest, ASheetMarksATuningLeftOtherThanFound) {
+  const std::string folder = Temp("report-retuned");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy(Source + "/examples/checkout", folder + "/case");
+  std::ofstream(folder + "/case/loop-checks.toml", std::ios::app)
+      << "\n[[event]]\nstep = 5\npoint = \"SCADA1:TIC202.F_KP\"\nvalue = 0.5\n";
+  const Outcome run = Dcshost({"run", folder + "/case/loop-checks.toml", "--report", folder + "/r", "--no-progress"});
+  ASSERT_LE(run.status, 1) << run.output;
+  const std::string sheet = Read(folder + "/r/loops/TIC202.html");
+  EXPECT_NE(sheet.find("<td class=\"changed\">gain F_KP 0.5 % per unit"), std::string::npos) << sheet;
+  EXPECT_NE(sheet.find("F_KP 0.02 % per unit"), std::string::npos);  // as found
+  EXPECT_EQ(Read(folder + "/r/loops/LIC101.html").find("class=\"changed\""), std::string::npos);
 }
 
 TEST_F(OtherFixTest, ASuitesReportLinksEveryCaseEvenOneThatDoesNotBind) {
