@@ -287,7 +287,8 @@ void Expectations::JudgeResponse(const CaseExpectation& e, const Window& w, doub
         a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s");
   judge("overshoot", e.overshoot, overshoot <= e.overshoot, Measured(overshoot) + " %");
   judge("settling", e.settlingTime, settled && settling <= e.settlingTime,
-        settled ? Measured(settling) + " s within " + Measured(e.settleBand) + " % of the step" : "never");
+        (settled ? Measured(settling) + " s" : std::string("never")) + " within " + Measured(e.settleBand) +
+            " % of the step");
   judge("error at the end", e.steadyStateError, a.EndError() <= e.steadyStateError, Measured(a.EndError()));
   v.passed = passed;
   v.measured = "from " + Measured(a.from) + ": " + measured;

@@ -354,10 +354,15 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   if (!CheckOutputs(options, cases, error)) {
     return Refuse(out, error);
   }
+  // The plots of failing cases go into --plots unless each case's report holds its plot; a
+  // folder made for them and left empty (nothing failed) is removed again.
   std::error_code ec;
-  fs::create_directories(PathOf(options.plotFolder), ec);
-  if (ec) {
-    return Refuse(out, "cannot make the plot folder " + options.plotFolder + ": " + ec.message());
+  const bool makesPlots = options.reportFolder.empty() && !fs::exists(PathOf(options.plotFolder), ec);
+  if (options.reportFolder.empty()) {
+    fs::create_directories(PathOf(options.plotFolder), ec);
+    if (ec) {
+      return Refuse(out, "cannot make the plot folder " + options.plotFolder + ": " + ec.message());
+    }
   }
   ReportFolder report;
   if (!options.reportFolder.empty()) {
@@ -382,6 +387,9 @@ int RunTests(const TestOptions& options, std::ostream& out) {
   const StopOnSignal stop(StopOnSignal::Mode::Taken);
   const std::vector<CaseOutcome> outcomes = RunCases(cases, options, stop, *verdicts, out);
   const size_t failedCases = PrintTable(outcomes, out);
+  if (makesPlots && failedCases == 0) {
+    fs::remove(PathOf(options.plotFolder), ec);  // only an empty folder is removed
+  }
   PrintKnownDeficiencies(outcomes, out);
   const size_t ran = outcomes.size();
   out << ran - failedCases << " passed, " << failedCases << " failed\n";

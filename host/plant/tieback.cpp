@@ -5,6 +5,8 @@
 #include "plant/tieback.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <tuple>
 #include <unordered_set>
@@ -41,14 +43,29 @@ std::string NameFrom(const std::string& tag) {
   return name;
 }
 
+// A lag's bias, so that at the controller's starting output the PV rests at
+// its target exactly: to 12 significant digits where that still holds (a
+// file then reads "bias = -0.02", not "-0.020000000000003126"), else to the
+// last bit.
+double RestingBias(double target, double gain, double output) {
+  const double exact = target - gain * output;
+  if (!std::isfinite(exact)) {
+    return exact;
+  }
+  char text[32];
+  (void)std::snprintf(text, sizeof text, "%.12g", exact);
+  const double shorter = std::strtod(text, nullptr);
+  return gain * output + shorter == target ? shorter : exact;
+}
+
 // Declares one loop's blocks at the row the loop comes from, each name unique in the plant.
 class Declarer {
  public:
   Declarer(Tiebacks& out, std::unordered_set<std::string>& used, Origin at, const std::map<std::string, Origin>& from)
       : out_(out), used_(used), at_(std::move(at)), from_(from) {}
 
-  // A block of that kind named base (made unique); its name.
-  std::string Add(const std::string& base, const char* kind, const Keys& keys) {
+  // A block of that kind named base (made unique), in the unit given; its name.
+  std::string Add(const std::string& base, const char* kind, const Keys& keys, const std::string& unit = "") {
     std::string name = base;
     for (int n = 2; !used_.insert(name).second; ++n) {
       name = base + "_" + std::to_string(n);
@@ -56,6 +73,7 @@ class Declarer {
     CaseBlock b;
     b.name = name;
     b.kind = kind;
+    b.unit = unit;
     b.origin = at_;
     for (const auto& key : keys) {
       b.keys[key.first] = key.second;
@@ -101,14 +119,12 @@ class Declarer {
   }
   // A sum of one weighted input and a bias.
   std::string Sum(const std::string& base, const std::string& input, double weight, double bias,
-                  std::initializer_list<const char*> keys = {}) {
-    return Add(base, "sum", {{"inputs", List(T(input))}, {"weights", List(N(weight, keys))}, {"bias", N(bias, keys)}});
+                  std::initializer_list<const char*> keys = {}, const std::string& unit = "") {
+    return Add(base, "sum", {{"inputs", List(T(input))}, {"weights", List(N(weight, keys))}, {"bias", N(bias, keys)}},
+               unit);
   }
   // The last block declared sends its output through the PV row.
-  void Sends(const CasePVRow& pv, const std::string& unit) {
-    out_.blocks.back().keys["pv"] = T(PointText(pv.node, pv.tag, pv.field));
-    out_.blocks.back().unit = unit;
-  }
+  void Sends(const CasePVRow& pv) { out_.blocks.back().keys["pv"] = T(PointText(pv.node, pv.tag, pv.field)); }
 
  private:
   Tiebacks& out_;
@@ -135,26 +151,30 @@ std::string DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out,
   std::string last;
   if (d.integrating) {
     const double k = span / d.fillTime;
-    const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output, {"high", "low", "fill_time"});
+    const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output, {"high", "low", "fill_time"},
+                                        loop.unit.empty() ? std::string() : loop.unit + "/s");
     last = declare.Add(delayed ? base + "_level" : base, "integrator",
                        {{"input", declare.T(net)},
                         {"low", declare.N(d.low, {"low"})},
                         {"high", declare.N(d.high, {"high"})},
-                        {"initial", declare.N(target)}});
+                        {"initial", declare.N(target)}},
+                       loop.unit);
   } else {
     last = declare.Add(delayed ? base + "_lag" : base, "lag",
                        {{"input", declare.T(output)},
                         {"gain", declare.N(span, {"high", "low"})},
-                        {"bias", declare.N(target - span * ctrl.output, {"high", "low"})},
+                        {"bias", declare.N(RestingBias(target, span, ctrl.output), {"high", "low"})},
                         {"time_constant", declare.N(d.timeConstant, {"time_constant"})},
-                        {"initial", declare.N(target)}});
+                        {"initial", declare.N(target)}},
+                       loop.unit);
   }
   if (delayed) {
     declare.Add(
         base, "deadtime",
-        {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime, {"dead_time"})}, {"initial", declare.N(target)}});
+        {{"input", declare.T(last)}, {"delay", declare.N(d.deadTime, {"dead_time"})}, {"initial", declare.N(target)}},
+        loop.unit);
   }
-  declare.Sends(pv, "");
+  declare.Sends(pv);
   return declare.Failure();
 }
 
@@ -167,17 +187,18 @@ std::string DeclareDiscrete(const Case& c, const TiebackLoop& loop, Tiebacks& ou
   const TiebackDynamics& d = loop.dynamics;
   const std::string base = pv.from.empty() ? NameFrom(pv.tag) : pv.from;
   Declarer declare(out, used, command.origin, loop.from);
-  const std::string wanted = declare.Sum(base + "_command", command.tag + "." + command.field, -1.0, 1.0);
+  const std::string wanted = declare.Sum(base + "_command", command.tag + "." + command.field, -1.0, 1.0, {}, "0/1");
   const bool asFlag = pv.field == "A_ROUT";
   const std::string motor = declare.Add(asFlag ? base + "_running" : base, "motor",
                                         {{"command", declare.T(wanted)},
                                          {"start_delay", declare.N(d.startDelay, {"start_delay"})},
                                          {"stop_delay", declare.N(d.stopDelay, {"stop_delay"})},
-                                         {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}});
+                                         {"initial", declare.N(command.value < 0.5 ? 1.0 : 0.0)}},
+                                        "0/1");
   if (asFlag) {
-    declare.Sum(base, motor, -1.0, 1.0);
+    declare.Sum(base, motor, -1.0, 1.0, {}, "0 yes, 1 no");
   }
-  declare.Sends(pv, asFlag ? "0 yes, 1 no" : "0/1");
+  declare.Sends(pv);
   return declare.Failure();
 }
 
@@ -226,6 +247,9 @@ bool Tune(const Case& c, const LoopFacts& facts, const std::string& tag, Tieback
     loop.dynamics.high = facts.high[loop.pv];
     loop.changes.push_back("span " + Shown(loop.dynamics.low) + ".." + Shown(loop.dynamics.high) +
                            " from the database's F_ELO and F_EHI");
+  }
+  if (!loop.discrete && loop.pv < facts.units.size()) {
+    loop.unit = facts.units[loop.pv];
   }
   const std::vector<TiebackSetting>& settings = c.model.tieback;
   const auto applies = [&](const TiebackSetting& s, int pass) {

@@ -19,6 +19,7 @@ namespace host {
 struct LoopFacts {
   std::unordered_map<std::string, std::string> pidInputs;  // a controller's "NODE:TAG" -> the tag its PID reads
   std::vector<double> low, high;   // per PV row: the range the database states (F_ELO, F_EHI), NaN where none
+  std::vector<std::string> units;  // per PV row: its engineering units (A_EGUDESC), empty where none
   std::vector<bool> directAction;  // per controller row: its A_ACTION is DIRECT
 };
 
@@ -42,6 +43,7 @@ struct TiebackLoop {
   size_t pv = 0;         // the PV row it closes
   std::string rule;      // how it was paired
   std::string variable;  // its measured variable ("L"); empty for a discrete loop
+  std::string unit;      // its PV's engineering units as the database states them, or empty
   TiebackDynamics dynamics;
   std::vector<std::string> changes;       // where its numbers differ from the defaults, and why
   std::map<std::string, Origin> from;     // where a [tieback] setting gave a number, by its key ("dead_time")

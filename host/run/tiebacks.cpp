@@ -3,7 +3,9 @@
 #include "run/tiebacks.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <map>
 
 #include "fix/fix_group.h"
@@ -12,6 +14,16 @@
 namespace host {
 
 LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
+  // A range FIX holds as a float, as the database wrote it: 1.2, not 1.2000000476837158.
+  const auto asWritten = [](double x) {
+    if (!std::isfinite(x)) {
+      return x;
+    }
+    char text[32];
+    const std::to_chars_result written = std::to_chars(text, text + sizeof text - 1, static_cast<float>(x));
+    *written.ptr = '\0';
+    return std::strtod(text, nullptr);
+  };
   LoopFacts facts;
   if (fix.simulated().PidInput != nullptr) {
     for (const CaseCtrlRow& row : c.controllers) {
@@ -27,9 +39,14 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
   }
   const std::vector<double> values = ReadFloats(fix.api(), points);
   for (size_t i = 0; i < c.pv.size(); ++i) {
-    facts.low.push_back(values[2 * i]);
-    facts.high.push_back(values[2 * i + 1]);
+    facts.low.push_back(asWritten(values[2 * i]));
+    facts.high.push_back(asWritten(values[2 * i + 1]));
   }
+  std::vector<PointName> units;
+  for (const CasePVRow& row : c.pv) {
+    units.push_back(PointName{row.node, row.tag, "A_EGUDESC"});
+  }
+  facts.units = ReadTexts(fix.api(), units, "", true);
   std::vector<PointName> actions;
   for (const CaseCtrlRow& row : c.controllers) {
     actions.push_back(PointName{row.node, row.tag, "A_ACTION"});

@@ -67,6 +67,8 @@ TEST_F(DcshostTest, AnEventsAnswerIsJudgedByItsLimits) {
        "  expect PASS  LIC101.tv1 answers event 'up' (to 2.5): from 2: rise 1 s (limit 5), error at the end 0 "},
       {"signal = \"level\"\nafter_event = 1\nrise_time = 5",
        "  expect FAIL  level answers event 'up' (to 2.5): from 1."},
+      {"signal = \"level\"\nafter_event = 1\nsettling_time = 3",  // the band stated, settled or not
+       "  expect FAIL  level answers event 'up' (to 2.5): from 1.001: settling never within 2 % of the step"},
       {"signal = \"level\"\nafter_event = 3\nrise_time = 5", "38: after_event names no event"},
       {"signal = \"level\"\nafter_event = 2\nrise_time = 5", "38: after_event names an event that sets a text"},
       {"signal = \"level\"\nafter_event = \"up\"\nwithin = [1, 2]\nrise_time = 5",

@@ -178,8 +178,10 @@ TEST_F(OtherFixTest, WaivedFailuresAreKnownDeficienciesThatFailNothing) {
             std::string::npos);
   EXPECT_NE(run.output.find("expectations: 1 passed, 0 failed, 3 waived"), std::string::npos);
   const std::string junit = Temp("waived-junit.xml");
+  std::filesystem::remove_all(Temp("waived-plots"));
   const Outcome test = Program({"test", folder, "--junit", junit, "--plots", Temp("waived-plots")});
   EXPECT_EQ(test.status, 0) << test.output;
+  EXPECT_FALSE(std::filesystem::exists(Temp("waived-plots")));  // nothing failed: no plots folder is left
   EXPECT_NE(test.output.find("known deficiencies (waived failures): 3"), std::string::npos) << test.output;
   EXPECT_NE(test.output.find("1 passed, 0 failed"), std::string::npos);
   std::ifstream file(junit);

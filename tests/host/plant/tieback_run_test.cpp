@@ -49,6 +49,22 @@ TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
   EXPECT_EQ(Read(folder + "/generated.csv"), Read(folder + "/file.csv"));
 }
 
+// A range FIX holds as a float is written as the database wrote it, and the
+// PV's engineering units are the tieback's unit.
+TEST_F(DcshostTest, ATiebackFileCarriesTheDatabasesNumbersAndUnits) {
+  const std::string folder = Temp("tieback-numbers");
+  std::filesystem::create_directories(folder);
+  std::string db = Read(Source + "/examples/tieback/tieback-db.csv");
+  db.replace(db.find("PDT_7,AI,F_CV=40"), 16, "PDT_7,AI,F_CV=40;F_ELO=0;F_EHI=80.3;A_EGUDESC=kPa");
+  std::ofstream(folder + "/tieback-db.csv", std::ios::binary) << db;
+  std::ofstream(folder + "/tieback.toml", std::ios::binary) << Read(TiebackCase);
+  const Outcome written = Dcshost({"tieback", folder + "/tieback.toml"});
+  ASSERT_EQ(written.status, 0) << written.output;
+  EXPECT_NE(written.output.find("bias = 88.18\ngain = -80.3\n"), std::string::npos)  // not 80.30000305175781
+      << written.output;
+  EXPECT_NE(written.output.find("unit = \"kPa\"\npv = \"SCADA1:PDT_7.F_CV\""), std::string::npos);
+}
+
 TEST_F(DcshostTest, TiebackNeverReplacesWhatTheCaseReads) {
   for (const std::string& input : {TiebackCase, Source + "/examples/tieback/tieback-db.csv"}) {
     const std::string before = Read(input);
