@@ -124,6 +124,8 @@ CLI::App* AddReportCommand(CLI::App& app, MergeOptions& options) {
   CLI::App* merge = report->add_subcommand("merge", "join the reports of a suite's shards into one");
   merge->add_option("reports", options.shards, "the shards' report folders")->required();
   merge->add_option("-o,--output", options.into, "the folder of the joined report")->required();
+  merge->add_option("--rerun", options.rerun,
+                    "the report of a rerun (test --rerun-failed --report): its cases' results replace the shards'");
   return report;
 }
 

@@ -22,6 +22,7 @@ struct CaseCommand {
 // What `report merge` was given.
 struct MergeOptions {
   std::vector<std::string> shards;
+  std::string rerun;  // a rerun's report, whose cases replace the shards'; empty: none
   std::string into;
   std::string commandLine;
 };

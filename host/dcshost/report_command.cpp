@@ -10,11 +10,12 @@ namespace host {
 
 int MergeCommand(const MergeOptions& options, std::ostream& out) {
   std::string error;
-  if (!MergeReports(options.shards, options.into, std::string("dcshost ") + FIXDCS_VERSION, options.commandLine,
-                    error)) {
+  if (!MergeReports(options.shards, options.rerun, options.into, std::string("dcshost ") + FIXDCS_VERSION,
+                    options.commandLine, error)) {
     return Refuse(out, error);
   }
-  out << options.shards.size() << " reports merged into " << options.into << "/index.html\n";
+  out << options.shards.size() << " reports merged" << (options.rerun.empty() ? "" : ", with a rerun's,") << " into "
+      << options.into << "/index.html\n";
   return 0;
 }
 

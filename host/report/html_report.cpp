@@ -4,6 +4,8 @@
 #include "report/html_report.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -247,6 +249,16 @@ std::string ResultsJson(const CaseReport& r) {
   return ResultsJsonText(records);
 }
 
+// A record's field of that name, or empty.
+std::string Field(const ResultRecord& record, const char* name) {
+  for (const auto& [key, value] : record) {
+    if (key == name) {
+      return value;
+    }
+  }
+  return std::string();
+}
+
 // The path of a file the report folder's mark lists; empty, with a message, for another.
 std::string Listed(const ReportFolder& folder, const std::string& name, std::string& error) {
   std::string path = folder.File(name);
@@ -341,6 +353,18 @@ bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, st
   return true;
 }
 
+std::string ReportTime() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm utc{};
+#if defined(_WIN32)
+  gmtime_s(&utc, &now);
+#else
+  gmtime_r(&now, &utc);
+#endif
+  char text[32];
+  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? std::string(text) : std::string();
+}
+
 const char* LoopVerdict(const LoopSheet& sheet) {
   const char* word = sheet.checks.empty() ? "failed" : "passed";
   for (const Verdict& v : sheet.checks) {
@@ -376,7 +400,7 @@ std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& case
 
 bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, const std::string& commandLine,
                       const std::vector<SuiteCase>& cases, std::string& error) {
-  std::ostringstream rows, deficiencies;
+  std::ostringstream rows, deficiencies, failures;
   std::vector<ResultRecord> all;
   size_t totals[3] = {0, 0, 0};
   for (const SuiteCase& c : cases) {
@@ -385,8 +409,14 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
     totals[2] += c.waived;
     const std::string link =
         c.page.empty() ? Escape(c.path) : "<a href=\"" + UrlPath(c.page) + "\">" + Escape(c.path) + "</a>";
+    const std::string caseFolder = fs::path(c.page).parent_path().generic_string();
+    std::error_code ec;
+    const bool sheets =
+        !c.page.empty() && fs::is_regular_file(PathOf(folder.folder() + "/" + caseFolder + "/sheets.html"), ec);
     rows << "<tr><td>" << link << "</td><td>" << c.passed << "</td><td>" << c.failed << "</td><td>" << c.waived
-         << "</td><td class=\"" << (c.ok ? "passed\">ok" : "failed\">FAILED") << "</td></tr>\n";
+         << "</td><td class=\"" << (c.ok ? "passed\">ok" : "failed\">FAILED") << "</td><td>"
+         << (sheets ? "<a href=\"" + UrlPath(caseFolder + "/sheets.html") + "\">loop sheets</a>" : std::string())
+         << "</td></tr>\n";
     for (const std::string& d : c.deficiencies) {
       deficiencies << "<li class=\"waived\">" << link << ": " << Escape(d) << "</li>\n";
     }
@@ -398,16 +428,35 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
     if (!text.empty() && !ReadResultsJson(file, text, records, error)) {
       return false;
     }
+    for (const ResultRecord& record : records) {
+      if (Field(record, "verdict") == "failed") {
+        const std::string loop = Field(record, "loop");
+        failures << "<li class=\"failed\">" << link << (loop.empty() ? "" : ", loop " + Escape(loop)) << ": "
+                 << Escape(Field(record, "check")) << ": " << Escape(Field(record, "measured")) << "</li>\n";
+      }
+    }
+    if (!c.ok && c.failed == 0) {
+      failures << "<li class=\"failed\">" << link << ": the run gave no failed check, yet the case failed: "
+               << "it did not bind, or ended without a verdict (its output is in the JUnit report)</li>\n";
+    }
     all.insert(all.end(), records.begin(), records.end());
   }
   std::ostringstream b;
   b << "<h1>Control checkout</h1>\n<p>" << cases.size() << " cases: <span class=\"passed\">" << totals[0]
     << " checks passed</span>, <span class=\"failed\">" << totals[1] << " failed</span>, <span class=\"waived\">"
-    << totals[2] << " waived</span></p>\n<h2>Cases</h2><table><tr><th>case</th><th>passed</th><th>failed</th>"
-    << "<th>waived</th><th>result</th></tr>\n"
-    << rows.str() << "</table>\n<h2>Known deficiencies</h2><ul>\n"
-    << deficiencies.str() << "</ul>\n<h2>Provenance</h2><table><tr><th>written by</th><td>" << Escape(generator)
-    << "</td></tr><tr><th>command</th><td><code>" << Escape(commandLine) << "</code></td></tr></table>\n";
+    << totals[2] << " waived</span>; written " << Escape(ReportTime()) << "</p>\n";
+  if (!failures.str().empty()) {
+    b << "<h2>Failed checks</h2><ul>\n" << failures.str() << "</ul>\n";
+  }
+  b << "<h2>Cases</h2><table><tr><th>case</th><th>passed</th><th>failed</th><th>waived</th><th>result</th>"
+    << "<th></th></tr>\n"
+    << rows.str() << "</table>\n";
+  if (!deficiencies.str().empty()) {
+    b << "<h2>Known deficiencies</h2><ul>\n" << deficiencies.str() << "</ul>\n";
+  }
+  b << "<h2>Provenance</h2><table><tr><th>written by</th><td>" << Escape(generator) << "</td></tr><tr><th>at</th><td>"
+    << Escape(ReportTime()) << "</td></tr><tr><th>command</th><td><code>" << Escape(commandLine)
+    << "</code></td></tr></table>\n";
   std::string failed;  // for `dcshost test --rerun-failed`
   for (const SuiteCase& c : cases) {
     failed += c.ok ? std::string() : NameAsLine(c.path) + "\n";

@@ -91,6 +91,9 @@ bool WriteSuiteReport(const ReportFolder& folder, const std::string& generator, 
 // The cases of a suite's report as WriteSuiteReport listed them (its cases.tsv).
 bool ReadSuiteCases(const std::string& folder, std::vector<SuiteCase>& cases, std::string& error);
 
+// Now, in UTC, as ISO 8601: when a report was written.
+std::string ReportTime();
+
 // A verdict as results.json and the pages name it: "passed", "failed" or "waived".
 const char* VerdictWord(const Verdict& v);
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "report/html_report.h"
@@ -72,56 +73,101 @@ std::string CaseFolderOf(const std::string& page) {
 
 }  // namespace
 
-bool MergeReports(const std::vector<std::string>& shards, const std::string& into, const std::string& generator,
-                  const std::string& commandLine, std::string& error) {
+bool MergeReports(const std::vector<std::string>& shards, const std::string& rerun, const std::string& into,
+                  const std::string& generator, const std::string& commandLine, std::string& error) {
+  std::vector<std::string> reports = shards;  // the rerun's report last: its cases replace the shards'
+  if (!rerun.empty()) {
+    reports.push_back(rerun);
+  }
   OutputPlan plan;
-  for (const std::string& shard : shards) {
-    plan.Read(shard, "a report to merge");
+  for (const std::string& report : reports) {
+    plan.Read(report, "a report to merge");
   }
   plan.WriteReport(into, "-o");
   if (!plan.Check(error)) {
     return false;
   }
-  std::vector<SuiteCase> merged;
-  std::vector<std::string> copies;   // the case folders to copy, as "cases/sK-NAME"
-  std::vector<std::string> sources;  // and where each comes from
-  for (size_t k = 0; k < shards.size(); ++k) {
+  struct Entry {
+    SuiteCase c;
+    std::string copy, source;  // the case folder as "cases/sK-NAME" (or "cases/r-NAME"), and where it comes from
+    size_t report = 0;
+  };
+  std::vector<Entry> entries;
+  std::map<std::string, size_t> byPath;
+  for (size_t k = 0; k < reports.size(); ++k) {
+    const bool isRerun = !rerun.empty() && k + 1 == reports.size();
     std::vector<SuiteCase> cases;
-    if (!ReadSuiteCases(shards[k], cases, error)) {
+    if (!ReadSuiteCases(reports[k], cases, error)) {
       return false;
     }
     for (SuiteCase& c : cases) {
+      Entry e{c, std::string(), std::string(), k};
       if (!c.page.empty()) {  // cases/NAME/index.html, copied as cases/sK-NAME/
         const std::string name = CaseFolderOf(c.page);
         if (name.empty()) {
-          error = shards[k] + "/cases.tsv: the page '" + c.page + "' of " + c.path +
+          error = reports[k] + "/cases.tsv: the page '" + c.page + "' of " + c.path +
                   " is not a case folder of the report (cases/NAME/index.html): report merge reads only inside it";
           return false;
         }
-        const std::string results = shards[k] + "/cases/" + name + "/results.json";
+        const std::string results = reports[k] + "/cases/" + name + "/results.json";
         std::string text;
         if (!ReadShardFile(results, text, error) || (!text.empty() && !CheckResultsJson(results, text, error))) {
           return false;
         }
-        copies.push_back("cases/s" + std::to_string(k + 1) + "-" + name);
-        sources.push_back(shards[k] + "/cases/" + name);
-        c.page = copies.back() + "/index.html";
+        e.copy = "cases/" + (isRerun ? std::string("r") : "s" + std::to_string(k + 1)) + "-" + name;
+        e.source = reports[k] + "/cases/" + name;
+        e.c.page = e.copy + "/index.html";
       }
-      merged.push_back(c);
+      const auto [at, added] = byPath.emplace(c.path, entries.size());
+      if (added) {
+        entries.push_back(e);
+      } else if (isRerun) {
+        entries[at->second] = e;
+      } else {
+        error = c.path + " is in both " + reports[entries[at->second].report] + " and " + reports[k] +
+                ": report merge joins the shards of one run, each case once; to let a rerun's results replace "
+                "the earlier ones, give its report as --rerun DIR";
+        return false;
+      }
+    }
+  }
+  // In the order of the unsharded run: the sorted list of the cases.
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.c.path < b.c.path; });
+  std::vector<SuiteCase> merged;
+  std::vector<std::string> copies;
+  for (const Entry& e : entries) {
+    merged.push_back(e.c);
+    if (!e.copy.empty()) {
+      copies.push_back(e.copy);
     }
   }
   ReportFolder folder;
   if (!folder.Begin(into, SuiteReportEntries(copies), error)) {
     return false;
   }
-  for (size_t i = 0; i < copies.size(); ++i) {
-    if (!folder.CopyIn(sources[i], copies[i] + "/", error)) {
+  for (const Entry& e : entries) {
+    if (!e.copy.empty() && !folder.CopyIn(e.source, e.copy + "/", error)) {
       return false;
     }
   }
   std::vector<JunitSuite> suites;
-  return WriteSuiteReport(folder, generator, commandLine, merged, error) && ReadShardsJunit(shards, suites, error) &&
-         WriteJunit(folder.File("junit.xml"), "dcshost test", suites, error);
+  if (!WriteSuiteReport(folder, generator, commandLine, merged, error) || !ReadShardsJunit(reports, suites, error)) {
+    return false;
+  }
+  // A rerun's suite replaces the shards' of the same case; the suites in the cases' order.
+  std::vector<JunitSuite> joined;
+  std::map<std::string, size_t> suiteOf;
+  for (JunitSuite& suite : suites) {
+    const auto [at, added] = suiteOf.emplace(suite.name, joined.size());
+    if (added) {
+      joined.push_back(std::move(suite));
+    } else {
+      joined[at->second] = std::move(suite);
+    }
+  }
+  std::stable_sort(joined.begin(), joined.end(),
+                   [](const JunitSuite& a, const JunitSuite& b) { return a.name < b.name; });
+  return WriteJunit(folder.File("junit.xml"), "dcshost test", joined, error);
 }
 
 }  // namespace host

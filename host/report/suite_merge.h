@@ -9,8 +9,10 @@
 
 namespace host {
 
-// Joins the shards' report folders into `into`; false with a message.
-bool MergeReports(const std::vector<std::string>& shards, const std::string& into, const std::string& generator,
-                  const std::string& commandLine, std::string& error);
+// Joins the shards' report folders into `into`, in the order of the
+// unsharded run; a case in two shards is refused. With a rerun's report, its
+// cases' results replace the shards' of the same cases. False with a message.
+bool MergeReports(const std::vector<std::string>& shards, const std::string& rerun, const std::string& into,
+                  const std::string& generator, const std::string& commandLine, std::string& error);
 
 }  // namespace host

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <ctime>
 #include <filesystem>
 
 #include "fix/fix_group.h"
@@ -22,19 +21,6 @@ std::string Number(double x) {
   char text[32];
   (void)std::snprintf(text, sizeof text, "%g", x);
   return std::isnan(x) ? std::string("?") : std::string(text);
-}
-
-// Now, in UTC, as ISO 8601.
-std::string Now() {
-  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm utc{};
-#if defined(_WIN32)
-  gmtime_s(&utc, &now);
-#else
-  gmtime_r(&now, &utc);
-#endif
-  char text[32];
-  return std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc) > 0 ? std::string(text) : std::string();
 }
 
 ReportInput Input(const std::string& what, const std::string& path) {
@@ -104,7 +90,7 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   r.casePath = c.path;
   r.generator = std::string("dcshost ") + FIXDCS_VERSION;
   r.commandLine = options.commandLine;
-  r.written = Now();
+  r.written = ReportTime();
   r.heading = SheetHeading{c.report.project, c.report.unit, c.report.document, c.report.revision};
   for (const auto& [path, what] : Inputs(c, options)) {
     r.inputs.push_back(Input(what, path));

@@ -83,6 +83,12 @@ inline std::map<std::string, double> TraceAt(const std::string& path, int step) 
 
 inline std::string Temp(const std::string& name) { return testing::TempDir() + name; }
 
+// A file's whole text, as bytes; empty when it cannot be read.
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
 // A small tank case and its database, each row of the table below changing
 // one thing: "<NUL>" stands for a NUL byte, CASE, DB, DIR and STATE for the
 // row's files.

@@ -65,11 +65,14 @@ TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
   merge.insert(merge.end(), {"-o", merged});
   const Outcome joined = Program(merge);
   ASSERT_EQ(joined.status, 0) << joined.output;
-  std::vector<std::string> cases = testCases(merged + "/junit.xml");
-  std::vector<std::string> expected = testCases(Temp("whole.xml"));
-  std::sort(cases.begin(), cases.end());
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(cases, expected);
+  const std::vector<std::string> expected = testCases(Temp("whole.xml"));
+  EXPECT_EQ(testCases(merged + "/junit.xml"), expected);  // in the unsharded run's order
+  // The summary lists each failed check with its case; no empty heading of known deficiencies.
+  const std::string summary = ReadFile(merged + "/index.html");
+  EXPECT_NE(summary.find("<h2>Failed checks</h2><ul>\n<li class=\"failed\"><a href=\"cases/s"), std::string::npos);
+  EXPECT_NE(summary.find("failing.toml</a>: level within [1.5, 2.5] after 10 s: first outside"), std::string::npos)
+      << summary;
+  EXPECT_EQ(summary.find("Known deficiencies"), std::string::npos);
   std::ifstream failed(merged + "/failed.txt");
   const std::string failedText((std::istreambuf_iterator<char>(failed)), std::istreambuf_iterator<char>());
   EXPECT_EQ(std::count(failedText.begin(), failedText.end(), '\n'), 1) << failedText;  // the one failing case
@@ -120,6 +123,16 @@ TEST_F(OtherFixTest, ShardsTogetherGiveTheTestCasesOfOneRun) {
     EXPECT_NE(refused.output.find(message), std::string::npos) << message << "\n" << refused.output;
   }
   EXPECT_TRUE(std::filesystem::exists(notes + "/mine.txt"));
+  // A case in two reports is refused, unless the second is a rerun's, whose results replace the first's.
+  std::filesystem::remove_all(Temp("twice-merge"));
+  const Outcome twice = Program({"report", "merge", merge[2], merge[3], merge[2], "-o", Temp("twice-merge")});
+  EXPECT_EQ(twice.status, 2);
+  EXPECT_NE(twice.output.find(" is in both " + merge[2] + " and " + merge[2]), std::string::npos) << twice.output;
+  const Outcome rerunMerge =
+      Program({"report", "merge", merge[2], merge[3], "--rerun", merge[2], "-o", Temp("twice-merge")});
+  ASSERT_EQ(rerunMerge.status, 0) << rerunMerge.output;
+  EXPECT_EQ(testCases(Temp("twice-merge") + "/junit.xml"), expected);
+  EXPECT_NE(ReadFile(Temp("twice-merge") + "/index.html").find("cases/r-"), std::string::npos);
   // --rerun-failed runs again only what failed in a report.
   std::filesystem::remove_all(Temp("rerun-report"));
   Program({"test", suite, "--report", Temp("rerun-report"), "--plots", Temp("shard-plots")});

@@ -11,17 +11,13 @@ namespace {
 
 const std::string TiebackCase = Source + "/examples/tieback/tieback.toml";
 
-std::string Read(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
 
 }  // namespace
 
 TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
   const std::string folder = Temp("tieback-file");
   std::filesystem::create_directories(folder);
-  std::ofstream(folder + "/tieback-db.csv", std::ios::binary) << Read(Source + "/examples/tieback/tieback-db.csv");
+  std::ofstream(folder + "/tieback-db.csv", std::ios::binary) << ReadFile(Source + "/examples/tieback/tieback-db.csv");
   const Outcome written = Dcshost({"tieback", TiebackCase, "-o", folder + "/plant.toml"});
   ASSERT_EQ(written.status, 0) << written.output;
   EXPECT_NE(written.output.find("tiebacks: 5 loops closed (1 by PID INPUT, 1 by explicit link, 3 by loop key), 1 "
@@ -30,14 +26,14 @@ TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
       << written.output;
   EXPECT_NE(written.output.find("ambiguous: controller row 5"), std::string::npos);
   EXPECT_NE(written.output.find("unpaired: controller row 6"), std::string::npos);
-  const std::string plant = Read(folder + "/plant.toml");
+  const std::string plant = ReadFile(folder + "/plant.toml");
   EXPECT_NE(plant.find("# TIC5 -> SCADA1:TE-05.F_CV, paired by PID INPUT; temperature (T): lag of 45 s"),
             std::string::npos)
       << plant;
   EXPECT_EQ(Dcshost({"tieback", TiebackCase}).output, plant);  // without -o it prints the file
 
   // The same case with the file as its model of blocks.
-  std::string text = Read(TiebackCase);
+  std::string text = ReadFile(TiebackCase);
   const size_t model = text.find("\n[model]\n") + 1;
   text.replace(model, text.find("# Controllers") - model, "[model]\ntype = \"blocks\"\nfile = \"plant.toml\"\n\n");
   std::ofstream(folder + "/blocks.toml", std::ios::binary) << text;
@@ -46,7 +42,7 @@ TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
   ASSERT_EQ(generated.status, 0) << generated.output;
   ASSERT_EQ(fromFile.status, 0) << fromFile.output;
   EXPECT_NE(generated.output.find("expectations: 16 passed, 0 failed"), std::string::npos) << generated.output;
-  EXPECT_EQ(Read(folder + "/generated.csv"), Read(folder + "/file.csv"));
+  EXPECT_EQ(ReadFile(folder + "/generated.csv"), ReadFile(folder + "/file.csv"));
 }
 
 // A range FIX holds as a float is written as the database wrote it, and the
@@ -54,10 +50,10 @@ TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
 TEST_F(DcshostTest, ATiebackFileCarriesTheDatabasesNumbersAndUnits) {
   const std::string folder = Temp("tieback-numbers");
   std::filesystem::create_directories(folder);
-  std::string db = Read(Source + "/examples/tieback/tieback-db.csv");
+  std::string db = ReadFile(Source + "/examples/tieback/tieback-db.csv");
   db.replace(db.find("PDT_7,AI,F_CV=40"), 16, "PDT_7,AI,F_CV=40;F_ELO=0;F_EHI=80.3;A_EGUDESC=kPa");
   std::ofstream(folder + "/tieback-db.csv", std::ios::binary) << db;
-  std::ofstream(folder + "/tieback.toml", std::ios::binary) << Read(TiebackCase);
+  std::ofstream(folder + "/tieback.toml", std::ios::binary) << ReadFile(TiebackCase);
   const Outcome written = Dcshost({"tieback", folder + "/tieback.toml"});
   ASSERT_EQ(written.status, 0) << written.output;
   EXPECT_NE(written.output.find("bias = 88.18\ngain = -80.3\n"), std::string::npos)  // not 80.30000305175781
@@ -67,11 +63,11 @@ TEST_F(DcshostTest, ATiebackFileCarriesTheDatabasesNumbersAndUnits) {
 
 TEST_F(DcshostTest, TiebackNeverReplacesWhatTheCaseReads) {
   for (const std::string& input : {TiebackCase, Source + "/examples/tieback/tieback-db.csv"}) {
-    const std::string before = Read(input);
+    const std::string before = ReadFile(input);
     const Outcome refused = Dcshost({"tieback", TiebackCase, "-o", input});
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.output.find("-o " + input + " names the case"), std::string::npos) << refused.output;
-    EXPECT_EQ(Read(input), before);
+    EXPECT_EQ(ReadFile(input), before);
   }
   const Outcome missing = Dcshost({"tieback", Temp("no-such-case.toml")});
   EXPECT_EQ(missing.status, 2);

@@ -13,11 +13,6 @@
 namespace host_tests {
 namespace {
 
-std::string Read(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
 size_t Count(const std::string& text, const std::string& part) {
   size_t n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
@@ -80,7 +75,7 @@ TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
   const Outcome run = Dcshost({"run", c, "--report", folder, "--no-progress"});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("report written to " + folder + "/index.html"), std::string::npos);
-  const std::string page = Read(folder + "/index.html");
+  const std::string page = ReadFile(folder + "/index.html");
   std::string hash, error;
   ASSERT_TRUE(host::Sha256File(c, hash, error)) << error;
   EXPECT_NE(page.find(hash), std::string::npos) << "the case's SHA-256";
@@ -104,16 +99,16 @@ TEST_F(DcshostTest, ARunsReportHoldsItsVerdictsSheetsAndInputs) {
       {"TIC202", "<th>tuning as left</th><td>gain F_KP 0.02 % per unit"},
       {"TIC202", "<th class=\"comments\">comments</th>"},
   };
-  const std::string all = Read(folder + "/sheets.html");
+  const std::string all = ReadFile(folder + "/sheets.html");
   for (const auto& [loop, text] : shown) {
-    EXPECT_NE(Read(folder + "/loops/" + loop + ".html").find(text), std::string::npos) << loop << ": " << text;
+    EXPECT_NE(ReadFile(folder + "/loops/" + loop + ".html").find(text), std::string::npos) << loop << ": " << text;
     EXPECT_NE(all.find(text), std::string::npos) << "sheets.html: " << text;
   }
   EXPECT_LT(all.find("Loop sheet FIC201"), all.find("Loop sheet LIC101"));
-  EXPECT_FALSE(Read(folder + "/loops/TIC202.svg").empty());
+  EXPECT_FALSE(ReadFile(folder + "/loops/TIC202.svg").empty());
   EXPECT_NE(page.find("<a href=\"sheets.html\">all 3 sheets, to print</a>"), std::string::npos);
   EXPECT_NE(page.find("<a href=\"loops/LIC101.html\">LIC101 deviation"), std::string::npos);
-  const std::string json = Read(folder + "/results.json");
+  const std::string json = ReadFile(folder + "/results.json");
   EXPECT_EQ(Count(json, "\"check\": "), 14U);
   EXPECT_NE(json.find("\"check\": \"FIC201 direction\", \"loop\": \"FIC201\", \"verdict\": \"waived\""),
             std::string::npos) << json;
@@ -129,10 +124,10 @@ TEST_F(DcshostTest, ASheetMarksATuningLeftOtherThanFound) {
       << "\n[[event]]\nstep = 5\npoint = \"SCADA1:TIC202.F_KP\"\nvalue = 0.5\n";
   const Outcome run = Dcshost({"run", folder + "/case/loop-checks.toml", "--report", folder + "/r", "--no-progress"});
   ASSERT_LE(run.status, 1) << run.output;
-  const std::string sheet = Read(folder + "/r/loops/TIC202.html");
+  const std::string sheet = ReadFile(folder + "/r/loops/TIC202.html");
   EXPECT_NE(sheet.find("<td class=\"changed\">gain F_KP 0.5 % per unit"), std::string::npos) << sheet;
   EXPECT_NE(sheet.find("F_KP 0.02 % per unit"), std::string::npos);  // as found
-  EXPECT_EQ(Read(folder + "/r/loops/LIC101.html").find("class=\"changed\""), std::string::npos);
+  EXPECT_EQ(ReadFile(folder + "/r/loops/LIC101.html").find("class=\"changed\""), std::string::npos);
 }
 
 TEST_F(OtherFixTest, ASuitesReportLinksEveryCaseEvenOneThatDoesNotBind) {
@@ -141,12 +136,12 @@ TEST_F(OtherFixTest, ASuitesReportLinksEveryCaseEvenOneThatDoesNotBind) {
   const Outcome test = Program({"test", Source + "/examples/binding-errors", Source + "/examples/tank", "--report",
                                 folder});
   ASSERT_EQ(test.status, 0) << test.output;
-  const std::string summary = Read(folder + "/index.html");
+  const std::string summary = ReadFile(folder + "/index.html");
   EXPECT_NE(summary.find("<a href=\"cases/1-binding-errors/index.html\">"), std::string::npos) << summary;
   EXPECT_NE(summary.find("<a href=\"cases/2-tank/index.html\">"), std::string::npos);
-  EXPECT_NE(Read(folder + "/cases/1-binding-errors/index.html").find("the case does not bind"), std::string::npos);
-  EXPECT_NE(Read(folder + "/cases/2-tank/index.html").find("<img src=\"plot.svg\""), std::string::npos);
-  EXPECT_EQ(Count(Read(folder + "/results.json"), "\"check\": "), 8U);  // 2 + 6 expectations
+  EXPECT_NE(ReadFile(folder + "/cases/1-binding-errors/index.html").find("the case does not bind"), std::string::npos);
+  EXPECT_NE(ReadFile(folder + "/cases/2-tank/index.html").find("<img src=\"plot.svg\""), std::string::npos);
+  EXPECT_EQ(Count(ReadFile(folder + "/results.json"), "\"check\": "), 8U);  // 2 + 6 expectations
 }
 
 }  // namespace host_tests
