@@ -37,7 +37,7 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
 @media print { body { margin: 0; font-size: 9pt; } a { color: inherit; text-decoration: none; }
   .sheet { page-break-after: always; } .sheet h2 { margin: 0.6em 0 0.2em; } .sheet img { max-height: 70mm; }
   .sheet td, .sheet th { padding: 2px 4px; } .sheet h1 { font-size: 13pt; }
-  .sign td { height: 1.6em; } }
+  .sign td { height: 1.6em; } img.run { max-height: 165mm; } }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -146,16 +146,41 @@ std::string CasePage(const CaseReport& r) {
   if (counts[1] + counts[2] > 0) {
     b << "<h2>Deficiencies</h2><ul>\n" << deficiencies.str() << "</ul>\n";
   }
-  b << "<h2>Checks</h2>\n" << VerdictTable(r.verdicts, &r.loops);
-  if (!r.loops.empty()) {
-    b << "<h2>Loop sheets</h2><p><a href=\"sheets.html\">all " << r.loops.size() << " sheets, to print</a>: ";
-    for (const LoopSheet& loop : r.loops) {
-      b << "<a href=\"loops/" << UrlPath(loop.file) << ".html\">" << Escape(loop.tag) << "</a> ";
+  // A loop with a sheet is one row here, its checks on its sheet; the other checks are listed.
+  std::vector<const LoopSheet*> sheets;
+  for (const LoopSheet& loop : r.loops) {
+    sheets.push_back(&loop);
+  }
+  std::sort(sheets.begin(), sheets.end(), [](const LoopSheet* x, const LoopSheet* y) { return x->sheet < y->sheet; });
+  if (!sheets.empty()) {
+    b << "<h2>Loops</h2><p><a href=\"sheets.html\">all " << sheets.size() << " loop sheets, to print</a></p>\n"
+      << "<table><tr><th>loop</th><th>description</th><th>passed</th><th>failed</th><th>waived</th><th>verdict</th>"
+      << "</tr>\n";
+    for (const LoopSheet* loop : sheets) {
+      size_t each[3] = {0, 0, 0};
+      for (const Verdict& v : loop->checks) {
+        ++each[v.passed ? 0 : v.waived.empty() ? 1 : 2];
+      }
+      const std::string word = LoopVerdict(*loop);
+      b << "<tr><td><a href=\"loops/" << UrlPath(loop->file) << ".html\">" << Escape(loop->tag) << "</a></td><td>"
+        << Escape(loop->description) << "</td><td>" << each[0] << "</td><td>" << each[1] << "</td><td>" << each[2]
+        << "</td><td class=\"" << word << "\">" << word << "</td></tr>\n";
     }
-    b << "</p>\n";
+    b << "</table>\n";
+  }
+  std::vector<Verdict> others;
+  for (const Verdict& v : r.verdicts) {
+    const bool onSheet =
+        std::any_of(r.loops.begin(), r.loops.end(), [&v](const LoopSheet& s) { return s.tag == v.loop; });
+    if (!onSheet) {
+      others.push_back(v);
+    }
+  }
+  if (!others.empty()) {
+    b << "<h2>Checks</h2>\n" << VerdictTable(others, nullptr);
   }
   if (!r.plot.empty()) {
-    b << "<h2>The run</h2><img src=\"" << UrlPath(r.plot) << "\" alt=\"the run's plot\">\n";
+    b << "<h2>The run</h2><img class=\"run\" src=\"" << UrlPath(r.plot) << "\" alt=\"the run's plot\">\n";
   }
   return Page(r.title, b.str() + Provenance(r));
 }
@@ -231,8 +256,10 @@ bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error)
     sig.exchanged.assign(values.size(), true);
     return sig;
   };
-  const std::vector<Panel> panels = {Panel{{signal(s.tag + " target", "", s.target), signal(s.pvPoint, "", s.pv)}},
-                                     Panel{{signal(s.tag + " output", "%", s.output)}}};
+  const std::string units = s.pvUnits == "(not in FIX)" ? std::string() : s.pvUnits;
+  const std::vector<Panel> panels = {
+      Panel{{signal(s.tag + " target", units, s.target), signal(s.pvPoint, units, s.pv)}},
+      Panel{{signal(s.tag + " output", "%", s.output)}}};
   return WritePlot(path, s.tag, s.times, panels, s.marks, {}, error);
 }
 

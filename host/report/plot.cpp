@@ -19,9 +19,24 @@ namespace {
 struct Page {
   const std::vector<double>& times;
   const TimeAxis& t;
-  const PlacedMarkers& markers;
+  const std::vector<PlotMarker>& markers;
   const std::vector<PlotBand>& bands;
 };
+
+// The markers a panel shows: those of every panel, and those of a signal it shows.
+std::vector<PlotMarker> MarkersOn(const Panel& panel, const std::vector<PlotMarker>& markers) {
+  std::vector<PlotMarker> on;
+  for (const PlotMarker& m : markers) {
+    const bool shown =
+        m.signals.empty() || std::any_of(panel.signals.begin(), panel.signals.end(), [&m](const Signal& s) {
+          return std::find(m.signals.begin(), m.signals.end(), s.column.name) != m.signals.end();
+        });
+    if (shown) {
+      on.push_back(m);
+    }
+  }
+  return on;
+}
 
 // Draws a panel whose legend strip starts at y, its signals' colours counting
 // on from colour; returns the height it took. The bands and marker lines lie
@@ -30,11 +45,12 @@ double DrawPanel(std::ostream& svg, const Page& page, const Panel& panel, size_t
   const std::vector<const PlotBand*> bands = BandsOn(panel, page.bands);
   const std::vector<std::string> colours = SignalColours(panel, colour);
   const Legend legend = MakeLegend(panel, colours, bands, page.t);
-  const double top = y + legend.Height() + page.markers.StripHeight();
+  const PlacedMarkers markers = PlaceMarkers(MarkersOn(panel, page.markers), page.t);
+  const double top = y + legend.Height() + markers.StripHeight();
   const ValueAxis v = PanelAxis(panel, page.times, bands, top);
   svg << "<g class=\"panel\">\n";
   DrawLegend(svg, legend, y);
-  DrawMarkerLabels(svg, page.markers, y + legend.Height());
+  DrawMarkerLabels(svg, markers, y + legend.Height());
   DrawGrid(svg, page.t, v);
   svg << "<defs><clipPath id=\"plot" << index << "\"><rect x=\"" << Px(Left) << "\" y=\"" << Px(top) << "\" width=\""
       << Px(PlotWidth) << "\" height=\"" << Px(PlotHeight) << "\"/></clipPath></defs>\n";
@@ -42,7 +58,7 @@ double DrawPanel(std::ostream& svg, const Page& page, const Panel& panel, size_t
   for (const PlotBand* band : bands) {
     DrawBand(svg, *band, page.t, v);
   }
-  DrawMarkerLines(svg, page.markers, top);
+  DrawMarkerLines(svg, markers, top);
   DrawSignals(svg, panel, colours, page.times, page.t, v);
   for (const PlotBand* band : bands) {
     DrawFailure(svg, *band, page.t, v);
@@ -61,8 +77,7 @@ bool WritePlot(const std::string& path, const std::string& title, const std::vec
                const std::vector<Panel>& panels, const std::vector<PlotMarker>& markers,
                const std::vector<PlotBand>& bands, std::string& error) {
   const TimeAxis t = MakeTimeAxis(times);
-  const PlacedMarkers placed = PlaceMarkers(markers, t);
-  const Page page{times, t, placed, bands};
+  const Page page{times, t, markers, bands};
   // The panels first, for the page's height.
   std::ostringstream body;
   double y = TitleHeight;

@@ -29,6 +29,9 @@ struct Panel {
 struct PlotMarker {
   double time;
   std::string label;
+  // The signals it concerns: it is drawn on the panels that show one of
+  // them; none: on every panel.
+  std::vector<std::string> signals = {};
 };
 
 // An expectation's window on one plotted signal: from a time to the end of the

@@ -161,7 +161,7 @@ bool Run::Prepare() {
   columns_ = TraceColumns(c_, session_.model());
   std::string error;
   if (!options_.plotPath.empty() &&
-      !plot_.Choose(PlotList(c_, options_, session_.model(), columns_, out_), columns_, error)) {
+      !plot_.Choose(PlotList(c_, options_, session_.model(), session_.loops(), columns_, out_), columns_, error)) {
     return Refuse(error);
   }
   if (!expectations_.Bind(c_, LoopSignalColumns(c_, session_.model(), session_.loops()), SignalNames(columns_),
@@ -186,7 +186,11 @@ void Run::MarkLoopChecks(int64_t step) {
   for (const LoopAction& action : due_) {
     if (action.begins != nullptr && !options_.plotPath.empty()) {
       const std::string& tag = c_.controllers[checks_.Loops()[action.loop].controller].tag;
-      plot_.Mark(PlotMarker{dt_ * static_cast<double>(step), tag + " " + action.begins});
+      // On the loop's own panels: its target's and its output's.
+      const size_t output = session_.model().Names().size() + 2 * checks_.Loops()[action.loop].controller;
+      plot_.Mark(PlotMarker{dt_ * static_cast<double>(step),
+                            tag + " " + action.begins,
+                            {columns_[output].name, columns_[output + 1].name}});
     }
   }
 }

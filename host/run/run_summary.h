@@ -23,13 +23,16 @@ void Progress(int step, int steps);
 void ReadFinalModes(Session& session, RunResult& result);
 void Summary(Session& session, const RunResult& result, double dt, std::ostream& out);
 
-// The plot list: the command line's or the case's, else the model's first
+// The plot list: the command line's or the case's; else, for a case with
+// paired loops, the first MostDefaultPanels loops' PV and target, a panel
+// each, and their outputs in one panel; else the model's first
 // MostDefaultPanels variables, else the first columns; then every signal an
 // expectation judges that no panel shows yet, in a panel of its own. Says so
-// when it leaves model variables out.
+// when it leaves loops or model variables out.
 constexpr size_t MostDefaultPanels = 8;
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
-                                  const std::vector<TraceColumn>& columns, std::ostream& out);
+                                  const std::vector<CheckedLoop>& loops, const std::vector<TraceColumn>& columns,
+                                  std::ostream& out);
 // Prints every expectation's verdict, then the loop checks' (`more`), and
 // hands each window to the plot; the number that failed, waived failures
 // (known deficiencies) not counted.

@@ -21,7 +21,7 @@ void AtStepBoundary(Session& session, int64_t step, double seconds, StepContext&
   for (const CaseEvent& event : session.scenario().events) {
     if (event.step == step) {
       x.out << "  step " << step << ": " << ApplyEvent(session.fix(), event).text << '\n';
-      x.plot.Mark(PlotMarker{seconds, PointText(event.node, event.tag, event.field)});
+      x.plot.Mark(PlotMarker{seconds, event.name.empty() ? PointText(event.node, event.tag, event.field) : event.name});
     }
   }
 }
