@@ -27,6 +27,8 @@ const char* ModelTypeName(ModelType type) {
   return "none";
 }
 
+std::string RowLabel(const std::string& table, size_t index) { return table + " row " + std::to_string(index + 1); }
+
 std::string Where(const Origin& origin) { return origin.file + ":" + std::to_string(origin.line); }
 
 std::string Shown(double value) {

@@ -219,6 +219,10 @@ struct Case {
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
 };
 
+// A row as dcshost's messages name it, counted from 1 as a user counts the
+// rows of a table in the case: RowLabel("controller", 0) is "controller row 1".
+std::string RowLabel(const std::string& table, size_t index);
+
 // Loads a case; false with "file:line: what is wrong" in error.
 bool LoadCase(const std::string& path, Case& loaded, std::string& error);
 // Gives every PV row that a block's 'pv' key names ("NODE:TAG.FIELD", or

@@ -29,7 +29,7 @@ bool Blank(const std::string& table, size_t row, const Origin& origin, const std
   bool blank = false;
   for (int k = 0; k < 3; ++k) {
     if (cells[k]->empty()) {
-      problems.push_back(table + " row " + std::to_string(row) + " (" + Where(origin) + "): " + names[k] + " is blank");
+      problems.push_back(RowLabel(table, row) + " (" + Where(origin) + "): " + names[k] + " is blank");
       blank = true;
     }
   }
@@ -41,7 +41,7 @@ template <typename Row>
 void BeyondCapacity(const std::string& table, const std::vector<Row>& rows, int32_t capacity,
                     std::vector<std::string>& problems) {
   for (size_t i = static_cast<size_t>(capacity); i < rows.size(); ++i) {
-    problems.push_back(table + " row " + std::to_string(i) + " (" + Where(rows[i].origin) + "): beyond the driver's " +
+    problems.push_back(RowLabel(table, i) + " (" + Where(rows[i].origin) + "): beyond the driver's " +
                        std::to_string(capacity) + " " + table + " rows: it would never be bound");
   }
 }
@@ -94,8 +94,8 @@ void CheckPoints(const FixLibrary& fix, const std::vector<PlannedPoint>& points,
     const int16_t code = codes[k];
     if (code != 0) {
       const PlannedPoint& p = points[k];
-      problems.push_back(p.table + " row " + std::to_string(p.row) + " (" + Where(p.origin) +
-                         "): " + PointText(p.node, p.tag, p.field) + ": " + fix.ErrorText(code));
+      problems.push_back(RowLabel(p.table, p.row) + " (" + Where(p.origin) + "): " + PointText(p.node, p.tag, p.field) +
+                         ": " + fix.ErrorText(code));
     }
   }
 }
@@ -117,13 +117,13 @@ std::vector<std::string> SharedWrites(const Case& c) {
     const CaseCtrlRow& r = c.controllers[i];
     const dcs::CtrlPointFields fields = dcs::CtrlPointFieldsOf(r.field.c_str());
     for (const char* field : {fields.output, fields.tv1, fields.mode}) {
-      writes(PointText(r.node, r.tag, field), ctrl + " row " + std::to_string(i) + " (" + Where(r.origin) + ")");
+      writes(PointText(r.node, r.tag, field), RowLabel(ctrl, i) + " (" + Where(r.origin) + ")");
     }
   }
   const std::string pv = TableDescriptors()[static_cast<size_t>(TableKind::PV)].label;
   for (size_t i = 0; i < c.pv.size() && i < static_cast<size_t>(dcs::MaxPVRows); ++i) {
     const CasePVRow& r = c.pv[i];
-    writes(PointText(r.node, r.tag, r.field), pv + " row " + std::to_string(i) + " (" + Where(r.origin) + ")");
+    writes(PointText(r.node, r.tag, r.field), RowLabel(pv, i) + " (" + Where(r.origin) + ")");
   }
   return warnings;
 }

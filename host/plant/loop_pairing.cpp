@@ -14,7 +14,7 @@ bool Letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 bool Separator(char c) { return c == '-' || c == '_' || c == '.' || c == ' ' || c == '/'; }
 
 std::string RowName(const char* table, size_t row, const Origin& origin, const std::string& tag) {
-  return std::string(table) + " row " + std::to_string(row) + " (" + Where(origin) + ") " + tag;
+  return RowLabel(table, row) + " (" + Where(origin) + ") " + tag;
 }
 
 // Whether row i of a table takes part: every row without `among`.
@@ -71,7 +71,7 @@ class Pairer {
     if (found.size() > 1) {
       std::string rows;
       for (size_t p : found) {
-        rows += (rows.empty() ? "" : ", ") + std::to_string(p);
+        rows += (rows.empty() ? "" : ", ") + std::to_string(p + 1);
       }
       result_.ambiguous.push_back(row + ": PV rows " + rows + " all match by " + rule);
       return true;

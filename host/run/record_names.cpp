@@ -54,8 +54,8 @@ bool NameRecord(const std::vector<RecordSignal>& signals, RecordNameMap& named, 
 }
 
 std::string Described(const RecordSignal& s) {
-  return std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " + std::to_string(s.row) + "'s " +
-         s.what + " (" + Where(s.origin) + ")";
+  return RowLabel(TableDescriptors()[static_cast<size_t>(s.table)].label, s.row) + "'s " + s.what + " (" +
+         Where(s.origin) + ")";
 }
 
 std::vector<std::string> TraceNames(const std::vector<RecordSignal>& signals, const std::vector<std::string>& taken) {
@@ -68,8 +68,7 @@ std::vector<std::string> TraceNames(const std::vector<RecordSignal>& signals, co
       name = s.fullName;
     }
     if (used.count(name) != 0) {
-      name += " (" + std::string(TableDescriptors()[static_cast<size_t>(s.table)].label) + " row " +
-              std::to_string(s.row) + ")";
+      name += " (" + RowLabel(TableDescriptors()[static_cast<size_t>(s.table)].label, s.row) + ")";
     }
     used.insert(name);
     names.push_back(std::move(name));

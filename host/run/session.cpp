@@ -307,7 +307,8 @@ std::string ContextOf(const Case& c, const std::string& key, const std::string& 
   const long row = std::strtol(args.c_str() + comma + 1, nullptr, 10);
   const auto describe = [&](TableKind kind, const auto& rows) -> std::string {
     std::string label =
-        std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " + std::to_string(row);
+        row < 0 ? std::string(TableDescriptors()[static_cast<size_t>(kind)].label) + " row " + std::to_string(row)
+                : RowLabel(TableDescriptors()[static_cast<size_t>(kind)].label, static_cast<size_t>(row));
     if (row < 0 || static_cast<size_t>(row) >= rows.size()) {
       return label;
     }

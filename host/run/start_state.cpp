@@ -32,7 +32,7 @@ std::string Misfit(const Case& c, const std::string& path, const RunState& state
           return m.kind == CaseMalfunction::Kind::Frozen && m.pvRow == frozen.first;
         });
     if (!freezable) {
-      return path + ": the state holds a frozen transmitter on PV row " + std::to_string(frozen.first) +
+      return path + ": the state holds a frozen transmitter on " + RowLabel("PV", static_cast<size_t>(frozen.first)) +
              ", which no malfunction of the case freezes" + from;
     }
   }

@@ -101,7 +101,7 @@ std::string Broken(Session& session, int64_t step) {
     const int from = session.carries()[i];
     const double value = from == ProcessModel::None ? c.pv[i].value : model.Value(static_cast<size_t>(from));
     if (!FitsFixFloat(value)) {
-      return when() + ": PV row " + std::to_string(i) + " (" + PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) +
+      return when() + ": " + RowLabel("PV", i) + " (" + PointText(c.pv[i].node, c.pv[i].tag, c.pv[i].field) +
              ", from " + c.pv[i].from + ") would send " + Shown(value) + ", beyond what FIX can hold";
     }
   }

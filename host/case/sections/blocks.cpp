@@ -149,7 +149,7 @@ bool LinkBlockOutputs(Case& c, std::string& error) {
     }
     CasePVRow& pv = c.pv[row->second];
     if (!pv.from.empty() && pv.from != block.name) {
-      error = Where(v.origin) + ": block '" + block.name + "': PV row " + std::to_string(row->second) + " (" +
+      error = Where(v.origin) + ": block '" + block.name + "': " + RowLabel("PV", row->second) + " (" +
               Where(pv.origin) + ") carries '" + pv.from + "' already";
       return false;
     }

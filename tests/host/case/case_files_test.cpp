@@ -183,7 +183,7 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
        "--trace and --plot name the same file"},
       {"a PV-import row named as a controller's output",
        {"[[pv]]", "[[pv_import]]\nnode = \"N\"\ntag = \"LIC1\"\nfield = \"output\"\n\n[[pv]]"}, {}, {}, run,
-       "is named 'LIC1.output', as controller row 0's output (CASE:8) is: a block could not tell which it reads"},
+       "is named 'LIC1.output', as controller row 1's output (CASE:8) is: a block could not tell which it reads"},
       {"a tieback link that cannot name its block", {"from = \"level\"", "from = \"LT1.x\""}, {}, {},
        {"run", "DIR/tieback.toml"}, "tieback.toml:16: 'from' = \"LT1.x\" links loop LIC1 to its tieback"},
       {"a tieback span beyond what a number holds", {"type = \"tank\"", "type = \"tank\"\n[tieback.loop.LIC1]\n"

@@ -9,11 +9,11 @@ TEST_F(DcshostTest, CheckNamesEveryBindingProblemByRowAndTag) {
   const Outcome check = Dcshost({"check", path});
   EXPECT_EQ(check.status, 1);
   for (const std::string& expected : {
-           "problem: controller row 0 (" + path + ":10): SCADA3:TIC999.F_CV: Tag not found in the process database",
-           "problem: PV row 0 (" + path + ":20): TAG is blank",
-           "problem: PV-import row 0 (" + path + ":30): SCADA3:TT301.F_XX: Field not found for this block",
+           "problem: controller row 1 (" + path + ":10): SCADA3:TIC999.F_CV: Tag not found in the process database",
+           "problem: PV row 1 (" + path + ":20): TAG is blank",
+           "problem: PV-import row 1 (" + path + ":30): SCADA3:TT301.F_XX: Field not found for this block",
            "message DCSCtrlVendorMsg: Controller row 0: FIX reports: Tag not found in the process database  "
-           "[controller row 0, SCADA3:TIC999.F_CV (" + path + ":10)]",
+           "[controller row 1, SCADA3:TIC999.F_CV (" + path + ":10)]",
            std::string("does not bind (5 problems)")}) {
     EXPECT_NE(check.output.find(expected), std::string::npos) << expected << "\n---\n" << check.output;
   }
@@ -57,7 +57,7 @@ TEST_F(DcshostTest, RowsBeyondTheDriversCapacityDoNotBind) {
                       << "'\n";
   const Outcome check = Dcshost({"check", path});
   EXPECT_EQ(check.status, 1) << check.output;
-  EXPECT_NE(check.output.find("controller row 300 (" + controllers), std::string::npos) << check.output;
+  EXPECT_NE(check.output.find("controller row 301 (" + controllers), std::string::npos) << check.output;
   EXPECT_NE(check.output.find("beyond the driver's 300 controller rows: it would never be bound"), std::string::npos);
 }
 
@@ -147,10 +147,10 @@ TEST_F(DcshostTest, CheckWarnsOfRowsThatWriteTheSamePoint) {
   std::ofstream(dir + "/db.csv") << BaseDb;
   const Outcome check = Dcshost({"check", dir + "/case.toml"});
   EXPECT_EQ(check.status, 0) << check.output;
-  EXPECT_NE(check.output.find("warning: PV row 1 (" + dir + "/case.toml:22) writes N:LT1.F_CV, as PV row 0 ("),
+  EXPECT_NE(check.output.find("warning: PV row 2 (" + dir + "/case.toml:22) writes N:LT1.F_CV, as PV row 1 ("),
             std::string::npos)
       << check.output;
-  EXPECT_NE(check.output.find("warning: PV row 2 (" + dir + "/case.toml:28) writes N:LIC1.F_TV1, as controller row 0"),
+  EXPECT_NE(check.output.find("warning: PV row 3 (" + dir + "/case.toml:28) writes N:LIC1.F_TV1, as controller row 1"),
             std::string::npos)
       << check.output;
   EXPECT_EQ(check.output.find("warning: PV-import row"), std::string::npos) << check.output;

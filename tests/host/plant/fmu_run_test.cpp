@@ -165,7 +165,7 @@ TEST_F(DcshostTest, BadFmuBlocksAreRefusedAtTheirLine) {
       {file + "gain = 2", "unknown key 'gain'"},
       {file + "inputs = { valve = \"LIC101.output\" }\n[[pv_import]]\nnode = \"SCADA1\"\ntag = \"TANK\"\n"
               "field = \"level\"",
-       "its output 'TANK.level' has the name of PV-import row 0's value ("},
+       "its output 'TANK.level' has the name of PV-import row 1's value ("},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.block);

@@ -90,14 +90,14 @@ TEST(PairLoops, PairsByTheRulesInOrderAndListsTheRest) {
     EXPECT_EQ(pairing.pairs[k].rule, expected[k].rule) << k;
   }
   ASSERT_EQ(pairing.ambiguous.size(), 1U);
-  EXPECT_EQ(pairing.ambiguous[0], "controller row 5 (case.toml:1) AIC3: PV rows 7, 8 all match by loop key");
+  EXPECT_EQ(pairing.ambiguous[0], "controller row 6 (case.toml:1) AIC3: PV rows 8, 9 all match by loop key");
   ASSERT_EQ(pairing.commands.size(), 1U);
   EXPECT_EQ(pairing.commands[0].controller, 0U);
   EXPECT_EQ(pairing.commands[0].pv, 11U);
   ASSERT_EQ(pairing.unpaired.size(), 3U);
-  EXPECT_EQ(pairing.unpaired[0], "controller row 6 (case.toml:1) HIC4: no PV row of its loop");
-  EXPECT_EQ(pairing.unpaired[1], "controller row 7 (case.toml:1) LIC200: no PV row of its loop");
-  EXPECT_EQ(pairing.unpaired[2], "PV-import row 1 (case.toml:2) HS402: no feedback PV row of its loop");
+  EXPECT_EQ(pairing.unpaired[0], "controller row 7 (case.toml:1) HIC4: no PV row of its loop");
+  EXPECT_EQ(pairing.unpaired[1], "controller row 8 (case.toml:1) LIC200: no PV row of its loop");
+  EXPECT_EQ(pairing.unpaired[2], "PV-import row 2 (case.toml:2) HS402: no feedback PV row of its loop");
 }
 
 // A case's own blocks hold the PV rows they carry ("BLOCK" or "BLOCK.OUTPUT")

@@ -24,8 +24,8 @@ TEST_F(DcshostTest, TiebackFileRunsExactlyAsTheGeneratedModel) {
                                 "discrete; 1 ambiguous, 1 unpaired; 2 of 8 PV rows send their values as written"),
             std::string::npos)
       << written.output;
-  EXPECT_NE(written.output.find("ambiguous: controller row 5"), std::string::npos);
-  EXPECT_NE(written.output.find("unpaired: controller row 6"), std::string::npos);
+  EXPECT_NE(written.output.find("ambiguous: controller row 6"), std::string::npos);
+  EXPECT_NE(written.output.find("unpaired: controller row 7"), std::string::npos);
   const std::string plant = ReadFile(folder + "/plant.toml");
   EXPECT_NE(plant.find("# TIC5 -> SCADA1:TE-05.F_CV, paired by PID INPUT; temperature (T): lag of 45 s"),
             std::string::npos)

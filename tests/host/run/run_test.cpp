@@ -91,7 +91,7 @@ TEST_F(DcshostTest, FullCapacityLoopsFollowATenPercentStepOfTheirTargets) {
 TEST_F(DcshostTest, ModelValueBeyondWhatFixHoldsStopsTheRun) {
   const Outcome run = Dcshost({"run", Source + "/tests/host/malformed/model-overflow.toml", "--no-progress"});
   EXPECT_EQ(run.status, 1) << run.output;
-  EXPECT_NE(run.output.find("at the start: PV row 0 (N:T101.F_CV, from level) would send 1e+300, beyond what FIX "
+  EXPECT_NE(run.output.find("at the start: PV row 1 (N:T101.F_CV, from level) would send 1e+300, beyond what FIX "
                             "can hold"),
             std::string::npos)
       << run.output;
@@ -134,7 +134,7 @@ TEST(RecordNames, EachTraceColumnHasANameOfItsOwn) {
   const std::vector<std::string> names = host::TraceNames(host::RecordSignals(c), {"level.F_CV"});
   const std::vector<std::string> expected = {
       "LIC1.output", "LIC1.tv1", "N2:LIC1.output", "N2:LIC1.tv1", "FT1.F_CV", "N1:FT1.F_CV",
-      "N1:FT1.F_CV (PV-import row 1)", "N1:level.F_CV"};
+      "N1:FT1.F_CV (PV-import row 2)", "N1:level.F_CV"};
   EXPECT_EQ(names, expected);
   // What a block reads by each name: rows on two nodes share LIC1.output; the
   // PV-import row, not the PV row, is read as FT1.F_CV; and a PV-import row
@@ -148,7 +148,7 @@ TEST(RecordNames, EachTraceColumnHasANameOfItsOwn) {
   EXPECT_EQ(signals[named.at("FT1.F_CV").signal].table, host::TableKind::PVImport);
   c.pvImport.push_back(host::CasePVRow{"N1", "LIC1", "output", 1, 0.0, "", {"case.toml", 9}});
   EXPECT_FALSE(host::NameRecord(host::RecordSignals(c), named, error));
-  EXPECT_NE(error.find("PV-import row 3's value (case.toml:9) is named 'LIC1.output', as controller row 0's output"),
+  EXPECT_NE(error.find("PV-import row 4's value (case.toml:9) is named 'LIC1.output', as controller row 1's output"),
             std::string::npos) << error;
 }
 
