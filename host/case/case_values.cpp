@@ -43,7 +43,12 @@ bool CaseValues::OnlyKeys(const toml::table& table, const std::vector<const char
   const std::set<std::string> known(allowed.begin(), allowed.end());
   for (const auto& entry : table) {
     if (known.count(std::string(entry.first.str())) == 0) {
-      return Fail(entry.second, "unknown key '" + std::string(entry.first.str()) + "' in " + where);
+      std::string keys;
+      for (const char* key : allowed) {
+        keys += (keys.empty() ? "" : ", ") + std::string(key);
+      }
+      return Fail(entry.second,
+                  "unknown key '" + std::string(entry.first.str()) + "' in " + where + " (its keys: " + keys + ")");
     }
   }
   return true;

@@ -18,7 +18,7 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
   const Malformed cases[] = {
       {"syntax-error.toml", "2: "},
       {"no-case-table.toml", "1: missing the [case] table"},
-      {"unknown-key.toml", "3: unknown key 'stpes' in [case]"},
+      {"unknown-key.toml", "3: unknown key 'stpes' in [case] (its keys: name, init_cycle, steps, step_seconds"},
       {"steps-text.toml", "3: 'steps' must be a whole number"},
       {"init-cycle.toml", "3: init_cycle must be \"Perform\" or \"Skip\", not \"Maybe\""},
       {"controller-no-tag.toml", "4: missing 'tag' in a controller row"},
