@@ -18,6 +18,11 @@ struct LoopChecks::Script {
   // setpoint step: from sp to newSp, the PV's answer
   double sp = 0.0, newSp = 0.0;
   StepResponse answer;
+  // What names a failed step's cause: the output's and the PV's extremes
+  // over the step, and the first time the target was not the stepped one.
+  double outLow = 0.0, outHigh = 0.0, pvLow = 0.0, pvHigh = 0.0, pvLast = 0.0, pvAtRiseLimit = 0.0;
+  double movedAt = -1.0, movedTo = 0.0;
+  bool seen = false;
   // bad transmitter: the output when the PV failed and when judged, and the mode then
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;

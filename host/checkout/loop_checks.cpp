@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "case/glob.h"
+#include "driver/driver_rules.h"
 #include "checkout/loop_check_script.h"
 
 namespace host {
@@ -135,8 +136,85 @@ void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
     if (step < s.sp0 || step >= s.sp1) {
       continue;
     }
-    s.answer.Take(static_cast<double>(step + 1 - s.sp0) * dt_, signals.Pv(loops_[i].pv));
+    const double pv = signals.Pv(loops_[i].pv);
+    const double output = 100.0 * signals.Output(loops_[i].controller);
+    const double target = signals.Target(loops_[i].controller);
+    const double seconds = static_cast<double>(step + 1 - s.sp0) * dt_;
+    s.answer.Take(seconds, pv);
+    if (seconds <= settings_[i].riseTime || !s.seen) {
+      s.pvAtRiseLimit = pv;
+    }
+    s.outLow = s.seen ? std::min(s.outLow, output) : output;
+    s.outHigh = s.seen ? std::max(s.outHigh, output) : output;
+    s.pvLow = s.seen ? std::min(s.pvLow, pv) : pv;
+    s.pvHigh = s.seen ? std::max(s.pvHigh, pv) : pv;
+    s.pvLast = pv;
+    s.seen = true;
+    const double span = loops_[i].high - loops_[i].low;
+    if (s.movedAt < 0.0 && std::fabs(target - s.newSp) > 1e-4 * std::fabs(span)) {
+      s.movedAt = seconds;
+      s.movedTo = target;
+    }
   }
+}
+
+namespace {
+
+// Who else writes a controller's target: the PV rows that send to its point.
+std::string TargetWriters(const Case& c, size_t controller) {
+  const CaseCtrlRow& ctrl = c.controllers[controller];
+  const std::string tv1 = dcs::CtrlPointFieldsOf(ctrl.field.c_str()).tv1;
+  std::string writers;
+  for (size_t k = 0; k < c.pv.size(); ++k) {
+    const CasePVRow& row = c.pv[k];
+    if (row.node == ctrl.node && row.tag == ctrl.tag && row.field == tv1) {
+      writers += (writers.empty() ? "" : ", ") + RowLabel("PV", k) + " (" + Where(row.origin) + ")";
+    }
+  }
+  return writers.empty() ? "another writer" : writers;
+}
+
+}  // namespace
+
+// Why a setpoint step failed, in an engineer's words; the first cause that
+// the samples show, in this order: the target overwritten, the output at a
+// limit throughout, the PV still, the PV the wrong way, the output reaching a
+// limit with the PV short, too slow, too much overshoot, no settling.
+std::string LoopChecks::StepCause(const Case& c, size_t i) const {
+  const Script& s = scripts_[i];
+  const CheckedLoop& loop = loops_[i];
+  const LoopCheckSettings& set = settings_[i];
+  const double span = std::fabs(loop.high - loop.low);
+  const double step = s.newSp - s.sp;
+  const double moved = s.pvLast - s.answer.from;
+  if (s.movedAt >= 0.0) {
+    return "the target was changed to " + Measured(s.movedTo) + ", " + Measured(s.movedAt) + " s into the check, by " +
+           TargetWriters(c, loop.controller);
+  }
+  if (s.outLow >= 99.5 || s.outHigh <= 0.5) {
+    return std::string("the output stayed at ") + (s.outLow >= 99.5 ? "100" : "0") +
+           " % throughout, the PV short of the target: suspect the action, the range, the valve or the tuning";
+  }
+  if (s.pvHigh - s.pvLow < 0.001 * span) {
+    return "the PV did not move: a frozen or unconnected transmitter, or a valve that does not move";
+  }
+  if (moved * step < 0.0 && std::fabs(moved) >= 0.001 * span) {
+    return "the PV moved away from the target: the controller's action (A_ACTION) or the plant's is the wrong way";
+  }
+  const bool atHigh = s.outHigh >= 99.5 && step * (loop.directAction ? -1.0 : 1.0) > 0.0;
+  const bool atLow = s.outLow <= 0.5 && step * (loop.directAction ? -1.0 : 1.0) < 0.0;
+  if ((atHigh || atLow) && s.answer.riseAt < 0.0) {
+    return std::string("the output reached ") + (atHigh ? "100" : "0") +
+           " % while the PV stayed short of the target: suspect the range, the valve or the tuning";
+  }
+  if (s.answer.riseAt < 0.0 || s.answer.riseAt > set.riseTime) {
+    return "too slow: the PV got to " + Measured(100.0 * (s.pvAtRiseLimit - s.answer.from) / step) +
+           " % of the step by " + Measured(set.riseTime) + " s, its rise limit";
+  }
+  if (s.answer.OvershootPercent(s.sp) > set.overshoot) {
+    return "it overshot its new target beyond the limit: the tuning is too aggressive";
+  }
+  return "it did not settle within the band: it oscillates, or creeps toward the target";
 }
 
 std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
@@ -166,12 +244,17 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       const bool right = answered && s.dpv * wanted > 0.0;
       const char* action = loop.directAction ? "a direct-acting" : "a reverse-acting";
       add("direction", s.dirMeasured && right,
-          !s.dirMeasured ? std::string()
-                         : "output " + Signed(s.du) + " % (from " + Measured(s.u0) + " %) moved " + pvTag + " by " +
-                               Signed(s.dpv) + " in " + Measured(set.directionTime) + " s: " +
-                               (!answered ? std::string("no answer")
-                                          : std::string(s.dpv > 0.0 ? "rises" : "falls") + " with the output") +
-                               "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall"));
+          !s.dirMeasured
+              ? std::string()
+              : "output " + Signed(s.du) + " % (from " + Measured(s.u0) + " %) moved " + pvTag + " by " +
+                    Signed(s.dpv) + " in " + Measured(set.directionTime) + " s: " +
+                    (!answered ? std::string("no answer")
+                               : std::string(s.dpv > 0.0 ? "rises" : "falls") + " with the output") +
+                    "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall") +
+                    (right ? std::string()
+                     : !answered
+                         ? ": the PV did not move (a frozen or unconnected transmitter, or a valve that does not move)"
+                         : ": the controller's action (A_ACTION) is the wrong way for its plant"));
     }
     if (s.sp0 >= 0) {
       const StepResponse& a = s.answer;
@@ -180,13 +263,14 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       const bool settled = a.SettlingTime(static_cast<double>(s.sp1 - s.sp0) * dt_, dt_, settling);
       const bool passed = a.riseAt >= 0.0 && a.riseAt <= set.riseTime && overshoot <= set.overshoot && settled &&
                           settling <= set.settlingTime;
+      const std::string cause = passed ? std::string() : StepCause(c, i);
       add("setpoint step", passed,
           s.sp1 > a.samples + s.sp0
               ? std::string()
-              : Measured(s.sp) + " -> " + Measured(s.newSp) + ": rise " +
-                    (a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s") + " (limit " + Measured(set.riseTime) +
-                    "), overshoot " + Measured(overshoot) + " % (limit " + Measured(set.overshoot) +
-                    "), settled within " + Measured(set.settleBand) + " % of span " +
+              : (cause.empty() ? std::string() : cause + "; ") + Measured(s.sp) + " -> " + Measured(s.newSp) +
+                    ": rise " + (a.riseAt < 0.0 ? "never" : Measured(a.riseAt) + " s") + " (limit " +
+                    Measured(set.riseTime) + "), overshoot " + Measured(overshoot) + " % (limit " +
+                    Measured(set.overshoot) + "), settled within " + Measured(set.settleBand) + " % of span " +
                     (settled ? "after " + Measured(settling) + " s" : "never") + " (limit " +
                     Measured(set.settlingTime) + "), error at the end " + Measured(a.EndError()));
     }

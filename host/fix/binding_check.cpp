@@ -153,6 +153,7 @@ std::vector<std::string> MissingSheetFields(const Case& c, const FixLibrary& fix
   std::vector<std::string> notes;
   for (const auto& [field, what] : fields) {
     std::vector<PointName> points;
+    points.reserve(tags.size());
     for (const auto& [node, tag] : tags) {
       points.push_back(PointName{node, tag, field});
     }

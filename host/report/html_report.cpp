@@ -35,8 +35,8 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
 .changed { color: #b00020; } .comments { min-width: 10em; }
 @page { size: A4; margin: 12mm; @bottom-right { content: "page " counter(page) " of " counter(pages); font-size: 8pt; } }
 @media print { body { margin: 0; font-size: 9pt; } a { color: inherit; text-decoration: none; }
-  .sheet { page-break-after: always; } .sheet h2 { margin: 0.6em 0 0.2em; } .sheet img { max-height: 70mm; }
-  .sheet td, .sheet th { padding: 2px 4px; } .sheet h1 { font-size: 13pt; }
+  .sheet { page-break-after: always; } .sheet h2 { margin: 0.6em 0 0.2em; } .sheet img { max-height: 62mm; }
+  .sheet td, .sheet th { padding: 2px 4px; } .sheet .verdicts { font-size: 8pt; } .sheet h1 { font-size: 13pt; }
   .sign td { height: 1.6em; } img.run { max-height: 165mm; } }
 </style>)";
 

@@ -133,8 +133,12 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
       {"PASS", "LIC101 direction", "rises with the output; a reverse-acting controller needs it to rise"},
       {"PASS", "LIC101 setpoint step", "2.5 -> 3: rise"},
       {"PASS", "LIC101 bad transmitter", "LT101 failed: shed to MANL, output held at 50 %"},
-      {"WAIVED", "FIC201 direction", "rises with the output; a direct-acting controller needs it to fall"},
+      {"WAIVED", "FIC201 direction",
+       "rises with the output; a direct-acting controller needs it to fall: the controller's action (A_ACTION) is the "
+       "wrong way for its plant"},
+      {"WAIVED", "FIC201 setpoint step", "the output stayed at 100 % throughout, the PV short of the target"},
       {"WAIVED", "FIC201 setpoint step", "rise never (limit 30)"},
+      {"WAIVED", "TIC202 setpoint step", "too slow: the PV got to 9.106 % of the step by 300 s, its rise limit; "},
       {"WAIVED", "TIC202 setpoint step", "settled within 2 % of span never (limit 600)"},
       {"PASS", "TIC202 direction", "the waiver can be lifted"},
   };
@@ -159,6 +163,37 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
   EXPECT_NE(shortRun.output.find("  expect PASS  LIC101 direction: "), std::string::npos);
   EXPECT_NE(shortRun.output.find("  expect FAIL  TIC202 direction: not reached: the run ended after step 100"),
             std::string::npos);
+}
+
+// A failed check names its cause beside its figures: one row per cause the
+// loop checks example shows once a case edit plants it.
+TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
+  struct Row {
+    const char* planted;  // appended to the example
+    const char* check;
+    const char* cause;
+  };
+  const Row rows[] = {
+      {"[[pv]]\nnode = \"SCADA1\"\ntag = \"LIC101\"\nfield = \"F_TV1\"\nvalue = 2.7\n", "LIC101 setpoint step",
+       "the target was changed to 2.7, 2 s into the check, by PV row 4 ("},
+      {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT101\"\nstep = 1\n", "LIC101 direction",
+       "no answer; a reverse-acting controller needs it to rise: the PV did not move"},
+      {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT101\"\nstep = 1\n", "LIC101 setpoint step",
+       "the PV did not move: a frozen or unconnected transmitter"},
+  };
+  const std::string folder = Temp("planted-causes");
+  std::filesystem::remove_all(folder);
+  std::filesystem::copy(Source + "/examples/checkout", folder);
+  const std::string original = ReadFile(folder + "/loop-checks.toml");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.planted);
+    std::ofstream(folder + "/loop-checks.toml", std::ios::binary) << original << "\n" << row.planted;
+    const Outcome run = Dcshost({"run", folder + "/loop-checks.toml", "--no-progress"});
+    const size_t at = run.output.find(std::string("  expect FAIL  ") + row.check + ": ");
+    ASSERT_NE(at, std::string::npos) << run.output;
+    EXPECT_NE(run.output.substr(at, run.output.find('\n', at) - at).find(row.cause), std::string::npos)
+        << run.output.substr(at, run.output.find('\n', at) - at);
+  }
 }
 
 }  // namespace
