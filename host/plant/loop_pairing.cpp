@@ -2,6 +2,7 @@
 // then discrete commands with their feedback by loop key.
 #include "plant/loop_pairing.h"
 
+#include <algorithm>
 #include <cctype>
 #include <unordered_map>
 #include <unordered_set>
@@ -113,16 +114,28 @@ void TextsOf(const BlockValue& v, std::unordered_set<std::string>& texts) {
 }  // namespace
 
 bool ReadLoopTag(const std::string& tag, LoopTag& loop) {
-  size_t letters = 0;
+  // An area or unit prefix ends in a separator before the function letters:
+  // digits in it ("20-TIC-005"), or a dot after it ("U1.FIC101").
+  size_t start = 0;
+  const size_t separator = tag.find_first_of("-_. /");
+  if (separator != std::string::npos && separator > 0 && separator + 1 < tag.size() && Letter(tag[separator + 1])) {
+    const bool digits = std::any_of(tag.begin(), tag.begin() + static_cast<std::ptrdiff_t>(separator),
+                                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+    start = digits || tag[separator] == '.' ? separator + 1 : 0;
+  }
+  size_t letters = start;
   while (letters < tag.size() && Letter(tag[letters])) {
     ++letters;
   }
-  loop.function = tag.substr(0, letters);
+  loop.function = tag.substr(start, letters - start);
   loop.key.clear();
   for (size_t i = letters; i < tag.size(); ++i) {
     if (!Separator(tag[i])) {
       loop.key += tag[i];
     }
+  }
+  if (start > 0 && !loop.key.empty()) {
+    loop.key = tag.substr(0, start - 1) + "|" + loop.key;  // the prefix stays part of the loop
   }
   return !loop.function.empty() && !loop.key.empty();
 }

@@ -18,7 +18,10 @@ namespace host {
 
 // A tag read as a loop: its function letters ("LIC", "PDT") and its loop key
 // ("101", "2001A"); false for a tag that does not read so (no leading letters,
-// or nothing after them).
+// or nothing after them). An area or unit prefix before the letters, ended by
+// a separator (digits in it, "20-TIC-005", or a dot, "U1.FIC101"), is read off
+// and stays part of the key ("20|005"), so that 20-TIC-005 pairs with
+// 20-TT-005 and not with 30-TT-005.
 struct LoopTag {
   std::string function;
   std::string key;

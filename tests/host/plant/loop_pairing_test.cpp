@@ -24,6 +24,8 @@ TEST(ReadLoopTag, LeadingLettersAreTheFunctionTheRestWithoutSeparatorsTheKey) {
       {"PDIC_7", true, "PDIC", "7", "PD"},        {"FQI 12.3", true, "FQI", "123", "FQ"},
       {"TT-10/B", true, "TT", "10B", "T"},        {"101", false, "", "101", ""},
       {"LIC", false, "LIC", "", "L"},             {"", false, "", "", ""},
+      {"20-TIC-005", true, "TIC", "20|005", "T"}, {"20-TT-005", true, "TT", "20|005", "T"},  // an area prefix
+      {"U1.FIC101", true, "FIC", "U1|101", "F"},  {"LT.101", true, "LT", "101", "L"},        // a unit's; none
   };
   for (const Row& row : rows) {
     host::LoopTag loop;
