@@ -132,6 +132,7 @@ struct CaseMalfunction {
 struct CaseLoopCheck {
   std::string loops;                // a glob over controller tags: "*", "FIC*", "LIC101"
   std::vector<std::string> checks;  // "direction", "setpoint_step", "bad_transmitter"; empty: not given
+  std::string measures;             // the loops' measured variable ("T"), over their tags' letters; empty: not given
   double start;                     // s: when the first check begins
   double outputStep;                // % of output: direction
   double directionTime;             // s: how long the output is held moved
@@ -171,6 +172,7 @@ struct TiebackSetting {
   bool discrete = false;  // [tieback.discrete]: every discrete loop
   std::string dynamics;   // "lag" or "integrating"; empty: not given
   std::string action;     // "direct" or "reverse"; empty: not given
+  std::string measures;   // [tieback.loop.X]: the loop's measured variable ("T"), over its tag's letters; or empty
   // Numbers not given are NaN.
   double timeConstant, deadTime, fillTime, low, high, startDelay, stopDelay;
   Origin origin;

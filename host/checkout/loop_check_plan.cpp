@@ -26,9 +26,14 @@ int64_t Steps(double seconds, double dt) { return static_cast<int64_t>(std::ceil
 
 }  // namespace
 
-bool SettingsFor(const std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
+bool SettingsFor(std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
                  LoopCheckSettings& s) {
   s = LoopCheckSettings();
+  for (const CaseLoopCheck& c : checks) {  // a stated measured variable, the last that matches
+    if (!c.measures.empty() && GlobMatch(c.loops, tag)) {
+      variable = c.measures;
+    }
+  }
   for (const LetterLimits& l : Limits) {
     if (!variable.empty() && variable[0] == l.letter) {
       s.directionTime = l.directionTime;
@@ -88,7 +93,7 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
   settings_.clear();
   scripts_.clear();
   end_ = 0;
-  for (const CheckedLoop& loop : loops) {
+  for (CheckedLoop loop : loops) {
     LoopCheckSettings s;
     if (SettingsFor(loop.variable, c.controllers[loop.controller].tag, c.loopChecks, s)) {
       loops_.push_back(loop);

@@ -33,8 +33,10 @@ struct LoopCheckSettings {
   std::string waived;
 };
 
-// The settings of a loop by its measured variable and controller tag; false when no [[loop_check]] matches it.
-bool SettingsFor(const std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
+// The settings of a loop by its measured variable and controller tag; false
+// when no [[loop_check]] matches it. A matching table's `measures` replaces
+// the variable read from the tag.
+bool SettingsFor(std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
                  LoopCheckSettings& settings);
 
 // What the operator does at a step boundary, through FIX.

@@ -241,6 +241,13 @@ std::string VariableOf(const std::string& controller, const std::string& pv) {
 // whole variable, by loop; a used setting is marked.
 bool Tune(const Case& c, const LoopFacts& facts, const std::string& tag, TiebackLoop& loop, std::vector<bool>& used,
           std::string& error) {
+  for (size_t k = 0; k < c.model.tieback.size(); ++k) {  // a measured variable the case states for the loop
+    const TiebackSetting& s = c.model.tieback[k];
+    if (!loop.discrete && s.loop == tag && !s.measures.empty()) {
+      loop.variable = s.measures;
+      loop.changes.push_back("measures " + s.measures + " from [tieback.loop." + tag + "]");
+    }
+  }
   loop.dynamics = DefaultDynamics(loop.variable);
   if (loop.pv < facts.low.size() && std::isfinite(facts.low[loop.pv]) && std::isfinite(facts.high[loop.pv])) {
     loop.dynamics.low = facts.low[loop.pv];

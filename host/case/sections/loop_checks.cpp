@@ -1,6 +1,7 @@
 // [[loop_check]]: automatic checks of the loops a pattern names, their numbers
 // checked where they are written; which loops a pattern reaches and what the
 // checks do is the checkout's concern.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -41,13 +42,22 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
       {"settling_time", &CaseLoopCheck::settlingTime, 0.0, 1e9, "above 0 s", true},
       {"overshoot", &CaseLoopCheck::overshoot, -1e-300, 1000.0, "0 % or more"},
       {"settle_band", &CaseLoopCheck::settleBand, 0.0, 50.0, "above 0 and at most 50 % of span"}};
-  std::vector<const char*> keys = {"loops", "checks", "waived"};
+  std::vector<const char*> keys = {"loops", "checks", "waived", "measures"};
   for (const Limit& l : limits) {
     keys.push_back(l.key);
   }
   if (!values.OnlyKeys(t, keys, InLoopCheck) || !values.Text(t, "loops", check.loops, true, InLoopCheck) ||
-      !values.Text(t, "waived", check.waived, false, InLoopCheck)) {
+      !values.Text(t, "waived", check.waived, false, InLoopCheck) ||
+      !values.Text(t, "measures", check.measures, false, InLoopCheck)) {
     return false;
+  }
+  const bool letters = check.measures.size() <= 2 && std::all_of(check.measures.begin(), check.measures.end(),
+                                                                 [](char c) { return c >= 'A' && c <= 'Z'; });
+  if (!letters) {
+    return values.Fail(*t.get("measures"),
+                       "measures names a measured variable by its letters, such as \"T\" or "
+                       "\"PD\", not \"" +
+                           check.measures + "\"");
   }
   if (const toml::node* checks = t.get("checks")) {
     if (!values.TextList(*checks, check.checks, "checks must be a list, such as [\"direction\", \"setpoint_step\"]",

@@ -53,13 +53,16 @@ bool Choice(CaseValues& values, const toml::table& table, const char* key, const
          values.Fail(*table.get(key), std::string("'") + key + "' must be \"" + first + "\" or \"" + second + "\"");
 }
 
-// One analog setting: [tieback.letter.X] or [tieback.loop.TAG].
+// One analog setting: [tieback.letter.X] or [tieback.loop.TAG] (which may
+// also state the loop's measured variable).
 bool Analog(CaseValues& values, const toml::table& table, const std::string& where, TiebackSetting& s) {
   const char* at = where.c_str();
-  if (!values.OnlyKeys(
-          table,
-          {"dynamics", "action", "time_constant", "dead_time", "fill_time", "low", "high", "start_delay", "stop_delay"},
-          at) ||
+  std::vector<const char*> keys = {"dynamics", "action", "time_constant", "dead_time", "fill_time",
+                                   "low",      "high",   "start_delay",   "stop_delay"};
+  if (!s.loop.empty()) {
+    keys.push_back("measures");
+  }
+  if (!values.OnlyKeys(table, keys, at) || !values.Text(table, "measures", s.measures, false, at) ||
       !Choice(values, table, "dynamics", "lag", "integrating", at, s.dynamics) ||
       !Choice(values, table, "action", "direct", "reverse", at, s.action) ||
       !Numbers(values, table,
@@ -72,6 +75,12 @@ bool Analog(CaseValues& values, const toml::table& table, const std::string& whe
                 {"stop_delay", &TiebackSetting::stopDelay, 0.0, false, "at least 0 s"}},
                at, s)) {
     return false;
+  }
+  if (s.measures.size() > 2 || s.measures.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos) {
+    return values.Fail(*table.get("measures"),
+                       "measures names a measured variable by its letters, such as \"T\" "
+                       "or \"PD\", not \"" +
+                           s.measures + "\"");
   }
   return !(s.low >= s.high) ||
          values.Fail(*table.get("high"), "'high' (" + Shown(s.high) + ") must be above 'low' (" + Shown(s.low) + ")");

@@ -56,12 +56,13 @@ TEST(StepResponse, SamplesInFiguresOut) {
 }
 
 TEST(LoopCheckSettings, DefaultsByLetterThenEveryMatchingTableInOrder) {
-  std::vector<host::CaseLoopCheck> checks = {Check("*"), Check("T*"), Check("TIC5"), Check("FIC*")};
+  std::vector<host::CaseLoopCheck> checks = {Check("*"), Check("T*"), Check("TIC5"), Check("FIC*"), Check("20-*")};
   checks[0].checks = {"direction", "setpoint_step", "bad_transmitter"};
   checks[1].settlingTime = 900.0;
   checks[2].checks = {"setpoint_step"};
   checks[2].waived = "PL-7: slow";
   checks[3].outputStep = 10.0;
+  checks[4].measures = "T";
   struct Row {
     const char* variable;
     const char* tag;
@@ -75,11 +76,13 @@ TEST(LoopCheckSettings, DefaultsByLetterThenEveryMatchingTableInOrder) {
       {"T", "TIC3", true, true, true, 200.0, 900.0, 5.0, ""},     // T* over the letter's 600 s
       {"T", "TIC5", false, true, false, 200.0, 900.0, 5.0, "PL-7: slow"},
       {"X", "XIC9", true, true, true, 40.0, 120.0, 5.0, ""},      // any other letter: medium
+      {"X", "20-XC-5", true, true, true, 200.0, 600.0, 5.0, ""},  // measures = "T" over the tag's letter
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.tag);
     host::LoopCheckSettings s;
-    EXPECT_TRUE(host::SettingsFor(row.variable, row.tag, checks, s));
+    std::string variable = row.variable;
+    EXPECT_TRUE(host::SettingsFor(variable, row.tag, checks, s));
     EXPECT_EQ(s.checkDirection, row.direction);
     EXPECT_EQ(s.checkSetpoint, row.setpoint);
     EXPECT_EQ(s.checkBadTransmitter, row.bad);
@@ -89,7 +92,8 @@ TEST(LoopCheckSettings, DefaultsByLetterThenEveryMatchingTableInOrder) {
     EXPECT_EQ(s.waived, row.waived);
   }
   host::LoopCheckSettings unmatched;
-  EXPECT_FALSE(host::SettingsFor("F", "FIC1", {Check("L*")}, unmatched));
+  std::string flow = "F";
+  EXPECT_FALSE(host::SettingsFor(flow, "FIC1", {Check("L*")}, unmatched));
 }
 
 TEST(LoopCheckPlan, AGroupAtOnceAndGroupsOneAfterAnother) {

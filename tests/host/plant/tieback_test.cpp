@@ -114,6 +114,18 @@ TEST_F(TiebackTest, SettingsApplyByLetterThenVariableThenLoopOverTheDatabasesSpa
   EXPECT_EQ(tiebacks.loops[1].changes[1], "[tieback.loop.PIC2] at " + path + ":11");
 }
 
+// A loop whose tag does not say what it measures takes the variable its setting states, and that variable's dynamics.
+TEST_F(TiebackTest, ALoopSettingStatesTheMeasuredVariable) {
+  ASSERT_EQ(Close(Head + "[tieback.loop.XIC5]\nmeasures = \"T\"\n\n" + Loop("XIC5", "XT5")), "");
+  ASSERT_EQ(tiebacks.loops.size(), 1U);
+  EXPECT_EQ(tiebacks.loops[0].variable, "T");
+  EXPECT_EQ(Kinds(0), (std::vector<std::string>{"lag", "deadtime"}));  // a temperature's lag and dead time
+  EXPECT_EQ(tiebacks.loops[0].changes[0], "measures T from [tieback.loop.XIC5]");
+  EXPECT_NE(Close(Head + "[tieback.loop.XIC5]\nmeasures = \"t1\"\n\n" + Loop("XIC5", "XT5")).find(
+                "measures names a measured variable by its letters"),
+            std::string::npos);
+}
+
 TEST_F(TiebackTest, ADiscreteCommandRunsItsFeedbackAfterItsDelays) {
   const std::string rows =
       "[tieback.discrete]\nstart_delay = 5.0\nstop_delay = 3.0\n\n"
