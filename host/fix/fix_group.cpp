@@ -4,7 +4,6 @@
 
 #include <limits>
 
-
 namespace host {
 
 FixGroup::FixGroup(const FixApi& api, int32_t points) : api_(api), handle_(api.CreateGroup(points, 0)) {}
