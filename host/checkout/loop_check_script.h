@@ -15,6 +15,10 @@ struct LoopChecks::Script {
   // direction: the output moved by du (percent) from u0, the PV from pv0 by dpv
   double u0 = 0.0, du = 0.0, pv0 = 0.0, dpv = 0.0;
   bool dirMeasured = false;
+  // The check that failed and stopped the loop's later checks, or null; the
+  // loop was left in MANL at the output it had before that check.
+  const char* stoppedBy = nullptr;
+  double uBeforeStep = 0.0;
   // setpoint step: from sp to newSp, the PV's answer
   double sp = 0.0, newSp = 0.0;
   StepResponse answer;
@@ -23,7 +27,7 @@ struct LoopChecks::Script {
   double outLow = 0.0, outHigh = 0.0, pvLow = 0.0, pvHigh = 0.0, pvLast = 0.0, pvAtRiseLimit = 0.0;
   double movedAt = -1.0, movedTo = 0.0;
   bool seen = false;
-  // bad transmitter: the output when the PV failed and when judged, and the mode then
+  // bad transmitter: the output once the controller met the failed PV and when judged, and the mode then
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;
   bool badMeasured = false;

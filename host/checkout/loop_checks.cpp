@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "case/glob.h"
 #include "driver/driver_rules.h"
@@ -31,24 +32,42 @@ void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAc
       s.pv0 = signals.Pv(loop.pv);
       due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "MANL", "direction"});
       due.push_back(LoopAction{LoopAction::Kind::SetOutput, i, s.u0 + s.du, ""});
-    } else if (step == s.dir1) {  // measured, then the output and AUTO restored
+    } else if (step == s.dir1) {  // measured, then the output restored, and AUTO unless it failed
       s.dpv = signals.Pv(loop.pv) - s.pv0;
       s.dirMeasured = true;
       due.push_back(LoopAction{LoopAction::Kind::SetOutput, i, s.u0, ""});
-      due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "AUTO"});
+      if (DirectionPassed(i)) {
+        due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "AUTO"});
+      } else {
+        s.stoppedBy = "direction";  // left in MANL: a loop that acts the wrong way would run away
+      }
+    }
+    if (s.stoppedBy != nullptr) {
+      continue;
     }
     if (step == s.sp0) {  // the target stepped, down where up would leave the span
+      s.uBeforeStep = 100.0 * signals.Output(loop.controller);
       s.sp = signals.Target(loop.controller);
       const double step10 = set.setpointStep / 100.0 * span;
       s.newSp = s.sp + step10 <= loop.high ? s.sp + step10 : s.sp - step10;
       s.answer.Start(signals.Pv(loop.pv), s.newSp, set.settleBand / 100.0 * span);
       due.push_back(LoopAction{LoopAction::Kind::SetTarget, i, s.newSp, "", "setpoint step"});
-    } else if (step == s.sp1) {
+    } else if (step == s.sp1) {  // the target back; a loop that failed the step is left in MANL as it was
       due.push_back(LoopAction{LoopAction::Kind::SetTarget, i, s.sp, ""});
+      if (!StepPassed(i)) {
+        s.stoppedBy = "setpoint step";
+        due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "MANL"});
+        due.push_back(LoopAction{LoopAction::Kind::SetOutput, i, s.uBeforeStep, ""});
+        continue;
+      }
     }
     if (step == s.bad0) {
       s.badU0 = 100.0 * signals.Output(loop.controller);
       due.push_back(LoopAction{LoopAction::Kind::FailPv, i, 0.0, "", "bad transmitter"});
+    } else if (step == s.bad0 + 1) {
+      // The output the controller holds once it has met the failed PV: the scan of the
+      // step the transmitter failed in is the one that sheds, and the reference is after it.
+      s.badU0 = 100.0 * signals.Output(loop.controller);
     } else if (step == s.bad1) {  // the mode read back, then the transmitter recovered and AUTO restored
       s.badU1 = 100.0 * signals.Output(loop.controller);
       s.badMeasured = true;
@@ -97,10 +116,11 @@ std::vector<Verdict> LoopChecks::NotReached(const Case& c, const std::string& wh
     if (s.dir0 >= 0 && !s.dirMeasured) {
       add(tag, "direction");
     }
-    if (s.sp0 >= 0 && s.answer.samples < s.sp1 - s.sp0) {
+    const bool stopped = s.stoppedBy != nullptr;  // what it stopped is "not run", judged with the rest
+    if (s.sp0 >= 0 && s.answer.samples < s.sp1 - s.sp0 && !stopped) {
       add(tag, "setpoint step");
     }
-    if (s.bad0 >= 0 && !s.badMeasured) {
+    if (s.bad0 >= 0 && !s.badMeasured && !stopped) {
       add(tag, "bad transmitter");
     }
   }
@@ -133,7 +153,7 @@ void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
       t.output.push_back(100.0 * signals.Output(loops_[i].controller));
     }
     Script& s = scripts_[i];
-    if (step < s.sp0 || step >= s.sp1) {
+    if (step < s.sp0 || step >= s.sp1 || s.stoppedBy != nullptr) {  // within the step: stopped by its direction
       continue;
     }
     const double pv = signals.Pv(loops_[i].pv);
@@ -217,6 +237,25 @@ std::string LoopChecks::StepCause(const Case& c, size_t i) const {
   return "it did not settle within the band: it oscillates, or creeps toward the target";
 }
 
+bool LoopChecks::DirectionPassed(size_t i) const {
+  const Script& s = scripts_[i];
+  const CheckedLoop& loop = loops_[i];
+  // Negative feedback: a reverse-acting controller needs a PV that rises with its output.
+  const double wanted = (loop.directAction ? -1.0 : 1.0) * (s.du >= 0.0 ? 1.0 : -1.0);
+  const bool answered = std::fabs(s.dpv) >= 0.001 * (loop.high - loop.low);
+  return s.dirMeasured && answered && s.dpv * wanted > 0.0;
+}
+
+bool LoopChecks::StepPassed(size_t i) const {
+  const Script& s = scripts_[i];
+  const LoopCheckSettings& set = settings_[i];
+  const StepResponse& a = s.answer;
+  double settling = 0.0;
+  const bool settled = a.SettlingTime(static_cast<double>(s.sp1 - s.sp0) * dt_, dt_, settling);
+  return a.riseAt >= 0.0 && a.riseAt <= set.riseTime && a.OvershootPercent(s.sp) <= set.overshoot && settled &&
+         settling <= set.settlingTime;
+}
+
 std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
   std::vector<Verdict> verdicts;
   for (size_t i = 0; i < loops_.size(); ++i) {
@@ -237,11 +276,18 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       v.loop = tag;
       verdicts.push_back(v);
     };
+    // A check after the one that failed was not run: failed, never passed.
+    const auto notRun = [&](const char* check, int64_t start) {
+      if (start >= 0 && s.stoppedBy != nullptr) {
+        add(check, false, std::string("not run: ") + s.stoppedBy + " failed, and the loop was left in MANL");
+        return true;
+      }
+      return false;
+    };
     if (s.dir0 >= 0) {
-      // Negative feedback: a reverse-acting controller needs a PV that rises with its output.
       const double wanted = (loop.directAction ? -1.0 : 1.0) * (s.du >= 0.0 ? 1.0 : -1.0);
       const bool answered = std::fabs(s.dpv) >= 0.001 * (loop.high - loop.low);
-      const bool right = answered && s.dpv * wanted > 0.0;
+      const bool right = DirectionPassed(i);
       const char* action = loop.directAction ? "a direct-acting" : "a reverse-acting";
       add("direction", s.dirMeasured && right,
           !s.dirMeasured
@@ -256,13 +302,14 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
                          ? ": the PV did not move (a frozen or unconnected transmitter, or a valve that does not move)"
                          : ": the controller's action (A_ACTION) is the wrong way for its plant"));
     }
-    if (s.sp0 >= 0) {
+    const bool stepNotRun =
+        s.stoppedBy != nullptr && std::strcmp(s.stoppedBy, "direction") == 0 && notRun("setpoint step", s.sp0);
+    if (s.sp0 >= 0 && !stepNotRun) {
       const StepResponse& a = s.answer;
       const double overshoot = a.OvershootPercent(s.sp);
       double settling = 0.0;
       const bool settled = a.SettlingTime(static_cast<double>(s.sp1 - s.sp0) * dt_, dt_, settling);
-      const bool passed = a.riseAt >= 0.0 && a.riseAt <= set.riseTime && overshoot <= set.overshoot && settled &&
-                          settling <= set.settlingTime;
+      const bool passed = StepPassed(i);
       const std::string cause = passed ? std::string() : StepCause(c, i);
       add("setpoint step", passed,
           s.sp1 > a.samples + s.sp0
@@ -274,7 +321,7 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
                     (settled ? "after " + Measured(settling) + " s" : "never") + " (limit " +
                     Measured(set.settlingTime) + "), error at the end " + Measured(a.EndError()));
     }
-    if (s.bad0 >= 0) {
+    if (!notRun("bad transmitter", s.bad0) && s.bad0 >= 0) {
       const bool held = std::fabs(s.badU1 - s.badU0) <= 0.1;
       add("bad transmitter", s.badMeasured && s.mode == "MANL" && held,
           !s.badMeasured

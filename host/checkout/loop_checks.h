@@ -101,6 +101,8 @@ class LoopChecks {
   struct Script;
   void Schedule(size_t loop, int64_t from);
   std::string StepCause(const Case& c, size_t loop) const;
+  bool DirectionPassed(size_t loop) const;
+  bool StepPassed(size_t loop) const;
   std::vector<CheckedLoop> loops_;
   std::vector<LoopCheckSettings> settings_;
   std::vector<Script> scripts_;

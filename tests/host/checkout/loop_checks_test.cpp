@@ -140,8 +140,10 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
       {"WAIVED", "FIC201 direction",
        "rises with the output; a direct-acting controller needs it to fall: the controller's action (A_ACTION) is the "
        "wrong way for its plant"},
-      {"WAIVED", "FIC201 setpoint step", "the output stayed at 100 % throughout, the PV short of the target"},
-      {"WAIVED", "FIC201 setpoint step", "rise never (limit 30)"},
+      {"WAIVED", "FIC201 setpoint step", "not run: direction failed, and the loop was left in MANL"},
+      {"WAIVED", "FIC201 bad transmitter", "not run: direction failed"},
+      {"WAIVED", "TIC202 bad transmitter", "not run: setpoint step failed"},
+      {"WAIVED", "FIC201 ends in AUTO", "FIC201 ended in MANL"},  // where its failed check left it
       {"WAIVED", "TIC202 setpoint step", "too slow: the PV got to 9.106 % of the step by 300 s, its rise limit; "},
       {"WAIVED", "TIC202 setpoint step", "settled within 2 % of span never (limit 600)"},
       {"PASS", "TIC202 direction", "the waiver can be lifted"},
@@ -154,7 +156,7 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
         << row.check;
   }
   EXPECT_NE(run.output.find("loop checks: 9 checks of 3 loops, which need "), std::string::npos);
-  EXPECT_NE(run.output.find("expectations: 11 passed, 0 failed, 3 waived"), std::string::npos);
+  EXPECT_NE(run.output.find("expectations: 7 passed, 0 failed, 7 waived"), std::string::npos);
 
   // A run cut short judges the checks it finished and fails the rest, "not reached"; the
   // level's deviation at the end, never sampled, fails.
@@ -182,8 +184,8 @@ TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
        "the target was changed to 2.7, 2 s into the check, by PV row 4 ("},
       {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT101\"\nstep = 1\n", "LIC101 direction",
        "no answer; a reverse-acting controller needs it to rise: the PV did not move"},
-      {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT101\"\nstep = 1\n", "LIC101 setpoint step",
-       "the PV did not move: a frozen or unconnected transmitter"},
+      {"[[loop_check]]\nloops = \"FIC201\"\nchecks = [\"setpoint_step\"]\n", "FIC201 setpoint step",
+       "the PV moved away from the target: the controller's action (A_ACTION)"},  // no direction check first
   };
   const std::string folder = Temp("planted-causes");
   std::filesystem::remove_all(folder);
@@ -193,7 +195,8 @@ TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
     SCOPED_TRACE(row.planted);
     std::ofstream(folder + "/loop-checks.toml", std::ios::binary) << original << "\n" << row.planted;
     const Outcome run = Dcshost({"run", folder + "/loop-checks.toml", "--no-progress"});
-    const size_t at = run.output.find(std::string("  expect FAIL  ") + row.check + ": ");
+    size_t at = run.output.find(std::string("  expect FAIL  ") + row.check + ": ");
+    at = at != std::string::npos ? at : run.output.find(std::string("  expect WAIVED  ") + row.check + ": ");
     ASSERT_NE(at, std::string::npos) << run.output;
     EXPECT_NE(run.output.substr(at, run.output.find('\n', at) - at).find(row.cause), std::string::npos)
         << run.output.substr(at, run.output.find('\n', at) - at);
