@@ -167,8 +167,9 @@ void Session::GroupLoops() {
     return;
   }
   // Two loops conflict where one's output moves the variable the other's PV
-  // carries. Found from what each controller's input reaches, through the
-  // loops that carry each variable: linear in what the inputs reach.
+  // carries, or a variable a PV row sends to the other's target (coupled
+  // through the DCS). Found from what each controller's input reaches,
+  // through the loops that carry each variable: linear in what the inputs reach.
   std::unordered_map<size_t, std::vector<size_t>> carriedBy, loopsOf;  // variable -> loops; controller row -> loops
   for (size_t j = 0; j < n; ++j) {
     const int pv = carries_[loops_[j].pv];
@@ -176,6 +177,20 @@ void Session::GroupLoops() {
       carriedBy[static_cast<size_t>(pv)].push_back(j);
     }
     loopsOf[loops_[j].controller].push_back(j);
+  }
+  std::unordered_map<std::string, size_t> targets;  // NODE\nTAG.FIELD of each checked controller's target -> its row
+  for (const auto& [row, loops] : loopsOf) {
+    const CaseCtrlRow& ctrl = case_.controllers[row];
+    targets.emplace(ctrl.node + '\n' + ctrl.tag + '.' + dcs::CtrlPointFieldsOf(ctrl.field.c_str()).tv1, row);
+  }
+  for (size_t r = 0; r < case_.pv.size() && !targets.empty(); ++r) {  // a PV row that writes one of those targets
+    const CasePVRow& row = case_.pv[r];
+    const auto target = targets.find(row.node + '\n' + row.tag + '.' + row.field);
+    if (target != targets.end() && carries_[r] != ProcessModel::None) {
+      const std::vector<size_t>& loops = loopsOf[target->second];
+      std::vector<size_t>& carriers = carriedBy[static_cast<size_t>(carries_[r])];
+      carriers.insert(carriers.end(), loops.begin(), loops.end());
+    }
   }
   const std::vector<std::vector<size_t>> reached = model_.ReachedByInputs();
   std::vector<std::vector<size_t>> conflicts(n);

@@ -125,6 +125,16 @@ TEST_F(DcshostTest, LoopsThatTheirPlantJoinsAreCheckedApart) {
       << run.output;
 }
 
+// A PV row that sends a model variable to a controller's target couples that
+// loop with every loop whose output moves the variable: checked apart, flow
+// (10 + 10 + 90 s) then level (10 + 60 + 1350 s).
+TEST_F(DcshostTest, LoopsThatTheDcsCouplesAreCheckedApart) {
+  const Outcome run =
+      Dcshost({"run", Source + "/tests/host/plant/coupled-loops.toml", "--steps", "1", "--no-progress"});
+  EXPECT_NE(run.output.find("loop checks: 2 checks of 2 loops, which need 1530 steps"), std::string::npos)
+      << run.output;
+}
+
 TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
   const Outcome run = Dcshost({"run", Source + "/examples/checkout/loop-checks.toml", "--no-progress"});
   EXPECT_EQ(run.status, 0) << run.output;  // both failures are waived
