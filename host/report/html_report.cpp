@@ -95,22 +95,13 @@ std::string VerdictCell(const Verdict& v) {
   return std::string("<td class=\"") + VerdictWord(v) + "\">" + VerdictWord(v) + "</td>";
 }
 
-// The verdicts as a table; a loop's verdict links to its sheet, where `sheets`
-// has one. A sheet's table has an empty column for the tester's comments.
-std::string VerdictTable(const std::vector<Verdict>& verdicts, const std::vector<LoopSheet>* sheets,
-                         bool comments = false) {
+// The verdicts as a table; a sheet's has an empty column for the tester's comments.
+std::string VerdictTable(const std::vector<Verdict>& verdicts, bool comments = false) {
   std::ostringstream t;
   t << "<table class=\"verdicts\"><tr><th>check</th><th>measured</th><th>verdict</th><th>waiver</th>"
     << (comments ? "<th class=\"comments\">comments</th>" : "") << "</tr>\n";
   for (const Verdict& v : verdicts) {
-    const LoopSheet* sheet = nullptr;
-    for (size_t k = 0; sheets != nullptr && !v.loop.empty() && k < sheets->size() && sheet == nullptr; ++k) {
-      sheet = (*sheets)[k].tag == v.loop ? &(*sheets)[k] : nullptr;
-    }
-    const std::string check =
-        sheet != nullptr ? "<a href=\"loops/" + UrlPath(sheet->file) + ".html\">" + Escape(v.description) + "</a>"
-                         : Escape(v.description);
-    t << "<tr><td>" << check << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
+    t << "<tr><td>" << Escape(v.description) << "</td><td>" << Escape(v.measured) << "</td>" << VerdictCell(v) << "<td>"
       << Escape(v.waived) << "</td>" << (comments ? "<td></td>" : "") << "</tr>\n";
   }
   return t.str() + "</table>\n";
@@ -177,7 +168,7 @@ std::string CasePage(const CaseReport& r) {
     }
   }
   if (!others.empty()) {
-    b << "<h2>Checks</h2>\n" << VerdictTable(others, nullptr);
+    b << "<h2>Checks</h2>\n" << VerdictTable(others);
   }
   if (!r.plot.empty()) {
     b << "<h2>The run</h2><img class=\"run\" src=\"" << UrlPath(r.plot) << "\" alt=\"the run's plot\">\n";
@@ -222,7 +213,7 @@ std::string SheetBody(const CaseReport& r, const LoopSheet& s, const std::string
     << "</td></tr><tr><th>tuning as left</th><td" << (changed ? " class=\"changed\">" : ">") << Escape(s.tuningLeft)
     << (changed ? " (changed)" : "") << "</td></tr><tr><th>final mode</th><td>" << Escape(s.finalMode)
     << "</td></tr></table>\n<h2>Checks</h2>\n"
-    << VerdictTable(s.checks, nullptr, true) << "<h2>Trend</h2><img src=\"" << here << "loops/" << UrlPath(s.file)
+    << VerdictTable(s.checks, true) << "<h2>Trend</h2><img src=\"" << here << "loops/" << UrlPath(s.file)
     << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"

@@ -63,10 +63,17 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
     const bool direct = controller < facts.directAction.size() && facts.directAction[controller];
     loops.push_back(CheckedLoop{controller, pv, variable, low, high, direct, 0});
   };
+  // A loop is checked over its range as the DCS states it, which a tieback's
+  // setting may belie (a transmitter ranged other than FIX says); else the tieback's.
+  const auto stated = [&facts](size_t pv) {
+    return pv < facts.low.size() && std::isfinite(facts.low[pv]) && std::isfinite(facts.high[pv]);
+  };
   if (tiebacks != nullptr) {
     for (const TiebackLoop& loop : tiebacks->loops) {
       if (!loop.discrete) {
-        add(loop.source, loop.pv, loop.variable, loop.dynamics.low, loop.dynamics.high);
+        const bool dcs = stated(loop.pv);
+        add(loop.source, loop.pv, loop.variable, dcs ? facts.low[loop.pv] : loop.dynamics.low,
+            dcs ? facts.high[loop.pv] : loop.dynamics.high);
       }
     }
   }
@@ -74,8 +81,7 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
   // without tiebacks, the case's own blocks' loops in a tieback case.
   const LoopPairing pairing = PairLoops(c, facts.pidInputs, tiebacks != nullptr ? &tiebacks->held : nullptr);
   for (const LoopPair& pair : pairing.pairs) {
-    const bool ranged =
-        pair.pv < facts.low.size() && std::isfinite(facts.low[pair.pv]) && std::isfinite(facts.high[pair.pv]);
+    const bool ranged = stated(pair.pv);
     LoopTag tag;
     const std::string variable =
         ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function) : std::string();

@@ -4,10 +4,12 @@
 // and a checkout through dcshost in which a reversed and a badly tuned loop
 // fail while a good one passes.
 #include <cmath>
+#include <map>
 
 #include "checkout/loop_checks.h"
 #include "checkout/step_response.h"
 #include "dcshost_fixture.h"
+#include "report/results_json.h"
 
 namespace host_tests {
 namespace {
@@ -179,6 +181,61 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
   EXPECT_NE(shortRun.output.find("  expect PASS  LIC101 direction: "), std::string::npos);
   EXPECT_NE(shortRun.output.find("  expect FAIL  TIC202 direction: not reached: the run ended after step 100"),
             std::string::npos);
+}
+
+// Copies of the unit example with a fault seeded, judged from their reports'
+// results.json: the cause is named, and no check of a loop passes after the
+// check it failed.
+TEST_F(DcshostTest, ASeededUnitNamesItsCausesInItsResults) {
+  struct Seed {
+    const char* what;
+    std::pair<std::string, std::string> caseEdit, dbEdit;  // first replaced by second
+    const char* loop;
+    const char* failed;  // the check that fails, and a part of its cause
+    const char* cause;
+  };
+  const Seed seeds[] = {
+      {"a wrong action", {}, {"FIC-101,PID,F_CV=40;", "FIC-101,PID,F_CV=40;A_ACTION=DIRECT;"}, "FIC-101",
+       "FIC-101 direction", "the controller's action (A_ACTION) is the wrong way for its plant"},
+      {"a transmitter ranged other than FIX says", {"[report]", "[tieback.loop.FIC103]\nlow = 70\nhigh = 90\n\n[report]"},
+       {}, "FIC103", "FIC103 setpoint step", "the output reached 100 % while the PV stayed short of the target"},
+  };
+  for (const Seed& seed : seeds) {
+    SCOPED_TRACE(seed.what);
+    const std::string folder = Temp("seeded-unit");
+    std::filesystem::remove_all(folder);
+    std::filesystem::copy(Source + "/examples/unit", folder);
+    for (const auto& [file, edit] : {std::make_pair(std::string("/unit.toml"), seed.caseEdit),
+                                     std::make_pair(std::string("/unit-db.csv"), seed.dbEdit)}) {
+      std::string text = ReadFile(folder + file);
+      if (!edit.first.empty()) {
+        text.replace(text.find(edit.first), edit.first.size(), edit.second);
+      }
+      std::ofstream(folder + file, std::ios::binary) << text;
+    }
+    const Outcome run = Dcshost({"run", folder + "/unit.toml", "--report", folder + "/report", "--no-progress"});
+    EXPECT_EQ(run.status, 1) << run.output;
+    std::vector<host::ResultRecord> records;
+    std::string error;
+    ASSERT_TRUE(host::ReadResultsJson("results.json", ReadFile(folder + "/report/results.json"), records, error))
+        << error;
+    bool failedSeen = false;
+    for (const host::ResultRecord& r : records) {
+      std::map<std::string, std::string> field(r.begin(), r.end());
+      if (field["loop"] != seed.loop || field["check"].find(" ends in ") != std::string::npos) {
+        continue;
+      }
+      if (field["check"] == seed.failed) {
+        failedSeen = true;
+        EXPECT_EQ(field["verdict"], "failed");
+        EXPECT_NE(field["measured"].find(seed.cause), std::string::npos) << field["measured"];
+      } else if (failedSeen) {  // after it: not run, and never passed
+        EXPECT_EQ(field["verdict"], "failed") << field["check"];
+        EXPECT_EQ(field["measured"].rfind("not run: ", 0), 0U) << field["measured"];
+      }
+    }
+    EXPECT_TRUE(failedSeen);
+  }
 }
 
 // A failed check names its cause beside its figures: one row per cause the
