@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "driver/driver_rules.h"
+
 namespace host {
 
 bool IsTextField(const std::string& field) { return !field.empty() && field[0] == 'A'; }
@@ -25,6 +27,10 @@ const char* ModelTypeName(ModelType type) {
     case ModelType::None: break;
   }
   return "none";
+}
+
+std::string TargetPoint(const CaseCtrlRow& controller) {
+  return PointText(controller.node, controller.tag, dcs::CtrlPointFieldsOf(controller.field.c_str()).tv1);
 }
 
 std::string RowLabel(const std::string& table, size_t index) { return table + " row " + std::to_string(index + 1); }

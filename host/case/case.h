@@ -244,6 +244,9 @@ bool IsModelFile(const std::string& path);
 std::string Shown(double value);
 // "NODE:TAG.FIELD".
 std::string PointText(const std::string& node, const std::string& tag, const std::string& field);
+// The point of a controller's target ("NODE:TAG.F_TV1", on the driver's rule),
+// which a PV row that names the same point writes too.
+std::string TargetPoint(const CaseCtrlRow& controller);
 // "file:line".
 std::string Where(const Origin& origin);
 

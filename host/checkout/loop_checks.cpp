@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "case/glob.h"
-#include "driver/driver_rules.h"
 #include "checkout/loop_check_script.h"
 
 namespace host {
@@ -64,7 +63,7 @@ void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAc
     if (step == s.bad0) {
       s.badU0 = 100.0 * signals.Output(loop.controller);
       due.push_back(LoopAction{LoopAction::Kind::FailPv, i, 0.0, "", "bad transmitter"});
-    } else if (step == s.bad0 + 1) {
+    } else if (s.bad0 >= 0 && step == s.bad0 + 1) {
       // The output the controller holds once it has met the failed PV: the scan of the
       // step the transmitter failed in is the one that sheds, and the reference is after it.
       s.badU0 = 100.0 * signals.Output(loop.controller);
@@ -182,12 +181,11 @@ namespace {
 
 // Who else writes a controller's target: the PV rows that send to its point.
 std::string TargetWriters(const Case& c, size_t controller) {
-  const CaseCtrlRow& ctrl = c.controllers[controller];
-  const std::string tv1 = dcs::CtrlPointFieldsOf(ctrl.field.c_str()).tv1;
+  const std::string target = TargetPoint(c.controllers[controller]);
   std::string writers;
   for (size_t k = 0; k < c.pv.size(); ++k) {
     const CasePVRow& row = c.pv[k];
-    if (row.node == ctrl.node && row.tag == ctrl.tag && row.field == tv1) {
+    if (PointText(row.node, row.tag, row.field) == target) {
       writers += (writers.empty() ? "" : ", ") + RowLabel("PV", k) + " (" + Where(row.origin) + ")";
     }
   }

@@ -99,9 +99,10 @@ class Run {
   TraceWriter trace_;
   Malfunctions malfunctions_;
   LoopChecks checks_;
-  std::vector<LoopAction> due_;           // the loop checks' actions of a step boundary
-  std::vector<SheetFacts> found_, left_;  // what FIX holds of each checked loop before and after, for the report
-  std::vector<Verdict> verdicts_;         // every verdict, once judged
+  std::vector<LoopAction> due_;              // the loop checks' actions of a step boundary
+  std::vector<LoopColumns> checkedColumns_;  // each checked loop's signals among the columns, for its markers
+  std::vector<SheetFacts> found_, left_;     // what FIX holds of each checked loop before and after, for the report
+  std::vector<Verdict> verdicts_;            // every verdict, once judged
   ReportFolder report_;
   StepTimes stepTimes_;
   std::vector<double> values_;
@@ -159,13 +160,13 @@ bool Run::Prepare() {
     SayWhatIsWritten(c_, session_.fix(), steps_, out_);
   }
   columns_ = TraceColumns(c_, session_.model());
+  const std::vector<LoopColumns> paired = LoopSignalColumns(c_, session_.model(), session_.loops());
   std::string error;
   if (!options_.plotPath.empty() &&
-      !plot_.Choose(PlotList(c_, options_, session_.model(), session_.loops(), columns_, out_), columns_, error)) {
+      !plot_.Choose(PlotList(c_, options_, session_.model(), paired, columns_, out_), columns_, error)) {
     return Refuse(error);
   }
-  if (!expectations_.Bind(c_, LoopSignalColumns(c_, session_.model(), session_.loops()), SignalNames(columns_),
-                          SignalsFromFix(columns_), session_.fix(), error)) {
+  if (!expectations_.Bind(c_, paired, SignalNames(columns_), SignalsFromFix(columns_), session_.fix(), error)) {
     return Refuse(error);
   }
   if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath, columns_, error)) {
@@ -187,10 +188,10 @@ void Run::MarkLoopChecks(int64_t step) {
     if (action.begins != nullptr && !options_.plotPath.empty()) {
       const std::string& tag = c_.controllers[checks_.Loops()[action.loop].controller].tag;
       // On the loop's own panels: its target's and its output's.
-      const size_t output = session_.model().Names().size() + 2 * checks_.Loops()[action.loop].controller;
+      const LoopColumns& loop = checkedColumns_[action.loop];
       plot_.Mark(PlotMarker{dt_ * static_cast<double>(step),
                             tag + " " + action.begins,
-                            {columns_[output].name, columns_[output + 1].name}});
+                            {columns_[loop.target].name, columns_[loop.output].name}});
     }
   }
 }
@@ -219,6 +220,7 @@ bool Run::PlanLoopChecks() {
                   "they are refused");
   }
   due_.reserve(checks_.Loops().size() * 3);
+  checkedColumns_ = LoopSignalColumns(c_, session_.model(), checks_.Loops());
   if (!options_.reportFolder.empty()) {
     found_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as found, before the run
   }

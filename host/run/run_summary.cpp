@@ -114,18 +114,15 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
 }
 
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
-                                  const std::vector<CheckedLoop>& loops, const std::vector<TraceColumn>& columns,
+                                  const std::vector<LoopColumns>& loops, const std::vector<TraceColumn>& columns,
                                   std::ostream& out) {
   std::vector<std::string> plotted = options.signals.empty() ? c.plot : options.signals;
-  // The record's columns follow the model's: each controller's output and target, then each PV row.
-  const size_t first = model.Names().size();
-  if (plotted.empty() && !loops.empty() && columns.size() >= first + 2 * c.controllers.size() + c.pv.size()) {
+  if (plotted.empty() && !loops.empty()) {
     const size_t shown = std::min(loops.size(), MostDefaultPanels);
     std::string outputs;
     for (size_t k = 0; k < shown; ++k) {
-      const size_t ctrl = first + 2 * loops[k].controller;
-      plotted.push_back(columns[first + 2 * c.controllers.size() + loops[k].pv].name + "+" + columns[ctrl + 1].name);
-      outputs += (outputs.empty() ? "" : "+") + columns[ctrl].name;
+      plotted.push_back(columns[loops[k].pv].name + "+" + columns[loops[k].target].name);
+      outputs += (outputs.empty() ? "" : "+") + columns[loops[k].output].name;
     }
     plotted.push_back(outputs);
     if (shown < loops.size()) {

@@ -31,7 +31,7 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
 // when it leaves loops or model variables out.
 constexpr size_t MostDefaultPanels = 8;
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
-                                  const std::vector<CheckedLoop>& loops, const std::vector<TraceColumn>& columns,
+                                  const std::vector<LoopColumns>& loops, const std::vector<TraceColumn>& columns,
                                   std::ostream& out);
 // Prints every expectation's verdict, then the loop checks' (`more`), and
 // hands each window to the plot; the number that failed, waived failures

@@ -178,14 +178,13 @@ void Session::GroupLoops() {
     }
     loopsOf[loops_[j].controller].push_back(j);
   }
-  std::unordered_map<std::string, size_t> targets;  // NODE\nTAG.FIELD of each checked controller's target -> its row
+  std::unordered_map<std::string, size_t> targets;  // each checked controller's target point -> its row
   for (const auto& [row, loops] : loopsOf) {
-    const CaseCtrlRow& ctrl = case_.controllers[row];
-    targets.emplace(ctrl.node + '\n' + ctrl.tag + '.' + dcs::CtrlPointFieldsOf(ctrl.field.c_str()).tv1, row);
+    targets.emplace(TargetPoint(case_.controllers[row]), row);
   }
   for (size_t r = 0; r < case_.pv.size() && !targets.empty(); ++r) {  // a PV row that writes one of those targets
     const CasePVRow& row = case_.pv[r];
-    const auto target = targets.find(row.node + '\n' + row.tag + '.' + row.field);
+    const auto target = targets.find(PointText(row.node, row.tag, row.field));
     if (target != targets.end() && carries_[r] != ProcessModel::None) {
       const std::vector<size_t>& loops = loopsOf[target->second];
       std::vector<size_t>& carriers = carriedBy[static_cast<size_t>(carries_[r])];
