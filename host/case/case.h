@@ -130,8 +130,9 @@ struct CaseMalfunction {
 // NaN and take their defaults by the measured variable's letter; a later
 // [[loop_check]] that matches a loop overrides what it gives.
 struct CaseLoopCheck {
-  std::string loops;                // a glob over controller tags: "*", "FIC*", "LIC101"
-  std::vector<std::string> checks;  // "direction", "setpoint_step", "bad_transmitter"; empty: not given
+  std::string loops;                // a glob over controller and command tags: "*", "FIC*", "LIC101", "HS*"
+  std::vector<std::string> checks;  // "range", "stroke", "direction", "setpoint_step", "bad_transmitter",
+                                    // "start", "stop"; empty: not given
   std::string measures;             // the loops' measured variable ("T"), over their tags' letters; empty: not given
   double start;                     // s: when the first check begins
   double outputStep;                // % of output: direction
@@ -140,6 +141,9 @@ struct CaseLoopCheck {
   double riseTime, settlingTime;    // s: the limits from the step
   double overshoot;                 // % of the step
   double settleBand;                // % of span
+  double rangeTolerance;            // % of span: range, FIX's reading against what the transmitter sent
+  double strokeTime;                // s: stroke, how long each output is held
+  double startTime, stopTime;       // s: a discrete loop's feedback limits after its command
   std::string waived;               // a punch-list reference accepting these loops' failures
   Origin origin;
   CaseLoopCheck();

@@ -26,44 +26,62 @@ int64_t Steps(double seconds, double dt) { return static_cast<int64_t>(std::ceil
 
 }  // namespace
 
-bool SettingsFor(std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
+const std::string& CheckedTag(const Case& c, const CheckedLoop& loop) {
+  return loop.discrete ? c.pvImport[loop.controller].tag : c.controllers[loop.controller].tag;
+}
+
+bool SettingsFor(CheckedLoop& loop, const std::string& tag, const std::vector<CaseLoopCheck>& checks, double dt,
                  LoopCheckSettings& s) {
   s = LoopCheckSettings();
   for (const CaseLoopCheck& c : checks) {  // a stated measured variable, the last that matches
-    if (!c.measures.empty() && GlobMatch(c.loops, tag)) {
-      variable = c.measures;
+    if (!loop.discrete && !c.measures.empty() && GlobMatch(c.loops, tag)) {
+      loop.variable = c.measures;
     }
   }
   for (const LetterLimits& l : Limits) {
-    if (!variable.empty() && variable[0] == l.letter) {
+    if (!loop.variable.empty() && loop.variable[0] == l.letter) {
       s.directionTime = l.directionTime;
       s.riseTime = l.riseTime;
       s.settlingTime = l.settlingTime;
       s.overshoot = l.overshoot;
     }
   }
+  s.startTime = loop.startDelay + 2.0 * dt;
+  s.stopTime = loop.stopDelay + 2.0 * dt;
   bool matched = false;
   for (const CaseLoopCheck& c : checks) {
     if (!GlobMatch(c.loops, tag)) {
       continue;
     }
     matched = true;
-    if (!c.checks.empty()) {
-      const auto has = [&c](const char* name) {
-        return std::find(c.checks.begin(), c.checks.end(), name) != c.checks.end();
-      };
+    const auto has = [&c](const char* name) {
+      return std::find(c.checks.begin(), c.checks.end(), name) != c.checks.end();
+    };
+    if (has("range") || has("stroke") || has("direction") || has("setpoint_step") || has("bad_transmitter")) {
+      s.checkRange = has("range");
+      s.checkStroke = has("stroke");
       s.checkDirection = has("direction");
       s.checkSetpoint = has("setpoint_step");
       s.checkBadTransmitter = has("bad_transmitter");
     }
-    const std::pair<double, double*> numbers[] = {{c.start, &s.start},
-                                                  {c.outputStep, &s.outputStep},
-                                                  {c.directionTime, &s.directionTime},
-                                                  {c.setpointStep, &s.setpointStep},
-                                                  {c.riseTime, &s.riseTime},
-                                                  {c.settlingTime, &s.settlingTime},
-                                                  {c.overshoot, &s.overshoot},
-                                                  {c.settleBand, &s.settleBand}};
+    if (has("start") || has("stop")) {
+      s.checkStart = has("start");
+      s.checkStop = has("stop");
+    }
+    const std::pair<double, double*> numbers[] = {
+        {c.start, &s.start},
+        {c.outputStep, &s.outputStep},
+        {c.directionTime, &s.directionTime},
+        {c.setpointStep, &s.setpointStep},
+        {c.riseTime, &s.riseTime},
+        {c.settlingTime, &s.settlingTime},
+        {c.overshoot, &s.overshoot},
+        {c.settleBand, &s.settleBand},
+        {c.rangeTolerance, &s.rangeTolerance},
+        {c.strokeTime, &s.strokeTime},
+        {c.startTime, &s.startTime},
+        {c.stopTime, &s.stopTime},
+    };
     for (const auto& n : numbers) {
       if (!std::isnan(n.first)) {
         *n.second = n.first;
@@ -73,6 +91,9 @@ bool SettingsFor(std::string& variable, const std::string& tag, const std::vecto
       s.waived = c.waived;
     }
   }
+  if (s.strokeTime <= 0.0) {  // each point held until a self-regulating PV settles, or long enough to read a rate
+    s.strokeTime = loop.integrating ? s.directionTime : s.settlingTime;
+  }
   return matched;
 }
 
@@ -81,8 +102,13 @@ LoopChecks::~LoopChecks() = default;
 
 size_t LoopChecks::Count() const {
   size_t n = 0;
-  for (const LoopCheckSettings& s : settings_) {
-    n += (s.checkDirection ? 1 : 0) + (s.checkSetpoint ? 1 : 0) + (s.checkBadTransmitter ? 1 : 0);
+  for (size_t i = 0; i < settings_.size(); ++i) {
+    const LoopCheckSettings& s = settings_[i];
+    const bool pid = !loops_[i].discrete;
+    for (const bool made : {pid && s.checkRange, pid && s.checkStroke, pid && s.checkDirection, pid && s.checkSetpoint,
+                            pid && s.checkBadTransmitter, !pid && s.checkStart, !pid && s.checkStop}) {
+      n += made ? 1 : 0;
+    }
   }
   return n;
 }
@@ -95,7 +121,7 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
   end_ = 0;
   for (CheckedLoop loop : loops) {
     LoopCheckSettings s;
-    if (SettingsFor(loop.variable, c.controllers[loop.controller].tag, c.loopChecks, s)) {
+    if (SettingsFor(loop, CheckedTag(c, loop), c.loopChecks, dt_, s)) {
       loops_.push_back(loop);
       settings_.push_back(s);
     }
@@ -133,13 +159,39 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
   }
 }
 
-// direction: [start, +D] then rest W; setpoint step: [.., +W] then its step back and rest W;
-// bad transmitter: [.., +J] then rest W. W is one and a half times the longer limit.
+// In this order, each after the one before: range (five points held two
+// steps or 2 s each, the plant untouched) then a rest of two steps; stroke
+// (five points held strokeTime each) then rest W; direction: [.., +D] then rest W;
+// setpoint step: [.., +W] then its step back and rest W; bad transmitter:
+// [.., +J] then rest W. W is one and a half times the longer limit. A
+// discrete loop's two switches: each [.., +2L] then rest L, L its limit.
 void LoopChecks::Schedule(size_t i, int64_t from) {
   const LoopCheckSettings& s = settings_[i];
   Script& script = scripts_[i];
   const int64_t window = std::max<int64_t>(1, Steps(1.5 * std::max(s.settlingTime, s.riseTime), dt_));
   int64_t at = from + Steps(s.start, dt_);
+  if (loops_[i].discrete) {
+    for (size_t k = 0; k < 2; ++k) {
+      // The first switch is whichever the command's state asks for, so both
+      // are made even where one is checked: the other is left unjudged.
+      const int64_t limit = std::max<int64_t>(1, Steps(std::max(s.startTime, s.stopTime), dt_));
+      script.switches[k].at0 = at;
+      script.switches[k].at1 = at + 2 * limit;
+      at = script.switches[k].at1 + limit;
+    }
+    script.end = at;
+    return;
+  }
+  if (s.checkRange) {  // its verdict is settled the step after its last reading, before the next check
+    script.range0 = at;
+    script.rangeHold = std::max<int64_t>(2, Steps(2.0, dt_));
+    at += Points * script.rangeHold + 2;
+  }
+  if (s.checkStroke) {
+    script.stroke0 = at;
+    script.strokeHold = std::max<int64_t>(2, Steps(s.strokeTime, dt_));
+    at += Points * script.strokeHold + window;
+  }
   if (s.checkDirection) {
     script.dir0 = at;
     script.dir1 = at + std::max<int64_t>(1, Steps(s.directionTime, dt_));

@@ -2,8 +2,11 @@
 // boundaries of each check (-1 where it is not made) and what was measured.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "checkout/loop_checks.h"
 #include "checkout/step_response.h"
@@ -12,12 +15,28 @@ namespace host {
 
 struct LoopChecks::Script {
   int64_t dir0 = -1, dir1 = -1, sp0 = -1, sp1 = -1, bad0 = -1, bad1 = -1, end = 0;
+  // range and stroke: Points points (0, 25, 50, 75, 100 %), each held `hold` steps from range0 / stroke0
+  int64_t range0 = -1, rangeHold = 0, stroke0 = -1, strokeHold = 0;
+  std::array<double, Points> rangeSent{}, rangeRead{};  // what the PV row sent, what FIX read
+  int rangeReads = 0;
+  double strokeU0 = 0.0;
+  std::array<double, Points> strokeMid{}, strokeEnd{};  // the PV halfway through each point's hold and at its end
+  int strokeEnds = 0;
+  // A discrete loop's two switches: the first changes the command from what
+  // it was (start where it was stopped), the second changes it back.
+  struct Switch {
+    int64_t at0 = -1, at1 = -1;
+    bool starting = false, already = false, measured = false;
+    double reachedAt = -1.0;  // s from the command to the feedback's new state
+  };
+  std::array<Switch, 2> switches;
   // direction: the output moved by du (percent) from u0, the PV from pv0 by dpv
   double u0 = 0.0, du = 0.0, pv0 = 0.0, dpv = 0.0;
   bool dirMeasured = false;
   // The check that failed and stopped the loop's later checks, or null; the
   // loop was left in MANL at the output it had before that check.
   const char* stoppedBy = nullptr;
+  int64_t stoppedAt = -1;  // the step the failed check began
   double uBeforeStep = 0.0;
   // setpoint step: from sp to newSp, the PV's answer
   double sp = 0.0, newSp = 0.0;
@@ -31,6 +50,9 @@ struct LoopChecks::Script {
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;
   bool badMeasured = false;
+  // Each check's start step in the order they are made, with its name; a
+  // discrete loop's switches are named once the run has made them.
+  std::vector<std::pair<int64_t, const char*>> Starts() const;
 };
 
 }  // namespace host

@@ -16,36 +16,65 @@
 
 namespace host {
 
-// A loop to check: its rows and what the tag tables, the plant and FIX say of it.
+// A loop to check: its rows and what the tag tables, the plant and FIX say of
+// it. A controller's loop (a PID), or a discrete loop: a command (a PV-import
+// row on a yes/no flag) and its feedback.
 struct CheckedLoop {
-  size_t controller = 0, pv = 0;   // rows of the controller and PV tables
-  std::string variable;            // its measured variable ("L")
-  double low = 0.0, high = 100.0;  // the PV's span
+  size_t controller = 0, pv = 0;   // rows of the controller (a discrete loop: the PV-import) and PV tables
+  std::string variable;            // its measured variable ("L"); empty for a discrete loop
+  double low = 0.0, high = 100.0;  // the PV's span, as the DCS states it where it does
   bool directAction = false;       // the controller's A_ACTION is DIRECT (default REVERSE)
   int group = 0;                   // loops of a group are checked at once, groups one after another
+  bool discrete = false;
+  bool integrating = false;                  // its plant integrates the output (a level): a stroke reads the PV's rate
+  double sentLow = 0.0, sentHigh = 100.0;    // the span the transmitter sends over (a plant's may differ from FIX's)
+  bool flagFeedback = false;                 // a discrete feedback on a flag: 0 is "YES", running
+  double startDelay = 2.0, stopDelay = 2.0;  // s: a discrete loop's feedback delays, as its plant has them
 };
 
-// One loop's checks after the defaults of its letter and every [[loop_check]] that matches it.
+// The loop's tag: its controller's, or its command's.
+const std::string& CheckedTag(const Case& c, const CheckedLoop& loop);
+
+// One loop's checks after the defaults of its kind and letter and every [[loop_check]] that matches it.
 struct LoopCheckSettings {
-  bool checkDirection = true, checkSetpoint = true, checkBadTransmitter = false;
+  bool checkDirection = true, checkSetpoint = true, checkBadTransmitter = false, checkRange = false,
+       checkStroke = false;
+  bool checkStart = true, checkStop = true;  // a discrete loop's
   double start = 10.0, outputStep = 5.0, directionTime = 40.0, setpointStep = 10.0;
   double riseTime = 60.0, settlingTime = 120.0, overshoot = 20.0, settleBand = 2.0;
+  double rangeTolerance = 0.5, strokeTime = 0.0, startTime = 0.0, stopTime = 0.0;
   std::string waived;
 };
 
-// The settings of a loop by its measured variable and controller tag; false
-// when no [[loop_check]] matches it. A matching table's `measures` replaces
-// the variable read from the tag.
-bool SettingsFor(std::string& variable, const std::string& tag, const std::vector<CaseLoopCheck>& checks,
+// The settings of a loop by its kind, measured variable and tag; false when
+// no [[loop_check]] matches it. A matching table's `measures` replaces the
+// variable read from the tag. A list of checks sets the checks of the kinds
+// it names (a controller's, a discrete loop's); the other kind keeps its
+// defaults. dt is the step: the discrete loops' default limits are their
+// delays and two steps.
+bool SettingsFor(CheckedLoop& loop, const std::string& tag, const std::vector<CaseLoopCheck>& checks, double dt,
                  LoopCheckSettings& settings);
 
 // What the operator does at a step boundary, through FIX.
 struct LoopAction {
-  enum class Kind { SetMode, SetOutput, SetTarget, FailPv, RecoverPv, ReadMode };
+  // DrivePv: the PV row sends `value` in place of the plant's, as a calibrator
+  // drives a transmitter, until ReleasePv; ReadPv: FIX's value of the PV's point.
+  enum class Kind {
+    SetMode,
+    SetOutput,
+    SetTarget,
+    FailPv,
+    RecoverPv,
+    ReadMode,
+    SetCommand,
+    DrivePv,
+    ReleasePv,
+    ReadPv
+  };
   Kind kind = Kind::SetMode;
   size_t loop = 0;               // index among the checked loops
-  double value = 0.0;            // SetOutput: percent; SetTarget: the target
-  std::string text;              // SetMode: "AUTO" or "MANL"
+  double value = 0.0;            // SetOutput: percent; SetTarget: the target; DrivePv: the value sent
+  std::string text;              // SetMode: "AUTO" or "MANL"; SetCommand: "YES" or "NO"
   const char* begins = nullptr;  // the check this action begins ("direction"), for the plot's marker
 };
 
@@ -53,9 +82,10 @@ struct LoopAction {
 class LoopSignals {
  public:
   virtual ~LoopSignals() = default;
-  virtual double Pv(size_t row) const = 0;      // what the PV row sends
-  virtual double Output(size_t row) const = 0;  // a controller's output, 0-1
-  virtual double Target(size_t row) const = 0;  // a controller's target
+  virtual double Pv(size_t row) const = 0;       // what the PV row sends
+  virtual double Output(size_t row) const = 0;   // a controller's output, 0-1
+  virtual double Target(size_t row) const = 0;   // a controller's target
+  virtual double Command(size_t row) const = 0;  // a PV-import row's value (a flag: 0 is "YES")
 };
 
 class LoopChecks {
@@ -70,8 +100,9 @@ class LoopChecks {
   int64_t StepsNeeded() const { return end_; }
   // The actions due before the step (counted from the run's first), their values from the signals now.
   void At(int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
-  // The mode FIX holds, read back for a ReadMode action.
+  // The mode FIX holds, read back for a ReadMode action; the PV's value, for a ReadPv.
   void ModeRead(size_t loop, const std::string& mode);
+  void PvRead(size_t loop, double value);
   // After the step: the values of the loops whose setpoint step is watched.
   void Sample(int64_t step, const LoopSignals& signals);
   // One verdict per loop and check the run reached, in the loops' order.
@@ -84,6 +115,8 @@ class LoopChecks {
     int64_t first = 0, every = 1;  // the steps sampled: first, first + every, ...
   };
   static constexpr size_t MaxTrend = 600;
+  // The points of a range or stroke check: 0, 25, 50, 75 and 100 %.
+  static constexpr int Points = 5;
   const LoopTrend& Trend(size_t loop) const { return trends_[loop]; }
   // The seconds from the run's start in which a loop's checks run: from
   // shortly before the first to the end of its last rest.
@@ -100,7 +133,17 @@ class LoopChecks {
  private:
   struct Script;
   void Schedule(size_t loop, int64_t from);
+  void RangeAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void StrokeAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void DirectionAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void SetpointAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void BadPvAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void SwitchAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  bool Running(size_t loop, const LoopSignals& signals) const;
+  void Stop(size_t loop, const char* check, int64_t at);
   std::string StepCause(const Case& c, size_t loop) const;
+  bool RangePassed(size_t loop, std::string& measured) const;
+  bool StrokePassed(size_t loop, const std::string& pvTag, std::string& measured) const;
   bool DirectionPassed(size_t loop) const;
   bool StepPassed(size_t loop) const;
   std::vector<CheckedLoop> loops_;

@@ -4,6 +4,7 @@
 #include "checkout/malfunctions.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace host {
 
@@ -68,6 +69,9 @@ void Malfunctions::At(int64_t step, double seconds, const FixLibrary& fix, std::
 }
 
 double Malfunctions::Transmitted(size_t pvRow, double value, double seconds) const {
+  if (pvRow < driven_.size() && !std::isnan(driven_[pvRow])) {
+    value = driven_[pvRow];  // what the transmitter measures; its faults act on what it sends
+  }
   for (const Active& a : active_) {
     if (a.m->pvRow != pvRow) {
       continue;

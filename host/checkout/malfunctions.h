@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -17,12 +18,24 @@ namespace host {
 
 class Malfunctions {
  public:
-  explicit Malfunctions(const Case& c) : case_(c), lastSent_(c.pv.size(), 0.0), stuck_(c.controllers.size(), 0) {}
+  explicit Malfunctions(const Case& c)
+      : case_(c),
+        lastSent_(c.pv.size(), 0.0),
+        driven_(c.pv.size(), std::numeric_limits<double>::quiet_NaN()),
+        stuck_(c.controllers.size(), 0) {}
   // Starts and ends the malfunctions due at this step; prints each, and adds
   // its short label to marks (for the plot; "valve stuck", "valve stuck ends").
   void At(int64_t step, double seconds, const FixLibrary& fix, std::ostream& out, std::vector<std::string>& marks);
-  // A transmitter's fault on the value its PV row sends at this step.
+  // A transmitter's fault on the value its PV row sends at this step: on
+  // the plant's value, or on the one a loop check drives it to.
   double Transmitted(size_t pvRow, double value, double seconds) const;
+  // A loop check drives the PV row to a value, as a calibrator drives a
+  // transmitter; NaN releases it.
+  void Drive(size_t pvRow, double value) {
+    if (pvRow < driven_.size()) {
+      driven_[pvRow] = value;
+    }
+  }
   // True while a stuck valve keeps the model input this controller row drives
   // from following it.
   bool Stuck(size_t ctrlRow) const { return ctrlRow < stuck_.size() && stuck_[ctrlRow] > 0; }
@@ -48,6 +61,7 @@ class Malfunctions {
   const Case& case_;
   std::vector<Active> active_;
   std::vector<double> lastSent_;  // per PV row: the value before any fault
+  std::vector<double> driven_;    // per PV row: the value a loop check drives it to, or NaN
   std::vector<int> stuck_;        // per controller row: the stuck valves on the input it drives
 };
 

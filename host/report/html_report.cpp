@@ -37,7 +37,7 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
 @media print { body { margin: 0; font-size: 9pt; } a { color: inherit; text-decoration: none; }
   .sheet { page-break-after: always; } .sheet h2 { margin: 0.6em 0 0.2em; } .sheet img { max-height: 62mm; }
   .sheet td, .sheet th { padding: 2px 4px; } .sheet .verdicts { font-size: 8pt; } .sheet h1 { font-size: 13pt; }
-  .sign td { height: 1.6em; } img.run { max-height: 165mm; } }
+  .sign td { height: 1.6em; } img.run { max-height: 140mm; } }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -205,16 +205,24 @@ std::string SheetBody(const CaseReport& r, const LoopSheet& s, const std::string
     << "</td></tr><tr><th>database</th><td colspan=\"7\" class=\"hash\">" << Escape(HashOf(r, "the case's database"))
     << "</td></tr></table>\n<h1>Loop sheet " << Escape(s.tag) << ": <span class=\"" << verdict << "\">" << upper
     << "</span></h1>\n<p>" << Escape(r.title) << " &middot; <a href=\"" << here << "index.html\">the case</a></p>\n"
-    << "<table><tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag) << " &middot; " << Escape(s.description)
-    << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable) << ") &middot; "
-    << Escape(s.pvDescription) << "</td></tr><tr><th>range</th><td>" << range << " &middot; units " << Escape(s.pvUnits)
-    << "</td></tr><tr><th>alarm limits</th><td>" << Escape(s.alarms) << "</td></tr><tr><th>action</th><td>"
-    << Escape(s.action) << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning)
-    << "</td></tr><tr><th>tuning as left</th><td" << (changed ? " class=\"changed\">" : ">") << Escape(s.tuningLeft)
-    << (changed ? " (changed)" : "") << "</td></tr><tr><th>final mode</th><td>" << Escape(s.finalMode)
-    << "</td></tr></table>\n<h2>Checks</h2>\n"
+    << "<table>";
+  if (s.discrete) {
+    b << "<tr><th>command</th><td>" << Escape(s.command) << " &middot; " << Escape(s.description)
+      << "</td></tr><tr><th>feedback</th><td>" << Escape(s.pvPoint) << " &middot; " << Escape(s.pvDescription)
+      << "</td></tr>";
+  } else {
+    b << "<tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag) << " &middot; " << Escape(s.description)
+      << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable) << ") &middot; "
+      << Escape(s.pvDescription) << "</td></tr><tr><th>range</th><td>" << range << " &middot; units "
+      << Escape(s.pvUnits) << "</td></tr><tr><th>alarm limits</th><td>" << Escape(s.alarms)
+      << "</td></tr><tr><th>action</th><td>" << Escape(s.action) << "</td></tr><tr><th>tuning as found</th><td>"
+      << Escape(s.tuning) << "</td></tr><tr><th>tuning as left</th><td" << (changed ? " class=\"changed\">" : ">")
+      << Escape(s.tuningLeft) << (changed ? " (changed)" : "") << "</td></tr><tr><th>final mode</th><td>"
+      << Escape(s.finalMode) << "</td></tr>";
+  }
+  b << "</table>\n<h2>Checks</h2>\n"
     << VerdictTable(s.checks, true) << "<h2>Trend</h2><img src=\"" << here << "loops/" << UrlPath(s.file)
-    << ".svg\" alt=\"target, PV and output of " << Escape(s.tag)
+    << ".svg\" alt=\"" << (s.discrete ? "command and feedback of " : "target, PV and output of ") << Escape(s.tag)
     << "\">\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th><th>name</th><th>date</th><th>signature</th></tr>"
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
@@ -248,9 +256,12 @@ bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error)
     return sig;
   };
   const std::string units = s.pvUnits == "(not in FIX)" ? std::string() : s.pvUnits;
-  const std::vector<Panel> panels = {
-      Panel{{signal(s.tag + " target", units, s.target), signal(s.pvPoint, units, s.pv)}},
-      Panel{{signal(s.tag + " output", "%", s.output)}}};
+  const std::vector<Panel> panels =
+      s.discrete
+          ? std::vector<Panel>{Panel{{signal(s.pvPoint + " running", "1 yes", s.pv)}},
+                               Panel{{signal(s.command, "% YES", s.output)}}}
+          : std::vector<Panel>{Panel{{signal(s.tag + " target", units, s.target), signal(s.pvPoint, units, s.pv)}},
+                               Panel{{signal(s.tag + " output", "%", s.output)}}};
   return WritePlot(path, s.tag, s.times, panels, s.marks, {}, error);
 }
 

@@ -23,6 +23,8 @@ struct ReportInput {
 
 struct LoopSheet {
   std::string tag, node, pvPoint, variable;
+  bool discrete = false;  // a discrete loop: a command (its point) and its feedback (pvPoint), no tuning
+  std::string command;
   std::string file;  // its files' name in loops/, without extension (SheetFiles)
   size_t sheet = 0;  // its number among the case's sheets, from 1
   double low = 0.0, high = 100.0;
@@ -34,7 +36,8 @@ struct LoopSheet {
   std::string tuning, tuningLeft;  // the controller's tuning as found in FIX, and as left at the end
   std::string finalMode;
   std::vector<Verdict> checks;
-  // The trend: target, PV and output (percent) at times, and when each check began.
+  // The trend: target, PV and output (percent) at times, and when each check
+  // began; a discrete loop's: its feedback running (1) or not, its command (100 % "YES").
   std::vector<double> times, target, pv, output;
   std::vector<PlotMarker> marks;
 };

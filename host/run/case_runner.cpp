@@ -4,9 +4,11 @@
 // finite or FIX could not hold it, and when a signal asks it to.
 #include "run/case_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <thread>
 
 #if defined(_WIN32)
@@ -160,7 +162,11 @@ bool Run::Prepare() {
     SayWhatIsWritten(c_, session_.fix(), steps_, out_);
   }
   columns_ = TraceColumns(c_, session_.model());
-  const std::vector<LoopColumns> paired = LoopSignalColumns(c_, session_.model(), session_.loops());
+  // Expectations over loops and the default plot see the controllers' loops.
+  std::vector<CheckedLoop> pid;
+  std::copy_if(session_.loops().begin(), session_.loops().end(), std::back_inserter(pid),
+               [](const CheckedLoop& loop) { return !loop.discrete; });
+  const std::vector<LoopColumns> paired = LoopSignalColumns(c_, session_.model(), pid);
   std::string error;
   if (!options_.plotPath.empty() &&
       !plot_.Choose(PlotList(c_, options_, session_.model(), paired, columns_, out_), columns_, error)) {
@@ -186,7 +192,7 @@ bool Run::Prepare() {
 void Run::MarkLoopChecks(int64_t step) {
   for (const LoopAction& action : due_) {
     if (action.begins != nullptr && !options_.plotPath.empty()) {
-      const std::string& tag = c_.controllers[checks_.Loops()[action.loop].controller].tag;
+      const std::string& tag = CheckedTag(c_, checks_.Loops()[action.loop]);
       // On the loop's own panels: its target's and its output's.
       const LoopColumns& loop = checkedColumns_[action.loop];
       plot_.Mark(PlotMarker{dt_ * static_cast<double>(step),
@@ -302,7 +308,7 @@ void Run::Loop() {
     }
     const int64_t step = start_.step + done_;
     if (!checks_.Empty()) {
-      DoLoopActions(session_, checks_, done_, due_);
+      DoLoopActions(session_, checks_, malfunctions_, done_, due_);
       MarkLoopChecks(step);
     }
     Step(session_, step, dt_, context);

@@ -2,21 +2,34 @@
 // as an operator event is made, or the simulated database's transmitter fault.
 #include "run/loop_actions.h"
 
+#include <cmath>
+
 #include "fix/fix_group.h"
 #include "fix/operator_events.h"
 
 namespace host {
 
-void DoLoopActions(Session& session, LoopChecks& checks, int64_t step, std::vector<LoopAction>& due) {
+void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitters, int64_t step,
+                   std::vector<LoopAction>& due) {
   RecordSignals signals(session.builder());
   checks.At(step, signals, due);
   const Case& c = session.scenario();
   const FixLibrary& fix = session.fix();
   for (const LoopAction& action : due) {
     const CheckedLoop& loop = checks.Loops()[action.loop];
-    const CaseCtrlRow& ctrl = c.controllers[loop.controller];
     const CasePVRow& pv = c.pv[loop.pv];
     CaseEvent event;
+    if (loop.discrete) {  // the command's point: an operator's start or stop
+      const CasePVRow& command = c.pvImport[loop.controller];
+      event.node = command.node;
+      event.tag = command.tag;
+      event.field = command.field;
+      event.isText = true;
+      event.text = action.text;
+      ApplyEvent(fix, event);
+      continue;
+    }
+    const CaseCtrlRow& ctrl = c.controllers[loop.controller];
     event.node = ctrl.node;
     event.tag = ctrl.tag;
     switch (action.kind) {
@@ -42,6 +55,12 @@ void DoLoopActions(Session& session, LoopChecks& checks, int64_t step, std::vect
       case LoopAction::Kind::ReadMode:
         checks.ModeRead(action.loop, ReadTexts(fix.api(), {PointName{ctrl.node, ctrl.tag, "A_AUTO"}}, "(no mode)")[0]);
         break;
+      case LoopAction::Kind::DrivePv: transmitters.Drive(loop.pv, action.value); break;
+      case LoopAction::Kind::ReleasePv: transmitters.Drive(loop.pv, std::nan("")); break;
+      case LoopAction::Kind::ReadPv:
+        checks.PvRead(action.loop, ReadFloats(fix.api(), {PointName{pv.node, pv.tag, pv.field}})[0]);
+        break;
+      case LoopAction::Kind::SetCommand: break;  // a discrete loop's, above
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "checkout/loop_checks.h"
+#include "checkout/malfunctions.h"
 #include "run/session.h"
 
 namespace host {
@@ -19,13 +20,16 @@ class RecordSignals : public LoopSignals {
   double Pv(size_t row) const override { return builder_.pv(static_cast<int32_t>(row)).Value; }
   double Output(size_t row) const override { return builder_.ctrl(static_cast<int32_t>(row)).OutputValue; }
   double Target(size_t row) const override { return builder_.ctrl(static_cast<int32_t>(row)).TV1Value; }
+  double Command(size_t row) const override { return builder_.pvImport(static_cast<int32_t>(row)).Value; }
 
  private:
   RecordBuilder& builder_;
 };
 
 // The actions due before the step (counted from the run's first) carried
-// out; `due` is the buffer they are gathered in.
-void DoLoopActions(Session& session, LoopChecks& checks, int64_t step, std::vector<LoopAction>& due);
+// out; `due` is the buffer they are gathered in. A PV row driven by a check
+// is driven through the transmitters' faults, which own what PV rows send.
+void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitters, int64_t step,
+                   std::vector<LoopAction>& due);
 
 }  // namespace host

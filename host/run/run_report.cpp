@@ -40,14 +40,16 @@ std::vector<SheetFacts> ReadSheetFacts(const FixLibrary& fix, const Case& c, con
   const char* const texts[] = {"A_DESC", "A_EGUDESC"};
   std::vector<PointName> floats, words;
   for (const CheckedLoop& loop : checks.Loops()) {
-    const CaseCtrlRow& ctrl = c.controllers[loop.controller];
+    // A discrete loop's command point in its controller's place: it has no tuning.
+    const std::string& node = loop.discrete ? c.pvImport[loop.controller].node : c.controllers[loop.controller].node;
+    const std::string& tag = CheckedTag(c, loop);
     const CasePVRow& pv = c.pv[loop.pv];
     for (size_t k = 0; k < std::size(numbers); ++k) {
       const bool ofController = k < 4;  // the tuning; then the measured point's alarm limits
-      floats.push_back(PointName{ofController ? ctrl.node : pv.node, ofController ? ctrl.tag : pv.tag, numbers[k]});
+      floats.push_back(PointName{ofController ? node : pv.node, ofController ? tag : pv.tag, numbers[k]});
     }
     for (const char* field : texts) {
-      words.push_back(PointName{ctrl.node, ctrl.tag, field});
+      words.push_back(PointName{node, tag, field});
     }
     for (const char* field : texts) {
       words.push_back(PointName{pv.node, pv.tag, field});
@@ -75,7 +77,7 @@ std::vector<SheetFacts> ReadSheetFacts(const FixLibrary& fix, const Case& c, con
 std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks) {
   std::vector<std::string> tags;
   for (const CheckedLoop& loop : checks.Loops()) {
-    tags.push_back(c.controllers[loop.controller].tag);
+    tags.push_back(CheckedTag(c, loop));
   }
   return SheetFiles(tags);
 }
@@ -111,12 +113,13 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   const std::vector<std::string> files = LoopSheetFiles(c, checks);
   for (size_t i = 0; i < checks.Loops().size(); ++i) {
     const CheckedLoop& loop = checks.Loops()[i];
-    const CaseCtrlRow& ctrl = c.controllers[loop.controller];
     const CasePVRow& pv = c.pv[loop.pv];
     LoopSheet s;
-    s.tag = ctrl.tag;
+    s.tag = CheckedTag(c, loop);
     s.file = files[i];
-    s.node = ctrl.node;
+    s.discrete = loop.discrete;
+    s.node = loop.discrete ? c.pvImport[loop.controller].node : c.controllers[loop.controller].node;
+    s.command = loop.discrete ? PointText(s.node, s.tag, c.pvImport[loop.controller].field) : std::string();
     s.pvPoint = PointText(pv.node, pv.tag, pv.field);
     s.variable = loop.variable.empty() ? "other" : loop.variable;
     s.low = loop.low;
@@ -131,10 +134,10 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
       s.tuning = found[i].tuning;
       s.tuningLeft = left[i].tuning;
     }
-    const auto mode = result.finalModes.find(ctrl.tag);
+    const auto mode = result.finalModes.find(s.tag);
     s.finalMode = mode == result.finalModes.end() ? "(no mode)" : mode->second;
     for (const Verdict& v : verdicts) {
-      if (v.loop == ctrl.tag) {
+      if (v.loop == s.tag) {
         s.checks.push_back(v);
       }
     }

@@ -170,13 +170,14 @@ void Session::GroupLoops() {
   // carries, or a variable a PV row sends to the other's target (coupled
   // through the DCS). Found from what each controller's input reaches,
   // through the loops that carry each variable: linear in what the inputs reach.
-  std::unordered_map<size_t, std::vector<size_t>> carriedBy, loopsOf;  // variable -> loops; controller row -> loops
+  // variable -> loops; controller row -> loops; a discrete loop's command (PV-import row) -> loops
+  std::unordered_map<size_t, std::vector<size_t>> carriedBy, loopsOf, commandsOf;
   for (size_t j = 0; j < n; ++j) {
     const int pv = carries_[loops_[j].pv];
     if (pv != ProcessModel::None) {
       carriedBy[static_cast<size_t>(pv)].push_back(j);
     }
-    loopsOf[loops_[j].controller].push_back(j);
+    (loops_[j].discrete ? commandsOf : loopsOf)[loops_[j].controller].push_back(j);
   }
   std::unordered_map<std::string, size_t> targets;  // each checked controller's target point -> its row
   for (const auto& [row, loops] : loopsOf) {
@@ -194,8 +195,9 @@ void Session::GroupLoops() {
   const std::vector<std::vector<size_t>> reached = model_.ReachedByInputs();
   std::vector<std::vector<size_t>> conflicts(n);
   for (size_t k = 0; k < inputs_.size() && k < reached.size(); ++k) {
-    const auto loops = loopsOf.find(static_cast<size_t>(inputs_[k].row));
-    if (!inputs_[k].controller || loops == loopsOf.end()) {
+    const auto& byRow = inputs_[k].controller ? loopsOf : commandsOf;
+    const auto loops = byRow.find(static_cast<size_t>(inputs_[k].row));
+    if (loops == byRow.end()) {
       continue;
     }
     for (const size_t variable : reached[k]) {

@@ -58,12 +58,18 @@ std::vector<bool> SignalsFromFix(const std::vector<TraceColumn>& columns) {
 std::vector<LoopColumns> LoopSignalColumns(const Case& c, const ProcessModel& model,
                                            const std::vector<CheckedLoop>& loops) {
   // The columns' order: the model's variables, each controller's output and
-  // tv1, then each PV row's value.
+  // tv1, then each PV row's value, then each PV-import row's.
   const size_t controllers = model.Names().size();
   const size_t pvRows = controllers + 2 * c.controllers.size();
+  const size_t importRows = pvRows + c.pv.size();
   std::vector<LoopColumns> columns;
   columns.reserve(loops.size());
   for (const CheckedLoop& loop : loops) {
+    if (loop.discrete) {  // its feedback, and its command in place of a target and an output
+      const size_t command = importRows + loop.controller;
+      columns.push_back(LoopColumns{CheckedTag(c, loop), pvRows + loop.pv, command, command, loop.low, loop.high});
+      continue;
+    }
     columns.push_back(LoopColumns{c.controllers[loop.controller].tag, pvRows + loop.pv,
                                   controllers + 2 * loop.controller + 1, controllers + 2 * loop.controller, loop.low,
                                   loop.high});

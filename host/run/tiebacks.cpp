@@ -59,33 +59,63 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
 
 std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, const Tiebacks* tiebacks) {
   std::vector<CheckedLoop> loops;
-  const auto add = [&](size_t controller, size_t pv, const std::string& variable, double low, double high) {
-    const bool direct = controller < facts.directAction.size() && facts.directAction[controller];
-    loops.push_back(CheckedLoop{controller, pv, variable, low, high, direct, 0});
-  };
   // A loop is checked over its range as the DCS states it, which a tieback's
-  // setting may belie (a transmitter ranged other than FIX says); else the tieback's.
+  // setting may belie (a transmitter ranged other than FIX says); else the
+  // tieback's. Its transmitter sends over its plant's span.
   const auto stated = [&facts](size_t pv) {
     return pv < facts.low.size() && std::isfinite(facts.low[pv]) && std::isfinite(facts.high[pv]);
   };
+  const auto add = [&](size_t controller, size_t pv, const std::string& variable, const TiebackDynamics& d,
+                       bool sentAsStated) {
+    CheckedLoop loop;
+    loop.controller = controller;
+    loop.pv = pv;
+    loop.variable = variable;
+    loop.low = stated(pv) ? facts.low[pv] : d.low;
+    loop.high = stated(pv) ? facts.high[pv] : d.high;
+    loop.sentLow = sentAsStated ? loop.low : d.low;
+    loop.sentHigh = sentAsStated ? loop.high : d.high;
+    loop.directAction = controller < facts.directAction.size() && facts.directAction[controller];
+    loop.integrating = d.integrating;
+    loops.push_back(loop);
+  };
+  const auto addDiscrete = [&](size_t command, size_t pv, const TiebackDynamics& d) {
+    CheckedLoop loop;
+    loop.controller = command;
+    loop.pv = pv;
+    loop.discrete = true;
+    loop.low = 0.0;
+    loop.high = 1.0;
+    loop.flagFeedback = IsCommand(c.pv[pv]);
+    loop.startDelay = d.startDelay;
+    loop.stopDelay = d.stopDelay;
+    loops.push_back(loop);
+  };
   if (tiebacks != nullptr) {
     for (const TiebackLoop& loop : tiebacks->loops) {
-      if (!loop.discrete) {
-        const bool dcs = stated(loop.pv);
-        add(loop.source, loop.pv, loop.variable, dcs ? facts.low[loop.pv] : loop.dynamics.low,
-            dcs ? facts.high[loop.pv] : loop.dynamics.high);
+      if (loop.discrete) {
+        addDiscrete(loop.source, loop.pv, loop.dynamics);
+      } else {
+        add(loop.source, loop.pv, loop.variable, loop.dynamics, false);
       }
     }
   }
   // Loops the rules pair among the rows no tieback closes: all of them
-  // without tiebacks, the case's own blocks' loops in a tieback case.
+  // without tiebacks, the case's own blocks' loops in a tieback case. Their
+  // plant is the user's: the defaults of their letters, a transmitter
+  // ranged as FIX says.
   const LoopPairing pairing = PairLoops(c, facts.pidInputs, tiebacks != nullptr ? &tiebacks->held : nullptr);
   for (const LoopPair& pair : pairing.pairs) {
-    const bool ranged = stated(pair.pv);
     LoopTag tag;
     const std::string variable =
         ReadLoopTag(c.controllers[pair.controller].tag, tag) ? MeasuredVariable(tag.function) : std::string();
-    add(pair.controller, pair.pv, variable, ranged ? facts.low[pair.pv] : 0.0, ranged ? facts.high[pair.pv] : 100.0);
+    TiebackDynamics d = DefaultDynamics(variable);
+    d.low = 0.0;
+    d.high = 100.0;
+    add(pair.controller, pair.pv, variable, d, true);
+  }
+  for (const LoopPair& pair : pairing.commands) {
+    addDiscrete(pair.controller, pair.pv, DefaultDynamics(std::string()));
   }
   return loops;
 }

@@ -14,6 +14,7 @@ namespace host {
 CaseLoopCheck::CaseLoopCheck() {
   const double unset = std::numeric_limits<double>::quiet_NaN();
   start = outputStep = directionTime = setpointStep = riseTime = settlingTime = overshoot = settleBand = unset;
+  rangeTolerance = strokeTime = startTime = stopTime = unset;
 }
 
 namespace {
@@ -41,7 +42,11 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
       {"rise_time", &CaseLoopCheck::riseTime, 0.0, 1e9, "above 0 s", true},
       {"settling_time", &CaseLoopCheck::settlingTime, 0.0, 1e9, "above 0 s", true},
       {"overshoot", &CaseLoopCheck::overshoot, -1e-300, 1000.0, "0 % or more"},
-      {"settle_band", &CaseLoopCheck::settleBand, 0.0, 50.0, "above 0 and at most 50 % of span"}};
+      {"settle_band", &CaseLoopCheck::settleBand, 0.0, 50.0, "above 0 and at most 50 % of span"},
+      {"range_tolerance", &CaseLoopCheck::rangeTolerance, 0.0, 50.0, "above 0 and at most 50 % of span"},
+      {"stroke_time", &CaseLoopCheck::strokeTime, 0.0, 1e9, "above 0 s", true},
+      {"start_time", &CaseLoopCheck::startTime, 0.0, 1e9, "above 0 s", true},
+      {"stop_time", &CaseLoopCheck::stopTime, 0.0, 1e9, "above 0 s", true}};
   std::vector<const char*> keys = {"loops", "checks", "waived", "measures"};
   for (const Limit& l : limits) {
     keys.push_back(l.key);
@@ -64,9 +69,13 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
                          "each check must be a text")) {
       return false;
     }
+    const std::vector<std::string> known = {"range",           "stroke", "direction", "setpoint_step",
+                                            "bad_transmitter", "start",  "stop"};
     for (const std::string& name : check.checks) {
-      if (name != "direction" && name != "setpoint_step" && name != "bad_transmitter") {
-        return values.Fail(*checks, "unknown check \"" + name + "\" (direction, setpoint_step, bad_transmitter)");
+      if (std::find(known.begin(), known.end(), name) == known.end()) {
+        return values.Fail(*checks, "unknown check \"" + name +
+                                        "\" (a controller's: range, stroke, direction, setpoint_step, "
+                                        "bad_transmitter; a discrete command's: start, stop)");
       }
     }
   }

@@ -49,53 +49,81 @@ TEST(StepResponse, SamplesInFiguresOut) {
     double settling = -1.0;
     EXPECT_EQ(r.riseAt, row.riseAt);
     EXPECT_NEAR(r.OvershootPercent(row.from), row.overshoot, 1e-9);
-    EXPECT_EQ(r.SettlingTime(row.samples.empty() ? 10.0 : static_cast<double>(row.samples.size()) - 0.5, 1.0,
-                             settling),
+    EXPECT_EQ(r.SettlingTime(row.samples.empty() ? 10.0 : static_cast<double>(row.samples.size()) - 0.5, 1.0, settling),
               row.settled);
     EXPECT_EQ(settling, row.settling);
     EXPECT_NEAR(r.EndError(), row.samples.empty() ? 10.0 : row.endError, 1e-9);
   }
 }
 
-TEST(LoopCheckSettings, DefaultsByLetterThenEveryMatchingTableInOrder) {
-  std::vector<host::CaseLoopCheck> checks = {Check("*"), Check("T*"), Check("TIC5"), Check("FIC*"), Check("20-*")};
+// The checks a loop gets, named as [[loop_check]] names them.
+std::string Made(const host::LoopCheckSettings& s, bool discrete) {
+  std::string made;
+  const std::pair<bool, const char*> checks[] = {{!discrete && s.checkRange, "range"},
+                                                 {!discrete && s.checkStroke, "stroke"},
+                                                 {!discrete && s.checkDirection, "direction"},
+                                                 {!discrete && s.checkSetpoint, "setpoint_step"},
+                                                 {!discrete && s.checkBadTransmitter, "bad_transmitter"},
+                                                 {discrete && s.checkStart, "start"},
+                                                 {discrete && s.checkStop, "stop"}};
+  for (const auto& [on, name] : checks) {
+    made += on ? std::string(made.empty() ? "" : " ") + name : "";
+  }
+  return made;
+}
+
+TEST(LoopCheckSettings, DefaultsByKindAndLetterThenEveryMatchingTableInOrder) {
+  std::vector<host::CaseLoopCheck> checks = {Check("*"),    Check("T*"),  Check("TIC5"), Check("FIC*"),
+                                             Check("20-*"), Check("HS2"), Check("LIC7")};
   checks[0].checks = {"direction", "setpoint_step", "bad_transmitter"};
   checks[1].settlingTime = 900.0;
   checks[2].checks = {"setpoint_step"};
   checks[2].waived = "PL-7: slow";
   checks[3].outputStep = 10.0;
   checks[4].measures = "T";
+  checks[5].checks = {"start"};
+  checks[5].startTime = 30.0;
+  checks[6].checks = {"range", "stroke"};
   struct Row {
     const char* variable;
     const char* tag;
-    bool direction, setpoint, bad;
-    double directionTime, settlingTime, outputStep;
+    bool discrete, integrating;
+    const char* made;
+    double directionTime, settlingTime, outputStep, strokeTime, startTime;
     const char* waived;
   };
+  const char* const all = "direction setpoint_step bad_transmitter";
   const Row rows[] = {
-      {"F", "FIC1", true, true, true, 10.0, 60.0, 10.0, ""},
-      {"L", "LIC2", true, true, true, 60.0, 900.0, 5.0, ""},
-      {"T", "TIC3", true, true, true, 200.0, 900.0, 5.0, ""},     // T* over the letter's 600 s
-      {"T", "TIC5", false, true, false, 200.0, 900.0, 5.0, "PL-7: slow"},
-      {"X", "XIC9", true, true, true, 40.0, 120.0, 5.0, ""},      // any other letter: medium
-      {"X", "20-XC-5", true, true, true, 200.0, 600.0, 5.0, ""},  // measures = "T" over the tag's letter
+      {"F", "FIC1", false, false, all, 10.0, 60.0, 10.0, 60.0, 4.0, ""},
+      {"L", "LIC2", false, true, all, 60.0, 900.0, 5.0, 60.0, 4.0, ""},     // a stroke of a level reads a rate
+      {"T", "TIC3", false, false, all, 200.0, 900.0, 5.0, 900.0, 4.0, ""},  // T* over the letter's 600 s
+      {"T", "TIC5", false, false, "setpoint_step", 200.0, 900.0, 5.0, 900.0, 4.0, "PL-7: slow"},
+      {"X", "XIC9", false, false, all, 40.0, 120.0, 5.0, 120.0, 4.0, ""},      // any other letter: medium
+      {"X", "20-XC-5", false, false, all, 200.0, 600.0, 5.0, 600.0, 4.0, ""},  // measures = "T" over the tag
+      {"L", "LIC7", false, true, "range stroke", 60.0, 900.0, 5.0, 60.0, 4.0, ""},
+      {"", "HS1", true, false, "start stop", 40.0, 120.0, 5.0, 120.0, 4.0, ""},  // a controller's list leaves its kind
+      {"", "HS2", true, false, "start", 40.0, 120.0, 5.0, 120.0, 30.0, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.tag);
     host::LoopCheckSettings s;
-    std::string variable = row.variable;
-    EXPECT_TRUE(host::SettingsFor(variable, row.tag, checks, s));
-    EXPECT_EQ(s.checkDirection, row.direction);
-    EXPECT_EQ(s.checkSetpoint, row.setpoint);
-    EXPECT_EQ(s.checkBadTransmitter, row.bad);
+    host::CheckedLoop loop;
+    loop.variable = row.variable;
+    loop.discrete = row.discrete;
+    loop.integrating = row.integrating;
+    EXPECT_TRUE(host::SettingsFor(loop, row.tag, checks, 1.0, s));
+    EXPECT_EQ(Made(s, row.discrete), row.made);
     EXPECT_EQ(s.directionTime, row.directionTime);
     EXPECT_EQ(s.settlingTime, row.settlingTime);
     EXPECT_EQ(s.outputStep, row.outputStep);
+    EXPECT_EQ(s.strokeTime, row.strokeTime);
+    EXPECT_EQ(s.startTime, row.startTime);  // the feedback's delay (2 s) and two steps
     EXPECT_EQ(s.waived, row.waived);
   }
   host::LoopCheckSettings unmatched;
-  std::string flow = "F";
-  EXPECT_FALSE(host::SettingsFor(flow, "FIC1", {Check("L*")}, unmatched));
+  host::CheckedLoop flow;
+  flow.variable = "F";
+  EXPECT_FALSE(host::SettingsFor(flow, "FIC1", {Check("L*")}, 1.0, unmatched));
 }
 
 TEST(LoopCheckPlan, AGroupAtOnceAndGroupsOneAfterAnother) {
@@ -164,8 +192,7 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
     const std::string start = std::string("  expect ") + row.verdict + "  " + row.check + ": ";
     const size_t at = run.output.find(start);
     ASSERT_NE(at, std::string::npos) << start << "\n" << run.output;
-    EXPECT_NE(run.output.substr(at, run.output.find('\n', at) - at).find(row.measured), std::string::npos)
-        << row.check;
+    EXPECT_NE(run.output.substr(at, run.output.find('\n', at) - at).find(row.measured), std::string::npos) << row.check;
   }
   EXPECT_NE(run.output.find("loop checks: 9 checks of 3 loops, which need "), std::string::npos);
   EXPECT_NE(run.output.find("expectations: 7 passed, 0 failed, 7 waived"), std::string::npos);
@@ -183,55 +210,43 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
             std::string::npos);
 }
 
-// Copies of the unit example with a fault seeded, judged from their reports'
-// results.json: the cause is named, and no check of a loop passes after the
-// check it failed.
+// The unit example's copies with a fault seeded: the check that finds it
+// names its cause in results.json, and the loop's later checks are "not
+// run", never passed (their failures are waived on the punch list).
 TEST_F(DcshostTest, ASeededUnitNamesItsCausesInItsResults) {
   struct Seed {
-    const char* what;
-    std::pair<std::string, std::string> caseEdit, dbEdit;  // first replaced by second
-    const char* loop;
+    const char* copy;
     const char* failed;  // the check that fails, and a part of its cause
     const char* cause;
   };
   const Seed seeds[] = {
-      {"a wrong action", {}, {"FIC-101,PID,F_CV=40;", "FIC-101,PID,F_CV=40;A_ACTION=DIRECT;"}, "FIC-101",
-       "FIC-101 direction", "the controller's action (A_ACTION) is the wrong way for its plant"},
-      {"a transmitter ranged other than FIX says", {"[report]", "[tieback.loop.FIC103]\nlow = 70\nhigh = 90\n\n[report]"},
-       {}, "FIC103", "FIC103 setpoint step", "the output reached 100 % while the PV stayed short of the target"},
+      {"unit-range-mismatch", "FIC103 range",
+       "FIX's range (0 to 200) is not the transmitter's (70 to 90): FIX reads the transmitter's 100 % as 45 %"},
+      {"unit-wrong-action", "FIC-102 stroke",
+       "the PV fell as the output rose between 0 and 25 %: the plant answers the wrong way for a reverse-acting"},
   };
   for (const Seed& seed : seeds) {
-    SCOPED_TRACE(seed.what);
-    const std::string folder = Temp("seeded-unit");
-    std::filesystem::remove_all(folder);
-    std::filesystem::copy(Source + "/examples/unit", folder);
-    for (const auto& [file, edit] : {std::make_pair(std::string("/unit.toml"), seed.caseEdit),
-                                     std::make_pair(std::string("/unit-db.csv"), seed.dbEdit)}) {
-      std::string text = ReadFile(folder + file);
-      if (!edit.first.empty()) {
-        text.replace(text.find(edit.first), edit.first.size(), edit.second);
-      }
-      std::ofstream(folder + file, std::ios::binary) << text;
-    }
-    const Outcome run = Dcshost({"run", folder + "/unit.toml", "--report", folder + "/report", "--no-progress"});
-    EXPECT_EQ(run.status, 1) << run.output;
+    SCOPED_TRACE(seed.copy);
+    const std::string report = Temp(std::string("seeded-") + seed.copy);
+    std::filesystem::remove_all(report);
+    const Outcome run =
+        Dcshost({"run", Source + "/examples/unit/" + seed.copy + ".toml", "--report", report, "--no-progress"});
+    EXPECT_EQ(run.status, 0) << run.output;  // waived
     std::vector<host::ResultRecord> records;
     std::string error;
-    ASSERT_TRUE(host::ReadResultsJson("results.json", ReadFile(folder + "/report/results.json"), records, error))
-        << error;
+    ASSERT_TRUE(host::ReadResultsJson("results.json", ReadFile(report + "/results.json"), records, error)) << error;
+    const std::string loop = std::string(seed.failed).substr(0, std::string(seed.failed).find(' '));
     bool failedSeen = false;
     for (const host::ResultRecord& r : records) {
       std::map<std::string, std::string> field(r.begin(), r.end());
-      if (field["loop"] != seed.loop || field["check"].find(" ends in ") != std::string::npos) {
+      if (field["loop"] != loop || field["check"].find(" ends in ") != std::string::npos) {
         continue;
       }
-      if (field["check"] == seed.failed) {
-        failedSeen = true;
-        EXPECT_EQ(field["verdict"], "failed");
-        EXPECT_NE(field["measured"].find(seed.cause), std::string::npos) << field["measured"];
-      } else if (failedSeen) {  // after it: not run, and never passed
-        EXPECT_EQ(field["verdict"], "failed") << field["check"];
-        EXPECT_EQ(field["measured"].rfind("not run: ", 0), 0U) << field["measured"];
+      failedSeen |= field["check"] == seed.failed;
+      if (failedSeen) {  // a failure on the punch list, never a pass
+        EXPECT_EQ(field["verdict"], "waived") << field["check"];
+        EXPECT_NE(field["measured"].find(field["check"] == seed.failed ? seed.cause : "not run: "), std::string::npos)
+            << field["measured"];
       }
     }
     EXPECT_TRUE(failedSeen);
@@ -242,26 +257,47 @@ TEST_F(DcshostTest, ASeededUnitNamesItsCausesInItsResults) {
 // loop checks example shows once a case edit plants it.
 TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
   struct Row {
-    const char* planted;  // appended to the example
+    const char* example;  // the case in examples/, a copy of whose folder is planted
+    const char* planted;  // appended to the case
     const char* check;
     const char* cause;
   };
+  const char* const checkout = "checkout/loop-checks.toml";
+  const char* const unit = "unit/unit.toml";
   const Row rows[] = {
-      {"[[pv]]\nnode = \"SCADA1\"\ntag = \"LIC101\"\nfield = \"F_TV1\"\nvalue = 2.7\n", "LIC101 setpoint step",
-       "the target was changed to 2.7, 2 s into the check, by PV row 4 ("},
-      {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT101\"\nstep = 1\n", "LIC101 direction",
+      {checkout, "[[pv]]\nnode = \"SCADA1\"\ntag = \"LIC101\"\nfield = \"F_TV1\"\nvalue = 2.7\n",
+       "LIC101 setpoint step", "the target was changed to 2.7, 2 s into the check, by PV row 4 ("},
+      {checkout, "[[malfunction]]\nkind = \"frozen\"\npv = \"LT101\"\nstep = 1\n", "LIC101 direction",
        "no answer; a reverse-acting controller needs it to rise: the PV did not move"},
-      {"[[loop_check]]\nloops = \"FIC201\"\nchecks = [\"setpoint_step\"]\n", "FIC201 setpoint step",
+      {checkout, "[[loop_check]]\nloops = \"FIC201\"\nchecks = [\"setpoint_step\"]\n", "FIC201 setpoint step",
        "the PV moved away from the target: the controller's action (A_ACTION)"},  // no direction check first
+      {unit, "[[malfunction]]\nkind = \"frozen\"\npv = \"FT-101\"\nstep = 1\n", "FIC-101 range",
+       "FIX read the same value at every point: the PV row does not reach its point"},
+      {unit, "[[malfunction]]\nkind = \"bias\"\npv = \"FT-102\"\nbias = 10\nstep = 1\n", "FIC-102 range",
+       "FIX read 5 % where the transmitter sent 0 %: suspect the transmitter's calibration"},
+      {unit,
+       "[[malfunction]]\nkind = \"frozen\"\npv = \"FT103\"\nstep = 1\n[[loop_check]]\nloops = \"FIC103\"\n"
+       "checks = [\"stroke\"]\n",
+       "FIC103 stroke", "no answer between 0 and 25 %: the valve does not move over that part of its stroke"},
+      {unit, "[[malfunction]]\nkind = \"frozen\"\npv = \"ZS-601\"\nstep = 1\n", "HS-601 start",
+       "no feedback: ZS-601 not running 8 s after HS-601 YES (limit 4 s): the command does not reach the drive"},
+      {unit, "[[malfunction]]\nkind = \"frozen\"\npv = \"ZS-601\"\nstep = 1\n", "HS-601 stop",
+       "not run: start failed, and the command was put back as it was"},
+      {unit, "[[loop_check]]\nloops = \"HS-601\"\nstart_time = 2\n", "HS-601 start",
+       "too slow: ZS-601 running 3 s after HS-601 YES (limit 2 s)"},
+      {unit, "[[malfunction]]\nkind = \"bias\"\npv = \"ZS-601\"\nbias = 1\nstep = 1\n", "HS-601 start",
+       "ZS-601 already said running before HS-601 YES: the feedback does not follow the drive"},
   };
-  const std::string folder = Temp("planted-causes");
-  std::filesystem::remove_all(folder);
-  std::filesystem::copy(Source + "/examples/checkout", folder);
-  const std::string original = ReadFile(folder + "/loop-checks.toml");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.planted);
-    std::ofstream(folder + "/loop-checks.toml", std::ios::binary) << original << "\n" << row.planted;
-    const Outcome run = Dcshost({"run", folder + "/loop-checks.toml", "--no-progress"});
+    const std::string example = row.example;
+    const std::string folder = Temp("planted-causes");
+    std::filesystem::remove_all(folder);
+    std::filesystem::copy(Source + "/examples/" + example.substr(0, example.find('/')), folder);
+    const std::string file = folder + example.substr(example.find('/'));
+    const std::string original = ReadFile(file);
+    std::ofstream(file, std::ios::binary) << original << "\n" << row.planted;
+    const Outcome run = Dcshost({"run", file, "--no-progress"});
     size_t at = run.output.find(std::string("  expect FAIL  ") + row.check + ": ");
     at = at != std::string::npos ? at : run.output.find(std::string("  expect WAIVED  ") + row.check + ": ");
     ASSERT_NE(at, std::string::npos) << run.output;
