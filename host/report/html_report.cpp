@@ -248,9 +248,10 @@ std::string SheetsPage(const CaseReport& r) {
 }
 
 bool WriteTrend(const std::string& path, const LoopSheet& s, std::string& error) {
-  const auto signal = [](const std::string& name, const std::string& unit, const std::vector<double>& values) {
+  // A discrete loop's command and feedback are drawn as steps.
+  const auto signal = [&s](const std::string& name, const std::string& unit, const std::vector<double>& values) {
     Signal sig;
-    sig.column = TraceColumn{name, unit, "from DCS", false};
+    sig.column = TraceColumn{name, unit, "from DCS", s.discrete};
     sig.values = values;
     sig.exchanged.assign(values.size(), true);
     return sig;
