@@ -214,6 +214,7 @@ void LoopChecks::SwitchAt(size_t i, int64_t step, const LoopSignals& signals, st
       const bool commanded = signals.Command(loops_[i].controller) < 0.5;  // 0.0 is "YES"
       w.starting = !commanded;
       w.already = Running(i, signals) == w.starting;
+      s.switches[1].starting = k == 0 ? !w.starting : s.switches[1].starting;  // named, even if never made
       due.push_back(
           LoopAction{LoopAction::Kind::SetCommand, i, 0.0, w.starting ? "YES" : "NO", w.starting ? "start" : "stop"});
     } else if (step == w.at1) {

@@ -264,6 +264,10 @@ TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
   };
   const char* const checkout = "checkout/loop-checks.toml";
   const char* const unit = "unit/unit.toml";
+  // The pump started before its checks, its feedback then frozen running: the first switch is a stop.
+  const char* const running =
+      "[[event]]\nstep = 1\npoint = \"UNIT200:HS-601.A_ROUT\"\ntext = \"YES\"\n"
+      "[[malfunction]]\nkind = \"frozen\"\npv = \"ZS-601\"\nstep = 8\n";
   const Row rows[] = {
       {checkout, "[[pv]]\nnode = \"SCADA1\"\ntag = \"LIC101\"\nfield = \"F_TV1\"\nvalue = 2.7\n",
        "LIC101 setpoint step", "the target was changed to 2.7, 2 s into the check, by PV row 4 ("},
@@ -283,6 +287,8 @@ TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
        "no feedback: ZS-601 not running 8 s after HS-601 YES (limit 4 s): the command does not reach the drive"},
       {unit, "[[malfunction]]\nkind = \"frozen\"\npv = \"ZS-601\"\nstep = 1\n", "HS-601 stop",
        "not run: start failed, and the command was put back as it was"},
+      {unit, running, "HS-601 stop", "no feedback: ZS-601 not stopped 8 s after HS-601 NO (limit 4 s)"},
+      {unit, running, "HS-601 start", "not run: stop failed, and the command was put back as it was"},
       {unit, "[[loop_check]]\nloops = \"HS-601\"\nstart_time = 2\n", "HS-601 start",
        "too slow: ZS-601 running 3 s after HS-601 YES (limit 2 s)"},
       {unit, "[[malfunction]]\nkind = \"bias\"\npv = \"ZS-601\"\nbias = 1\nstep = 1\n", "HS-601 start",
