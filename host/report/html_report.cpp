@@ -37,7 +37,7 @@ table { border-collapse: collapse; margin: 0.3em 0; } td, th { border: 1px solid
 @media print { body { margin: 0; font-size: 9pt; } a { color: inherit; text-decoration: none; }
   .sheet { page-break-after: always; } .sheet h2 { margin: 0.6em 0 0.2em; } .sheet img { max-height: 62mm; }
   .sheet td, .sheet th { padding: 2px 4px; } .sheet .verdicts { font-size: 8pt; } .sheet h1 { font-size: 13pt; }
-  .sign td { height: 1.6em; } img.run { max-height: 140mm; } }
+  .sign td { height: 1.6em; } img.run { max-height: 110mm; } }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body) {
