@@ -13,6 +13,7 @@ STEP_RATIO_LIMIT = 1.15
 TRACE_NS_PER_VALUE_LIMIT = 100.0
 PLANT_RATIO_LIMIT = 1.0
 FMU_STEP_US_LIMIT = 1.0
+SCAN_RATIO_LIMIT = 1.2
 
 
 # How far a time at 50 % lies off the straight line through the times at 10 %
@@ -107,7 +108,24 @@ def fmu_report(runs, failures):
         failures.append(f"{allocations:g} allocations per FMU step")
 
 
-def main(path, trace_path=None):
+# One scan of the simulated database (300 PIDs), a third of its loops in
+# strategies against none, from the same run's medians.
+def scan_report(path, failures):
+    _, runs = load(path)
+    plain = median_us(runs, "BM_Scan/strategies:0")
+    strategies = median_us(runs, "BM_Scan/strategies:1")
+    allocations = max(b["allocs_per_call"] for name in runs for b in runs[name])
+    ratio = strategies / plain
+    print("One scan of the simulated database, 300 PIDs in AUTO (CPU time):")
+    print(f"  on their own {plain:.2f} us, a third in cascades, ratio stations and split ranges {strategies:.2f} us: "
+          f"{ratio:.3f} (limit {SCAN_RATIO_LIMIT:g}); allocations per scan: {allocations:g}")
+    if ratio > SCAN_RATIO_LIMIT:
+        failures.append(f"a scan with strategies costs {ratio:.3f} times one without (limit {SCAN_RATIO_LIMIT:g})")
+    if allocations != 0:
+        failures.append(f"{allocations:g} allocations per scan")
+
+
+def main(path, trace_path=None, scan_path=None):
     context, runs = load(path)
     failures = []
     print(f"machine: {context.get('host_name', '?')}, {context.get('num_cpus')} x "
@@ -174,6 +192,9 @@ def main(path, trace_path=None):
     if trace_path:
         print()
         trace_report(trace_path, failures)
+    if scan_path:
+        print()
+        scan_report(scan_path, failures)
 
     print()
     if failures:
@@ -181,11 +202,12 @@ def main(path, trace_path=None):
             print(f"FAILED: {failure}")
         return 1
     print("PASSED: step within 1.15 times its floor, the plant within DCSSimulate's cost, no allocation per step" +
-          (f", the trace within {TRACE_NS_PER_VALUE_LIMIT:g} ns per value" if trace_path else ""))
+          (f", the trace within {TRACE_NS_PER_VALUE_LIMIT:g} ns per value" if trace_path else "") +
+          (f", a scan with strategies within {SCAN_RATIO_LIMIT:g} times one without" if scan_path else ""))
     return 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) not in (2, 3):
-        sys.exit("usage: report.py RESULTS.json [TRACE-RESULTS.json]")
+    if len(sys.argv) not in (2, 3, 4):
+        sys.exit("usage: report.py RESULTS.json [TRACE-RESULTS.json [SCAN-RESULTS.json]]")
     sys.exit(main(*sys.argv[1:]))

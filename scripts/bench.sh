@@ -12,6 +12,7 @@ repetitions=${BENCH_REPETITIONS:-12}
 min_time=${BENCH_MIN_TIME:-0.2}
 results=build/bench/results.json
 trace_results=build/bench/trace-results.json
+scan_results=build/bench/scan-results.json
 
 if [[ "$(uname -s)-$(uname -m)" != "Linux-x86_64" ]]; then
   echo "bench: the benchmarks run on x86-64 Linux only" >&2
@@ -19,7 +20,7 @@ if [[ "$(uname -s)-$(uname -m)" != "Linux-x86_64" ]]; then
 fi
 
 cmake --preset bench >/dev/null
-cmake --build build/bench -j 2 --target fixdcs_bench fixdcs_step_probe fixdcs_trace_bench
+cmake --build build/bench -j 2 --target fixdcs_bench fixdcs_step_probe fixdcs_trace_bench fixdcs_scan_bench
 
 build/bench/bin/fixdcs_bench \
   --benchmark_repetitions="$repetitions" \
@@ -35,9 +36,16 @@ build/bench/bin/fixdcs_trace_bench \
   --benchmark_display_aggregates_only=true \
   --benchmark_out="$trace_results" --benchmark_out_format=json
 
+build/bench/bin/fixdcs_scan_bench \
+  --benchmark_repetitions="$repetitions" \
+  --benchmark_min_time="$min_time" \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_display_aggregates_only=true \
+  --benchmark_out="$scan_results" --benchmark_out_format=json
+
 echo
 status=0
-python3 bench/report.py "$results" "$trace_results" || status=$?
+python3 bench/report.py "$results" "$trace_results" "$scan_results" || status=$?
 echo
 echo "Instructions of one full-capacity step and of a binding (callgrind):"
 scripts/callgrind_step.sh || status=$?

@@ -1,6 +1,8 @@
 // Block behaviour: mode views kept in step, PID computation at each scan within
 // the output limits and in the controller's action, shedding to MANL on a bad
-// input, and the protection of a controller's output in AUTO.
+// input, the protection of a controller's output in AUTO, and the strategies:
+// cascades (a remote target, the master tracking), ratio stations and split
+// ranges.
 #include "blocks.h"
 
 #include <algorithm>
@@ -70,6 +72,99 @@ void ScanPid(Block& block, double seconds) {
   block.cv->value = static_cast<float>(clamped);
 }
 
+// The float view, kept in step with the text, spares a scan a comparison of texts.
+bool InCascade(const Block& block) { return block.cascFloat != nullptr && block.cascFloat->value == 1.0F; }
+
+void SetCascade(Block& block, bool on) {
+  block.cascText->text = on ? "YES" : "NO";
+  block.cascFloat->value = on ? 1.0F : 0.0F;
+}
+
+void SetManual(Block& block) {
+  block.modeText->text = "MANL";
+  block.modeFloat->value = 0.0F;
+}
+
+// A slave takes its remote target while it is in AUTO and in cascade.
+bool TakesRemote(const Block& slave) { return Automatic(slave) && InCascade(slave); }
+
+// A master's output (percent) as its slave's target, in the slave's input
+// range; and back, for the master tracking the slave's target.
+double ScaledIn(const Block& slave, double percent) {
+  return slave.inputLow + percent / 100.0 * (slave.inputHigh - slave.inputLow);
+}
+double PercentOf(const Block& slave, double target) {
+  return 100.0 * (target - slave.inputLow) / (slave.inputHigh - slave.inputLow);
+}
+
+// The remote target a slave in cascade takes this scan.
+void TakeRemote(Block& slave) {
+  const Block& remote = *slave.remote;
+  const double value = remote.type == BlockType::Ratio ? static_cast<double>(remote.cv->value)
+                                                       : ScaledIn(slave, static_cast<double>(remote.cv->value));
+  slave.target->value = static_cast<float>(value);
+}
+
+// A PID whose measurement failed: to MANL with its output as it is, out of
+// cascade; its slave in cascade breaks as configured, to its local target in
+// AUTO or to MANL.
+void Shed(Block& block) {
+  SetManual(block);
+  if (block.cascText != nullptr) {
+    SetCascade(block, false);
+  }
+  Block* slave = block.slave;
+  if (slave != nullptr && slave->type == BlockType::Pid && InCascade(*slave)) {
+    SetCascade(*slave, false);
+    if (slave->cascBreak != nullptr && slave->cascBreak->text == "MANL") {
+      SetManual(*slave);
+    }
+  }
+}
+
+void ScanController(Block& block, double seconds) {
+  if (block.input == nullptr) {
+    return;
+  }
+  // A measurement that cannot be trusted cannot be controlled on: the
+  // controller drops to manual with its output as it is, and stays there
+  // until an operator puts it back in AUTO.
+  if (Automatic(block) && block.input->error != 0) {
+    Shed(block);
+    return;
+  }
+  if (block.remote != nullptr && TakesRemote(block)) {
+    TakeRemote(block);
+  }
+  const Block* slave = block.slave;
+  if (slave != nullptr && slave->type == BlockType::Pid && !TakesRemote(*slave)) {
+    // The master follows the target its slave holds, in either mode, so that
+    // it cannot wind up and the slave's return to cascade is bumpless.
+    double low = 0.0;
+    double high = 0.0;
+    OutputLimits(block, low, high);
+    block.cv->value =
+        static_cast<float>(std::clamp(PercentOf(*slave, static_cast<double>(slave->target->value)), low, high));
+    block.tracking = true;
+    return;
+  }
+  if (block.tracking) {  // released: on from the output it tracked, with the error as it is now
+    block.tracking = false;
+    StartAutomatic(block);
+  }
+  if (Automatic(block)) {
+    ScanPid(block, seconds);
+  }
+}
+
+// A split-range output: its part of the controller's output over its own 0..100 %.
+void ScanSplit(Block& block) {
+  const double low = static_cast<double>(block.splitLow->value);
+  const double high = static_cast<double>(block.splitHigh->value);
+  const double u = static_cast<double>(block.source->cv->value);
+  block.cv->value = static_cast<float>(std::clamp(100.0 * (u - low) / (high - low), 0.0, 100.0));
+}
+
 }  // namespace
 
 void StartAutomatic(Block& block) { block.integral = static_cast<double>(block.cv->value) - Proportional(block); }
@@ -77,6 +172,10 @@ void StartAutomatic(Block& block) { block.integral = static_cast<double>(block.c
 void FieldWritten(Field& field) {
   Block* block = field.block;
   if (block == nullptr || block->type != BlockType::Pid) {
+    return;
+  }
+  if (&field == block->cascText || &field == block->cascFloat) {  // the two cascade views, in step
+    SetCascade(*block, &field == block->cascText ? block->cascText->text == "YES" : block->cascFloat->value == 1.0F);
     return;
   }
   const bool wasAutomatic = block->modeFloat->value == 1.0F;
@@ -103,8 +202,15 @@ void FieldWritten(Field& field) {
 
 int16_t WriteRefusal(const Field& field, const std::string* text, float value) {
   const Block* block = field.block;
+  // What a ratio station or a split-range output computes is theirs alone.
+  if (block != nullptr && &field == block->cv && (block->type == BlockType::Ratio || block->source != nullptr)) {
+    return FixdbOutputProtected;
+  }
   if (block == nullptr || block->type != BlockType::Pid) {
     return 0;
+  }
+  if (&field == block->cascText && text != nullptr && *text != "YES" && *text != "NO") {
+    return FixdbValueNotAllowed;
   }
   if (&field == block->cv && Automatic(*block)) {
     return FixdbOutputProtected;
@@ -121,21 +227,22 @@ int16_t WriteRefusal(const Field& field, const std::string* text, float value) {
   return 0;
 }
 
-void ScanBlocks(double seconds) {
-  for (auto& entry : Db().blocks) {
-    Block& block = entry.second;
-    if (block.type != BlockType::Pid || !Automatic(block) || block.input == nullptr) {
-      continue;
+void ScanBlocks(const std::vector<Block*>& order, double seconds) {
+  for (Block* block : order) {
+    switch (block->type) {
+      case BlockType::Ratio:
+        if (block->input != nullptr && block->input->error == 0) {
+          block->cv->value = block->ratio->value * block->input->value + block->bias->value;
+        }
+        break;
+      case BlockType::Pid: ScanController(*block, seconds); break;
+      case BlockType::AnalogOutput:
+        if (block->source != nullptr) {
+          ScanSplit(*block);
+        }
+        break;
+      default: break;
     }
-    // A measurement that cannot be trusted cannot be controlled on: the
-    // controller drops to manual with its output as it is, and stays there
-    // until an operator puts it back in AUTO.
-    if (block.input->error != 0) {
-      block.modeText->text = "MANL";
-      block.modeFloat->value = 0.0F;
-      continue;
-    }
-    ScanPid(block, seconds);
   }
 }
 

@@ -1,17 +1,21 @@
 // Block behaviour of the simulated database: analog input and output blocks,
-// a PID controller and a digital flag. A block ties its fields together (a
-// PID's two mode views), computes at each scan, sheds a PID with a bad input
-// to MANL, and protects a PID's output in AUTO, as a real control system does.
+// a PID controller, a digital flag and a ratio station. A block ties its
+// fields together (a PID's two mode views), computes at each scan, sheds a
+// PID with a bad input to MANL, and protects a PID's output in AUTO, as a real
+// control system does. The strategies a unit runs are links between blocks:
+// a PID's remote (cascade) target from a master PID or a ratio station, and
+// an output block taking its part of a controller's output (split range).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fixdb {
 
 struct Field;
 
-enum class BlockType { AnalogInput, AnalogOutput, Pid, DigitalFlag };
+enum class BlockType { AnalogInput, AnalogOutput, Pid, DigitalFlag, Ratio };
 
 struct Block {
   BlockType type = BlockType::AnalogInput;
@@ -24,9 +28,32 @@ struct Block {
   Field* outLow = nullptr;     // F_OUTLO: lowest output in AUTO, percent
   Field* outHigh = nullptr;    // F_OUTHI: highest output in AUTO, percent
   Field* action = nullptr;     // A_ACTION: "REVERSE" (error = target - input) or "DIRECT"
-  Field* input = nullptr;      // a PID's measured value: F_CV of the linked tag
+  Field* input = nullptr;      // a PID's measured value, a ratio station's wild flow: F_CV of the linked tag
   std::string inputTag;        // the tag INPUT names
   double integral = 0.0;       // a PID's integral part, percent of output
+  // A cascade: the block a PID's remote target comes from (REMOTE), taken
+  // while the PID is in AUTO and its A_CASC is "YES": a master PID's output
+  // scaled into this PID's input range (F_ELO..F_EHI of its input, 0..100
+  // where it states none), or a ratio station's output as it is. A master
+  // knows its one slave, whose target it tracks while the slave is not
+  // taking it (no windup, a bumpless return).
+  Block* remote = nullptr;
+  std::string remoteTag;
+  Block* slave = nullptr;
+  bool tracking = false;       // a master following its slave's target, until the slave takes it again
+  Field* cascText = nullptr;   // A_CASC: "YES" or "NO"
+  Field* cascFloat = nullptr;  // F_CASC: 1.0 in cascade, 0.0 not
+  Field* cascBreak = nullptr;  // A_CASCBRK: what the slave does when its master's measurement fails, "LOCAL" or "MANL"
+  double inputLow = 0.0, inputHigh = 100.0;  // the range of a PID's input, for a master's output
+  // A ratio station: F_CV = F_RATIO x the wild flow (INPUT) + F_BIAS.
+  Field* ratio = nullptr;
+  Field* bias = nullptr;
+  // A split-range output: the part F_SPLO..F_SPHI (percent) of its source
+  // controller's output (SOURCE) mapped onto its own 0..100 %.
+  Block* source = nullptr;
+  std::string sourceTag;
+  Field* splitLow = nullptr;
+  Field* splitHigh = nullptr;
 };
 
 // A PID entering AUTO starts from its output as it stands, without a bump.
@@ -39,9 +66,11 @@ void FieldWritten(Field& field);
 // low below high, or a negative gain (text is the text being written, null
 // for a float; value the float being written).
 int16_t WriteRefusal(const Field& field, const std::string* text, float value);
-// One scan of every block over the given time; a PID in AUTO whose input
-// reports an error (a failed transmitter, its node down) goes to MANL and
-// keeps its output.
-void ScanBlocks(double seconds);
+// One scan of the blocks in `order` (ratio stations and masters before the
+// PIDs they feed, controllers before their split-range outputs) over the
+// given time; a PID in AUTO whose input reports an error (a failed
+// transmitter, its node down) goes to MANL and keeps its output, and leaves
+// cascade. Allocates nothing.
+void ScanBlocks(const std::vector<Block*>& order, double seconds);
 
 }  // namespace fixdb

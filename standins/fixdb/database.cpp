@@ -518,7 +518,7 @@ void FixdbSetText(const char* node, const char* tag, const char* field, const ch
   FieldWritten(f);
 }
 
-void FixdbScan(double seconds) { ScanBlocks(seconds); }
+void FixdbScan(double seconds) { ScanBlocks(Db().scanOrder, seconds); }
 
 int16_t FixdbPointProblem(const char* node, const char* tag, const char* field) {
   Point p;

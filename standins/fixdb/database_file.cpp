@@ -35,7 +35,8 @@ struct BlockKind {
 
 // A_DESC (the description) and A_EGUDESC (the engineering units), and an
 // AI's alarm limits, exist only where the database gives them, as in a FIX
-// whose blocks were configured without them.
+// whose blocks were configured without them; so do a PID's cascade fields
+// (made with REMOTE) and an output's split range (with SOURCE).
 const BlockKind Kinds[] = {
     {"AI",
      BlockType::AnalogInput,
@@ -52,7 +53,13 @@ const BlockKind Kinds[] = {
     {"AO",
      BlockType::AnalogOutput,
      false,
-     {{"F_CV", "0"}, {"F_ELO", nullptr}, {"F_EHI", nullptr}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+     {{"F_CV", "0"},
+      {"F_ELO", nullptr},
+      {"F_EHI", nullptr},
+      {"A_DESC", nullptr},
+      {"A_EGUDESC", nullptr},
+      {"F_SPLO", nullptr},
+      {"F_SPHI", nullptr}}},
     {"PID",
      BlockType::Pid,
      true,
@@ -66,12 +73,29 @@ const BlockKind Kinds[] = {
       {"F_OUTHI", "100"},
       {"A_ACTION", "REVERSE"},
       {"A_DESC", nullptr},
-      {"A_EGUDESC", nullptr}}},
+      {"A_EGUDESC", nullptr},
+      {"A_CASC", nullptr},
+      {"F_CASC", nullptr},
+      {"A_CASCBRK", nullptr}}},
     {"DI",
      BlockType::DigitalFlag,
      false,
      {{"A_ROUT", "NO"}, {"F_CV", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"RATIO",
+     BlockType::Ratio,
+     true,
+     {{"F_CV", "0"}, {"F_RATIO", "1"}, {"F_BIAS", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
 };
+
+// The links a block type may give beside its fields.
+std::string LinkList(const BlockKind& kind) {
+  switch (kind.type) {
+    case BlockType::Pid: return ", INPUT, INTEGRAL, REMOTE";
+    case BlockType::Ratio: return ", INPUT";
+    case BlockType::AnalogOutput: return ", SOURCE";
+    default: return "";
+  }
+}
 
 // The fields a block type has, for a message: "F_CV, F_ELO, ..., INPUT, INTEGRAL".
 std::string FieldList(const BlockKind& kind) {
@@ -81,7 +105,7 @@ std::string FieldList(const BlockKind& kind) {
       list += (list.empty() ? "" : ", ") + std::string(f.name);
     }
   }
-  return kind.needsInput ? list + ", INPUT, INTEGRAL" : list;
+  return list + LinkList(kind);
 }
 
 std::string Trim(const std::string& text) {
@@ -158,8 +182,12 @@ std::string CheckValue(const std::string& field, const std::string& value) {
   if (field == "A_ACTION" && value != "DIRECT" && value != "REVERSE") {
     return "A_ACTION must be DIRECT or REVERSE, not '" + value + "'";
   }
-  if (field == "A_ROUT" && value != "YES" && value != "NO") {
-    return "A_ROUT must be YES or NO, not '" + value + "'";
+  if ((field == "A_ROUT" || field == "A_CASC") && value != "YES" && value != "NO") {
+    return field + " must be YES or NO, not '" + value + "'";
+  }
+  if (field == "A_CASCBRK" && value != "LOCAL" && value != "MANL") {
+    return "A_CASCBRK must be LOCAL or MANL (what the slave does when its master's measurement fails), not '" + value +
+           "'";
   }
   return std::string();
 }
@@ -182,8 +210,15 @@ void SetValue(const std::string& node, const std::string& tag, const std::string
   }
 }
 
-struct PendingInput {
-  std::string node, tag, input;
+// A block's links to other tags, as its line gives them: linked once every
+// block is loaded.
+struct Links {
+  std::string input, remote, source;
+};
+
+struct PendingLinks {
+  std::string node, tag;
+  Links links;
   int line;
 };
 
@@ -225,7 +260,7 @@ class Loader {
   // Sets the block's fields from its "FIELD=VALUE;..." column, noting its
   // input and a saved integral; each value checked for its field.
   bool Assign(const std::string& values, const BlockKind& kind, const std::string& node, const std::string& tag,
-              Block& block, std::string& input, int line, std::string& error) {
+              Block& block, Links& links, int line, std::string& error) {
     std::vector<std::string> given;
     for (const std::string& assignment : Split(values, ';')) {
       const size_t equals = assignment.find('=');
@@ -242,10 +277,15 @@ class Loader {
       }
       given.push_back(field);
       if (field == "INPUT" && kind.needsInput) {
-        input = value;
+        links.input = value;
         continue;
       }
-      if (field == "INTEGRAL" && kind.needsInput) {
+      if ((field == "REMOTE" && kind.type == BlockType::Pid) ||
+          (field == "SOURCE" && kind.type == BlockType::AnalogOutput)) {
+        (field == "REMOTE" ? links.remote : links.source) = value;
+        continue;
+      }
+      if (field == "INTEGRAL" && kind.type == BlockType::Pid) {
         char* end = nullptr;
         block.integral = std::strtod(value.c_str(), &end);
         if (value.empty() || *end != '\0' || !std::isfinite(block.integral)) {
@@ -294,7 +334,7 @@ class Loader {
       }
     }
     if (kind == nullptr) {
-      return Fail(line, "unknown block type '" + columns[2] + "' (AI, AO, PID or DI)", error);
+      return Fail(line, "unknown block type '" + columns[2] + "' (AI, AO, PID, DI or RATIO)", error);
     }
     const std::string key = node + ":" + tag;
     if (Db().blocks.count(key) != 0) {
@@ -307,10 +347,13 @@ class Loader {
         SetValue(node, tag, field.name, field.value, block);
       }
     }
-    std::string input;
+    Links links;
     const std::string values = columns.size() == 4 ? columns[3] : std::string();
-    if (!values.empty() && !Assign(values, *kind, node, tag, block, input, line, error)) {
+    if (!values.empty() && !Assign(values, *kind, node, tag, block, links, line, error)) {
       return false;
+    }
+    if (const std::string problem = StrategyFields(node, tag, links, block); !problem.empty()) {
+      return Fail(line, problem, error);
     }
     Bind(block, node, tag);
     if (block.outLow != nullptr && !(block.outLow->value < block.outHigh->value)) {
@@ -329,13 +372,24 @@ class Loader {
       return Fail(line, order, error);
     }
     if (kind->needsInput) {
-      if (input.empty()) {
-        return Fail(line, "a PID block needs INPUT=TAG, the tag whose F_CV it controls", error);
+      const bool pid = kind->type == BlockType::Pid;
+      if (links.input.empty()) {
+        return Fail(line,
+                    pid ? "a PID block needs INPUT=TAG, the tag whose F_CV it controls"
+                        : "a RATIO block needs INPUT=TAG, the wild flow whose F_CV it multiplies",
+                    error);
       }
-      if (input == tag) {
-        return Fail(line, "INPUT names the PID " + tag + " itself: its input must be the tag it measures", error);
+      if (links.input == tag) {
+        return Fail(line,
+                    "INPUT names the " + std::string(kind->name) + " " + tag + " itself: its input must be another tag",
+                    error);
       }
-      inputs_.push_back(PendingInput{node, tag, input, line});
+    }
+    if (links.remote == tag || links.source == tag) {
+      return Fail(line, std::string(links.remote == tag ? "REMOTE" : "SOURCE") + " names " + tag + " itself", error);
+    }
+    if (kind->needsInput || !links.source.empty()) {
+      pending_.push_back(PendingLinks{node, tag, links, line});
     }
     // The two mode views start in step with the text.
     if (block.modeText != nullptr) {
@@ -358,6 +412,48 @@ class Loader {
     block.outLow = field("F_OUTLO");
     block.outHigh = field("F_OUTHI");
     block.action = field("A_ACTION");
+    block.cascText = field("A_CASC");
+    block.cascFloat = field("F_CASC");
+    block.cascBreak = field("A_CASCBRK");
+    block.ratio = field("F_RATIO");
+    block.bias = field("F_BIAS");
+    block.splitLow = field("F_SPLO");
+    block.splitHigh = field("F_SPHI");
+  }
+
+  // A cascade's fields need its REMOTE and a split range's its SOURCE; given
+  // the link, the fields not written take their defaults (not in cascade,
+  // breaking to LOCAL; the whole of the output). What is wrong, or empty.
+  static std::string StrategyFields(const std::string& node, const std::string& tag, const Links& links, Block& block) {
+    const auto has = [&](const char* field) { return Db().fields.count(node + ":" + tag + "." + field) != 0; };
+    const std::pair<const char*, const char*> cascade[] = {{"A_CASC", "NO"}, {"F_CASC", "0"}, {"A_CASCBRK", "LOCAL"}};
+    const std::pair<const char*, const char*> split[] = {{"F_SPLO", "0"}, {"F_SPHI", "100"}};
+    for (const auto& f : cascade) {
+      if (links.remote.empty() && has(f.first)) {
+        return std::string(f.first) + " needs REMOTE=TAG, the master or ratio station whose output is the target";
+      }
+      if (!links.remote.empty() && !has(f.first)) {
+        SetValue(node, tag, f.first, f.second, block);
+      }
+    }
+    for (const auto& f : split) {
+      if (links.source.empty() && has(f.first)) {
+        return std::string(f.first) + " needs SOURCE=TAG, the controller whose output this block takes a part of";
+      }
+      if (!links.source.empty() && !has(f.first)) {
+        SetValue(node, tag, f.first, f.second, block);
+      }
+    }
+    if (!links.source.empty()) {
+      const float low = Db().fields[node + ":" + tag + ".F_SPLO"].value;
+      const float high = Db().fields[node + ":" + tag + ".F_SPHI"].value;
+      if (!(low >= 0.0F && low < high && high <= 100.0F)) {
+        return "F_SPLO and F_SPHI are the part of the controller's output this block takes, 0 <= F_SPLO < F_SPHI "
+               "<= 100, not " +
+               Number(low) + " and " + Number(high);
+      }
+    }
+    return std::string();
   }
 
   // False when the block states both ends of its range and they are not in order.
@@ -388,25 +484,157 @@ class Loader {
   }
 
   bool LinkInputs(std::string& error) {
-    for (const PendingInput& pending : inputs_) {
-      auto found = Db().fields.find(pending.node + ":" + pending.input + ".F_CV");
-      if (found == Db().fields.end() || found->second.isText) {
-        return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.input + ", which has no F_CV", error);
-      }
+    for (const PendingLinks& pending : pending_) {
       const std::string key = pending.node + ":" + pending.tag;
       Block& block = Db().blocks[key];
+      if (pending.links.input.empty()) {
+        continue;
+      }
+      auto found = Db().fields.find(pending.node + ":" + pending.links.input + ".F_CV");
+      if (found == Db().fields.end() || found->second.isText) {
+        return Fail(pending.line, "INPUT names " + pending.node + ":" + pending.links.input + ", which has no F_CV",
+                    error);
+      }
       block.input = &found->second;
-      block.inputTag = pending.input;
+      block.inputTag = pending.links.input;
+      // A master's output is scaled into the range its slave's input states.
+      const auto low = Db().fields.find(pending.node + ":" + pending.links.input + ".F_ELO");
+      const auto high = Db().fields.find(pending.node + ":" + pending.links.input + ".F_EHI");
+      if (low != Db().fields.end() && high != Db().fields.end()) {
+        block.inputLow = static_cast<double>(low->second.value);
+        block.inputHigh = static_cast<double>(high->second.value);
+      }
       // A saved integral is kept; otherwise the PID starts without a bump.
-      if (std::find(integrals_.begin(), integrals_.end(), key) == integrals_.end()) {
+      if (block.type == BlockType::Pid && std::find(integrals_.begin(), integrals_.end(), key) == integrals_.end()) {
         StartAutomatic(block);
+      }
+    }
+    return LinkStrategies(error) && Order();
+  }
+
+  // The block a REMOTE or SOURCE names, of the types it may be; null with the message in error.
+  Block* Linked(const PendingLinks& pending, const std::string& tag, const char* link, bool ratioToo,
+                std::string& error) const {
+    const auto found = Db().blocks.find(pending.node + ":" + tag);
+    const bool fits = found != Db().blocks.end() &&
+                      (found->second.type == BlockType::Pid || (ratioToo && found->second.type == BlockType::Ratio));
+    if (!fits) {
+      Fail(pending.line,
+           std::string(link) + " names " + pending.node + ":" + tag + ", which is not a PID" +
+               (ratioToo ? " or RATIO block" : " block"),
+           error);
+      return nullptr;
+    }
+    return &found->second;
+  }
+
+  // Cascades (each master feeding one slave, no loop of them) and split
+  // ranges (the parts of one controller's output not overlapping).
+  bool LinkStrategies(std::string& error) {
+    std::map<std::string, std::vector<std::pair<const PendingLinks*, Block*>>> splits;  // by source tag
+    for (const PendingLinks& pending : pending_) {
+      Block& block = Db().blocks[pending.node + ":" + pending.tag];
+      if (!pending.links.remote.empty()) {
+        Block* master = Linked(pending, pending.links.remote, "REMOTE", true, error);
+        if (master == nullptr) {
+          return false;
+        }
+        if (master->slave != nullptr) {
+          return Fail(pending.line,
+                      "REMOTE names " + pending.node + ":" + pending.links.remote + ", whose output is already " +
+                          "the target of another PID: a master feeds one slave",
+                      error);
+        }
+        block.remote = master;
+        block.remoteTag = pending.links.remote;
+        master->slave = &block;
+      }
+      if (!pending.links.source.empty()) {
+        block.source = Linked(pending, pending.links.source, "SOURCE", false, error);
+        if (block.source == nullptr) {
+          return false;
+        }
+        block.sourceTag = pending.links.source;
+        splits[pending.node + ":" + pending.links.source].emplace_back(&pending, &block);
+      }
+    }
+    for (const PendingLinks& pending : pending_) {  // a cascade that comes back to where it began
+      const Block* start = &Db().blocks[pending.node + ":" + pending.tag];
+      size_t steps = 0;
+      for (const Block* b = start->remote; b != nullptr && steps <= Db().blocks.size(); b = b->remote, ++steps) {
+        if (b == start) {
+          return Fail(pending.line, "REMOTE makes a loop of cascades: " + CascadePath(*start), error);
+        }
+      }
+    }
+    for (auto& [source, outputs] : splits) {
+      std::sort(outputs.begin(), outputs.end(),
+                [](const auto& a, const auto& b) { return a.second->splitLow->value < b.second->splitLow->value; });
+      for (size_t k = 1; k < outputs.size(); ++k) {
+        const Block& before = *outputs[k - 1].second;
+        const Block& after = *outputs[k].second;
+        if (after.splitLow->value < before.splitHigh->value) {
+          return Fail(outputs[k].first->line,
+                      "the split range of " + source + " over " + outputs[k - 1].first->tag + " (" +
+                          Number(before.splitLow->value) + " to " + Number(before.splitHigh->value) + " %) and " +
+                          outputs[k].first->tag + " (" + Number(after.splitLow->value) + " to " +
+                          Number(after.splitHigh->value) + " %) overlap",
+                      error);
+        }
       }
     }
     return true;
   }
 
+  // "A -> B -> A": the tags of a cascade that loops, from its slave up.
+  static std::string CascadePath(const Block& start) {
+    std::string path;
+    const Block* b = &start;
+    for (size_t steps = 0; b != nullptr && steps <= Db().blocks.size(); b = b->remote, ++steps) {
+      path += (path.empty() ? "" : " -> ") + TagOf(*b);
+      if (steps > 0 && b == &start) {
+        break;
+      }
+    }
+    return path;
+  }
+
+  static std::string TagOf(const Block& block) {
+    for (const auto& [key, candidate] : Db().blocks) {
+      if (&candidate == &block) {
+        return key.substr(key.find(':') + 1);
+      }
+    }
+    return std::string();
+  }
+
+  // The scan's order: each block after the ones it reads (a ratio station
+  // or master before the PID it feeds, a controller before its outputs),
+  // and otherwise by tag, so that every run scans alike.
+  static bool Order() {
+    std::vector<std::pair<std::string, Block*>> computed;
+    for (auto& [key, block] : Db().blocks) {
+      const bool computes = block.type == BlockType::Pid || block.type == BlockType::Ratio || block.source != nullptr;
+      if (computes) {
+        computed.emplace_back(key, &block);
+      }
+    }
+    std::sort(computed.begin(), computed.end());
+    std::vector<Block*>& order = Db().scanOrder;
+    order.clear();
+    order.reserve(computed.size());
+    const auto placed = [&order](const Block* b) { return std::find(order.begin(), order.end(), b) != order.end(); };
+    for (const auto& entry : computed) {
+      std::vector<Block*> chain;  // the block and what it reads, up to a block already placed
+      for (Block* b = entry.second; b != nullptr && !placed(b); b = b->source != nullptr ? b->source : b->remote) {
+        chain.push_back(b);
+      }
+      order.insert(order.end(), chain.rbegin(), chain.rend());
+    }
+    return true;
+  }
   std::string path_;
-  std::vector<PendingInput> inputs_;
+  std::vector<PendingLinks> pending_;
   std::vector<std::string> integrals_;  // PIDs whose integral the file gave
 };
 
@@ -448,9 +676,13 @@ std::string SaveText() {
     }
     if (kind->needsInput && block.input != nullptr) {
       text += ";INPUT=" + block.inputTag;
+    }
+    if (block.type == BlockType::Pid && block.input != nullptr) {
       (void)std::snprintf(number, sizeof number, "%.17g", block.integral);
       text += std::string(";INTEGRAL=") + number;
     }
+    text += block.remote != nullptr ? ";REMOTE=" + block.remoteTag : std::string();
+    text += block.source != nullptr ? ";SOURCE=" + block.sourceTag : std::string();
     text += "\n";
   }
   return text;
@@ -467,6 +699,7 @@ void Empty() {
   db.nodes.clear();
   db.tags.clear();
   db.blocks.clear();
+  db.scanOrder.clear();
 }
 
 int Loaded(bool loaded, const std::string& message, char* error, size_t length) {

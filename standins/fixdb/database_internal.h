@@ -89,6 +89,7 @@ struct Database {
   unsigned long groupOperations = 0;
   std::map<int16_t, std::string> errorTexts = BuiltinErrorTexts();
   std::unordered_map<std::string, Block> blocks;  // "NODE:TAG"
+  std::vector<Block*> scanOrder;                  // the blocks a scan computes, in their order (made when loaded)
   // Point storage of deleted groups, emptied but with its room kept, which
   // new groups take first; it outlives FixdbReset, so that runs binding
   // thousands of points do not each allocate and fault in fresh memory.

@@ -1,6 +1,7 @@
 // Block behaviour of the simulated database: the PID's two mode views, its
 // output protected in AUTO, its computation at each scan within its limits and
-// in its action, its shedding to MANL on a bad input, and its tunings checked.
+// in its action, its shedding to MANL on a bad input, and its tunings checked;
+// the strategies: a cascade, a ratio station and a split range.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -234,6 +235,153 @@ TEST_F(BlocksTest, NonsenseTuningsAreRefusedOnWrite) {
     } else if (row.error != 0) {
       EXPECT_NE(Value("LIC1", row.field), row.value);
     }
+  }
+}
+
+// A level-to-flow cascade (LIC1 over FIC1, FT1 ranged 0..200), a ratio
+// station (FFY2: 0.5 x FT2 + 5) setting FIC3's target, and PIC4's output
+// split over PV4A (0..40 %) and PV4B (60..100 %), with a gap between.
+const char* const Strategies =
+    "NODE,TAG,TYPE,VALUES\n"
+    "N,LT1,AI,F_CV=2;F_ELO=0;F_EHI=4\n"
+    "N,FT1,AI,F_CV=50;F_ELO=0;F_EHI=200\n"
+    "N,LIC1,PID,F_CV=40;F_TV1=2;A_AUTO=AUTO;F_KP=10;F_TI=0;INPUT=LT1\n"
+    "N,FIC1,PID,F_CV=30;F_TV1=50;A_AUTO=AUTO;F_KP=1;F_TI=0;INPUT=FT1;REMOTE=LIC1;A_CASCBRK=MANL\n"
+    "N,FT2,AI,F_CV=100\n"
+    "N,FFY2,RATIO,F_RATIO=0.5;F_BIAS=5;INPUT=FT2\n"
+    "N,FT3,AI,F_CV=55\n"
+    "N,FIC3,PID,F_CV=40;F_TV1=55;A_AUTO=AUTO;F_KP=1;F_TI=0;INPUT=FT3;REMOTE=FFY2;A_CASC=YES\n"
+    "N,PT4,AI,F_CV=5\n"
+    "N,PIC4,PID,F_CV=25;F_TV1=5;INPUT=PT4\n"
+    "N,PV4A,AO,SOURCE=PIC4;F_SPLO=0;F_SPHI=40\n"
+    "N,PV4B,AO,SOURCE=PIC4;F_SPLO=60;F_SPHI=100\n";
+
+class StrategiesTest : public BlocksTest {
+ protected:
+  void SetUp() override {
+    BlocksTest::SetUp();
+    ASSERT_EQ(FixdbLoadText(Strategies, "db.csv", error_, sizeof error_), 1) << error_;
+  }
+};
+
+// Out of cascade the master tracks its slave's target (25 % of FT1's range
+// for 50): no windup, and the switch into cascade moves nothing. In cascade
+// the slave's target is the master's output scaled into that range.
+TEST_F(StrategiesTest, ACascadeTakesItsMastersOutputAndTheMasterTracksOutOfIt) {
+  FixdbSetFloat("N", "LT1", "F_CV", 1.0F);  // far below target: a master on its own would wind up
+  FixdbScan(1.0);
+  EXPECT_EQ(Value("LIC1", "F_CV"), 25.0F);
+  EXPECT_STREQ(FixdbGetText("N", "FIC1", "A_CASC"), "NO");
+  FixdbSetFloat("N", "LT1", "F_CV", 2.0F);
+  FixdbSetText("N", "FIC1", "A_CASC", "YES");
+  EXPECT_EQ(Value("FIC1", "F_CASC"), 1.0F);
+  FixdbScan(1.0);
+  EXPECT_EQ(Value("FIC1", "F_TV1"), 50.0F);  // bumpless
+  FixdbSetFloat("N", "LIC1", "F_TV1", 3.0F);  // an error of 1: the master's output up by 10 %
+  FixdbScan(1.0);
+  EXPECT_EQ(Value("LIC1", "F_CV"), 35.0F);
+  EXPECT_EQ(Value("FIC1", "F_TV1"), 70.0F);
+}
+
+// The slave's measurement failed: it sheds to MANL and leaves cascade, and
+// the master tracks. The master's failed: the slave breaks as A_CASCBRK says.
+TEST_F(StrategiesTest, ACascadeBreaksOnAFailedMeasurement) {
+  struct Row {
+    const char* failed;
+    const char* breakTo;  // FIC1's A_CASCBRK
+    const char* slaveMode;
+  };
+  const Row rows[] = {{"FT1", "LOCAL", "MANL"}, {"LT1", "LOCAL", "AUTO"}, {"LT1", "MANL", "MANL"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.failed) + " " + row.breakTo);
+    ASSERT_EQ(FixdbLoadText(Strategies, "db.csv", error_, sizeof error_), 1) << error_;
+    FixdbSetText("N", "FIC1", "A_CASCBRK", row.breakTo);
+    FixdbSetText("N", "FIC1", "A_CASC", "YES");
+    FixdbScan(1.0);
+    FixdbSetTransmitterFailed("N", row.failed, "F_CV", 1);
+    FixdbScan(1.0);
+    FixdbScan(1.0);
+    EXPECT_STREQ(FixdbGetText("N", "FIC1", "A_CASC"), "NO");
+    EXPECT_EQ(Value("FIC1", "F_CASC"), 0.0F);
+    EXPECT_STREQ(FixdbGetText("N", "FIC1", "A_AUTO"), row.slaveMode);
+    EXPECT_EQ(Value("LIC1", "F_CV"), Value("FIC1", "F_TV1") / 2.0F);  // the master follows the slave's target
+    FixdbSetTransmitterFailed("N", row.failed, "F_CV", 0);
+  }
+}
+
+// A ratio station's output is ratio x wild flow + bias, the target of the
+// controller in cascade under it; the operator changes the ratio, never the output.
+TEST_F(StrategiesTest, ARatioStationSetsItsControllersTarget) {
+  FixdbScan(1.0);
+  EXPECT_EQ(Value("FFY2", "F_CV"), 55.0F);
+  EXPECT_EQ(Value("FIC3", "F_TV1"), 55.0F);
+  FixdbSetFloat("N", "FFY2", "F_RATIO", 0.6F);
+  FixdbSetFloat("N", "FT2", "F_CV", 150.0F);
+  FixdbScan(1.0);
+  EXPECT_EQ(Value("FIC3", "F_TV1"), 95.0F);
+  const int32_t group = EdaCreateGroup(1, 0);
+  EdaDefinePoint(group, "N", "FFY2", "F_CV", 0);
+  EdaResolveGroup(group);
+  EdaWaitGroup(group);
+  float value = 1.0F;
+  EdaSetFloat(group, 1, &value);
+  EdaWriteGroup(group);
+  EdaWaitGroup(group);
+  EXPECT_EQ(EdaPointError(group, 1), FixdbOutputProtected);
+  EdaDeleteGroup(group);
+}
+
+// One output over two valves, each over its part, with a gap between them.
+TEST_F(StrategiesTest, ASplitRangeMapsTheOutputOntoEachValvesPart) {
+  const float rows[][3] = {{0, 0, 0}, {20, 50, 0}, {40, 100, 0}, {50, 100, 0}, {80, 100, 50}, {100, 100, 100}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row[0]);
+    FixdbSetFloat("N", "PIC4", "F_CV", row[0]);
+    FixdbScan(1.0);
+    EXPECT_EQ(Value("PV4A", "F_CV"), row[1]);
+    EXPECT_EQ(Value("PV4B", "F_CV"), row[2]);
+  }
+}
+
+TEST_F(StrategiesTest, ASavedDatabaseKeepsItsStrategies) {
+  std::string saved(FixdbSaveText(nullptr, 0), '\0');
+  FixdbSaveText(saved.data(), saved.size());
+  for (const char* link : {";REMOTE=LIC1", ";REMOTE=FFY2", ";SOURCE=PIC4", "A_CASC=YES", "A_CASCBRK=MANL"}) {
+    EXPECT_NE(saved.find(link), std::string::npos) << link;
+  }
+  ASSERT_EQ(FixdbLoadText(saved.c_str(), "saved.csv", error_, sizeof error_), 1) << error_;
+  FixdbScan(1.0);
+  EXPECT_EQ(Value("FIC3", "F_TV1"), 55.0F);
+}
+
+// Strategies that cannot be, refused at the line that states them.
+TEST_F(StrategiesTest, InconsistentStrategiesAreRefusedAtTheirLine) {
+  struct Row {
+    const char* lines;  // after the strategies' database
+    const char* message;
+  };
+  const Row rows[] = {
+      {"N,X,PID,INPUT=LT1;REMOTE=NONE\n", "db.csv:14: REMOTE names N:NONE, which is not a PID or RATIO block"},
+      {"N,X,PID,INPUT=LT1;REMOTE=FT1\n", "db.csv:14: REMOTE names N:FT1, which is not a PID or RATIO block"},
+      {"N,X,PID,INPUT=LT1;REMOTE=LIC1\n",
+       "db.csv:14: REMOTE names N:LIC1, whose output is already the target of another PID: a master feeds one slave"},
+      {"N,X,PID,INPUT=LT1;REMOTE=Y\nN,Y,PID,INPUT=LT1;REMOTE=X\n", "db.csv:14: REMOTE makes a loop of cascades: X -> Y -> X"},
+      {"N,X,PID,INPUT=LT1;A_CASC=YES\n", "db.csv:14: A_CASC needs REMOTE=TAG"},
+      {"N,X,PID,INPUT=LT1;REMOTE=PIC4;A_CASC=MAYBE\n", "db.csv:14: A_CASC must be YES or NO, not 'MAYBE'"},
+      {"N,X,PID,INPUT=LT1;REMOTE=PIC4;A_CASCBRK=OFF\n", "db.csv:14: A_CASCBRK must be LOCAL or MANL"},
+      {"N,X,AO,F_SPLO=10\n", "db.csv:14: F_SPLO needs SOURCE=TAG"},
+      {"N,X,AO,SOURCE=PIC4;F_SPLO=50;F_SPHI=50\n", "db.csv:14: F_SPLO and F_SPHI are the part of the controller's output"},
+      {"N,X,AO,SOURCE=FT1\n", "db.csv:14: SOURCE names N:FT1, which is not a PID block"},
+      {"N,X,AO,SOURCE=PIC4;F_SPLO=30;F_SPHI=70\n",
+       "db.csv:14: the split range of N:PIC4 over PV4A (0 to 40 %) and X (30 to 70 %) overlap"},
+      {"N,X,RATIO,F_RATIO=2\n", "db.csv:14: a RATIO block needs INPUT=TAG, the wild flow"},
+      {"N,X,PID,INPUT=LT1;SOURCE=PIC4\n", "db.csv:14: 'SOURCE' is not a field of a PID block"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.lines);
+    const std::string text = std::string(Strategies) + row.lines;
+    EXPECT_EQ(FixdbLoadText(text.c_str(), "db.csv", error_, sizeof error_), 0);
+    EXPECT_EQ(std::string(error_).rfind(row.message, 0), 0U) << error_;
   }
 }
 

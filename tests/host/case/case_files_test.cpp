@@ -39,7 +39,7 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
   const Malformed referenced[] = {
       {"csv-header.toml", "bad-header.csv:1: the header must read NODE,TAG,FIELD,Active,Value[,From]"},
       {"csv-active.toml", "bad-active.csv:3: Active must be a number, not 'yes'"},
-      {"db-type.toml", "bad-type-db.csv:3: unknown block type 'XYZ' (AI, AO, PID or DI)"},
+      {"db-type.toml", "bad-type-db.csv:3: unknown block type 'XYZ' (AI, AO, PID, DI or RATIO)"},
       {"db-pid-input.toml", "no-input-db.csv:3: a PID block needs INPUT=TAG"},
       {"db-number.toml", "bad-number-db.csv:3: value of F_CV is not a number: 'one'"},
       {"db-missing.toml", "missing-db.csv: cannot open the database file"},
