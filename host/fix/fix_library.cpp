@@ -84,6 +84,9 @@ std::unique_ptr<FixLibrary> FixLibrary::Load(const std::string& folder, std::str
   Look(e, "FixdbSetTransmitterFailed", s.SetTransmitterFailed);
   Look(e, "FixdbSetNodeDown", s.SetNodeDown);
   Look(e, "FixdbPidInput", s.PidInput);
+  Look(e, "FixdbPidRemote", s.PidRemote);
+  Look(e, "FixdbRatioInput", s.RatioInput);
+  Look(e, "FixdbSplitSource", s.SplitSource);
   return fix;
 }
 

@@ -42,6 +42,12 @@ struct SimulatedDatabaseApi {
   void (*SetNodeDown)(const char* node, int down);
   // The tag a PID block controls (its INPUT), or null; absent from older builds.
   const char* (*PidInput)(const char* node, const char* tag);
+  // The strategies: a PID's remote target's source (a master or a ratio
+  // station), a ratio station's wild flow, a split-range output's controller;
+  // each null where there is none, and absent from older builds.
+  const char* (*PidRemote)(const char* node, const char* tag);
+  const char* (*RatioInput)(const char* node, const char* tag);
+  const char* (*SplitSource)(const char* node, const char* tag);
 };
 
 class FixLibrary {

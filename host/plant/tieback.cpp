@@ -136,22 +136,26 @@ class Declarer {
 
 // An analog loop at rest: at the controller's starting output u0 the PV holds
 // its target. A lag's output is bias + gain * output; an integrator's input
-// is k * (output - u0). Full output moves the PV over its span.
+// is k * (output - u0). Full output moves the PV over its span. A cascade
+// master's input is its slave's PV instead, at rest at the slave's target:
+// the slave's full span moves the master's PV over its own.
 std::string DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out,
                           std::unordered_set<std::string>& used) {
   const CaseCtrlRow& ctrl = c.controllers[loop.source];
   const CasePVRow& pv = c.pv[loop.pv];
   const TiebackDynamics& d = loop.dynamics;
-  const double span = (d.reverse ? -1.0 : 1.0) * (d.high - d.low);
+  const bool cascade = !loop.fromBlock.empty();
+  const double span = (d.reverse ? -1.0 : 1.0) * (d.high - d.low) / (cascade ? loop.fromSpan : 1.0);
+  const double rest = cascade ? loop.fromRest : ctrl.output;
   const std::string base = pv.from.empty() ? NameFrom(pv.tag) : pv.from;
-  const std::string output = ctrl.tag + ".output";
+  const std::string output = cascade ? loop.fromBlock : ctrl.tag + ".output";
   Declarer declare(out, used, ctrl.origin, loop.from);
   const double target = ctrl.tv1;
   const bool delayed = d.deadTime > 0.0;
   std::string last;
   if (d.integrating) {
     const double k = span / d.fillTime;
-    const std::string net = declare.Sum(base + "_net", output, k, -k * ctrl.output, {"high", "low", "fill_time"},
+    const std::string net = declare.Sum(base + "_net", output, k, -k * rest, {"high", "low", "fill_time"},
                                         loop.unit.empty() ? std::string() : loop.unit + "/s");
     last = declare.Add(delayed ? base + "_level" : base, "integrator",
                        {{"input", declare.T(net)},
@@ -163,7 +167,7 @@ std::string DeclareAnalog(const Case& c, const TiebackLoop& loop, Tiebacks& out,
     last = declare.Add(delayed ? base + "_lag" : base, "lag",
                        {{"input", declare.T(output)},
                         {"gain", declare.N(span, {"high", "low"})},
-                        {"bias", declare.N(RestingBias(target, span, ctrl.output), {"high", "low"})},
+                        {"bias", declare.N(RestingBias(target, span, rest), {"high", "low"})},
                         {"time_constant", declare.N(d.timeConstant, {"time_constant"})},
                         {"initial", declare.N(target)}},
                        loop.unit);
@@ -317,6 +321,68 @@ TiebackDynamics DefaultDynamics(const std::string& variable) {
   return d;
 }
 
+namespace {
+
+std::string KeyOf(const CaseCtrlRow& row) { return row.node + ":" + row.tag; }
+
+// For each pair, the pair of its cascade's slave (the controller whose remote
+// target is this one's output), or -1.
+std::vector<int> Slaves(const Case& c, const LoopFacts& facts, const std::vector<LoopPair>& pairs) {
+  std::unordered_map<std::string, size_t> pairOf;
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    pairOf.emplace(KeyOf(c.controllers[pairs[k].controller]), k);
+  }
+  std::vector<int> slaveOf(pairs.size(), -1);
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    const CaseCtrlRow& row = c.controllers[pairs[k].controller];
+    const auto remote = facts.remotes.find(KeyOf(row));
+    if (remote == facts.remotes.end()) {
+      continue;
+    }
+    const auto master = pairOf.find(row.node + ":" + remote->second);
+    if (master != pairOf.end() && master->second != k) {
+      slaveOf[master->second] = static_cast<int>(k);
+    }
+  }
+  return slaveOf;
+}
+
+// What the database says of each loop's strategy, in words on its loop.
+void DescribeStrategies(const Case& c, const LoopFacts& facts, const std::vector<LoopPair>& pairs,
+                        const std::vector<int>& slaveOf, const std::vector<int>& loopOf, Tiebacks& out) {
+  for (size_t k = 0; k < pairs.size(); ++k) {
+    TiebackLoop& loop = out.loops[static_cast<size_t>(loopOf[k])];
+    const CaseCtrlRow& row = c.controllers[pairs[k].controller];
+    if (slaveOf[k] >= 0) {
+      const LoopPair& slave = pairs[static_cast<size_t>(slaveOf[k])];
+      loop.strategy = "cascade";
+      loop.strategyText = "cascade: the master of " + c.controllers[slave.controller].tag + "; its PV follows " +
+                          c.pv[slave.pv].tag + ", the slave's PV, not its own output";
+    }
+    if (const auto remote = facts.remotes.find(KeyOf(row)); remote != facts.remotes.end()) {
+      const auto wild = facts.ratioInputs.find(row.node + ":" + remote->second);
+      if (wild != facts.ratioInputs.end()) {
+        loop.strategy = "ratio";
+        loop.strategyText = "ratio: its target from the ratio station " + remote->second + ", F_RATIO x " +
+                            wild->second + " + F_BIAS, while A_CASC is YES";
+      } else {
+        loop.strategyText = "cascade: the slave of " + remote->second + ", its target the master's output while "
+                            "A_CASC is YES";
+      }
+    }
+    if (const auto split = facts.splits.find(KeyOf(row)); split != facts.splits.end()) {
+      std::string outputs;
+      for (const std::string& tag : split->second) {
+        outputs += (outputs.empty() ? "" : ", ") + tag;
+      }
+      loop.strategy = "split range";
+      loop.strategyText = "split range: its output over " + outputs + " (the tieback answers the whole output)";
+    }
+  }
+}
+
+}  // namespace
+
 bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error) {
   out = Tiebacks();
   const HeldRows rows = RowsHeldByBlocks(c);
@@ -330,8 +396,14 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
   for (const CaseBlock& b : c.model.blocks) {
     names.insert(b.name);
   }
-  const auto close = [&](const LoopPair& pair, bool discrete) {
+  std::vector<std::string> sent(c.pv.size());  // the block that sends each PV row a loop closes
+  const auto close = [&](const LoopPair& pair, bool discrete, const TiebackLoop* slave = nullptr) {
     TiebackLoop loop;
+    if (slave != nullptr) {  // a cascade master: its PV follows its slave's
+      loop.fromBlock = sent[slave->pv];
+      loop.fromRest = c.controllers[slave->source].tv1;
+      loop.fromSpan = slave->dynamics.high - slave->dynamics.low;
+    }
     loop.discrete = discrete;
     loop.source = pair.controller;
     loop.pv = pair.pv;
@@ -351,14 +423,28 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
     }
     loop.blockCount = out.blocks.size() - loop.firstBlock;
     closed[pair.pv] = true;
+    sent[pair.pv] = out.blocks.back().name;
     out.loops.push_back(std::move(loop));
     return true;
   };
-  for (const LoopPair& pair : pairing.pairs) {
-    if (!close(pair, false)) {
-      return false;
+  // A cascade's slave is closed before its master, whose PV follows the slave's.
+  const std::vector<int> slaveOf = Slaves(c, facts, pairing.pairs);
+  std::vector<int> loopOf(pairing.pairs.size(), -1);  // each pair's loop in out.loops
+  for (size_t k = 0; k < pairing.pairs.size(); ++k) {
+    std::vector<size_t> chain;  // k, its slave, the slave's slave..., none closed yet
+    for (int j = static_cast<int>(k); j >= 0 && loopOf[j] < 0 && chain.size() <= slaveOf.size();
+         j = slaveOf[static_cast<size_t>(j)]) {
+      chain.push_back(static_cast<size_t>(j));
+    }
+    for (auto j = chain.rbegin(); j != chain.rend(); ++j) {
+      const int slave = slaveOf[*j];
+      if (!close(pairing.pairs[*j], false, slave >= 0 ? &out.loops[static_cast<size_t>(loopOf[slave])] : nullptr)) {
+        return false;
+      }
+      loopOf[*j] = static_cast<int>(out.loops.size() - 1);
     }
   }
+  DescribeStrategies(c, facts, pairing.pairs, slaveOf, loopOf, out);
   for (const LoopPair& pair : pairing.commands) {
     if (!close(pair, true)) {
       return false;
@@ -379,6 +465,18 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
     }
   }
   return true;
+}
+
+std::string StrategyCounts(const Tiebacks& tiebacks) {
+  std::map<std::string, size_t> byStrategy;
+  for (const TiebackLoop& loop : tiebacks.loops) {
+    byStrategy[loop.strategy] += loop.strategy.empty() ? 0 : 1;
+  }
+  std::string counts;
+  for (const auto& [name, count] : byStrategy) {
+    counts += count == 0 ? std::string() : (counts.empty() ? "" : ", ") + std::to_string(count) + " " + name;
+  }
+  return counts;
 }
 
 bool CloseLoops(Case& c, const Tiebacks& tiebacks, std::string& error) {

@@ -21,6 +21,13 @@ struct LoopFacts {
   std::vector<double> low, high;   // per PV row: the range the database states (F_ELO, F_EHI), NaN where none
   std::vector<std::string> units;  // per PV row: its engineering units (A_EGUDESC), empty where none
   std::vector<bool> directAction;  // per controller row: its A_ACTION is DIRECT
+  // The strategies the database states (the simulated database's links):
+  // a controller's "NODE:TAG" -> the tag its remote target comes from (a
+  // master PID or a ratio station); a ratio station's "NODE:TAG" -> its wild
+  // flow's tag; a controller's "NODE:TAG" -> the split-range outputs the case
+  // imports (PV-import rows' tags, in the case's order).
+  std::unordered_map<std::string, std::string> remotes, ratioInputs;
+  std::unordered_map<std::string, std::vector<std::string>> splits;
 };
 
 // How a tieback answers its controller or command.
@@ -46,6 +53,14 @@ struct TiebackLoop {
   std::string unit;      // its PV's engineering units as the database states them, or empty
   TiebackDynamics dynamics;
   std::vector<std::string> changes;       // where its numbers differ from the defaults, and why
+  // The strategy it runs in: "cascade" (on the master's loop), "ratio",
+  // "split range", or empty; what the database says of it, in words.
+  std::string strategy, strategyText;
+  // A cascade master's PV follows its slave's PV (a level integrating its
+  // flow, a temperature lagging its steam), not its own output: the block
+  // sending the slave's PV, its value at rest (the slave's target) and span.
+  std::string fromBlock;
+  double fromRest = 0.0, fromSpan = 1.0;
   std::map<std::string, Origin> from;     // where a [tieback] setting gave a number, by its key ("dead_time")
   size_t firstBlock = 0, blockCount = 0;  // its blocks in Tiebacks::blocks
 };
@@ -64,6 +79,10 @@ struct Tiebacks {
 // number infinite (at the line that gave the span). Block names are made
 // from tags and links as a case may write them.
 bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error);
+
+// The loops in each strategy, counted: "1 cascade, 1 ratio, 1 split range",
+// or empty where none is in one.
+std::string StrategyCounts(const Tiebacks& tiebacks);
 
 // Makes a "tieback" case one of blocks: the tiebacks' blocks join the case's
 // own and every PV row a loop closes carries its loop's output.

@@ -85,6 +85,9 @@ std::string LoopComment(const Case& c, const TiebackLoop& loop) {
          << (d.reverse ? ", reverse acting" : "") << "; at rest at " << Shown(ctrl.tv1) << " with output "
          << Shown(ctrl.output);
   }
+  if (!loop.strategyText.empty()) {
+    text << "\n#   " << loop.strategyText;
+  }
   for (const std::string& change : loop.changes) {
     text << "\n#   " << change;
   }
@@ -129,7 +132,9 @@ std::string TiebackFileText(const Case& c, const Tiebacks& tiebacks) {
   for (const TiebackLoop& loop : tiebacks.loops) {
     discrete += loop.discrete ? 1 : 0;
   }
-  text << "# Loops closed: " << tiebacks.loops.size() - discrete << " analog, " << discrete << " discrete; "
+  const std::string strategies = StrategyCounts(tiebacks);
+  text << "# Loops closed: " << tiebacks.loops.size() - discrete << " analog"
+       << (strategies.empty() ? std::string() : " (" + strategies + ")") << ", " << discrete << " discrete; "
        << tiebacks.openPv.size() << " of " << c.pv.size() << " PV rows send their values as written.\n";
   for (const std::string& line : tiebacks.ambiguous) {
     text << "# ambiguous: " << line << '\n';

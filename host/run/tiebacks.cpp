@@ -32,6 +32,24 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
       }
     }
   }
+  const SimulatedDatabaseApi& db = fix.simulated();
+  if (db.PidRemote != nullptr && db.RatioInput != nullptr && db.SplitSource != nullptr) {
+    for (const CaseCtrlRow& row : c.controllers) {
+      if (const char* remote = db.PidRemote(row.node.c_str(), row.tag.c_str()); remote != nullptr) {
+        facts.remotes[row.node + ":" + row.tag] = remote;
+        if (const char* wild = db.RatioInput(row.node.c_str(), remote); wild != nullptr) {
+          facts.ratioInputs[row.node + ":" + remote] = wild;
+        }
+      }
+    }
+    for (const CasePVRow& row : c.pvImport) {  // the split-range outputs the case imports
+      const char* source = db.SplitSource(row.node.c_str(), row.tag.c_str());
+      std::vector<std::string>* outputs = source != nullptr ? &facts.splits[row.node + ":" + source] : nullptr;
+      if (outputs != nullptr && std::find(outputs->begin(), outputs->end(), row.tag) == outputs->end()) {
+        outputs->push_back(row.tag);
+      }
+    }
+  }
   std::vector<PointName> points;
   for (const CasePVRow& row : c.pv) {
     points.push_back(PointName{row.node, row.tag, "F_ELO"});
@@ -137,8 +155,10 @@ void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream&
       rules += (rules.empty() ? "" : ", ") + std::to_string(rule.second) + " by " + rule.first;
     }
   }
+  const std::string strategies = StrategyCounts(tiebacks);
   out << "tiebacks: " << tiebacks.loops.size() - discrete << " loops closed"
-      << (rules.empty() ? "" : " (" + rules + ")") << ", " << discrete << " discrete; " << tiebacks.ambiguous.size()
+      << (rules.empty() ? "" : " (" + rules + (strategies.empty() ? "" : "; " + strategies) + ")") << ", " << discrete
+      << " discrete; " << tiebacks.ambiguous.size()
       << " ambiguous, " << tiebacks.unpaired.size() << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size()
       << " PV rows send their values as written";
   const auto own = static_cast<size_t>(std::count(tiebacks.held.pv.begin(), tiebacks.held.pv.end(), true));

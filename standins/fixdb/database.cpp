@@ -276,6 +276,15 @@ void FillUnterminated(char* buffer, int32_t length) {
   }
 }
 
+// A link of a block of that type, or null where the tag is no such block or has none.
+const char* LinkOf(const char* node, const char* tag, BlockType type, const std::string Block::*link) {
+  const auto found = Db().blocks.find(std::string(node) + ":" + tag);
+  if (found == Db().blocks.end() || found->second.type != type || (found->second.*link).empty()) {
+    return nullptr;
+  }
+  return (found->second.*link).c_str();
+}
+
 }  // namespace
 
 using namespace fixdb;  // NOLINT(google-build-using-namespace)
@@ -533,6 +542,18 @@ const char* FixdbPidInput(const char* node, const char* tag) {
     return nullptr;
   }
   return found->second.inputTag.c_str();
+}
+
+const char* FixdbPidRemote(const char* node, const char* tag) {
+  return LinkOf(node, tag, BlockType::Pid, &Block::remoteTag);
+}
+
+const char* FixdbRatioInput(const char* node, const char* tag) {
+  return LinkOf(node, tag, BlockType::Ratio, &Block::inputTag);
+}
+
+const char* FixdbSplitSource(const char* node, const char* tag) {
+  return LinkOf(node, tag, BlockType::AnalogOutput, &Block::sourceTag);
 }
 
 int FixdbGetFloat(const char* node, const char* tag, const char* field, float* value) {

@@ -426,7 +426,14 @@ class Loader {
   // breaking to LOCAL; the whole of the output). What is wrong, or empty.
   static std::string StrategyFields(const std::string& node, const std::string& tag, const Links& links, Block& block) {
     const auto has = [&](const char* field) { return Db().fields.count(node + ":" + tag + "." + field) != 0; };
-    const std::pair<const char*, const char*> cascade[] = {{"A_CASC", "NO"}, {"F_CASC", "0"}, {"A_CASCBRK", "LOCAL"}};
+    // The two views of the cascade start in step with whichever the file gave.
+    const auto value = [&](const char* field) -> Field& { return Db().fields[node + ":" + tag + "." + field]; };
+    const bool on = has("A_CASC") ? value("A_CASC").text == "YES" : has("F_CASC") && value("F_CASC").value == 1.0F;
+    if (has("A_CASC") && has("F_CASC") && on != (value("F_CASC").value == 1.0F)) {
+      return "A_CASC and F_CASC are two views of one cascade switch and must agree";
+    }
+    const std::pair<const char*, const char*> cascade[] = {
+        {"A_CASC", on ? "YES" : "NO"}, {"F_CASC", on ? "1" : "0"}, {"A_CASCBRK", "LOCAL"}};
     const std::pair<const char*, const char*> split[] = {{"F_SPLO", "0"}, {"F_SPHI", "100"}};
     for (const auto& f : cascade) {
       if (links.remote.empty() && has(f.first)) {

@@ -79,6 +79,13 @@ int16_t FixdbPointProblem(const char* node, const char* tag, const char* field);
 // The tag whose F_CV a PID block controls (its INPUT), or null when the tag is
 // no PID block of the database.
 const char* FixdbPidInput(const char* node, const char* tag);
+// The tag a PID's remote (cascade) target comes from (its REMOTE: a master
+// PID or a ratio station), or null; a ratio station's wild flow (its INPUT),
+// or null; an output block's source controller in a split range (its
+// SOURCE), or null.
+const char* FixdbPidRemote(const char* node, const char* tag);
+const char* FixdbRatioInput(const char* node, const char* tag);
+const char* FixdbSplitSource(const char* node, const char* tag);
 
 // Groups alive now, and the points defined in a group.
 size_t FixdbLiveGroups(void);

@@ -75,3 +75,29 @@ TEST_F(DcshostTest, TiebackNeverReplacesWhatTheCaseReads) {
 }
 
 }  // namespace host_tests
+
+namespace host_tests {
+
+// The strategies the database states are paired and named, and closed as the
+// plant runs them: a cascade master's level integrates its slave's flow.
+TEST_F(DcshostTest, TiebacksCloseTheStrategiesTheDatabaseStates) {
+  const std::string strategies = Source + "/tests/host/plant/strategies.toml";
+  const Outcome tieback = Dcshost({"tieback", strategies});
+  ASSERT_EQ(tieback.status, 0) << tieback.output;
+  for (const char* said :
+       {"# Loops closed: 4 analog (1 cascade, 1 ratio, 1 split range), 0 discrete",
+        "#   cascade: the master of FIC402; its PV follows FT402, the slave's PV, not its own output",
+        "#   cascade: the slave of LIC401, its target the master's output while A_CASC is YES",
+        "#   ratio: its target from the ratio station FFY502, F_RATIO x FT501 + F_BIAS",
+        "#   split range: its output over PV601A, PV601B", "inputs = [\"FT402\"]"}) {
+    EXPECT_NE(tieback.output.find(said), std::string::npos) << said << "\n" << tieback.output;
+  }
+  const Outcome run = Dcshost({"run", strategies, "--no-progress"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("tiebacks: 4 loops closed (4 by loop key; 1 cascade, 1 ratio, 1 split range)"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("expectations: 5 passed, 0 failed"), std::string::npos) << run.output;
+}
+
+}  // namespace host_tests
