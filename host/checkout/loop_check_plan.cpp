@@ -208,6 +208,7 @@ void LoopChecks::Schedule(size_t i, int64_t from) {
     at = script.bad1 + window;
   }
   script.end = at;
+  script.first = from + Steps(s.start, dt_);
 }
 
 }  // namespace host

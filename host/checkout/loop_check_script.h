@@ -15,6 +15,7 @@ namespace host {
 
 struct LoopChecks::Script {
   int64_t dir0 = -1, dir1 = -1, sp0 = -1, sp1 = -1, bad0 = -1, bad1 = -1, end = 0;
+  int64_t first = -1;  // the first check's start
   // range and stroke: Points points (0, 25, 50, 75, 100 %), each held `hold` steps from range0 / stroke0
   int64_t range0 = -1, rangeHold = 0, stroke0 = -1, strokeHold = 0;
   std::array<double, Points> rangeSent{}, rangeRead{};  // what the PV row sent, what FIX read
@@ -50,6 +51,7 @@ struct LoopChecks::Script {
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;
   bool badMeasured = false;
+  std::string cascade;  // A_CASC before the checks of a loop checked in local
   // Each check's start step in the order they are made, with its name; a
   // discrete loop's switches are named once the run has made them.
   std::vector<std::pair<int64_t, const char*>> Starts() const;

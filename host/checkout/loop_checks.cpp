@@ -25,6 +25,12 @@ void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAc
       SwitchAt(i, step, signals, due);
       continue;
     }
+    const Script& s = scripts_[i];
+    if (loops_[i].remoteTarget && step == s.first) {  // checked in local automatic, then back as it was
+      due.push_back(LoopAction{LoopAction::Kind::LocalTarget, i, 0.0, ""});
+    } else if (loops_[i].remoteTarget && step == s.end) {
+      due.push_back(LoopAction{LoopAction::Kind::RestoreCascade, i, 0.0, ""});
+    }
     RangeAt(i, step, signals, due);
     StrokeAt(i, step, signals, due);
     DirectionAt(i, step, signals, due);
@@ -78,6 +84,10 @@ void LoopChecks::RangeAt(size_t i, int64_t step, const LoopSignals&, std::vector
   }
   due.push_back(LoopAction{LoopAction::Kind::ReleasePv, i, 0.0, ""});
 }
+
+void LoopChecks::CascadeRead(size_t i, const std::string& text) { scripts_[i].cascade = text; }
+
+const std::string& LoopChecks::CascadeBefore(size_t i) const { return scripts_[i].cascade; }
 
 void LoopChecks::PvRead(size_t i, double value) {
   Script& s = scripts_[i];
@@ -192,6 +202,9 @@ void LoopChecks::BadPvAt(size_t i, int64_t step, const LoopSignals& signals, std
     due.push_back(LoopAction{LoopAction::Kind::ReadMode, i, 0.0, ""});
     due.push_back(LoopAction{LoopAction::Kind::RecoverPv, i, 0.0, ""});
     due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "AUTO"});
+    if (loop.slaveRow >= 0) {  // a failed master broke its cascade; its slave goes back, without a bump
+      due.push_back(LoopAction{LoopAction::Kind::SlaveCascade, i, 0.0, "YES"});
+    }
   }
 }
 

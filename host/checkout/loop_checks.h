@@ -30,6 +30,15 @@ struct CheckedLoop {
   double sentLow = 0.0, sentHigh = 100.0;    // the span the transmitter sends over (a plant's may differ from FIX's)
   bool flagFeedback = false;                 // a discrete feedback on a flag: 0 is "YES", running
   double startDelay = 2.0, stopDelay = 2.0;  // s: a discrete loop's feedback delays, as its plant has them
+  // Strategies: a loop whose target comes from a master or a ratio station
+  // is checked in local automatic (out of cascade, then back as it was); a
+  // master's slave (its controller row, or -1) is put back in cascade after
+  // the master's failed transmitter has broken it. What the database says
+  // of the loop's strategy, for its sheet.
+  bool remoteTarget = false;
+  int slaveRow = -1;
+  int wildPv = -1;  // the PV row of the wild flow its ratio station reads, or -1: the DCS couples the two
+  std::string strategy;
 };
 
 // The loop's tag: its controller's, or its command's.
@@ -59,6 +68,8 @@ bool SettingsFor(CheckedLoop& loop, const std::string& tag, const std::vector<Ca
 struct LoopAction {
   // DrivePv: the PV row sends `value` in place of the plant's, as a calibrator
   // drives a transmitter, until ReleasePv; ReadPv: FIX's value of the PV's point.
+  // LocalTarget: the controller's cascade switch (A_CASC) read, then "NO";
+  // RestoreCascade: back to what was read; SlaveCascade: the slave back in cascade.
   enum class Kind {
     SetMode,
     SetOutput,
@@ -69,7 +80,10 @@ struct LoopAction {
     SetCommand,
     DrivePv,
     ReleasePv,
-    ReadPv
+    ReadPv,
+    LocalTarget,
+    RestoreCascade,
+    SlaveCascade
   };
   Kind kind = Kind::SetMode;
   size_t loop = 0;               // index among the checked loops
@@ -103,6 +117,10 @@ class LoopChecks {
   // The mode FIX holds, read back for a ReadMode action; the PV's value, for a ReadPv.
   void ModeRead(size_t loop, const std::string& mode);
   void PvRead(size_t loop, double value);
+  // The cascade switch (A_CASC) as FIX held it before the checks of a loop
+  // checked in local, for a LocalTarget action; what RestoreCascade puts back.
+  void CascadeRead(size_t loop, const std::string& text);
+  const std::string& CascadeBefore(size_t loop) const;
   // After the step: the values of the loops whose setpoint step is watched.
   void Sample(int64_t step, const LoopSignals& signals);
   // One verdict per loop and check the run reached, in the loops' order.

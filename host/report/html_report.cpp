@@ -214,11 +214,12 @@ std::string SheetBody(const CaseReport& r, const LoopSheet& s, const std::string
     b << "<tr><th>controller</th><td>" << Escape(s.node + ":" + s.tag) << " &middot; " << Escape(s.description)
       << "</td></tr><tr><th>measured value</th><td>" << Escape(s.pvPoint) << " (" << Escape(s.variable) << ") &middot; "
       << Escape(s.pvDescription) << "</td></tr><tr><th>range</th><td>" << range << " &middot; units "
-      << Escape(s.pvUnits) << "</td></tr><tr><th>alarm limits</th><td>" << Escape(s.alarms)
-      << "</td></tr><tr><th>action</th><td>" << Escape(s.action) << "</td></tr><tr><th>tuning as found</th><td>"
-      << Escape(s.tuning) << "</td></tr><tr><th>tuning as left</th><td" << (changed ? " class=\"changed\">" : ">")
-      << Escape(s.tuningLeft) << (changed ? " (changed)" : "") << "</td></tr><tr><th>final mode</th><td>"
-      << Escape(s.finalMode) << "</td></tr>";
+      << Escape(s.pvUnits) << "</td></tr>"
+      << (s.strategy.empty() ? std::string() : "<tr><th>strategy</th><td>" + Escape(s.strategy) + "</td></tr>")
+      << "<tr><th>alarm limits</th><td>" << Escape(s.alarms) << "</td></tr><tr><th>action</th><td>" << Escape(s.action)
+      << "</td></tr><tr><th>tuning as found</th><td>" << Escape(s.tuning) << "</td></tr><tr><th>tuning as left</th><td"
+      << (changed ? " class=\"changed\">" : ">") << Escape(s.tuningLeft) << (changed ? " (changed)" : "")
+      << "</td></tr><tr><th>final mode</th><td>" << Escape(s.finalMode) << "</td></tr>";
   }
   b << "</table>\n<h2>Checks</h2>\n"
     << VerdictTable(s.checks, true) << "<h2>Trend</h2><img src=\"" << here << "loops/" << UrlPath(s.file)

@@ -25,8 +25,9 @@ struct LoopSheet {
   std::string tag, node, pvPoint, variable;
   bool discrete = false;  // a discrete loop: a command (its point) and its feedback (pvPoint), no tuning
   std::string command;
-  std::string file;  // its files' name in loops/, without extension (SheetFiles)
-  size_t sheet = 0;  // its number among the case's sheets, from 1
+  std::string strategy;  // what the database says of the loop's strategy (a cascade, a ratio, a split range), or empty
+  std::string file;      // its files' name in loops/, without extension (SheetFiles)
+  size_t sheet = 0;      // its number among the case's sheets, from 1
   double low = 0.0, high = 100.0;
   std::string action;  // "REVERSE" or "DIRECT", as FIX held it
   // As FIX held them ("(not in FIX)" where it has no such field): the

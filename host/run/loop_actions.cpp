@@ -60,6 +60,29 @@ void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitt
       case LoopAction::Kind::ReadPv:
         checks.PvRead(action.loop, ReadFloats(fix.api(), {PointName{pv.node, pv.tag, pv.field}})[0]);
         break;
+      case LoopAction::Kind::LocalTarget:
+        checks.CascadeRead(action.loop,
+                           ReadTexts(fix.api(), {PointName{ctrl.node, ctrl.tag, "A_CASC"}}, "(no cascade)")[0]);
+        event.field = "A_CASC";
+        event.isText = true;
+        event.text = "NO";
+        ApplyEvent(fix, event);
+        break;
+      case LoopAction::Kind::RestoreCascade:
+      case LoopAction::Kind::SlaveCascade: {
+        const bool slave = action.kind == LoopAction::Kind::SlaveCascade;
+        const std::string& back = slave ? action.text : checks.CascadeBefore(action.loop);
+        if (back == "YES") {
+          const CaseCtrlRow& row = slave ? c.controllers[static_cast<size_t>(loop.slaveRow)] : ctrl;
+          event.node = row.node;
+          event.tag = row.tag;
+          event.field = "A_CASC";
+          event.isText = true;
+          event.text = "YES";
+          ApplyEvent(fix, event);
+        }
+        break;
+      }
       case LoopAction::Kind::SetCommand: break;  // a discrete loop's, above
     }
   }

@@ -118,6 +118,7 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
     s.tag = CheckedTag(c, loop);
     s.file = files[i];
     s.discrete = loop.discrete;
+    s.strategy = loop.strategy;
     s.node = loop.discrete ? c.pvImport[loop.controller].node : c.controllers[loop.controller].node;
     s.command = loop.discrete ? PointText(s.node, s.tag, c.pvImport[loop.controller].field) : std::string();
     s.pvPoint = PointText(pv.node, pv.tag, pv.field);

@@ -210,6 +210,19 @@ void Session::GroupLoops() {
       }
     }
   }
+  // A cascade's master and slave, and a ratio's controlled flow and the loop
+  // of its wild flow, are coupled through the DCS's own strategies.
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = 0; j < n; ++j) {
+      const bool cascade = loops_[i].slaveRow >= 0 && !loops_[j].discrete &&
+                           static_cast<size_t>(loops_[i].slaveRow) == loops_[j].controller;
+      const bool ratio = loops_[i].wildPv >= 0 && static_cast<size_t>(loops_[i].wildPv) == loops_[j].pv;
+      if (i != j && (cascade || ratio)) {
+        conflicts[i].push_back(j);
+        conflicts[j].push_back(i);
+      }
+    }
+  }
   // Each loop into the first group that holds no loop it conflicts with.
   std::vector<int> taken;
   for (size_t i = 0; i < n; ++i) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <unordered_map>
 
 #include "fix/fix_group.h"
 #include "plant/loop_pairing.h"
@@ -83,6 +84,31 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
   const auto stated = [&facts](size_t pv) {
     return pv < facts.low.size() && std::isfinite(facts.low[pv]) && std::isfinite(facts.high[pv]);
   };
+  // What the database says of the loop's strategy: its target from a master
+  // or a ratio station (and that station's wild flow), its slave.
+  std::unordered_map<std::string, size_t> rowOf, pvOf;
+  for (size_t r = 0; r < c.controllers.size(); ++r) {
+    rowOf.emplace(c.controllers[r].node + ":" + c.controllers[r].tag, r);
+  }
+  for (size_t r = 0; r < c.pv.size(); ++r) {
+    pvOf.emplace(c.pv[r].node + ":" + c.pv[r].tag, r);
+  }
+  const auto strategies = [&](CheckedLoop& loop) {
+    const CaseCtrlRow& row = c.controllers[loop.controller];
+    const auto remote = facts.remotes.find(row.node + ":" + row.tag);
+    loop.remoteTarget = remote != facts.remotes.end();
+    if (loop.remoteTarget) {
+      const auto wild = facts.ratioInputs.find(row.node + ":" + remote->second);
+      const auto wildPv = wild != facts.ratioInputs.end() ? pvOf.find(row.node + ":" + wild->second) : pvOf.end();
+      loop.wildPv = wildPv != pvOf.end() ? static_cast<int>(wildPv->second) : -1;
+    }
+    for (const auto& [slave, master] : facts.remotes) {
+      const auto slaveRow = rowOf.find(slave);
+      if (master == row.tag && slave.compare(0, row.node.size() + 1, row.node + ":") == 0 && slaveRow != rowOf.end()) {
+        loop.slaveRow = static_cast<int>(slaveRow->second);
+      }
+    }
+  };
   const auto add = [&](size_t controller, size_t pv, const std::string& variable, const TiebackDynamics& d,
                        bool sentAsStated) {
     CheckedLoop loop;
@@ -95,6 +121,7 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
     loop.sentHigh = sentAsStated ? loop.high : d.high;
     loop.directAction = controller < facts.directAction.size() && facts.directAction[controller];
     loop.integrating = d.integrating;
+    strategies(loop);
     loops.push_back(loop);
   };
   const auto addDiscrete = [&](size_t command, size_t pv, const TiebackDynamics& d) {
@@ -115,6 +142,7 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
         addDiscrete(loop.source, loop.pv, loop.dynamics);
       } else {
         add(loop.source, loop.pv, loop.variable, loop.dynamics, false);
+        loops.back().strategy = loop.strategyText;
       }
     }
   }
@@ -158,9 +186,8 @@ void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream&
   const std::string strategies = StrategyCounts(tiebacks);
   out << "tiebacks: " << tiebacks.loops.size() - discrete << " loops closed"
       << (rules.empty() ? "" : " (" + rules + (strategies.empty() ? "" : "; " + strategies) + ")") << ", " << discrete
-      << " discrete; " << tiebacks.ambiguous.size()
-      << " ambiguous, " << tiebacks.unpaired.size() << " unpaired; " << tiebacks.openPv.size() << " of " << c.pv.size()
-      << " PV rows send their values as written";
+      << " discrete; " << tiebacks.ambiguous.size() << " ambiguous, " << tiebacks.unpaired.size() << " unpaired; "
+      << tiebacks.openPv.size() << " of " << c.pv.size() << " PV rows send their values as written";
   const auto own = static_cast<size_t>(std::count(tiebacks.held.pv.begin(), tiebacks.held.pv.end(), true));
   out << (own > 0 ? ", " + std::to_string(own) + " carry the case's own blocks' outputs\n" : std::string("\n"));
   const auto list = [&](const char* what, const std::vector<std::string>& lines) {

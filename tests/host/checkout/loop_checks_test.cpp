@@ -134,10 +134,17 @@ TEST(LoopCheckPlan, AGroupAtOnceAndGroupsOneAfterAnother) {
     c.controllers.push_back(row);
   }
   c.loopChecks = {Check("*")};  // direction and setpoint step, flow limits
+  const auto flow = [](size_t row, int group) {
+    host::CheckedLoop loop;
+    loop.controller = loop.pv = row;
+    loop.variable = "F";
+    loop.group = group;
+    return loop;
+  };
   host::LoopChecks together;
-  together.Plan(c, {{0, 0, "F", 0.0, 100.0, false, 0}, {1, 1, "F", 0.0, 100.0, false, 0}}, 1.0);
+  together.Plan(c, {flow(0, 0), flow(1, 0)}, 1.0);
   host::LoopChecks apart;
-  apart.Plan(c, {{0, 0, "F", 0.0, 100.0, false, 0}, {1, 1, "F", 0.0, 100.0, false, 1}}, 1.0);
+  apart.Plan(c, {flow(0, 0), flow(1, 1)}, 1.0);
   // start 10 s, direction 10 s, then a rest, a step and its return of 90 s each (1.5 x the settling limit)
   EXPECT_EQ(together.StepsNeeded(), 10 + 10 + 3 * 90);
   EXPECT_EQ(apart.StepsNeeded(), 2 * together.StepsNeeded());
@@ -251,6 +258,24 @@ TEST_F(DcshostTest, ASeededUnitNamesItsCausesInItsResults) {
     }
     EXPECT_TRUE(failedSeen);
   }
+}
+
+// A strategy's loops checked as it runs: the slaves (a cascade's, a ratio's)
+// in local automatic and back in cascade after, the master through its slave
+// after it, its failed transmitter's broken cascade made again; each sheet
+// says what the database says of its strategy.
+TEST_F(DcshostTest, AStrategysLoopsAreCheckedAsItRuns) {
+  const std::string report = Temp("strategy-checks");
+  std::filesystem::remove_all(report);
+  const Outcome run = Dcshost(
+      {"run", Source + "/tests/host/plant/strategy-checks.toml", "--report", report, "--no-progress"});
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("loop checks: 12 checks of 4 loops, which need 6260 steps"), std::string::npos)
+      << run.output;  // the master's group after its slave's
+  EXPECT_NE(run.output.find("expectations: 18 passed, 0 failed"), std::string::npos) << run.output;
+  EXPECT_NE(ReadFile(report + "/loops/LIC401.html")
+                .find("<tr><th>strategy</th><td>cascade: the master of FIC402; its PV follows FT402"),
+            std::string::npos);
 }
 
 // A failed check names its cause beside its figures: one row per cause the
