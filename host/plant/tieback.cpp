@@ -366,8 +366,8 @@ void DescribeStrategies(const Case& c, const LoopFacts& facts, const std::vector
         loop.strategyText = "ratio: its target from the ratio station " + remote->second + ", F_RATIO x " +
                             wild->second + " + F_BIAS, while A_CASC is YES";
       } else {
-        loop.strategyText = "cascade: the slave of " + remote->second + ", its target the master's output while "
-                            "A_CASC is YES";
+        loop.strategyText =
+            "cascade: the slave of " + remote->second + ", its target the master's output while A_CASC is YES";
       }
     }
     if (const auto split = facts.splits.find(KeyOf(row)); split != facts.splits.end()) {

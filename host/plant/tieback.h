@@ -52,7 +52,7 @@ struct TiebackLoop {
   std::string variable;  // its measured variable ("L"); empty for a discrete loop
   std::string unit;      // its PV's engineering units as the database states them, or empty
   TiebackDynamics dynamics;
-  std::vector<std::string> changes;       // where its numbers differ from the defaults, and why
+  std::vector<std::string> changes;  // where its numbers differ from the defaults, and why
   // The strategy it runs in: "cascade" (on the master's loop), "ratio",
   // "split range", or empty; what the database says of it, in words.
   std::string strategy, strategyText;
