@@ -325,24 +325,18 @@ namespace {
 
 std::string KeyOf(const CaseCtrlRow& row) { return row.node + ":" + row.tag; }
 
-// For each pair, the pair of its cascade's slave (the controller whose remote
-// target is this one's output), or -1.
+// For each pair, the pair of its cascade's slave, or -1.
 std::vector<int> Slaves(const Case& c, const LoopFacts& facts, const std::vector<LoopPair>& pairs) {
-  std::unordered_map<std::string, size_t> pairOf;
+  std::vector<int> pairOfRow(c.controllers.size(), -1);
   for (size_t k = 0; k < pairs.size(); ++k) {
-    pairOf.emplace(KeyOf(c.controllers[pairs[k].controller]), k);
+    pairOfRow[pairs[k].controller] = static_cast<int>(k);
   }
+  const std::vector<int> slaveRows = CascadeSlaves(c, facts);
   std::vector<int> slaveOf(pairs.size(), -1);
   for (size_t k = 0; k < pairs.size(); ++k) {
-    const CaseCtrlRow& row = c.controllers[pairs[k].controller];
-    const auto remote = facts.remotes.find(KeyOf(row));
-    if (remote == facts.remotes.end()) {
-      continue;
-    }
-    const auto master = pairOf.find(row.node + ":" + remote->second);
-    if (master != pairOf.end() && master->second != k) {
-      slaveOf[master->second] = static_cast<int>(k);
-    }
+    const int slave = slaveRows[pairs[k].controller];
+    slaveOf[k] =
+        slave >= 0 && slave != static_cast<int>(pairs[k].controller) ? pairOfRow[static_cast<size_t>(slave)] : -1;
   }
   return slaveOf;
 }
@@ -465,6 +459,23 @@ bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::st
     }
   }
   return true;
+}
+
+std::vector<int> CascadeSlaves(const Case& c, const LoopFacts& facts) {
+  std::unordered_map<std::string, size_t> rowOf;
+  for (size_t r = 0; r < c.controllers.size(); ++r) {
+    rowOf.emplace(KeyOf(c.controllers[r]), r);
+  }
+  std::vector<int> slaves(c.controllers.size(), -1);
+  for (size_t r = 0; r < c.controllers.size(); ++r) {
+    const CaseCtrlRow& row = c.controllers[r];
+    const auto remote = facts.remotes.find(KeyOf(row));
+    const auto master = remote != facts.remotes.end() ? rowOf.find(row.node + ":" + remote->second) : rowOf.end();
+    if (master != rowOf.end()) {
+      slaves[master->second] = static_cast<int>(r);
+    }
+  }
+  return slaves;
 }
 
 std::string StrategyCounts(const Tiebacks& tiebacks) {

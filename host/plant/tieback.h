@@ -80,6 +80,10 @@ struct Tiebacks {
 // from tags and links as a case may write them.
 bool BuildTiebacks(const Case& c, const LoopFacts& facts, Tiebacks& out, std::string& error);
 
+// For each controller row, the row of its cascade's slave (the controller
+// whose remote target is this one's output, on its node), or -1.
+std::vector<int> CascadeSlaves(const Case& c, const LoopFacts& facts);
+
 // The loops in each strategy, counted: "1 cascade, 1 ratio, 1 split range",
 // or empty where none is in one.
 std::string StrategyCounts(const Tiebacks& tiebacks);

@@ -212,14 +212,18 @@ void Session::GroupLoops() {
   }
   // A cascade's master and slave, and a ratio's controlled flow and the loop
   // of its wild flow, are coupled through the DCS's own strategies.
+  std::unordered_map<size_t, std::vector<size_t>> loopsOfPv;
+  for (size_t j = 0; j < n; ++j) {
+    loopsOfPv[loops_[j].pv].push_back(j);
+  }
   for (size_t i = 0; i < n; ++i) {
-    for (size_t j = 0; j < n; ++j) {
-      const bool cascade = loops_[i].slaveRow >= 0 && !loops_[j].discrete &&
-                           static_cast<size_t>(loops_[i].slaveRow) == loops_[j].controller;
-      const bool ratio = loops_[i].wildPv >= 0 && static_cast<size_t>(loops_[i].wildPv) == loops_[j].pv;
-      if (i != j && (cascade || ratio)) {
-        conflicts[i].push_back(j);
-        conflicts[j].push_back(i);
+    const auto slave = loops_[i].slaveRow >= 0 ? loopsOf.find(static_cast<size_t>(loops_[i].slaveRow)) : loopsOf.end();
+    const auto wild = loops_[i].wildPv >= 0 ? loopsOfPv.find(static_cast<size_t>(loops_[i].wildPv)) : loopsOfPv.end();
+    for (const auto& coupled :
+         {slave != loopsOf.end() ? &slave->second : nullptr, wild != loopsOfPv.end() ? &wild->second : nullptr}) {
+      for (size_t k = 0; coupled != nullptr && k < coupled->size(); ++k) {
+        conflicts[i].push_back((*coupled)[k]);
+        conflicts[(*coupled)[k]].push_back(i);
       }
     }
   }

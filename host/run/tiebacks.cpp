@@ -86,13 +86,11 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
   };
   // What the database says of the loop's strategy: its target from a master
   // or a ratio station (and that station's wild flow), its slave.
-  std::unordered_map<std::string, size_t> rowOf, pvOf;
-  for (size_t r = 0; r < c.controllers.size(); ++r) {
-    rowOf.emplace(c.controllers[r].node + ":" + c.controllers[r].tag, r);
-  }
+  std::unordered_map<std::string, size_t> pvOf;
   for (size_t r = 0; r < c.pv.size(); ++r) {
     pvOf.emplace(c.pv[r].node + ":" + c.pv[r].tag, r);
   }
+  const std::vector<int> slaves = CascadeSlaves(c, facts);
   const auto strategies = [&](CheckedLoop& loop) {
     const CaseCtrlRow& row = c.controllers[loop.controller];
     const auto remote = facts.remotes.find(row.node + ":" + row.tag);
@@ -102,12 +100,7 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
       const auto wildPv = wild != facts.ratioInputs.end() ? pvOf.find(row.node + ":" + wild->second) : pvOf.end();
       loop.wildPv = wildPv != pvOf.end() ? static_cast<int>(wildPv->second) : -1;
     }
-    for (const auto& [slave, master] : facts.remotes) {
-      const auto slaveRow = rowOf.find(slave);
-      if (master == row.tag && slave.compare(0, row.node.size() + 1, row.node + ":") == 0 && slaveRow != rowOf.end()) {
-        loop.slaveRow = static_cast<int>(slaveRow->second);
-      }
-    }
+    loop.slaveRow = slaves[loop.controller];
   };
   const auto add = [&](size_t controller, size_t pv, const std::string& variable, const TiebackDynamics& d,
                        bool sentAsStated) {
