@@ -50,12 +50,13 @@ void Step(Session& session, int64_t step, double dt, StepContext& x) {
   DCSDataDef* record = session.record();
   ProcessModel& model = session.model();
   for (int32_t i = 0; i < record->PVRowCnt; ++i) {
+    // What the plant measures: the model's variable, or the row's own
+    // value; a check's drive and a transmitter's faults act on either.
     const int from = session.carries()[static_cast<size_t>(i)];
-    if (from != ProcessModel::None) {
-      const double value = model.Value(static_cast<size_t>(from));
-      x.malfunctions.Remember(static_cast<size_t>(i), value);
-      b.pv(i).Value = x.malfunctions.Transmitted(static_cast<size_t>(i), value, seconds);
-    }
+    const double value = from != ProcessModel::None ? model.Value(static_cast<size_t>(from))
+                                                    : session.scenario().pv[static_cast<size_t>(i)].value;
+    x.malfunctions.Remember(static_cast<size_t>(i), value);
+    b.pv(i).Value = x.malfunctions.Transmitted(static_cast<size_t>(i), value, seconds);
   }
   for (int32_t i = 0; i < record->CtrlRowCnt; ++i) {
     b.ctrl(i).OutputUpdated = 0;
