@@ -28,10 +28,10 @@ const Section Sections[] = {
     {"controller", SectionForm::Array, ReadTagRow<TableKind::Ctrl>},
     {"pv", SectionForm::Array, ReadTagRow<TableKind::PV>},
     {"pv_import", SectionForm::Array, ReadTagRow<TableKind::PVImport>},
+    {"loop_check", SectionForm::Array, ReadLoopCheck},  // before the events: loop checks make the run longer
     {"event", SectionForm::Array, ReadEvent},
     {"expect", SectionForm::Array, ReadExpectation},
     {"malfunction", SectionForm::Array, ReadMalfunction},
-    {"loop_check", SectionForm::Array, ReadLoopCheck},
     {"report", SectionForm::Optional, ReadReport},
 };
 

@@ -234,6 +234,12 @@ bool Run::PlanLoopChecks() {
   if (options_.steps < 0 && steps_ < needed) {
     steps_ = static_cast<int>(std::min<int64_t>(needed, MaxSteps));
   }
+  for (const CaseEvent& event : c_.events) {
+    if (event.step > steps_) {
+      return Refuse(Where(event.origin) + ": event step " + std::to_string(event.step) + " lies outside the run of " +
+                    std::to_string(steps_) + " steps");
+    }
+  }
   out_ << "loop checks: " << checks_.Count() << " checks of " << checks_.Loops().size() << " loops, which need "
        << needed << " steps" << (steps_ < needed ? " (the run takes " + std::to_string(steps_) + ")" : "") << '\n';
   return true;
