@@ -132,7 +132,7 @@ struct CaseMalfunction {
 struct CaseLoopCheck {
   std::string loops;                // a glob over controller and command tags: "*", "FIC*", "LIC101", "HS*"
   std::vector<std::string> checks;  // "range", "stroke", "direction", "setpoint_step", "bad_transmitter",
-                                    // "start", "stop"; empty: not given
+                                    // "cascade_break", "ratio", "split_range", "start", "stop"; empty: not given
   std::string measures;             // the loops' measured variable ("T"), over their tags' letters; empty: not given
   double start;                     // s: when the first check begins
   double outputStep;                // % of output: direction

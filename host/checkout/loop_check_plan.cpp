@@ -64,6 +64,11 @@ bool SettingsFor(CheckedLoop& loop, const std::string& tag, const std::vector<Ca
       s.checkSetpoint = has("setpoint_step");
       s.checkBadTransmitter = has("bad_transmitter");
     }
+    if (has("cascade_break") || has("ratio") || has("split_range")) {
+      s.checkCascadeBreak = has("cascade_break");
+      s.checkRatio = has("ratio");
+      s.checkSplitRange = has("split_range");
+    }
     if (has("start") || has("stop")) {
       s.checkStart = has("start");
       s.checkStop = has("stop");
@@ -104,9 +109,13 @@ size_t LoopChecks::Count() const {
   size_t n = 0;
   for (size_t i = 0; i < settings_.size(); ++i) {
     const LoopCheckSettings& s = settings_[i];
-    const bool pid = !loops_[i].discrete;
-    for (const bool made : {pid && s.checkRange, pid && s.checkStroke, pid && s.checkDirection, pid && s.checkSetpoint,
-                            pid && s.checkBadTransmitter, !pid && s.checkStart, !pid && s.checkStop}) {
+    const CheckedLoop& loop = loops_[i];
+    const bool pid = !loop.discrete;
+    for (const bool made :
+         {pid && s.checkRange, pid && s.checkStroke, pid && s.checkDirection, pid && s.checkSetpoint,
+          pid && s.checkBadTransmitter, !pid && s.checkStart, !pid && s.checkStop,
+          pid && s.checkSplitRange && !loop.splitRows.empty(), pid && s.checkCascadeBreak && loop.masterRow >= 0,
+          pid && s.checkRatio && loop.wildPv >= 0}) {
       n += made ? 1 : 0;
     }
   }
@@ -115,6 +124,7 @@ size_t LoopChecks::Count() const {
 
 void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, double stepSeconds) {
   dt_ = stepSeconds;
+  case_ = &c;
   loops_.clear();
   settings_.clear();
   scripts_.clear();
@@ -161,10 +171,13 @@ void LoopChecks::Plan(const Case& c, const std::vector<CheckedLoop>& loops, doub
 
 // In this order, each after the one before: range (five points held two
 // steps or 2 s each, the plant untouched) then a rest of two steps; stroke
-// (five points held strokeTime each) then rest W; direction: [.., +D] then rest W;
-// setpoint step: [.., +W] then its step back and rest W; bad transmitter:
-// [.., +J] then rest W. W is one and a half times the longer limit. A
-// discrete loop's two switches: each [.., +2L] then rest L, L its limit.
+// (five points held strokeTime each) then rest W; split range likewise;
+// direction: [.., +D] then rest W; setpoint step: [.., +W] then its step back
+// and rest W; bad transmitter: [.., +J] then rest W; cascade break: J in
+// cascade, J failed, one step recovered, two back in cascade, rest W; ratio:
+// W in cascade, W after the wild flow's step, W after the ratio's change,
+// rest W. W is one and a half times the longer limit. A discrete loop's two
+// switches: each [.., +2L] then rest L, L its limit.
 void LoopChecks::Schedule(size_t i, int64_t from) {
   const LoopCheckSettings& s = settings_[i];
   Script& script = scripts_[i];
@@ -192,6 +205,12 @@ void LoopChecks::Schedule(size_t i, int64_t from) {
     script.strokeHold = std::max<int64_t>(2, Steps(s.strokeTime, dt_));
     at += Points * script.strokeHold + window;
   }
+  if (s.checkSplitRange && !loops_[i].splitRows.empty()) {
+    script.split0 = at;
+    script.splitHold = std::max<int64_t>(2, Steps(s.strokeTime, dt_));
+    script.splitShare.assign(loops_[i].splitRows.size(), std::array<double, Points>{});
+    at += Points * script.splitHold + window;
+  }
   if (s.checkDirection) {
     script.dir0 = at;
     script.dir1 = at + std::max<int64_t>(1, Steps(s.directionTime, dt_));
@@ -206,6 +225,21 @@ void LoopChecks::Schedule(size_t i, int64_t from) {
     script.bad0 = at;
     script.bad1 = at + std::max<int64_t>(2, Steps(10.0, dt_));
     at = script.bad1 + window;
+  }
+  const int64_t hold = std::max<int64_t>(2, Steps(10.0, dt_));
+  if (s.checkCascadeBreak && loops_[i].masterRow >= 0) {
+    script.cas0 = at;
+    script.casFail = at + hold;
+    script.cas1 = script.casFail + hold;
+    script.casBack = script.cas1 + 1;
+    at = script.casBack + 2 + window;
+  }
+  if (s.checkRatio && loops_[i].wildPv >= 0) {
+    script.rat0 = at;
+    script.ratStep = at + window;
+    script.ratChange = script.ratStep + window;
+    script.ratEnd = script.ratChange + window;
+    at = script.ratEnd + window;
   }
   script.end = at;
   script.first = from + Steps(s.start, dt_);

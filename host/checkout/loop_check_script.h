@@ -51,7 +51,33 @@ struct LoopChecks::Script {
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;
   bool badMeasured = false;
-  std::string cascade;  // A_CASC before the checks of a loop checked in local
+  std::string slaveMode, slaveCascade, slaveBreak;  // a master's slave once the master's transmitter failed
+  std::string cascade;                              // A_CASC before the checks of a loop checked in local
+  // split range: Points points of the output held splitHold steps each from
+  // split0, the PV and each output's share at the end of each hold
+  int64_t split0 = -1, splitHold = 0;
+  double splitU0 = 0.0;
+  std::array<double, Points> splitPv{};
+  std::vector<std::array<double, Points>> splitShare;
+  int splitEnds = 0;
+  // cascade break: in cascade at cas0, the slave's transmitter failed at
+  // casFail, judged and recovered at cas1, back in cascade at casBack, the
+  // bump read two steps later
+  int64_t cas0 = -1, casFail = -1, cas1 = -1, casBack = -1;
+  double masterU0 = 0.0, masterU1 = 0.0, slaveTarget1 = 0.0, targetBack = 0.0, bump = 0.0;
+  std::string casMode, casAfter;
+  bool casMeasured = false;
+  // ratio: in cascade at rat0, the wild flow stepped at ratStep, the ratio
+  // changed at ratChange, both put back at ratEnd; each phase's wanted flow,
+  // its last value and the last time it was outside the band
+  int64_t rat0 = -1, ratStep = -1, ratChange = -1, ratEnd = -1;
+  double ratio = 0.0, bias = 0.0, newRatio = 0.0, wild0 = 0.0, wild1 = 0.0, flow0 = 0.0;
+  struct RatioPhase {
+    double wanted = 0.0, last = 0.0, outsideAt = 0.0;
+    bool seen = false;
+  };
+  std::array<RatioPhase, 2> phases;
+  bool ratMeasured = false;
   // Each check's start step in the order they are made, with its name; a
   // discrete loop's switches are named once the run has made them.
   std::vector<std::pair<int64_t, const char*>> Starts() const;

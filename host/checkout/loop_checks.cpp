@@ -32,9 +32,12 @@ void LoopChecks::At(int64_t step, const LoopSignals& signals, std::vector<LoopAc
     }
     RangeAt(i, step, signals, due);
     StrokeAt(i, step, signals, due);
+    SplitAt(i, step, signals, due);
     DirectionAt(i, step, signals, due);
     SetpointAt(i, step, signals, due);
     BadPvAt(i, step, signals, due);
+    CascadeBreakAt(i, step, signals, due);
+    RatioAt(i, step, signals, due);
   }
 }
 
@@ -199,6 +202,9 @@ void LoopChecks::BadPvAt(size_t i, int64_t step, const LoopSignals& signals, std
     s.badU1 = 100.0 * signals.Output(loop.controller);
     s.badMeasured = true;
     due.push_back(LoopAction{LoopAction::Kind::ReadMode, i, 0.0, ""});
+    if (loop.slaveRow >= 0) {
+      due.push_back(LoopAction{LoopAction::Kind::ReadSlave, i, 0.0, ""});
+    }
     due.push_back(LoopAction{LoopAction::Kind::RecoverPv, i, 0.0, ""});
     due.push_back(LoopAction{LoopAction::Kind::SetMode, i, 0.0, "AUTO"});
     if (loop.slaveRow >= 0) {  // a failed master broke its cascade; its slave goes back, without a bump
@@ -242,7 +248,8 @@ void LoopChecks::SwitchAt(size_t i, int64_t step, const LoopSignals& signals, st
 
 std::vector<std::pair<int64_t, const char*>> LoopChecks::Script::Starts() const {
   std::vector<std::pair<int64_t, const char*>> starts = {
-      {range0, "range"}, {stroke0, "stroke"}, {dir0, "direction"}, {sp0, "setpoint step"}, {bad0, "bad transmitter"}};
+      {range0, "range"},      {stroke0, "stroke"},       {split0, "split range"}, {dir0, "direction"},
+      {sp0, "setpoint step"}, {bad0, "bad transmitter"}, {cas0, "cascade break"}, {rat0, "ratio"}};
   for (const Switch& w : switches) {
     starts.emplace_back(w.at0, w.starting ? "start" : "stop");
   }
@@ -291,6 +298,9 @@ std::vector<Verdict> LoopChecks::NotReached(const Case& c, const std::string& wh
     add(s.dir0, true, s.dirMeasured, "direction");
     add(s.sp0, true, s.answer.samples >= s.sp1 - s.sp0, "setpoint step");
     add(s.bad0, true, s.badMeasured, "bad transmitter");
+    add(s.split0, true, s.splitEnds == Points, "split range");
+    add(s.cas0, true, s.casMeasured, "cascade break");
+    add(s.rat0, true, s.ratMeasured, "ratio");
     bool startMeasured = false, stopMeasured = false;  // a discrete loop's switches
     for (const Script::Switch& w : s.switches) {
       (w.starting ? startMeasured : stopMeasured) |= w.measured;
@@ -338,6 +348,7 @@ void LoopChecks::Sample(int64_t step, const LoopSignals& signals) {
       }
       continue;
     }
+    SampleRatio(i, step, signals);
     Script& s = scripts_[i];
     if (step < s.sp0 || step >= s.sp1 || s.stoppedBy != nullptr) {  // within the step: stopped by its direction
       continue;
@@ -379,6 +390,16 @@ std::string TargetWriters(const Case& c, size_t controller) {
   return writers.empty() ? "another writer" : writers;
 }
 
+// Why a PV does not answer its controller: a cascade's master moves its
+// slave's target, which only a slave in AUTO and in cascade takes.
+std::string Still(const Case& c, const CheckedLoop& loop) {
+  if (loop.slaveRow >= 0) {
+    return "its slave " + c.controllers[static_cast<size_t>(loop.slaveRow)].tag +
+           " does not take its output, being out of AUTO or of cascade, or does not move the plant";
+  }
+  return "a frozen or unconnected transmitter, or a valve that does not move";
+}
+
 }  // namespace
 
 // Why a setpoint step failed, in an engineer's words; the first cause that
@@ -401,7 +422,7 @@ std::string LoopChecks::StepCause(const Case& c, size_t i) const {
            " % throughout, the PV short of the target: suspect the action, the range, the valve or the tuning";
   }
   if (s.pvHigh - s.pvLow < 0.001 * span) {
-    return "the PV did not move: a frozen or unconnected transmitter, or a valve that does not move";
+    return "the PV did not move: " + Still(c, loop);
   }
   if (moved * step < 0.0 && std::fabs(moved) >= 0.001 * span) {
     return "the PV moved away from the target: the controller's action (A_ACTION) or the plant's is the wrong way";
@@ -587,23 +608,26 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
       const bool passed = StrokePassed(i, pvTag, measured);
       add("stroke", passed, measured);
     }
+    if (s.split0 >= 0 && !notRun("split range", s.split0) && s.splitEnds == Points) {
+      std::string measured;
+      const bool passed = SplitPassed(i, measured);
+      add("split range", passed, measured);
+    }
     if (s.dir0 >= 0 && !notRun("direction", s.dir0)) {
       const double wanted = (loop.directAction ? -1.0 : 1.0) * (s.du >= 0.0 ? 1.0 : -1.0);
       const bool answered = std::fabs(s.dpv) >= 0.001 * (loop.high - loop.low);
       const bool right = DirectionPassed(i);
       const char* action = loop.directAction ? "a direct-acting" : "a reverse-acting";
       add("direction", s.dirMeasured && right,
-          !s.dirMeasured
-              ? std::string()
-              : "output " + Signed(s.du) + " % (from " + Measured(s.u0) + " %) moved " + pvTag + " by " +
-                    Signed(s.dpv) + " in " + Measured(set.directionTime) + " s: " +
-                    (!answered ? std::string("no answer")
-                               : std::string(s.dpv > 0.0 ? "rises" : "falls") + " with the output") +
-                    "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall") +
-                    (right ? std::string()
-                     : !answered
-                         ? ": the PV did not move (a frozen or unconnected transmitter, or a valve that does not move)"
-                         : ": the controller's action (A_ACTION) is the wrong way for its plant"));
+          !s.dirMeasured ? std::string()
+                         : "output " + Signed(s.du) + " % (from " + Measured(s.u0) + " %) moved " + pvTag + " by " +
+                               Signed(s.dpv) + " in " + Measured(set.directionTime) + " s: " +
+                               (!answered ? std::string("no answer")
+                                          : std::string(s.dpv > 0.0 ? "rises" : "falls") + " with the output") +
+                               "; " + action + " controller needs it to " + (wanted > 0.0 ? "rise" : "fall") +
+                               (right       ? std::string()
+                                : !answered ? ": the PV did not move (" + Still(c, loop) + ")"
+                                            : ": the controller's action (A_ACTION) is the wrong way for its plant"));
     }
     if (s.sp0 >= 0 && !notRun("setpoint step", s.sp0)) {
       const StepResponse& a = s.answer;
@@ -624,12 +648,34 @@ std::vector<Verdict> LoopChecks::Judge(const Case& c) const {
     }
     if (s.bad0 >= 0 && !notRun("bad transmitter", s.bad0)) {
       const bool held = std::fabs(s.badU1 - s.badU0) <= 0.1;
-      add("bad transmitter", s.badMeasured && s.mode == "MANL" && held,
+      // A master's slave must break as its A_CASCBRK says: to MANL, or to its local target in AUTO.
+      std::string slave;
+      bool broke = true;
+      if (loop.slaveRow >= 0) {
+        const std::string wanted = s.slaveBreak == "MANL" ? "MANL" : "AUTO";
+        broke = s.slaveCascade == "NO" && s.slaveMode == wanted;
+        slave = std::string(broke ? "; its slave " : "; the cascade did not break as configured: its slave ") +
+                c.controllers[static_cast<size_t>(loop.slaveRow)].tag + " " +
+                (s.slaveCascade == "NO" ? "left cascade" : "stayed in cascade") + " in " + s.slaveMode +
+                " (A_CASCBRK " + s.slaveBreak + ")";
+      }
+      add("bad transmitter", s.badMeasured && s.mode == "MANL" && held && broke,
           !s.badMeasured
               ? std::string()
               : pvTag + " failed: " + (s.mode == "MANL" ? "shed to MANL" : "stayed in " + s.mode) + ", output " +
                     (held ? "held at " + Measured(s.badU1) + " %"
-                          : "moved from " + Measured(s.badU0) + " to " + Measured(s.badU1) + " %"));
+                          : "moved from " + Measured(s.badU0) + " to " + Measured(s.badU1) + " %") +
+                    slave);
+    }
+    if (s.cas0 >= 0 && !notRun("cascade break", s.cas0) && s.casMeasured) {
+      std::string measured;
+      const bool passed = CascadeBreakPassed(i, measured);
+      add("cascade break", passed, measured);
+    }
+    if (s.rat0 >= 0 && !notRun("ratio", s.rat0) && s.ratMeasured) {
+      std::string measured;
+      const bool passed = RatioPassed(i, measured);
+      add("ratio", passed, measured);
     }
   }
   return verdicts;

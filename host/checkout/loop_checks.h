@@ -37,7 +37,14 @@ struct CheckedLoop {
   // of the loop's strategy, for its sheet.
   bool remoteTarget = false;
   int slaveRow = -1;
-  int wildPv = -1;  // the PV row of the wild flow its ratio station reads, or -1: the DCS couples the two
+  int masterRow = -1;        // a cascade's slave: its master's controller row, or -1
+  int wildPv = -1;           // the PV row of the wild flow its ratio station reads, or -1: the DCS couples the two
+  std::string ratioStation;  // that ratio station's tag
+  double wildLow = 0.0, wildHigh = 100.0;  // the wild flow's span
+  // A split-range controller's outputs: their PV-import rows, and the part
+  // of the controller's output each takes (F_SPLO, F_SPHI; NaN where unstated).
+  std::vector<size_t> splitRows;
+  std::vector<std::pair<double, double>> splitParts;
   std::string strategy;
 };
 
@@ -49,6 +56,8 @@ struct LoopCheckSettings {
   bool checkDirection = true, checkSetpoint = true, checkBadTransmitter = false, checkRange = false,
        checkStroke = false;
   bool checkStart = true, checkStop = true;  // a discrete loop's
+  // A strategy's own, each made where the loop has that strategy.
+  bool checkCascadeBreak = true, checkRatio = true, checkSplitRange = true;
   double start = 10.0, outputStep = 5.0, directionTime = 40.0, setpointStep = 10.0;
   double riseTime = 60.0, settlingTime = 120.0, overshoot = 20.0, settleBand = 2.0;
   double rangeTolerance = 0.5, strokeTime = 0.0, startTime = 0.0, stopTime = 0.0;
@@ -59,7 +68,7 @@ struct LoopCheckSettings {
 // no [[loop_check]] matches it. A matching table's `measures` replaces the
 // variable read from the tag. A list of checks sets the checks of the kinds
 // it names (a controller's, a discrete loop's); the other kind keeps its
-// defaults. dt is the step: the discrete loops' default limits are their
+// defaults; a list of the strategies' checks likewise. dt is the step: the discrete loops' default limits are their
 // delays and two steps.
 bool SettingsFor(CheckedLoop& loop, const std::string& tag, const std::vector<CaseLoopCheck>& checks, double dt,
                  LoopCheckSettings& settings);
@@ -69,7 +78,12 @@ struct LoopAction {
   // DrivePv: the PV row sends `value` in place of the plant's, as a calibrator
   // drives a transmitter, until ReleasePv; ReadPv: FIX's value of the PV's point.
   // LocalTarget: the controller's cascade switch (A_CASC) read, then "NO";
-  // RestoreCascade: back to what was read; SlaveCascade: the slave back in cascade.
+  // RestoreCascade: back to what was read; SlaveCascade: the slave back in
+  // cascade (ReadSlave: its mode, switch and A_CASCBRK once its master's
+  // transmitter failed); SetCascade: the loop's own switch to `text`, ReadCascade: read
+  // back. ReadRatio: its ratio station's F_RATIO and F_BIAS; SetRatio: the
+  // station's F_RATIO to `value`; DriveWild and ReleaseWild: the wild flow's
+  // PV row, as DrivePv and ReleasePv.
   enum class Kind {
     SetMode,
     SetOutput,
@@ -83,7 +97,14 @@ struct LoopAction {
     ReadPv,
     LocalTarget,
     RestoreCascade,
-    SlaveCascade
+    SlaveCascade,
+    ReadSlave,
+    SetCascade,
+    ReadCascade,
+    ReadRatio,
+    SetRatio,
+    DriveWild,
+    ReleaseWild
   };
   Kind kind = Kind::SetMode;
   size_t loop = 0;               // index among the checked loops
@@ -121,6 +142,10 @@ class LoopChecks {
   // checked in local, for a LocalTarget action; what RestoreCascade puts back.
   void CascadeRead(size_t loop, const std::string& text);
   const std::string& CascadeBefore(size_t loop) const;
+  // A cascade break's mode and switch read back, a ratio check's station as read.
+  void CascadeAfter(size_t loop, const std::string& mode, const std::string& cascade);
+  void RatioRead(size_t loop, double ratio, double bias);
+  void SlaveRead(size_t loop, const std::string& mode, const std::string& cascade, const std::string& configured);
   // After the step: the values of the loops whose setpoint step is watched.
   void Sample(int64_t step, const LoopSignals& signals);
   // One verdict per loop and check the run reached, in the loops' order.
@@ -157,6 +182,13 @@ class LoopChecks {
   void SetpointAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
   void BadPvAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
   void SwitchAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void SplitAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void CascadeBreakAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void RatioAt(size_t loop, int64_t step, const LoopSignals& signals, std::vector<LoopAction>& due);
+  void SampleRatio(size_t loop, int64_t step, const LoopSignals& signals);
+  bool SplitPassed(size_t loop, std::string& measured) const;
+  bool CascadeBreakPassed(size_t loop, std::string& measured) const;
+  bool RatioPassed(size_t loop, std::string& measured) const;
   bool Running(size_t loop, const LoopSignals& signals) const;
   void Stop(size_t loop, const char* check, int64_t at);
   std::string StepCause(const Case& c, size_t loop) const;
@@ -164,6 +196,7 @@ class LoopChecks {
   bool StrokePassed(size_t loop, const std::string& pvTag, std::string& measured) const;
   bool DirectionPassed(size_t loop) const;
   bool StepPassed(size_t loop) const;
+  const Case* case_ = nullptr;  // the case planned: its rows' tags name what the checks measured
   std::vector<CheckedLoop> loops_;
   std::vector<LoopCheckSettings> settings_;
   std::vector<Script> scripts_;

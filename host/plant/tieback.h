@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "case/case.h"
@@ -28,6 +29,8 @@ struct LoopFacts {
   // imports (PV-import rows' tags, in the case's order).
   std::unordered_map<std::string, std::string> remotes, ratioInputs;
   std::unordered_map<std::string, std::vector<std::string>> splits;
+  // A split-range output's "NODE:TAG" -> the part of its controller's output it takes (F_SPLO, F_SPHI).
+  std::unordered_map<std::string, std::pair<double, double>> splitParts;
 };
 
 // How a tieback answers its controller or command.

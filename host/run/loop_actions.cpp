@@ -76,6 +76,12 @@ void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitt
           const CaseCtrlRow& row = slave ? c.controllers[static_cast<size_t>(loop.slaveRow)] : ctrl;
           event.node = row.node;
           event.tag = row.tag;
+          if (slave) {  // a cascade broken to MANL: the slave in AUTO first, then back in cascade
+            event.field = "A_AUTO";
+            event.isText = true;
+            event.text = "AUTO";
+            ApplyEvent(fix, event);
+          }
           event.field = "A_CASC";
           event.isText = true;
           event.text = "YES";
@@ -83,6 +89,45 @@ void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitt
         }
         break;
       }
+      case LoopAction::Kind::SetCascade:
+        event.field = "A_CASC";
+        event.isText = true;
+        event.text = action.text;
+        ApplyEvent(fix, event);
+        break;
+      case LoopAction::Kind::ReadCascade: {
+        const std::vector<std::string> read = ReadTexts(
+            fix.api(), {PointName{ctrl.node, ctrl.tag, "A_AUTO"}, PointName{ctrl.node, ctrl.tag, "A_CASC"}}, "(none)");
+        checks.CascadeAfter(action.loop, read[0], read[1]);
+        break;
+      }
+      case LoopAction::Kind::ReadSlave: {
+        const CaseCtrlRow& slave = c.controllers[static_cast<size_t>(loop.slaveRow)];
+        const std::vector<std::string> read =
+            ReadTexts(fix.api(),
+                      {PointName{slave.node, slave.tag, "A_AUTO"}, PointName{slave.node, slave.tag, "A_CASC"},
+                       PointName{slave.node, slave.tag, "A_CASCBRK"}},
+                      "(none)");
+        checks.SlaveRead(action.loop, read[0], read[1], read[2]);
+        break;
+      }
+      case LoopAction::Kind::ReadRatio: {
+        const std::vector<double> read = ReadFloats(fix.api(), {PointName{ctrl.node, loop.ratioStation, "F_RATIO"},
+                                                                PointName{ctrl.node, loop.ratioStation, "F_BIAS"}});
+        checks.RatioRead(action.loop, read[0], read[1]);
+        break;
+      }
+      case LoopAction::Kind::SetRatio:
+        event.tag = loop.ratioStation;
+        event.field = "F_RATIO";
+        event.value = action.value;
+        ApplyEvent(fix, event);
+        break;
+      case LoopAction::Kind::DriveWild:
+      case LoopAction::Kind::ReleaseWild:
+        transmitters.Drive(static_cast<size_t>(loop.wildPv),
+                           action.kind == LoopAction::Kind::DriveWild ? action.value : std::nan(""));
+        break;
       case LoopAction::Kind::SetCommand: break;  // a discrete loop's, above
     }
   }

@@ -48,6 +48,9 @@ LoopFacts ReadLoopFacts(const FixLibrary& fix, const Case& c) {
       std::vector<std::string>* outputs = source != nullptr ? &facts.splits[row.node + ":" + source] : nullptr;
       if (outputs != nullptr && std::find(outputs->begin(), outputs->end(), row.tag) == outputs->end()) {
         outputs->push_back(row.tag);
+        const std::vector<double> part =
+            ReadFloats(fix.api(), {PointName{row.node, row.tag, "F_SPLO"}, PointName{row.node, row.tag, "F_SPHI"}});
+        facts.splitParts[row.node + ":" + row.tag] = {part[0], part[1]};
       }
     }
   }
@@ -90,6 +93,13 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
   for (size_t r = 0; r < c.pv.size(); ++r) {
     pvOf.emplace(c.pv[r].node + ":" + c.pv[r].tag, r);
   }
+  std::unordered_map<std::string, size_t> controllerOf, importOf;
+  for (size_t r = 0; r < c.controllers.size(); ++r) {
+    controllerOf.emplace(c.controllers[r].node + ":" + c.controllers[r].tag, r);
+  }
+  for (size_t r = 0; r < c.pvImport.size(); ++r) {
+    importOf.emplace(c.pvImport[r].node + ":" + c.pvImport[r].tag, r);
+  }
   const std::vector<int> slaves = CascadeSlaves(c, facts);
   const auto strategies = [&](CheckedLoop& loop) {
     const CaseCtrlRow& row = c.controllers[loop.controller];
@@ -101,6 +111,25 @@ std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, con
       loop.wildPv = wildPv != pvOf.end() ? static_cast<int>(wildPv->second) : -1;
     }
     loop.slaveRow = slaves[loop.controller];
+    if (loop.remoteTarget && loop.wildPv < 0) {  // a cascade's slave: its master among the controllers
+      const auto master = controllerOf.find(row.node + ":" + remote->second);
+      loop.masterRow = master != controllerOf.end() ? static_cast<int>(master->second) : -1;
+    } else if (loop.remoteTarget) {
+      loop.ratioStation = remote->second;
+      const auto w = static_cast<size_t>(loop.wildPv);
+      loop.wildLow = stated(w) ? facts.low[w] : 0.0;
+      loop.wildHigh = stated(w) ? facts.high[w] : 100.0;
+    }
+    if (const auto split = facts.splits.find(row.node + ":" + row.tag); split != facts.splits.end()) {
+      for (const std::string& tag : split->second) {
+        const auto output = importOf.find(row.node + ":" + tag);
+        const auto part = facts.splitParts.find(row.node + ":" + tag);
+        if (output != importOf.end() && part != facts.splitParts.end()) {
+          loop.splitRows.push_back(output->second);
+          loop.splitParts.push_back(part->second);
+        }
+      }
+    }
   };
   const auto add = [&](size_t controller, size_t pv, const std::string& variable, const TiebackDynamics& d,
                        bool sentAsStated) {

@@ -69,13 +69,14 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
                          "each check must be a text")) {
       return false;
     }
-    const std::vector<std::string> known = {"range",           "stroke", "direction", "setpoint_step",
-                                            "bad_transmitter", "start",  "stop"};
+    const std::vector<std::string> known = {"range", "stroke", "direction",     "setpoint_step", "bad_transmitter",
+                                            "start", "stop",   "cascade_break", "ratio",         "split_range"};
     for (const std::string& name : check.checks) {
       if (std::find(known.begin(), known.end(), name) == known.end()) {
         return values.Fail(*checks, "unknown check \"" + name +
                                         "\" (a controller's: range, stroke, direction, setpoint_step, "
-                                        "bad_transmitter; a discrete command's: start, stop)");
+                                        "bad_transmitter; a strategy's: cascade_break, ratio, split_range; a "
+                                        "discrete command's: start, stop)");
       }
     }
   }

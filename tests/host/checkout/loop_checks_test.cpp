@@ -64,6 +64,9 @@ std::string Made(const host::LoopCheckSettings& s, bool discrete) {
                                                  {!discrete && s.checkDirection, "direction"},
                                                  {!discrete && s.checkSetpoint, "setpoint_step"},
                                                  {!discrete && s.checkBadTransmitter, "bad_transmitter"},
+                                                 {!discrete && s.checkCascadeBreak, "cascade_break"},
+                                                 {!discrete && s.checkRatio, "ratio"},
+                                                 {!discrete && s.checkSplitRange, "split_range"},
                                                  {discrete && s.checkStart, "start"},
                                                  {discrete && s.checkStop, "stop"}};
   for (const auto& [on, name] : checks) {
@@ -74,7 +77,7 @@ std::string Made(const host::LoopCheckSettings& s, bool discrete) {
 
 TEST(LoopCheckSettings, DefaultsByKindAndLetterThenEveryMatchingTableInOrder) {
   std::vector<host::CaseLoopCheck> checks = {Check("*"),    Check("T*"),  Check("TIC5"), Check("FIC*"),
-                                             Check("20-*"), Check("HS2"), Check("LIC7")};
+                                             Check("20-*"), Check("HS2"), Check("LIC7"), Check("FIC8")};
   checks[0].checks = {"direction", "setpoint_step", "bad_transmitter"};
   checks[1].settlingTime = 900.0;
   checks[2].checks = {"setpoint_step"};
@@ -84,6 +87,7 @@ TEST(LoopCheckSettings, DefaultsByKindAndLetterThenEveryMatchingTableInOrder) {
   checks[5].checks = {"start"};
   checks[5].startTime = 30.0;
   checks[6].checks = {"range", "stroke"};
+  checks[7].checks = {"ratio"};
   struct Row {
     const char* variable;
     const char* tag;
@@ -92,15 +96,16 @@ TEST(LoopCheckSettings, DefaultsByKindAndLetterThenEveryMatchingTableInOrder) {
     double directionTime, settlingTime, outputStep, strokeTime, startTime;
     const char* waived;
   };
-  const char* const all = "direction setpoint_step bad_transmitter";
+  const char* const all = "direction setpoint_step bad_transmitter cascade_break ratio split_range";
   const Row rows[] = {
       {"F", "FIC1", false, false, all, 10.0, 60.0, 10.0, 60.0, 4.0, ""},
       {"L", "LIC2", false, true, all, 60.0, 900.0, 5.0, 60.0, 4.0, ""},     // a stroke of a level reads a rate
       {"T", "TIC3", false, false, all, 200.0, 900.0, 5.0, 900.0, 4.0, ""},  // T* over the letter's 600 s
-      {"T", "TIC5", false, false, "setpoint_step", 200.0, 900.0, 5.0, 900.0, 4.0, "PL-7: slow"},
+      {"T", "TIC5", false, false, "setpoint_step cascade_break ratio split_range", 200.0, 900.0, 5.0, 900.0, 4.0, "PL-7: slow"},
       {"X", "XIC9", false, false, all, 40.0, 120.0, 5.0, 120.0, 4.0, ""},      // any other letter: medium
       {"X", "20-XC-5", false, false, all, 200.0, 600.0, 5.0, 600.0, 4.0, ""},  // measures = "T" over the tag
-      {"L", "LIC7", false, true, "range stroke", 60.0, 900.0, 5.0, 60.0, 4.0, ""},
+      {"L", "LIC7", false, true, "range stroke cascade_break ratio split_range", 60.0, 900.0, 5.0, 60.0, 4.0, ""},
+      {"F", "FIC8", false, false, "direction setpoint_step bad_transmitter ratio", 10.0, 60.0, 10.0, 60.0, 4.0, ""},
       {"", "HS1", true, false, "start stop", 40.0, 120.0, 5.0, 120.0, 4.0, ""},  // a controller's list leaves its kind
       {"", "HS2", true, false, "start", 40.0, 120.0, 5.0, 120.0, 30.0, ""},
   };
@@ -217,27 +222,32 @@ TEST_F(DcshostTest, ALoopCheckoutFailsTheReversedAndTheBadlyTunedLoop) {
             std::string::npos);
 }
 
-// The unit example's copies with a fault seeded: the check that finds it
-// names its cause in results.json, and the loop's later checks are "not
-// run", never passed (their failures are waived on the punch list).
+// The unit and strategies examples' copies with a fault seeded: the check
+// that finds it names its cause in results.json, and the loop's later checks
+// are "not run", never passed (their failures are waived on the punch list).
 TEST_F(DcshostTest, ASeededUnitNamesItsCausesInItsResults) {
   struct Seed {
-    const char* copy;
+    const char* copy;  // in examples/
     const char* failed;  // the check that fails, and a part of its cause
     const char* cause;
   };
   const Seed seeds[] = {
-      {"unit-range-mismatch", "FIC103 range",
+      {"unit/unit-range-mismatch", "FIC103 range",
        "FIX's range (0 to 200) is not the transmitter's (70 to 90): FIX reads the transmitter's 100 % as 45 %"},
-      {"unit-wrong-action", "FIC-102 stroke",
+      {"unit/unit-wrong-action", "FIC-102 stroke",
        "the PV fell as the output rose between 0 and 25 %: the plant answers the wrong way for a reverse-acting"},
+      {"strategies/strategies-wrong-slave", "FIC402 direction",
+       "moved FT402 by -9.889 in 10 s: falls with the output; a reverse-acting controller needs it to rise: the "
+       "controller's action (A_ACTION) is the wrong way for its plant"},
+      {"strategies/strategies-wrong-slave", "LIC401 direction",
+       "the PV did not move (its slave FIC402 does not take its output, being out of AUTO or of cascade"},
   };
   for (const Seed& seed : seeds) {
     SCOPED_TRACE(seed.copy);
-    const std::string report = Temp(std::string("seeded-") + seed.copy);
+    const std::string report = Temp("seeded-copy");
     std::filesystem::remove_all(report);
     const Outcome run =
-        Dcshost({"run", Source + "/examples/unit/" + seed.copy + ".toml", "--report", report, "--no-progress"});
+        Dcshost({"run", Source + "/examples/" + seed.copy + ".toml", "--report", report, "--no-progress"});
     EXPECT_EQ(run.status, 0) << run.output;  // waived
     std::vector<host::ResultRecord> records;
     std::string error;
@@ -262,20 +272,44 @@ TEST_F(DcshostTest, ASeededUnitNamesItsCausesInItsResults) {
 
 // A strategy's loops checked as it runs: the slaves (a cascade's, a ratio's)
 // in local automatic and back in cascade after, the master through its slave
-// after it, its failed transmitter's broken cascade made again; each sheet
-// says what the database says of its strategy.
+// after it, its failed transmitter breaking the cascade as A_CASCBRK says;
+// each strategy's own check passing; each sheet says what the database says
+// of its strategy.
 TEST_F(DcshostTest, AStrategysLoopsAreCheckedAsItRuns) {
   const std::string report = Temp("strategy-checks");
   std::filesystem::remove_all(report);
-  const Outcome run = Dcshost(
-      {"run", Source + "/tests/host/plant/strategy-checks.toml", "--report", report, "--no-progress"});
+  const Outcome run =
+      Dcshost({"run", Source + "/examples/strategies/strategies.toml", "--report", report, "--no-progress"});
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("loop checks: 12 checks of 4 loops, which need 6260 steps"), std::string::npos)
-      << run.output;  // the master's group after its slave's
-  EXPECT_NE(run.output.find("expectations: 18 passed, 0 failed"), std::string::npos) << run.output;
+  const char* const passed[] = {
+      "loop checks: 19 checks of 4 loops, which need 7064 steps",  // the master's group after its slave's
+      "expectations: 26 passed, 0 failed",
+      "  expect PASS  FIC402 cascade break: FT402 failed with FIC402 in cascade: A_CASC NO, MANL; LIC401's output",
+      "(tracking); back in cascade, its target moved by",
+      "  expect PASS  LIC401 bad transmitter: LT401 failed: shed to MANL, output held at 25 %; its slave FIC402 left "
+      "cascade in MANL (A_CASCBRK MANL)",
+      "  expect PASS  FIC502 ratio: FT501 stepped 100 -> 120: FT502 at 60 (wanted 60), within 2 % of span after",
+      "ratio 0.5 -> 0.55: FT502 at 66 (wanted 66)",
+      "  expect PASS  PIC601 split range: output 0/25/50/75/100 %: PV601A at 0, 50, 100, 100, 100 % (its part 0 to "
+      "50 %); PV601B at 0, 0, 0, 50, 100 % (its part 50 to 100 %); PT601 at ",
+  };
+  for (const char* line : passed) {
+    EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
+  }
   EXPECT_NE(ReadFile(report + "/loops/LIC401.html")
                 .find("<tr><th>strategy</th><td>cascade: the master of FIC402; its PV follows FT402"),
             std::string::npos);
+  // An event is bounded by the run the loop checks make, once they are planned.
+  const std::string folder = Temp("late-event");
+  std::filesystem::remove_all(folder);
+  std::filesystem::copy(Source + "/examples/strategies", folder);
+  std::ofstream(folder + "/strategies.toml", std::ios::app)
+      << "\n[[event]]\nstep = 9000\npoint = \"U400:FIC502.A_CASC\"\ntext = \"NO\"\n";
+  const Outcome late = Dcshost({"run", folder + "/strategies.toml", "--no-progress"});
+  EXPECT_EQ(late.status, 2);
+  EXPECT_NE(late.output.find("strategies.toml:113: event step 9000 lies outside the run of 7064 steps"),
+            std::string::npos)
+      << late.output;
 }
 
 // A failed check names its cause beside its figures: one row per cause the
@@ -289,6 +323,7 @@ TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
   };
   const char* const checkout = "checkout/loop-checks.toml";
   const char* const unit = "unit/unit.toml";
+  const char* const strategies = "strategies/strategies.toml";
   // The pump started before its checks, its feedback then frozen running: the first switch is a stop.
   const char* const running =
       "[[event]]\nstep = 1\npoint = \"UNIT200:HS-601.A_ROUT\"\ntext = \"YES\"\n"
@@ -318,6 +353,15 @@ TEST_F(DcshostTest, AFailedCheckNamesItsCause) {
        "too slow: ZS-601 running 3 s after HS-601 YES (limit 2 s)"},
       {unit, "[[malfunction]]\nkind = \"bias\"\npv = \"ZS-601\"\nbias = 1\nstep = 1\n", "HS-601 start",
        "ZS-601 already said running before HS-601 YES: the feedback does not follow the drive"},
+      {strategies, "[[event]]\nstep = 480\npoint = \"U400:FIC502.A_CASC\"\ntext = \"NO\"\n", "FIC502 ratio",
+       "FT502 did not follow FT501's step: the loop is not in cascade, or FFY502 reads another flow"},
+      {strategies, "[[event]]\nstep = 1\npoint = \"U400:PV601B.F_SPHI\"\nvalue = 90\n", "PIC601 split range",
+       "PV601B read 62.5 % at output 75 %, where its part gives 50 %: its range (F_SPLO, F_SPHI) or its wiring"},
+      {strategies,
+       "[[malfunction]]\nkind = \"frozen\"\npv = \"PT601\"\nstep = 1\n[[loop_check]]\nloops = \"PIC601\"\n"
+       "checks = [\"direction\", \"split_range\"]\n",
+       "PIC601 split range",
+       "no answer between 0 and 25 %: the output that moves over that part does not reach the plant"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.planted);
