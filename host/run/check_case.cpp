@@ -5,6 +5,7 @@
 #include "fix/binding_check.h"
 #include "run/case_runner.h"
 #include "run/session.h"
+#include "run/tiebacks.h"
 #include "system/exit_status.h"
 
 namespace host {
@@ -23,6 +24,9 @@ int CheckCase(const Case& written, const RunOptions& given, std::ostream& out, R
   }
   for (const std::string& warning : SharedWrites(c)) {
     out << "warning: " << warning << '\n';
+  }
+  for (const std::string& line : StrategyLines(session->fix(), c)) {
+    out << "strategy: " << line << '\n';
   }
   for (const std::string& note : MissingSheetFields(c, session->fix())) {
     out << "note: " << note << '\n';

@@ -225,4 +225,55 @@ void SayPairing(const Case& c, const Tiebacks& tiebacks, int most, std::ostream&
   list("unpaired", tiebacks.unpaired);
 }
 
+std::vector<std::string> StrategyLines(const FixLibrary& fix, const Case& c) {
+  std::vector<PointName> switches;
+  for (const CaseCtrlRow& row : c.controllers) {
+    switches.push_back(PointName{row.node, row.tag, "A_CASC"});
+    switches.push_back(PointName{row.node, row.tag, "A_CASCBRK"});
+  }
+  const std::vector<std::string> read = ReadTexts(fix.api(), switches, "");
+  std::vector<std::string> lines;
+  if (!fix.IsSimulated()) {
+    for (size_t r = 0; r < c.controllers.size(); ++r) {
+      if (!read[2 * r].empty()) {
+        lines.push_back(c.controllers[r].tag + ": a cascade switch (A_CASC " + read[2 * r] +
+                        "); this FIX's links between blocks are not read, so its master or ratio station is not "
+                        "paired and the loop is taken as a single loop");
+      }
+    }
+    return lines;
+  }
+  const LoopFacts facts = ReadLoopFacts(fix, c);
+  for (size_t r = 0; r < c.controllers.size(); ++r) {
+    const CaseCtrlRow& row = c.controllers[r];
+    const std::string key = row.node + ":" + row.tag;
+    if (const auto remote = facts.remotes.find(key); remote != facts.remotes.end()) {
+      const auto wild = facts.ratioInputs.find(row.node + ":" + remote->second);
+      const std::string& station = remote->second;
+      const std::vector<double> ratio =
+          ReadFloats(fix.api(), {PointName{row.node, station, "F_RATIO"}, PointName{row.node, station, "F_BIAS"}});
+      lines.push_back(row.tag + ": " +
+                      (wild != facts.ratioInputs.end()
+                           ? "its target from the ratio station " + station + ", " + Measured(ratio[0]) + " x " +
+                                 wild->second + " + " + Measured(ratio[1])
+                           : "the slave of " + station + ", broken to " +
+                                 (read[2 * r + 1] == "MANL" ? "MANL" : "its local target") + " when " + station +
+                                 "'s measurement fails (A_CASCBRK " + read[2 * r + 1] + ")") +
+                      "; in cascade now: " + read[2 * r]);
+    }
+    if (const auto split = facts.splits.find(key); split != facts.splits.end()) {
+      std::string outputs;
+      for (const std::string& tag : split->second) {
+        const auto part = facts.splitParts.find(row.node + ":" + tag);
+        outputs += (outputs.empty() ? "" : ", ") + tag +
+                   (part != facts.splitParts.end()
+                        ? " (" + Measured(part->second.first) + " to " + Measured(part->second.second) + " %)"
+                        : std::string());
+      }
+      lines.push_back(row.tag + ": split range over " + outputs);
+    }
+  }
+  return lines;
+}
+
 }  // namespace host

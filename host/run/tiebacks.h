@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "case/case.h"
 #include "checkout/loop_checks.h"
@@ -26,6 +27,13 @@ bool GenerateTiebacks(const FixLibrary& fix, const Case& c, Tiebacks& tiebacks, 
 // find; each with its PV's span and its controller's action, in one group
 // until the session groups them by what its plant joins.
 std::vector<CheckedLoop> LoopsToCheck(const Case& c, const LoopFacts& facts, const Tiebacks* tiebacks);
+
+// What the database says of the case's strategies, a line for each
+// controller in one: from the simulated database, its links (a master, a
+// ratio station and its wild flow, a split range's outputs) and switches;
+// from another FIX, whose links between blocks are not read, which
+// controllers have a cascade switch (A_CASC).
+std::vector<std::string> StrategyLines(const FixLibrary& fix, const Case& c);
 
 // One line of counts, then the ambiguous and unpaired rows (at most `most`
 // of each; every one with most < 0).

@@ -299,6 +299,16 @@ TEST_F(DcshostTest, AStrategysLoopsAreCheckedAsItRuns) {
   EXPECT_NE(ReadFile(report + "/loops/LIC401.html")
                 .find("<tr><th>strategy</th><td>cascade: the master of FIC402; its PV follows FT402"),
             std::string::npos);
+  // What check says of each strategy, as the database states it.
+  const Outcome check = Dcshost({"check", Source + "/examples/strategies/strategies.toml"});
+  for (const char* line : {
+           "strategy: FIC402: the slave of LIC401, broken to MANL when LIC401's measurement fails (A_CASCBRK MANL); "
+           "in cascade now: YES",
+           "strategy: FIC502: its target from the ratio station FFY502, 0.5 x FT501 + 0; in cascade now: YES",
+           "strategy: PIC601: split range over PV601A (0 to 50 %), PV601B (50 to 100 %)",
+       }) {
+    EXPECT_NE(check.output.find(line), std::string::npos) << line << "\n" << check.output;
+  }
   // An event is bounded by the run the loop checks make, once they are planned.
   const std::string folder = Temp("late-event");
   std::filesystem::remove_all(folder);

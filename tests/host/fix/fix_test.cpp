@@ -84,6 +84,11 @@ TEST_F(OtherFixTest, CheckBindsAndNamesTheLoadedLibraries) {
   EXPECT_EQ(check.status, 0) << check.output;
   EXPECT_NE(check.output.find("minifix"), std::string::npos) << check.output;
   EXPECT_NE(check.output.find("1 controllers, 1 PV rows, 1 PV-import rows: binds"), std::string::npos);
+  // A FIX whose links between blocks are not read: what it says of a strategy, and what is not known.
+  EXPECT_NE(check.output.find("strategy: TIC100: a cascade switch (A_CASC NO); this FIX's links between blocks are "
+                              "not read"),
+            std::string::npos)
+      << check.output;
   // A FIX whose blocks carry no descriptions: the sheets' gaps said, the case still binds.
   EXPECT_NE(check.output.find("note: no A_DESC (description) in FIX for 2 of 2 tags, so their loop sheets show "
                               "none: MINI:TIC100, MINI:TT100"),
