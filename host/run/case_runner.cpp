@@ -225,7 +225,7 @@ bool Run::PlanLoopChecks() {
                   ": loop checks act on the simulated database and the model; against this FIX "
                   "they are refused");
   }
-  due_.reserve(checks_.Loops().size() * 3);
+  due_.reserve(checks_.Loops().size() * 6);  // the most actions a loop takes at one step
   checkedColumns_ = LoopSignalColumns(c_, session_.model(), checks_.Loops());
   if (!options_.reportFolder.empty()) {
     found_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as found, before the run

@@ -71,8 +71,10 @@ void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitt
       case LoopAction::Kind::RestoreCascade:
       case LoopAction::Kind::SlaveCascade: {
         const bool slave = action.kind == LoopAction::Kind::SlaveCascade;
+        // Back as it was, "YES" or "NO" (a cascade break or ratio check put it in cascade); nothing where
+        // the controller has no cascade switch.
         const std::string& back = slave ? action.text : checks.CascadeBefore(action.loop);
-        if (back == "YES") {
+        if (back == "YES" || back == "NO") {
           const CaseCtrlRow& row = slave ? c.controllers[static_cast<size_t>(loop.slaveRow)] : ctrl;
           event.node = row.node;
           event.tag = row.tag;
@@ -84,7 +86,7 @@ void DoLoopActions(Session& session, LoopChecks& checks, Malfunctions& transmitt
           }
           event.field = "A_CASC";
           event.isText = true;
-          event.text = "YES";
+          event.text = back;
           ApplyEvent(fix, event);
         }
         break;

@@ -309,12 +309,18 @@ TEST_F(DcshostTest, AStrategysLoopsAreCheckedAsItRuns) {
        }) {
     EXPECT_NE(check.output.find(line), std::string::npos) << line << "\n" << check.output;
   }
-  // An event is bounded by the run the loop checks make, once they are planned.
-  const std::string folder = Temp("late-event");
+  // A ratio's flow out of cascade before its checks: its ratio check puts it in cascade, and after its
+  // last check it is out again. An event is bounded by the run the loop checks make, once they are planned.
+  const std::string folder = Temp("strategies-edited");
   std::filesystem::remove_all(folder);
   std::filesystem::copy(Source + "/examples/strategies", folder);
-  std::ofstream(folder + "/strategies.toml", std::ios::app)
-      << "\n[[event]]\nstep = 9000\npoint = \"U400:FIC502.A_CASC\"\ntext = \"NO\"\n";
+  const std::string original = ReadFile(folder + "/strategies.toml");
+  const std::string event = "\n[[event]]\npoint = \"U400:FIC502.A_CASC\"\ntext = \"NO\"\nstep = ";
+  std::ofstream(folder + "/strategies.toml", std::ios::binary) << original << event << "1\n";
+  const Outcome local = Dcshost({"run", folder + "/strategies.toml", "--no-progress"});
+  EXPECT_NE(local.output.find("  expect PASS  FIC502 ratio: "), std::string::npos) << local.output;
+  EXPECT_NE(local.output.find("  expect FAIL  U400:FIC502.F_CASC equals 1 after 7000 s: "), std::string::npos);
+  std::ofstream(folder + "/strategies.toml", std::ios::binary) << original << event << "9000\n";
   const Outcome late = Dcshost({"run", folder + "/strategies.toml", "--no-progress"});
   EXPECT_EQ(late.status, 2);
   EXPECT_NE(late.output.find("strategies.toml:113: event step 9000 lies outside the run of 7064 steps"),
