@@ -19,21 +19,18 @@ struct LoopChecks::Script {
   // range and stroke: Points points (0, 25, 50, 75, 100 %), each held `hold` steps from range0 / stroke0
   int64_t range0 = -1, rangeHold = 0, stroke0 = -1, strokeHold = 0;
   std::array<double, Points> rangeSent{}, rangeRead{};  // what the PV row sent, what FIX read
-  int rangeReads = 0;
   double strokeU0 = 0.0;
   std::array<double, Points> strokeMid{}, strokeEnd{};  // the PV halfway through each point's hold and at its end
-  int strokeEnds = 0;
   // A discrete loop's two switches: the first changes the command from what
   // it was (start where it was stopped), the second changes it back.
   struct Switch {
     int64_t at0 = -1, at1 = -1;
-    bool starting = false, already = false, measured = false;
     double reachedAt = -1.0;  // s from the command to the feedback's new state
+    bool starting = false, already = false, measured = false;
   };
   std::array<Switch, 2> switches;
   // direction: the output moved by du (percent) from u0, the PV from pv0 by dpv
   double u0 = 0.0, du = 0.0, pv0 = 0.0, dpv = 0.0;
-  bool dirMeasured = false;
   // The check that failed and stopped the loop's later checks, or null; the
   // loop was left in MANL at the output it had before that check.
   const char* stoppedBy = nullptr;
@@ -46,11 +43,9 @@ struct LoopChecks::Script {
   // over the step, and the first time the target was not the stepped one.
   double outLow = 0.0, outHigh = 0.0, pvLow = 0.0, pvHigh = 0.0, pvLast = 0.0, pvAtRiseLimit = 0.0;
   double movedAt = -1.0, movedTo = 0.0;
-  bool seen = false;
   // bad transmitter: the output once the controller met the failed PV and when judged, and the mode then
   double badU0 = 0.0, badU1 = 0.0;
   std::string mode;
-  bool badMeasured = false;
   std::string slaveMode, slaveCascade, slaveBreak;  // a master's slave once the master's transmitter failed
   std::string cascade;                              // A_CASC before the checks of a loop checked in local
   // split range: Points points of the output held splitHold steps each from
@@ -59,14 +54,12 @@ struct LoopChecks::Script {
   double splitU0 = 0.0;
   std::array<double, Points> splitPv{};
   std::vector<std::array<double, Points>> splitShare;
-  int splitEnds = 0;
   // cascade break: in cascade at cas0, the slave's transmitter failed at
   // casFail, judged and recovered at cas1, back in cascade at casBack, the
   // bump read two steps later
   int64_t cas0 = -1, casFail = -1, cas1 = -1, casBack = -1;
   double masterU0 = 0.0, masterU1 = 0.0, slaveTarget1 = 0.0, targetBack = 0.0, bump = 0.0;
   std::string casMode, casAfter;
-  bool casMeasured = false;
   // ratio: in cascade at rat0, the wild flow stepped at ratStep, the ratio
   // changed at ratChange, both put back at ratEnd; each phase's wanted flow,
   // its last value and the last time it was outside the band
@@ -77,7 +70,10 @@ struct LoopChecks::Script {
     bool seen = false;
   };
   std::array<RatioPhase, 2> phases;
-  bool ratMeasured = false;
+  // The readings taken of the range, stroke and split range's points; the
+  // checks measured (seen: the setpoint step's first sample).
+  int rangeReads = 0, strokeEnds = 0, splitEnds = 0;
+  bool dirMeasured = false, seen = false, badMeasured = false, casMeasured = false, ratMeasured = false;
   // Each check's start step in the order they are made, with its name; a
   // discrete loop's switches are named once the run has made them.
   std::vector<std::pair<int64_t, const char*>> Starts() const;
