@@ -67,9 +67,9 @@ struct LoopCheckSettings {
 // The settings of a loop by its kind, measured variable and tag; false when
 // no [[loop_check]] matches it. A matching table's `measures` replaces the
 // variable read from the tag. A list of checks sets the checks of the kinds
-// it names (a controller's, a discrete loop's); the other kind keeps its
-// defaults; a list of the strategies' checks likewise. dt is the step: the discrete loops' default limits are their
-// delays and two steps.
+// it names (a controller's, a strategy's, a discrete loop's); the other
+// kinds keep their defaults. dt is the step: the discrete loops' default
+// limits are their delays and two steps.
 bool SettingsFor(CheckedLoop& loop, const std::string& tag, const std::vector<CaseLoopCheck>& checks, double dt,
                  LoopCheckSettings& settings);
 
@@ -79,11 +79,12 @@ struct LoopAction {
   // drives a transmitter, until ReleasePv; ReadPv: FIX's value of the PV's point.
   // LocalTarget: the controller's cascade switch (A_CASC) read, then "NO";
   // RestoreCascade: back to what was read; SlaveCascade: the slave back in
-  // cascade (ReadSlave: its mode, switch and A_CASCBRK once its master's
-  // transmitter failed); SetCascade: the loop's own switch to `text`, ReadCascade: read
-  // back. ReadRatio: its ratio station's F_RATIO and F_BIAS; SetRatio: the
-  // station's F_RATIO to `value`; DriveWild and ReleaseWild: the wild flow's
-  // PV row, as DrivePv and ReleasePv.
+  // AUTO and in cascade (ReadSlave: its mode, switch and A_CASCBRK once its
+  // master's transmitter failed); SetCascade: the loop's own switch to
+  // `text`, ReadCascade: its mode and switch read back. ReadRatio: its ratio
+  // station's F_RATIO and F_BIAS; SetRatio: the station's F_RATIO to
+  // `value`; DriveWild and ReleaseWild: the wild flow's PV row, as DrivePv
+  // and ReleasePv.
   enum class Kind {
     SetMode,
     SetOutput,
