@@ -6,6 +6,7 @@
 #include "blocks.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "database_internal.h"
 
@@ -157,6 +158,54 @@ void ScanController(Block& block, double seconds) {
   }
 }
 
+// The alarm states by severity, as A_ALMST and F_ALMST show them, in the
+// order of the limits (HIHI, HI, LO, LOLO).
+constexpr const char* AlarmNames[] = {"HIHI", "HI", "LO", "LOLO"};
+constexpr float AlarmValues[] = {2.0F, 1.0F, -1.0F, -2.0F};
+
+// An analog input's alarms at one scan: a limit alarms once the value has
+// been at or beyond it for the delay, and clears once the value is back
+// past the deadband; the worst active is the state, and a state worse than
+// the one before asks for an acknowledgement. A failed transmitter's alarms
+// hold as they are.
+void ScanAlarms(Block& block, double seconds) {
+  if (block.cv->error != 0) {
+    return;
+  }
+  const double value = static_cast<double>(block.cv->value);
+  const double deadband = static_cast<double>(block.alarmDeadband->value);
+  const double delay = static_cast<double>(block.alarmDelay->value);
+  for (size_t k = 0; k < block.limits.size(); ++k) {
+    if (block.limits[k] == nullptr) {
+      continue;
+    }
+    const double limit = static_cast<double>(block.limits[k]->value);
+    const bool high = k < 2;
+    if (block.alarmed[k]) {
+      block.alarmed[k] = high ? value >= limit - deadband : value <= limit + deadband;
+      continue;
+    }
+    const bool beyond = high ? value >= limit : value <= limit;
+    block.beyondFor[k] = beyond ? block.beyondFor[k] + seconds : 0.0;
+    block.alarmed[k] = beyond && block.beyondFor[k] >= delay - 1e-9;
+    block.beyondFor[k] = block.alarmed[k] ? 0.0 : block.beyondFor[k];
+  }
+  float state = 0.0F;
+  for (const size_t k : {size_t{0}, size_t{3}, size_t{1}, size_t{2}}) {  // the worst first
+    if (block.alarmed[k] && state == 0.0F) {
+      state = AlarmValues[k];
+      block.alarmText->text = AlarmNames[k];
+    }
+  }
+  if (state == 0.0F) {
+    block.alarmText->text = "OK";
+  }
+  if (std::fabs(state) > std::fabs(block.alarmFloat->value) || state * block.alarmFloat->value < 0.0F) {
+    block.alarmAck->text = "NO";
+  }
+  block.alarmFloat->value = state;
+}
+
 // A split-range output: its part of the controller's output over its own 0..100 %.
 void ScanSplit(Block& block) {
   const double low = static_cast<double>(block.splitLow->value);
@@ -202,6 +251,13 @@ void FieldWritten(Field& field) {
 
 int16_t WriteRefusal(const Field& field, const std::string* text, float value) {
   const Block* block = field.block;
+  // An alarm's state is the block's to compute; its acknowledgement is YES or NO.
+  if (block != nullptr && (&field == block->alarmText || &field == block->alarmFloat)) {
+    return FixdbOutputProtected;
+  }
+  if (block != nullptr && &field == block->alarmAck && text != nullptr && *text != "YES" && *text != "NO") {
+    return FixdbValueNotAllowed;
+  }
   // What a ratio station or a split-range output computes is theirs alone.
   if (block != nullptr && &field == block->cv && (block->type == BlockType::Ratio || block->source != nullptr)) {
     return FixdbOutputProtected;
@@ -241,6 +297,7 @@ void ScanBlocks(const std::vector<Block*>& order, double seconds) {
           ScanSplit(*block);
         }
         break;
+      case BlockType::AnalogInput: ScanAlarms(*block, seconds); break;
       default: break;
     }
   }

@@ -7,6 +7,7 @@
 // an output block taking its part of a controller's output (split range).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -54,6 +55,20 @@ struct Block {
   std::string sourceTag;
   Field* splitLow = nullptr;
   Field* splitHigh = nullptr;
+  // An analog input's alarms: its limits (F_HIHI, F_HI, F_LO, F_LOLO, each
+  // where given), the deadband a limit clears past (F_ALMDB, in its units)
+  // and the time a value must stay beyond a limit before it alarms
+  // (F_ALMDLY, s); the worst alarm active (A_ALMST "HIHI", "HI", "OK", "LO"
+  // or "LOLO"; F_ALMST 2, 1, 0, -1 or -2) and whether the operator has
+  // acknowledged it (A_ALMACK "YES" or "NO", "NO" again at each new alarm).
+  std::array<Field*, 4> limits{};  // HIHI, HI, LO, LOLO
+  std::array<bool, 4> alarmed{};
+  std::array<double, 4> beyondFor{};  // s the value has been beyond each limit, not yet alarmed
+  Field* alarmDeadband = nullptr;
+  Field* alarmDelay = nullptr;
+  Field* alarmText = nullptr;
+  Field* alarmFloat = nullptr;
+  Field* alarmAck = nullptr;
 };
 
 // A PID entering AUTO starts from its output as it stands, without a bump.

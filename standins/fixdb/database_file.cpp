@@ -49,7 +49,12 @@ const BlockKind Kinds[] = {
       {"F_HIHI", nullptr},
       {"F_HI", nullptr},
       {"F_LO", nullptr},
-      {"F_LOLO", nullptr}}},
+      {"F_LOLO", nullptr},
+      {"F_ALMDB", nullptr},
+      {"F_ALMDLY", nullptr},
+      {"A_ALMST", nullptr},
+      {"F_ALMST", nullptr},
+      {"A_ALMACK", nullptr}}},
     {"AO",
      BlockType::AnalogOutput,
      false,
@@ -170,6 +175,14 @@ std::string CheckValue(const std::string& field, const std::string& value) {
     if (field == "F_TI" && number < 0.0F) {
       return "F_TI is the integral time in seconds: 0 for none, or more, not '" + value + "'";
     }
+    if ((field == "F_ALMDB" || field == "F_ALMDLY") && number < 0.0F) {
+      return field + " is " + (field == "F_ALMDB" ? "the alarms' deadband" : "the alarms' delay in seconds") +
+             ", 0 or more, not '" + value + "'";
+    }
+    if (field == "F_ALMST" && number != 0.0F && number != 1.0F && number != 2.0F && number != -1.0F &&
+        number != -2.0F) {
+      return "F_ALMST is the alarm state, 2 (HIHI), 1 (HI), 0 (OK), -1 (LO) or -2 (LOLO), not '" + value + "'";
+    }
     if (field == "F_KP" && number < 0.0F) {
       return "F_KP is the gain in percent per unit, 0 or more, not '" + value +
              "': A_ACTION=DIRECT or REVERSE sets which way the output moves";
@@ -182,8 +195,11 @@ std::string CheckValue(const std::string& field, const std::string& value) {
   if (field == "A_ACTION" && value != "DIRECT" && value != "REVERSE") {
     return "A_ACTION must be DIRECT or REVERSE, not '" + value + "'";
   }
-  if ((field == "A_ROUT" || field == "A_CASC") && value != "YES" && value != "NO") {
+  if ((field == "A_ROUT" || field == "A_CASC" || field == "A_ALMACK") && value != "YES" && value != "NO") {
     return field + " must be YES or NO, not '" + value + "'";
+  }
+  if (field == "A_ALMST" && value != "HIHI" && value != "HI" && value != "OK" && value != "LO" && value != "LOLO") {
+    return "A_ALMST is the alarm state, HIHI, HI, OK, LO or LOLO, not '" + value + "'";
   }
   if (field == "A_CASCBRK" && value != "LOCAL" && value != "MANL") {
     return "A_CASCBRK must be LOCAL or MANL (what the slave does when its master's measurement fails), not '" + value +
@@ -355,7 +371,11 @@ class Loader {
     if (const std::string problem = StrategyFields(node, tag, links, block); !problem.empty()) {
       return Fail(line, problem, error);
     }
+    if (const std::string problem = AlarmFields(node, tag, block); !problem.empty()) {
+      return Fail(line, problem, error);
+    }
     Bind(block, node, tag);
+    AlarmsFromState(block);
     if (block.outLow != nullptr && !(block.outLow->value < block.outHigh->value)) {
       return Fail(line,
                   "F_OUTLO must be below F_OUTHI, the output's limits in percent, not " + Number(block.outLow->value) +
@@ -419,6 +439,71 @@ class Loader {
     block.bias = field("F_BIAS");
     block.splitLow = field("F_SPLO");
     block.splitHigh = field("F_SPHI");
+    block.limits = {field("F_HIHI"), field("F_HI"), field("F_LO"), field("F_LOLO")};
+    block.alarmDeadband = field("F_ALMDB");
+    block.alarmDelay = field("F_ALMDLY");
+    block.alarmText = field("A_ALMST");
+    block.alarmFloat = field("F_ALMST");
+    block.alarmAck = field("A_ALMACK");
+  }
+
+  // An analog input with an alarm limit alarms: the fields of its alarms
+  // not written take their defaults (no deadband, no delay, no alarm,
+  // acknowledged), and a state the file gives (a saved state) is the one
+  // it goes on from. What is wrong, or empty.
+  static std::string AlarmFields(const std::string& node, const std::string& tag, Block& block) {
+    const std::string key = node + ":" + tag + ".";
+    const auto has = [&](const char* field) { return Db().fields.count(key + field) != 0; };
+    const bool limited = has("F_HIHI") || has("F_HI") || has("F_LO") || has("F_LOLO");
+    const std::pair<const char*, const char*> alarm[] = {
+        {"F_ALMDB", "0"}, {"F_ALMDLY", "0"}, {"A_ALMST", nullptr}, {"F_ALMST", nullptr}, {"A_ALMACK", "YES"}};
+    const char* const names[] = {"HIHI", "HI", "LO", "LOLO"};
+    const float values[] = {2.0F, 1.0F, -1.0F, -2.0F};
+    float state = has("F_ALMST") ? Db().fields[key + "F_ALMST"].value : 0.0F;
+    if (has("A_ALMST")) {
+      const std::string& text = Db().fields[key + "A_ALMST"].text;
+      float fromText = 0.0F;
+      for (size_t k = 0; k < 4; ++k) {
+        fromText = text == names[k] ? values[k] : fromText;
+      }
+      if (has("F_ALMST") && fromText != state) {
+        return "A_ALMST and F_ALMST are two views of one alarm state and must agree";
+      }
+      state = fromText;
+    }
+    for (const auto& f : alarm) {
+      if (!limited && has(f.first)) {
+        return std::string(f.first) + " needs an alarm limit (F_HIHI, F_HI, F_LO or F_LOLO) to act on";
+      }
+      if (limited && !has(f.first) && f.second != nullptr) {
+        SetValue(node, tag, f.first, f.second, block);
+      }
+    }
+    if (!limited) {
+      return std::string();
+    }
+    std::string text = "OK";
+    for (size_t k = 0; k < 4; ++k) {
+      text = state == values[k] ? names[k] : text;
+    }
+    if (text != "OK" && !has(std::string("F_" + text).c_str())) {
+      return "the alarm state " + text + " names a limit the block does not have";
+    }
+    SetValue(node, tag, "A_ALMST", text, block);
+    SetValue(node, tag, "F_ALMST", Number(state), block);
+    return std::string();
+  }
+
+  // The limits alarmed in a state the file gave: HIHI is beyond HI too, LOLO beyond LO.
+  static void AlarmsFromState(Block& block) {
+    if (block.alarmFloat == nullptr) {
+      return;
+    }
+    const float state = block.alarmFloat->value;
+    const bool alarmed[] = {state >= 2.0F, state >= 1.0F, state <= -1.0F, state <= -2.0F};
+    for (size_t k = 0; k < block.limits.size(); ++k) {
+      block.alarmed[k] = block.limits[k] != nullptr && alarmed[k];
+    }
   }
 
   // A cascade's fields need its REMOTE and a split range's its SOURCE; given
@@ -621,7 +706,8 @@ class Loader {
   static bool Order() {
     std::vector<std::pair<std::string, Block*>> computed;
     for (auto& [key, block] : Db().blocks) {
-      const bool computes = block.type == BlockType::Pid || block.type == BlockType::Ratio || block.source != nullptr;
+      const bool computes = block.type == BlockType::Pid || block.type == BlockType::Ratio || block.source != nullptr ||
+                            block.alarmText != nullptr;
       if (computes) {
         computed.emplace_back(key, &block);
       }

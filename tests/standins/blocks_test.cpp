@@ -1,7 +1,8 @@
 // Block behaviour of the simulated database: the PID's two mode views, its
 // output protected in AUTO, its computation at each scan within its limits and
 // in its action, its shedding to MANL on a bad input, and its tunings checked;
-// the strategies: a cascade, a ratio station and a split range.
+// the strategies: a cascade, a ratio station and a split range; an analog
+// input's alarms.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -382,6 +383,76 @@ TEST_F(StrategiesTest, InconsistentStrategiesAreRefusedAtTheirLine) {
     const std::string text = std::string(Strategies) + row.lines;
     EXPECT_EQ(FixdbLoadText(text.c_str(), "db.csv", error_, sizeof error_), 0);
     EXPECT_EQ(std::string(error_).rfind(row.message, 0), 0U) << error_;
+  }
+}
+
+// An analog input's alarms: each limit after its delay (2 s), cleared past
+// the deadband (0.5), the worst active the state, a worse one asking for an
+// acknowledgement; a failed transmitter's alarms hold.
+TEST_F(BlocksTest, AnAnalogInputAlarmsAtItsLimitsAfterItsDelayAndClearsPastItsDeadband) {
+  ASSERT_EQ(FixdbLoadText("NODE,TAG,TYPE,VALUES\n"
+                          "N,PT1,AI,F_CV=5;F_HIHI=9;F_HI=8;F_LO=2;F_LOLO=1;F_ALMDB=0.5;F_ALMDLY=2\n",
+                          "db.csv", error_, sizeof error_),
+            1)
+      << error_;
+  EXPECT_STREQ(FixdbGetText("N", "PT1", "A_ALMST"), "OK");
+  struct Row {
+    float value;
+    const char* operatorAck;  // written before the scan, or null
+    const char* state;
+    float stateValue;
+    const char* ack;
+  };
+  const Row rows[] = {
+      {8.0F, nullptr, "OK", 0.0F, "YES"},   // at the limit for 1 s of its 2
+      {8.0F, nullptr, "HI", 1.0F, "NO"},    // 2 s: alarmed, to be acknowledged
+      {7.6F, "YES", "HI", 1.0F, "YES"},     // within the deadband: still alarmed
+      {7.4F, nullptr, "OK", 0.0F, "YES"},   // past it: cleared
+      {9.5F, nullptr, "OK", 0.0F, "YES"},   // HI and HIHI each start their delay
+      {9.5F, nullptr, "HIHI", 2.0F, "NO"},  // the worst is the state
+      {8.4F, "YES", "HI", 1.0F, "YES"},     // HIHI cleared, HI not: no new acknowledgement
+      {1.5F, nullptr, "OK", 0.0F, "YES"},
+      {0.5F, nullptr, "LO", -1.0F, "NO"},   // LO's 2 s, LOLO's first
+      {0.5F, "YES", "LOLO", -2.0F, "NO"},   // worse again
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.value);
+    FixdbSetFloat("N", "PT1", "F_CV", row.value);
+    if (row.operatorAck != nullptr) {
+      FixdbSetText("N", "PT1", "A_ALMACK", row.operatorAck);
+    }
+    FixdbScan(1.0);
+    EXPECT_STREQ(FixdbGetText("N", "PT1", "A_ALMST"), row.state);
+    EXPECT_EQ(Value("PT1", "F_ALMST"), row.stateValue);
+    EXPECT_STREQ(FixdbGetText("N", "PT1", "A_ALMACK"), row.ack);
+  }
+  FixdbSetTransmitterFailed("N", "PT1", "F_CV", 1);
+  FixdbSetFloat("N", "PT1", "F_CV", 5.0F);
+  FixdbScan(1.0);
+  EXPECT_STREQ(FixdbGetText("N", "PT1", "A_ALMST"), "LOLO");
+  // A saved database goes on from its alarm state, without a new delay.
+  FixdbSetTransmitterFailed("N", "PT1", "F_CV", 0);
+  std::string saved(FixdbSaveText(nullptr, 0), '\0');
+  FixdbSaveText(saved.data(), saved.size());
+  ASSERT_EQ(FixdbLoadText(saved.c_str(), "saved.csv", error_, sizeof error_), 1) << error_;
+  FixdbSetFloat("N", "PT1", "F_CV", 0.5F);
+  FixdbScan(1.0);
+  EXPECT_STREQ(FixdbGetText("N", "PT1", "A_ALMST"), "LOLO");
+}
+
+TEST_F(BlocksTest, AlarmsThatCannotBeAreRefused) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"F_ALMDB=1", "db.csv:2: F_ALMDB needs an alarm limit (F_HIHI, F_HI, F_LO or F_LOLO) to act on"},
+      {"F_HI=8;F_ALMDLY=-1", "db.csv:2: F_ALMDLY is the alarms' delay in seconds, 0 or more, not '-1'"},
+      {"F_HI=8;A_ALMST=HI;F_ALMST=0", "db.csv:2: A_ALMST and F_ALMST are two views of one alarm state"},
+      {"F_HI=8;A_ALMST=LOLO", "db.csv:2: the alarm state LOLO names a limit the block does not have"},
+      {"F_HI=8;A_ALMACK=MAYBE", "db.csv:2: A_ALMACK must be YES or NO, not 'MAYBE'"},
+  };
+  for (const auto& [fields, message] : rows) {
+    SCOPED_TRACE(fields);
+    const std::string text = std::string("NODE,TAG,TYPE,VALUES\nN,PT1,AI,F_CV=5;") + fields + "\n";
+    EXPECT_EQ(FixdbLoadText(text.c_str(), "db.csv", error_, sizeof error_), 0);
+    EXPECT_EQ(std::string(error_).rfind(message, 0), 0U) << error_;
   }
 }
 
