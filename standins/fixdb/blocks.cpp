@@ -123,8 +123,18 @@ void Shed(Block& block) {
   }
 }
 
+bool True(const Field* field) { return field->value >= 0.5F; }
+
+// A PID its trip holds: MANL, at its stated output.
+bool Tripped(const Block& block) { return block.trip != nullptr && True(block.trip); }
+
 void ScanController(Block& block, double seconds) {
   if (block.input == nullptr) {
+    return;
+  }
+  if (Tripped(block)) {
+    SetManual(block);
+    block.cv->value = block.tripOutput->value;
     return;
   }
   // A measurement that cannot be trusted cannot be controlled on: the
@@ -206,6 +216,53 @@ void ScanAlarms(Block& block, double seconds) {
   block.alarmFloat->value = state;
 }
 
+// Logic at one scan. A failed input leaves a comparator as it was.
+void ScanLogic(Block& block, double seconds) {
+  size_t on = 0;
+  for (const Field* input : block.inputs) {
+    on += True(input) ? 1 : 0;
+  }
+  const bool all = on == block.inputs.size();
+  bool out = false;
+  switch (block.type) {
+    case BlockType::Compare: {
+      const Field& input = *block.inputs[0];
+      if (input.error != 0) {
+        return;
+      }
+      const double value = static_cast<double>(input.value);
+      const double limit = static_cast<double>(block.limit->value);
+      const double deadband = static_cast<double>(block.deadband->value);
+      const bool below = block.condition->text == "BELOW";
+      if (block.alarmed[0]) {
+        out = below ? value <= limit + deadband : value >= limit - deadband;
+        break;
+      }
+      const bool beyond = below ? value <= limit : value >= limit;
+      block.beyondFor[0] = beyond ? block.beyondFor[0] + seconds : 0.0;
+      out = beyond && block.beyondFor[0] >= static_cast<double>(block.delay->value) - 1e-9;
+      block.beyondFor[0] = out ? 0.0 : block.beyondFor[0];
+      break;
+    }
+    case BlockType::Vote: out = static_cast<int>(on) >= block.votes; break;
+    case BlockType::And: out = all; break;
+    case BlockType::Or: out = on > 0; break;
+    case BlockType::Not: out = on == 0; break;
+    case BlockType::Latch:
+      out = True(block.cv) && !(block.reset->text == "YES" && on == 0);
+      out = out || on > 0;
+      block.reset->text = "NO";
+      break;
+    case BlockType::DigitalOutput:
+      out = on > 0;
+      block.state->text = out ? block.tripState->text : block.normalState->text;
+      break;
+    default: return;
+  }
+  block.alarmed[0] = out;
+  block.cv->value = out ? 1.0F : 0.0F;
+}
+
 // A split-range output: its part of the controller's output over its own 0..100 %.
 void ScanSplit(Block& block) {
   const double low = static_cast<double>(block.splitLow->value);
@@ -220,6 +277,10 @@ void StartAutomatic(Block& block) { block.integral = static_cast<double>(block.c
 
 void FieldWritten(Field& field) {
   Block* block = field.block;
+  if (block != nullptr && &field == block->state) {  // an operator's command to an output not tripped
+    block->normalState->text = field.text;
+    return;
+  }
   if (block == nullptr || block->type != BlockType::Pid) {
     return;
   }
@@ -249,8 +310,35 @@ void FieldWritten(Field& field) {
   }
 }
 
+bool IsLogic(BlockType type) {
+  switch (type) {
+    case BlockType::Compare:
+    case BlockType::Vote:
+    case BlockType::And:
+    case BlockType::Or:
+    case BlockType::Not:
+    case BlockType::Latch:
+    case BlockType::DigitalOutput: return true;
+    default: return false;
+  }
+}
+
 int16_t WriteRefusal(const Field& field, const std::string* text, float value) {
   const Block* block = field.block;
+  // What logic computes is its own; a tripped output's state and a tripped
+  // PID's mode are the trip's until it clears; a reset is YES or NO.
+  if (block != nullptr && IsLogic(block->type) &&
+      (&field == block->cv || (&field == block->state && True(block->cv)))) {
+    return FixdbOutputProtected;
+  }
+  if (block != nullptr && &field == block->reset && text != nullptr && *text != "YES" && *text != "NO") {
+    return FixdbValueNotAllowed;
+  }
+  if (block != nullptr && Tripped(*block) &&
+      ((&field == block->modeText && text != nullptr && *text == "AUTO") ||
+       (&field == block->modeFloat && text == nullptr && value == 1.0F))) {
+    return FixdbOutputProtected;
+  }
   // An alarm's state is the block's to compute; its acknowledgement is YES or NO.
   if (block != nullptr && (&field == block->alarmText || &field == block->alarmFloat)) {
     return FixdbOutputProtected;
@@ -298,7 +386,8 @@ void ScanBlocks(const std::vector<Block*>& order, double seconds) {
         }
         break;
       case BlockType::AnalogInput: ScanAlarms(*block, seconds); break;
-      default: break;
+      case BlockType::DigitalFlag: break;
+      default: ScanLogic(*block, seconds); break;
     }
   }
 }

@@ -16,7 +16,26 @@ namespace fixdb {
 
 struct Field;
 
-enum class BlockType { AnalogInput, AnalogOutput, Pid, DigitalFlag, Ratio };
+// The logic a unit's trips are made of: a comparator on a point, a vote of
+// M of N inputs, AND, OR, NOT, a latch reset by its operator, and a digital
+// output that a trip drives to a state (a valve closed, a pump stopped).
+enum class BlockType {
+  AnalogInput,
+  AnalogOutput,
+  Pid,
+  DigitalFlag,
+  Ratio,
+  Compare,
+  Vote,
+  And,
+  Or,
+  Not,
+  Latch,
+  DigitalOutput
+};
+
+// Blocks whose F_CV is a logic value (1 or 0) they compute.
+bool IsLogic(BlockType type);
 
 struct Block {
   BlockType type = BlockType::AnalogInput;
@@ -69,6 +88,28 @@ struct Block {
   Field* alarmText = nullptr;
   Field* alarmFloat = nullptr;
   Field* alarmAck = nullptr;
+  // Logic: its inputs (INPUT, or INPUTS=A+B+C), each true at 0.5 or more.
+  // A comparator (CMP) trips while its INPUT is at or beyond F_LIMIT (A_COND
+  // "ABOVE" or "BELOW") for F_DELAY s and clears past F_DB; a vote (VOTE)
+  // is true while A_VOTE's M of its N INPUTS are; a latch (LATCH) is set by
+  // its INPUT and cleared by A_RESET "YES" once its input is clear; a
+  // digital output (DO) is in A_TRIP's state while its INPUT is true, else
+  // in A_NORMAL's, and shows it in A_STATE.
+  std::vector<Field*> inputs;
+  std::vector<std::string> inputTags;  // INPUTS as given
+  int votes = 1;                       // a vote's M
+  Field* condition = nullptr;          // A_COND
+  Field* limit = nullptr;              // F_LIMIT
+  Field* deadband = nullptr;           // F_DB
+  Field* delay = nullptr;              // F_DELAY
+  Field* reset = nullptr;              // A_RESET
+  Field* state = nullptr;              // A_STATE
+  Field* tripState = nullptr;          // A_TRIP
+  Field* normalState = nullptr;        // A_NORMAL
+  // A PID forced to MANL at F_TRIPOUT % while the logic TRIP names is true.
+  Field* trip = nullptr;
+  std::string tripTag;
+  Field* tripOutput = nullptr;
 };
 
 // A PID entering AUTO starts from its output as it stands, without a bump.

@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "database_internal.h"
@@ -81,7 +83,8 @@ const BlockKind Kinds[] = {
       {"A_EGUDESC", nullptr},
       {"A_CASC", nullptr},
       {"F_CASC", nullptr},
-      {"A_CASCBRK", nullptr}}},
+      {"A_CASCBRK", nullptr},
+      {"F_TRIPOUT", nullptr}}},
     {"DI",
      BlockType::DigitalFlag,
      false,
@@ -90,15 +93,41 @@ const BlockKind Kinds[] = {
      BlockType::Ratio,
      true,
      {{"F_CV", "0"}, {"F_RATIO", "1"}, {"F_BIAS", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"CMP",
+     BlockType::Compare,
+     true,
+     {{"F_CV", "0"},
+      {"A_COND", "ABOVE"},
+      {"F_LIMIT", "0"},
+      {"F_DB", "0"},
+      {"F_DELAY", "0"},
+      {"A_DESC", nullptr},
+      {"A_EGUDESC", nullptr}}},
+    {"VOTE", BlockType::Vote, false, {{"F_CV", "0"}, {"A_VOTE", nullptr}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"AND", BlockType::And, false, {{"F_CV", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"OR", BlockType::Or, false, {{"F_CV", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"NOT", BlockType::Not, true, {{"F_CV", "0"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"LATCH", BlockType::Latch, true, {{"F_CV", "0"}, {"A_RESET", "NO"}, {"A_DESC", nullptr}, {"A_EGUDESC", nullptr}}},
+    {"DO",
+     BlockType::DigitalOutput,
+     true,
+     {{"F_CV", "0"},
+      {"A_STATE", "NORMAL"},
+      {"A_TRIP", nullptr},
+      {"A_NORMAL", nullptr},
+      {"A_DESC", nullptr},
+      {"A_EGUDESC", nullptr}}},
 };
+
+// Blocks that read a list of inputs (INPUTS=A+B+C) rather than one.
+bool ReadsList(BlockType type) { return type == BlockType::Vote || type == BlockType::And || type == BlockType::Or; }
 
 // The links a block type may give beside its fields.
 std::string LinkList(const BlockKind& kind) {
   switch (kind.type) {
-    case BlockType::Pid: return ", INPUT, INTEGRAL, REMOTE";
-    case BlockType::Ratio: return ", INPUT";
+    case BlockType::Pid: return ", INPUT, INTEGRAL, REMOTE, TRIP";
     case BlockType::AnalogOutput: return ", SOURCE";
-    default: return "";
+    default: return ReadsList(kind.type) ? ", INPUTS" : kind.needsInput ? ", INPUT" : "";
   }
 }
 
@@ -175,6 +204,10 @@ std::string CheckValue(const std::string& field, const std::string& value) {
     if (field == "F_TI" && number < 0.0F) {
       return "F_TI is the integral time in seconds: 0 for none, or more, not '" + value + "'";
     }
+    if ((field == "F_DB" || field == "F_DELAY") && number < 0.0F) {
+      return field + " is " + (field == "F_DB" ? "the comparator's deadband" : "the comparator's delay in seconds") +
+             ", 0 or more, not '" + value + "'";
+    }
     if ((field == "F_ALMDB" || field == "F_ALMDLY") && number < 0.0F) {
       return field + " is " + (field == "F_ALMDB" ? "the alarms' deadband" : "the alarms' delay in seconds") +
              ", 0 or more, not '" + value + "'";
@@ -197,6 +230,12 @@ std::string CheckValue(const std::string& field, const std::string& value) {
   }
   if ((field == "A_ROUT" || field == "A_CASC" || field == "A_ALMACK") && value != "YES" && value != "NO") {
     return field + " must be YES or NO, not '" + value + "'";
+  }
+  if (field == "A_COND" && value != "ABOVE" && value != "BELOW") {
+    return "A_COND must be ABOVE or BELOW (which side of F_LIMIT trips), not '" + value + "'";
+  }
+  if (field == "A_RESET" && value != "YES" && value != "NO") {
+    return "A_RESET must be YES or NO, not '" + value + "'";
   }
   if (field == "A_ALMST" && value != "HIHI" && value != "HI" && value != "OK" && value != "LO" && value != "LOLO") {
     return "A_ALMST is the alarm state, HIHI, HI, OK, LO or LOLO, not '" + value + "'";
@@ -229,7 +268,8 @@ void SetValue(const std::string& node, const std::string& tag, const std::string
 // A block's links to other tags, as its line gives them: linked once every
 // block is loaded.
 struct Links {
-  std::string input, remote, source;
+  std::string input, remote, source, trip;
+  std::vector<std::string> inputs;
 };
 
 struct PendingLinks {
@@ -296,6 +336,14 @@ class Loader {
         links.input = value;
         continue;
       }
+      if (field == "INPUTS" && ReadsList(kind.type)) {
+        links.inputs = Split(value, '+');
+        continue;
+      }
+      if (field == "TRIP" && kind.type == BlockType::Pid) {
+        links.trip = value;
+        continue;
+      }
       if ((field == "REMOTE" && kind.type == BlockType::Pid) ||
           (field == "SOURCE" && kind.type == BlockType::AnalogOutput)) {
         (field == "REMOTE" ? links.remote : links.source) = value;
@@ -350,7 +398,10 @@ class Loader {
       }
     }
     if (kind == nullptr) {
-      return Fail(line, "unknown block type '" + columns[2] + "' (AI, AO, PID, DI or RATIO)", error);
+      return Fail(
+          line,
+          "unknown block type '" + columns[2] + "' (AI, AO, PID, DI, RATIO, CMP, VOTE, AND, OR, NOT, LATCH or DO)",
+          error);
     }
     const std::string key = node + ":" + tag;
     if (Db().blocks.count(key) != 0) {
@@ -372,6 +423,9 @@ class Loader {
       return Fail(line, problem, error);
     }
     if (const std::string problem = AlarmFields(node, tag, block); !problem.empty()) {
+      return Fail(line, problem, error);
+    }
+    if (const std::string problem = LogicFields(node, tag, *kind, links, block); !problem.empty()) {
       return Fail(line, problem, error);
     }
     Bind(block, node, tag);
@@ -396,7 +450,10 @@ class Loader {
       if (links.input.empty()) {
         return Fail(line,
                     pid ? "a PID block needs INPUT=TAG, the tag whose F_CV it controls"
-                        : "a RATIO block needs INPUT=TAG, the wild flow whose F_CV it multiplies",
+                    : kind->type == BlockType::Ratio
+                        ? "a RATIO block needs INPUT=TAG, the wild flow whose F_CV it "
+                          "multiplies"
+                        : std::string("a ") + kind->name + " block needs INPUT=TAG, the tag whose F_CV it reads",
                     error);
       }
       if (links.input == tag) {
@@ -408,7 +465,7 @@ class Loader {
     if (links.remote == tag || links.source == tag) {
       return Fail(line, std::string(links.remote == tag ? "REMOTE" : "SOURCE") + " names " + tag + " itself", error);
     }
-    if (kind->needsInput || !links.source.empty()) {
+    if (kind->needsInput || !links.source.empty() || !links.inputs.empty() || !links.trip.empty()) {
       pending_.push_back(PendingLinks{node, tag, links, line});
     }
     // The two mode views start in step with the text.
@@ -445,6 +502,15 @@ class Loader {
     block.alarmText = field("A_ALMST");
     block.alarmFloat = field("F_ALMST");
     block.alarmAck = field("A_ALMACK");
+    block.condition = field("A_COND");
+    block.limit = field("F_LIMIT");
+    block.deadband = field("F_DB");
+    block.delay = field("F_DELAY");
+    block.reset = field("A_RESET");
+    block.state = field("A_STATE");
+    block.tripState = field("A_TRIP");
+    block.normalState = field("A_NORMAL");
+    block.tripOutput = field("F_TRIPOUT");
   }
 
   // An analog input with an alarm limit alarms: the fields of its alarms
@@ -491,6 +557,58 @@ class Loader {
     }
     SetValue(node, tag, "A_ALMST", text, block);
     SetValue(node, tag, "F_ALMST", Number(state), block);
+    return std::string();
+  }
+
+  // Logic's fields and links that must go together: a list of inputs where
+  // the block reads one, a vote's M of N, a digital output's trip state (its
+  // normal state, where not given, the state it starts in), a PID's output
+  // when tripped with its TRIP. What is wrong, or empty.
+  static std::string LogicFields(const std::string& node, const std::string& tag, const BlockKind& kind,
+                                 const Links& links, Block& block) {
+    const std::string key = node + ":" + tag + ".";
+    const auto has = [&](const char* field) { return Db().fields.count(key + field) != 0; };
+    if (ReadsList(kind.type)) {
+      const bool gate = kind.type != BlockType::Vote;
+      if (links.inputs.size() < (gate ? 2U : 1U) ||
+          std::find(links.inputs.begin(), links.inputs.end(), std::string()) != links.inputs.end()) {
+        return std::string(gate ? "an " : "a ") + kind.name + " block needs INPUTS=A+B" +
+               (gate ? "[+...], two tags or more" : "[+...]");
+      }
+      if (std::find(links.inputs.begin(), links.inputs.end(), tag) != links.inputs.end()) {
+        return "INPUTS names the " + std::string(kind.name) + " " + tag + " itself";
+      }
+    }
+    if (kind.type == BlockType::Vote) {
+      const std::string vote = has("A_VOTE") ? Db().fields[key + "A_VOTE"].text : std::string();
+      const size_t oo = vote.find("oo");
+      const int m = oo == std::string::npos
+                        ? 0
+                        : static_cast<int>(std::min(std::strtol(vote.substr(0, oo).c_str(), nullptr, 10), 1000L));
+      const int n = oo == std::string::npos
+                        ? 0
+                        : static_cast<int>(std::min(std::strtol(vote.substr(oo + 2).c_str(), nullptr, 10), 1000L));
+      const int given = static_cast<int>(links.inputs.size());
+      if (m < 1 || n != given || m > n || vote != std::to_string(m) + "oo" + std::to_string(n)) {
+        return "A_VOTE must read MooN, M of its N INPUTS (" + std::to_string(given) +
+               ") true to trip, 1 <= M <= N, not '" + vote + "'";
+      }
+      block.votes = m;
+    }
+    if (kind.type == BlockType::DigitalOutput) {
+      if (!has("A_TRIP")) {
+        return "a DO block needs A_TRIP, the state its trip drives (CLOSED, STOPPED)";
+      }
+      if (!has("A_NORMAL")) {
+        SetValue(node, tag, "A_NORMAL", Db().fields[key + "A_STATE"].text, block);
+      }
+    }
+    if (links.trip.empty() && has("F_TRIPOUT")) {
+      return "F_TRIPOUT needs TRIP=TAG, the logic that forces the PID to MANL at that output";
+    }
+    if (!links.trip.empty() && !has("F_TRIPOUT")) {
+      SetValue(node, tag, "F_TRIPOUT", "0", block);
+    }
     return std::string();
   }
 
@@ -579,6 +697,23 @@ class Loader {
     for (const PendingLinks& pending : pending_) {
       const std::string key = pending.node + ":" + pending.tag;
       Block& block = Db().blocks[key];
+      // A list of logic inputs, a PID's trip: each the F_CV of another tag.
+      for (const std::string& input : pending.links.inputs) {
+        Field* value = ValueOf(pending.node, input);
+        if (value == nullptr) {
+          return Fail(pending.line, "INPUTS names " + pending.node + ":" + input + ", which has no F_CV", error);
+        }
+        block.inputs.push_back(value);
+      }
+      block.inputTags = pending.links.inputs;
+      if (!pending.links.trip.empty()) {
+        block.trip = ValueOf(pending.node, pending.links.trip);
+        block.tripTag = pending.links.trip;
+        if (block.trip == nullptr) {
+          return Fail(pending.line, "TRIP names " + pending.node + ":" + pending.links.trip + ", which has no F_CV",
+                      error);
+        }
+      }
       if (pending.links.input.empty()) {
         continue;
       }
@@ -589,6 +724,9 @@ class Loader {
       }
       block.input = &found->second;
       block.inputTag = pending.links.input;
+      if (IsLogic(block.type)) {
+        block.inputs.assign(1, block.input);
+      }
       // A master's output is scaled into the range its slave's input states.
       const auto low = Db().fields.find(pending.node + ":" + pending.links.input + ".F_ELO");
       const auto high = Db().fields.find(pending.node + ":" + pending.links.input + ".F_EHI");
@@ -601,7 +739,13 @@ class Loader {
         StartAutomatic(block);
       }
     }
-    return LinkStrategies(error) && Order();
+    return LinkStrategies(error) && Order(error);
+  }
+
+  // The F_CV of a tag as a number, or null.
+  static Field* ValueOf(const std::string& node, const std::string& tag) {
+    const auto found = Db().fields.find(node + ":" + tag + ".F_CV");
+    return found == Db().fields.end() || found->second.isText ? nullptr : &found->second;
   }
 
   // The block a REMOTE or SOURCE names, of the types it may be; null with the message in error.
@@ -701,14 +845,19 @@ class Loader {
   }
 
   // The scan's order: each block after the ones it reads (a ratio station
-  // or master before the PID it feeds, a controller before its outputs),
-  // and otherwise by tag, so that every run scans alike.
-  static bool Order() {
+  // or master before the PID it feeds, a controller before its outputs,
+  // logic after its inputs, a PID after its trip), and otherwise by tag, so
+  // that every run scans alike. Logic may come back to itself only through
+  // a latch, which then reads its input as of the scan before (a seal-in);
+  // a loop without one is refused.
+  bool Order(std::string& error) {
+    const auto computes = [](const Block& b) {
+      return b.type == BlockType::Pid || b.type == BlockType::Ratio || b.source != nullptr || b.alarmText != nullptr ||
+             IsLogic(b.type);
+    };
     std::vector<std::pair<std::string, Block*>> computed;
     for (auto& [key, block] : Db().blocks) {
-      const bool computes = block.type == BlockType::Pid || block.type == BlockType::Ratio || block.source != nullptr ||
-                            block.alarmText != nullptr;
-      if (computes) {
+      if (computes(block)) {
         computed.emplace_back(key, &block);
       }
     }
@@ -716,15 +865,57 @@ class Loader {
     std::vector<Block*>& order = Db().scanOrder;
     order.clear();
     order.reserve(computed.size());
-    const auto placed = [&order](const Block* b) { return std::find(order.begin(), order.end(), b) != order.end(); };
-    for (const auto& entry : computed) {
-      std::vector<Block*> chain;  // the block and what it reads, up to a block already placed
-      for (Block* b = entry.second; b != nullptr && !placed(b); b = b->source != nullptr ? b->source : b->remote) {
-        chain.push_back(b);
+    std::unordered_map<const Block*, int> seen;  // 1 while its inputs are placed, 2 once placed
+    std::vector<Block*> path;
+    const std::function<bool(Block*)> place = [&](Block* b) {
+      seen[b] = 1;
+      path.push_back(b);
+      std::vector<Block*> reads = {b->remote, b->source, b->trip != nullptr ? b->trip->block : nullptr};
+      for (const Field* input : b->inputs) {
+        reads.push_back(input->block);
       }
-      order.insert(order.end(), chain.rbegin(), chain.rend());
+      for (Block* read : reads) {
+        if (read == nullptr || !computes(*read) || seen[read] == 2) {
+          continue;
+        }
+        if (seen[read] == 1) {  // back to a block being placed: through a latch, or refused
+          const auto from = std::find(path.begin(), path.end(), read);
+          const bool latched =
+              std::any_of(from, path.end(), [](const Block* p) { return p->type == BlockType::Latch; });
+          if (!latched) {
+            std::string loop;
+            for (auto p = from; p != path.end(); ++p) {
+              loop += TagOf(**p) + " -> ";
+            }
+            return Fail(LineOf(*b), "the logic comes back to itself without a latch: " + loop + TagOf(*read), error);
+          }
+          continue;
+        }
+        if (!place(read)) {
+          return false;
+        }
+      }
+      path.pop_back();
+      seen[b] = 2;
+      order.push_back(b);
+      return true;
+    };
+    for (const auto& entry : computed) {
+      if (seen[entry.second] == 0 && !place(entry.second)) {
+        return false;
+      }
     }
     return true;
+  }
+
+  int LineOf(const Block& block) const {
+    const std::string tag = TagOf(block);
+    for (const PendingLinks& pending : pending_) {
+      if (pending.tag == tag && &Db().blocks[pending.node + ":" + pending.tag] == &block) {
+        return pending.line;
+      }
+    }
+    return 0;
   }
   std::string path_;
   std::vector<PendingLinks> pending_;
@@ -774,6 +965,14 @@ std::string SaveText() {
       (void)std::snprintf(number, sizeof number, "%.17g", block.integral);
       text += std::string(";INTEGRAL=") + number;
     }
+    if (!block.inputTags.empty()) {
+      std::string inputs;
+      for (const std::string& input : block.inputTags) {
+        inputs += (inputs.empty() ? "" : "+") + input;
+      }
+      text += ";INPUTS=" + inputs;
+    }
+    text += block.trip != nullptr ? ";TRIP=" + block.tripTag : std::string();
     text += block.remote != nullptr ? ";REMOTE=" + block.remoteTag : std::string();
     text += block.source != nullptr ? ";SOURCE=" + block.sourceTag : std::string();
     text += "\n";

@@ -2,7 +2,7 @@
 // output protected in AUTO, its computation at each scan within its limits and
 // in its action, its shedding to MANL on a bad input, and its tunings checked;
 // the strategies: a cascade, a ratio station and a split range; an analog
-// input's alarms.
+// input's alarms; the logic of a unit's trips.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -454,6 +454,98 @@ TEST_F(BlocksTest, AlarmsThatCannotBeAreRefused) {
     EXPECT_EQ(FixdbLoadText(text.c_str(), "db.csv", error_, sizeof error_), 0);
     EXPECT_EQ(std::string(error_).rfind(message, 0), 0U) << error_;
   }
+}
+
+// A unit's trip: high pressure voted 2oo3 (PSH3 after 2 s) or low
+// pressure, latched; the latch closes XV1 and forces FIC1 to MANL at 0 %,
+// the trip itself stops P1; a reset clears the latch once the trip has.
+const char* const Trips =
+    "NODE,TAG,TYPE,VALUES\n"
+    "N,PT1,AI,F_CV=5\nN,PT2,AI,F_CV=5\nN,PT3,AI,F_CV=5\nN,FT1,AI,F_CV=50\n"
+    "N,PSH1,CMP,INPUT=PT1;F_LIMIT=8;F_DB=0.5\n"
+    "N,PSH2,CMP,INPUT=PT2;F_LIMIT=8;F_DB=0.5\n"
+    "N,PSH3,CMP,INPUT=PT3;F_LIMIT=8;F_DB=0.5;F_DELAY=2\n"
+    "N,PSHV,VOTE,INPUTS=PSH1+PSH2+PSH3;A_VOTE=2oo3\n"
+    "N,PSL1,CMP,INPUT=PT1;A_COND=BELOW;F_LIMIT=1\n"
+    "N,TRIP,OR,INPUTS=PSHV+PSL1\n"
+    "N,TRIPL,LATCH,INPUT=TRIP\n"
+    "N,XV1,DO,INPUT=TRIPL;A_STATE=OPEN;A_TRIP=CLOSED\n"
+    "N,P1,DO,INPUT=TRIP;A_STATE=RUNNING;A_TRIP=STOPPED\n"
+    "N,FIC1,PID,F_CV=40;F_TV1=50;A_AUTO=AUTO;F_KP=1;F_TI=0;INPUT=FT1;TRIP=TRIPL;F_TRIPOUT=0\n"
+    "N,HIGH2,AND,INPUTS=PSH1+PSH2\nN,CLEAR,NOT,INPUT=TRIP\n";
+
+TEST_F(BlocksTest, TheLogicOfATripVotesLatchesAndDrivesItsEffects) {
+  ASSERT_EQ(FixdbLoadText(Trips, "db.csv", error_, sizeof error_), 1) << error_;
+  struct Row {
+    float pt1, pt2, pt3;
+    bool reset;  // the operator's reset before the scan
+    float voted, tripped, latched, high2, clear;
+    const char* valve;
+    const char* pump;
+    const char* mode;
+  };
+  const Row rows[] = {
+      {5, 5, 5, false, 0, 0, 0, 0, 1, "OPEN", "RUNNING", "AUTO"},
+      {9, 5, 5, false, 0, 0, 0, 0, 1, "OPEN", "RUNNING", "AUTO"},     // one of three
+      {9, 5, 9, false, 0, 0, 0, 0, 1, "OPEN", "RUNNING", "AUTO"},     // PSH3 within its delay
+      {9, 5, 9, false, 1, 1, 1, 0, 0, "CLOSED", "STOPPED", "MANL"},   // two of three: tripped
+      {9, 9, 9, true, 1, 1, 1, 1, 0, "CLOSED", "STOPPED", "MANL"},    // no reset while the trip stands
+      {7.6F, 5, 5, false, 0, 0, 1, 0, 1, "CLOSED", "RUNNING", "MANL"},  // cleared past the deadband; latched
+      {5, 5, 5, true, 0, 0, 0, 0, 1, "OPEN", "RUNNING", "MANL"},      // reset: back, the PID left in MANL
+      {0.5F, 5, 5, false, 0, 1, 1, 0, 0, "CLOSED", "STOPPED", "MANL"},  // low pressure
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.pt1 << " " << row.pt2 << " " << row.pt3);
+    FixdbSetFloat("N", "PT1", "F_CV", row.pt1);
+    FixdbSetFloat("N", "PT2", "F_CV", row.pt2);
+    FixdbSetFloat("N", "PT3", "F_CV", row.pt3);
+    if (row.reset) {
+      FixdbSetText("N", "TRIPL", "A_RESET", "YES");
+    }
+    FixdbScan(1.0);
+    EXPECT_EQ(Value("PSHV", "F_CV"), row.voted);
+    EXPECT_EQ(Value("TRIP", "F_CV"), row.tripped);
+    EXPECT_EQ(Value("TRIPL", "F_CV"), row.latched);
+    EXPECT_EQ(Value("HIGH2", "F_CV"), row.high2);
+    EXPECT_EQ(Value("CLEAR", "F_CV"), row.clear);
+    EXPECT_STREQ(FixdbGetText("N", "XV1", "A_STATE"), row.valve);
+    EXPECT_STREQ(FixdbGetText("N", "P1", "A_STATE"), row.pump);
+    EXPECT_STREQ(FixdbGetText("N", "FIC1", "A_AUTO"), row.mode);
+    EXPECT_STREQ(FixdbGetText("N", "TRIPL", "A_RESET"), "NO");
+  }
+  EXPECT_EQ(Value("FIC1", "F_CV"), 0.0F);  // forced to its trip output
+  std::string saved(FixdbSaveText(nullptr, 0), '\0');
+  FixdbSaveText(saved.data(), saved.size());
+  for (const char* link : {";INPUTS=PSH1+PSH2+PSH3", ";TRIP=TRIPL", "A_VOTE=2oo3", "A_TRIP=CLOSED"}) {
+    EXPECT_NE(saved.find(link), std::string::npos) << link;
+  }
+  ASSERT_EQ(FixdbLoadText(saved.c_str(), "saved.csv", error_, sizeof error_), 1) << error_;
+  EXPECT_EQ(Value("TRIPL", "F_CV"), 1.0F);
+}
+
+TEST_F(BlocksTest, LogicThatCannotBeIsRefusedAtItsLine) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"N,X,VOTE,INPUTS=PSH1+PSH2;A_VOTE=2oo3", "db.csv:18: A_VOTE must read MooN, M of its N INPUTS (2) true"},
+      {"N,X,VOTE,INPUTS=PSH1+PSH2", "db.csv:18: A_VOTE must read MooN"},
+      {"N,X,AND,INPUTS=PSH1", "db.csv:18: an AND block needs INPUTS=A+B[+...], two tags or more"},
+      {"N,X,OR,INPUTS=PSH1+NONE", "db.csv:18: INPUTS names N:NONE, which has no F_CV"},
+      {"N,X,DO,INPUT=TRIP", "db.csv:18: a DO block needs A_TRIP, the state its trip drives"},
+      {"N,X,CMP,F_LIMIT=3", "db.csv:18: a CMP block needs INPUT=TAG"},
+      {"N,X,CMP,INPUT=PT1;A_COND=OVER", "db.csv:18: A_COND must be ABOVE or BELOW"},
+      {"N,X,PID,INPUT=PT1;F_TRIPOUT=5", "db.csv:18: F_TRIPOUT needs TRIP=TAG"},
+      {"N,X,PID,INPUT=PT1;TRIP=NONE", "db.csv:18: TRIP names N:NONE, which has no F_CV"},
+      {"N,A1,AND,INPUTS=B1+PSH1\nN,B1,OR,INPUTS=A1+PSH2",
+       "db.csv:19: the logic comes back to itself without a latch: A1 -> B1 -> A1"},
+  };
+  for (const auto& [lines, message] : rows) {
+    SCOPED_TRACE(lines);
+    const std::string text = std::string(Trips) + lines + "\n";
+    EXPECT_EQ(FixdbLoadText(text.c_str(), "db.csv", error_, sizeof error_), 0);
+    EXPECT_EQ(std::string(error_).rfind(message, 0), 0U) << error_;
+  }
+  // A seal-in: a latch's output fed back through an OR.
+  const std::string sealed = std::string(Trips) + "N,S1,OR,INPUTS=PSH1+L1\nN,L1,LATCH,INPUT=S1\n";
+  EXPECT_EQ(FixdbLoadText(sealed.c_str(), "db.csv", error_, sizeof error_), 1) << error_;
 }
 
 }  // namespace
