@@ -5,6 +5,8 @@
 // sets a value or writes a group.
 #include "fix/binding_check.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <set>
 #include <unordered_map>
 
@@ -170,6 +172,37 @@ std::vector<std::string> MissingSheetFields(const Case& c, const FixLibrary& fix
                       std::to_string(tags.size()) + " tags, so their loop sheets show none: " + names +
                       (missing > 5 ? " and " + std::to_string(missing - 5) + " more" : ""));
     }
+  }
+  // A measured tag with alarm limits whose alarm state FIX does not hold: its alarms cannot be read.
+  const char* const limits[] = {"F_HIHI", "F_HI", "F_LO", "F_LOLO", "A_ALMST"};
+  std::vector<PointName> alarms;
+  std::vector<std::string> measured;
+  std::set<std::string> named;
+  for (const CasePVRow& row : c.pv) {
+    const std::string name = row.node + ":" + row.tag;
+    if (named.insert(name).second) {
+      measured.push_back(name);
+      for (const char* field : limits) {
+        alarms.push_back(PointName{row.node, row.tag, field});
+      }
+    }
+  }
+  const std::vector<int16_t> errors = PointErrors(fix.api(), alarms);
+  std::string names;
+  size_t limited = 0, stateless = 0;
+  for (size_t k = 0; k < measured.size(); ++k) {
+    const auto at = errors.begin() + static_cast<std::ptrdiff_t>(5 * k);
+    if (std::any_of(at, at + 4, [](int16_t e) { return e == 0; })) {
+      ++limited;
+      if (at[4] != 0 && ++stateless <= 5) {
+        names += (stateless == 1 ? "" : ", ") + measured[k];
+      }
+    }
+  }
+  if (stateless > 0) {
+    notes.push_back("no A_ALMST (alarm state) in FIX for " + std::to_string(stateless) + " of " +
+                    std::to_string(limited) + " measured tags with alarm limits, so their alarms cannot be read: " +
+                    names + (stateless > 5 ? " and " + std::to_string(stateless - 5) + " more" : ""));
   }
   return notes;
 }

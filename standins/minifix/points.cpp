@@ -17,14 +17,15 @@ constexpr const char* OutputField = "F_CV";
 constexpr const char* AutoMode = "AUTO";
 constexpr const char* ManualMode = "MANL";
 
-std::array<Field, 8>& Table() {
-  static std::array<Field, 8> table = {{
+std::array<Field, 9>& Table() {
+  static std::array<Field, 9> table = {{
       {Node, "TIC100", "F_CV", 0.0F, {}},
       {Node, "TIC100", "F_TV1", 50.0F, {}},
       {Node, "TIC100", "A_AUTO", 0.0F, ManualMode},
       {Node, "TIC100", "F_AUTO", 0.0F, {}},
       {Node, "TIC100", "A_CASC", 0.0F, "NO"},  // its cascade switch: a slave, whose master this FIX does not say
       {Node, "TT100", "F_CV", 20.0F, {}},
+      {Node, "TT100", "F_HI", 80.0F, {}},  // an alarm limit without the alarm's state
       {Node, "FV100", "F_CV", 0.0F, {}},
       {Node, "HS100", "A_ROUT", 0.0F, "NO"},
   }};
