@@ -149,6 +149,21 @@ struct CaseLoopCheck {
   CaseLoopCheck();
 };
 
+// Alarm checks of the PV rows whose tags match a pattern: each alarm limit
+// crossed from the plant side (the row's value ramped as a transmitter would
+// send it) and back, the alarm's rise and clearing judged. The limits an
+// alarm list states, where given, are what the alarms must act at; else
+// FIX's own. Numbers not given are NaN.
+struct CaseAlarmCheck {
+  std::string points;         // a glob over PV rows' tags
+  double rate;                // % of span per minute the value is ramped at (default 10)
+  double tolerance;           // % of span: how far from its limit an alarm may act (default 0.5)
+  double hihi, hi, lo, lolo;  // the alarm list's limits, in the point's units
+  std::string waived;         // a punch-list reference accepting these points' failures
+  Origin origin;
+  CaseAlarmCheck();
+};
+
 // A value of a block's key as written: a number, a text (a name) or a list of
 // either. Whether the key is known and the value fits is the model's concern.
 struct BlockValue {
@@ -220,6 +235,7 @@ struct Case {
   std::vector<CaseExpectation> expectations;
   std::vector<CaseMalfunction> malfunctions;
   std::vector<CaseLoopCheck> loopChecks;
+  std::vector<CaseAlarmCheck> alarmChecks;
   ReportHeading report;
   std::string initialState;       // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel

@@ -28,7 +28,8 @@ const Section Sections[] = {
     {"controller", SectionForm::Array, ReadTagRow<TableKind::Ctrl>},
     {"pv", SectionForm::Array, ReadTagRow<TableKind::PV>},
     {"pv_import", SectionForm::Array, ReadTagRow<TableKind::PVImport>},
-    {"loop_check", SectionForm::Array, ReadLoopCheck},  // before the events: loop checks make the run longer
+    {"loop_check", SectionForm::Array, ReadLoopCheck},  // before the events: checks make the run longer
+    {"alarm_check", SectionForm::Array, ReadAlarmCheck},
     {"event", SectionForm::Array, ReadEvent},
     {"expect", SectionForm::Array, ReadExpectation},
     {"malfunction", SectionForm::Array, ReadMalfunction},

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #if defined(_WIN32)
@@ -22,12 +23,14 @@
 #endif
 
 #include "case/run_state.h"
+#include "checkout/alarm_checks.h"
 #include "checkout/expectations.h"
 #include "checkout/loop_checks.h"
 #include "checkout/malfunctions.h"
 #include "report/html_report.h"
 #include "report/plot.h"
 #include "report/trace_writer.h"
+#include "run/alarm_actions.h"
 #include "run/loop_actions.h"
 #include "run/outputs.h"
 #include "run/run_report.h"
@@ -79,7 +82,7 @@ class Run {
   void Pace(int done, std::chrono::steady_clock::time_point started) const;
   // After a step: the trace, the plot, the expectations, the loop checks and the progress bar.
   void Record(int64_t step, int done);
-  // The loop checks planned and the run made as long as they need.
+  // The loop and alarm checks planned and the run made as long as they need.
   bool PlanLoopChecks();
   // The report folder cleared of an earlier report and marked with this one's files.
   bool BeginReport();
@@ -101,10 +104,12 @@ class Run {
   TraceWriter trace_;
   Malfunctions malfunctions_;
   LoopChecks checks_;
-  std::vector<LoopAction> due_;              // the loop checks' actions of a step boundary
-  std::vector<LoopColumns> checkedColumns_;  // each checked loop's signals among the columns, for its markers
-  std::vector<SheetFacts> found_, left_;     // what FIX holds of each checked loop before and after, for the report
-  std::vector<Verdict> verdicts_;            // every verdict, once judged
+  AlarmChecks alarms_;                        // after the loop checks
+  std::unique_ptr<AlarmStates> alarmStates_;  // made with them
+  std::vector<LoopAction> due_;               // the loop checks' actions of a step boundary
+  std::vector<LoopColumns> checkedColumns_;   // each checked loop's signals among the columns, for its markers
+  std::vector<SheetFacts> found_, left_;      // what FIX holds of each checked loop before and after, for the report
+  std::vector<Verdict> verdicts_;             // every verdict, once judged
   ReportFolder report_;
   StepTimes stepTimes_;
   std::vector<double> values_;
@@ -216,21 +221,29 @@ bool Run::PlanLoopChecks() {
   if (const std::string unmatched = LoopChecks::Unmatched(c_, session_.loops()); !unmatched.empty()) {
     return Refuse(unmatched);
   }
+  if (const std::string unmatched = AlarmChecks::Unmatched(c_); !unmatched.empty()) {
+    return Refuse(unmatched);
+  }
   checks_.Plan(c_, session_.loops(), dt_);
-  if (checks_.Empty()) {
+  if (checks_.Empty() && c_.alarmChecks.empty()) {
     return true;
   }
   if (!session_.fix().IsSimulated()) {
-    return Refuse(c_.path +
-                  ": loop checks act on the simulated database and the model; against this FIX "
-                  "they are refused");
+    return Refuse(c_.path + ": " + (checks_.Empty() ? "alarm" : "loop") +
+                  " checks act on the simulated database and the model; against this FIX they are refused");
   }
-  due_.reserve(checks_.Loops().size() * 6);  // the most actions a loop takes at one step
-  checkedColumns_ = LoopSignalColumns(c_, session_.model(), checks_.Loops());
-  if (!options_.reportFolder.empty()) {
-    found_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as found, before the run
+  if (!checks_.Empty()) {
+    due_.reserve(checks_.Loops().size() * 6);  // the most actions a loop takes at one step
+    checkedColumns_ = LoopSignalColumns(c_, session_.model(), checks_.Loops());
+    if (!options_.reportFolder.empty()) {
+      found_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as found, before the run
+    }
   }
-  const int64_t needed = checks_.StepsNeeded();
+  if (!c_.alarmChecks.empty()) {
+    alarms_.Plan(c_, ReadAlarmPoints(session_.fix(), c_), dt_, checks_.Empty() ? 0 : checks_.StepsNeeded());
+    alarmStates_ = std::make_unique<AlarmStates>(session_.fix(), c_, alarms_.Points());
+  }
+  const int64_t needed = std::max(checks_.Empty() ? 0 : checks_.StepsNeeded(), alarms_.StepsNeeded());
   if (options_.steps < 0 && steps_ < needed) {
     steps_ = static_cast<int>(std::min<int64_t>(needed, MaxSteps));
   }
@@ -240,8 +253,15 @@ bool Run::PlanLoopChecks() {
                     std::to_string(steps_) + " steps");
     }
   }
-  out_ << "loop checks: " << checks_.Count() << " checks of " << checks_.Loops().size() << " loops, which need "
-       << needed << " steps" << (steps_ < needed ? " (the run takes " + std::to_string(steps_) + ")" : "") << '\n';
+  const std::string taken = steps_ < needed ? " (the run takes " + std::to_string(steps_) + ")" : "";
+  if (!checks_.Empty()) {
+    out_ << "loop checks: " << checks_.Count() << " checks of " << checks_.Loops().size() << " loops, which need "
+         << checks_.StepsNeeded() << " steps" << taken << '\n';
+  }
+  if (!c_.alarmChecks.empty()) {
+    out_ << "alarm checks: " << alarms_.Count() << " limits of " << alarms_.Points().size() << " points, from step "
+         << (checks_.Empty() ? 0 : checks_.StepsNeeded()) << " to " << needed << taken << '\n';
+  }
   return true;
 }
 
@@ -296,6 +316,9 @@ void Run::Record(int64_t step, int done) {
   if (!checks_.Empty()) {
     checks_.Sample(done, RecordSignals(session_.builder()));
   }
+  if (alarms_.Active(done)) {
+    alarmStates_->Sample(alarms_, done);
+  }
   if (progress_ && (done % 64 == 0 || done + 1 == steps_)) {
     Progress(done + 1, steps_);
   }
@@ -316,6 +339,9 @@ void Run::Loop() {
     if (!checks_.Empty()) {
       DoLoopActions(session_, checks_, malfunctions_, done_, due_);
       MarkLoopChecks(step);
+    }
+    if (alarms_.Active(done_)) {
+      alarmStates_->Drive(alarms_, malfunctions_, done_);
     }
     Step(session_, step, dt_, context);
     session_.CollectMessages(result_, out_);
@@ -364,8 +390,10 @@ void Run::Finish() {
   // What the run did not reach fails it: a check or an event never made passes nothing.
   const std::string why = "the run ended after step " + std::to_string(last);
   std::vector<Verdict> more = checks_.Judge(c_);
-  const std::vector<Verdict> missed = checks_.NotReached(c_, why);
-  more.insert(more.end(), missed.begin(), missed.end());
+  for (const std::vector<Verdict>& also :
+       {checks_.NotReached(c_, why), alarms_.Judge(c_), alarms_.NotReached(c_, why)}) {
+    more.insert(more.end(), also.begin(), also.end());
+  }
   for (const CaseEvent& event : c_.events) {
     if (event.step > last || (event.step == last && !ranToEnd_)) {
       Verdict v;

@@ -119,6 +119,9 @@ const BlockKind Kinds[] = {
       {"A_EGUDESC", nullptr}}},
 };
 
+// "an AI", "a PID": the article a block type's name takes.
+std::string Article(const char* name) { return name[0] == 'A' || name[0] == 'O' ? "an " : "a "; }
+
 // Blocks that read a list of inputs (INPUTS=A+B+C) rather than one.
 bool ReadsList(BlockType type) { return type == BlockType::Vote || type == BlockType::And || type == BlockType::Or; }
 
@@ -364,7 +367,8 @@ class Loader {
       }
       if (!known) {
         return Fail(line,
-                    "'" + field + "' is not a field of a " + kind.name + " block (its fields: " + FieldList(kind) + ")",
+                    "'" + field + "' is not a field of " + Article(kind.name) + kind.name +
+                        " block (its fields: " + FieldList(kind) + ")",
                     error);
       }
       const std::string problem = CheckValue(field, value);
@@ -453,7 +457,7 @@ class Loader {
                     : kind->type == BlockType::Ratio
                         ? "a RATIO block needs INPUT=TAG, the wild flow whose F_CV it "
                           "multiplies"
-                        : std::string("a ") + kind->name + " block needs INPUT=TAG, the tag whose F_CV it reads",
+                        : Article(kind->name) + kind->name + " block needs INPUT=TAG, the tag whose F_CV it reads",
                     error);
       }
       if (links.input == tag) {
@@ -572,7 +576,7 @@ class Loader {
       const bool gate = kind.type != BlockType::Vote;
       if (links.inputs.size() < (gate ? 2U : 1U) ||
           std::find(links.inputs.begin(), links.inputs.end(), std::string()) != links.inputs.end()) {
-        return std::string(gate ? "an " : "a ") + kind.name + " block needs INPUTS=A+B" +
+        return Article(kind.name) + kind.name + " block needs INPUTS=A+B" +
                (gate ? "[+...], two tags or more" : "[+...]");
       }
       if (std::find(links.inputs.begin(), links.inputs.end(), tag) != links.inputs.end()) {

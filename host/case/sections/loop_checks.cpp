@@ -1,6 +1,7 @@
-// [[loop_check]]: automatic checks of the loops a pattern names, their numbers
-// checked where they are written; which loops a pattern reaches and what the
-// checks do is the checkout's concern.
+// [[loop_check]] and [[alarm_check]]: automatic checks of the loops and the
+// alarms a pattern names, their numbers checked where they are written;
+// which loops and points a pattern reaches and what the checks do is the
+// checkout's concern.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -96,6 +97,53 @@ bool ReadLoopCheck(CaseValues& values, const toml::table& t) {
     check.*l.field = x;
   }
   values.loaded().loopChecks.push_back(check);
+  return true;
+}
+
+CaseAlarmCheck::CaseAlarmCheck() {
+  rate = tolerance = hihi = hi = lo = lolo = std::numeric_limits<double>::quiet_NaN();
+}
+
+bool ReadAlarmCheck(CaseValues& values, const toml::table& t) {
+  const char* const in = "an alarm check";
+  CaseAlarmCheck check;
+  check.origin = values.OriginOf(t);
+  if (!values.OnlyKeys(t, {"points", "rate", "tolerance", "hihi", "hi", "lo", "lolo", "waived"}, in) ||
+      !values.Text(t, "points", check.points, true, in) || !values.Text(t, "waived", check.waived, false, in)) {
+    return false;
+  }
+  const std::pair<const char*, double*> numbers[] = {{"rate", &check.rate}, {"tolerance", &check.tolerance},
+                                                     {"hihi", &check.hihi}, {"hi", &check.hi},
+                                                     {"lo", &check.lo},     {"lolo", &check.lolo}};
+  for (const auto& [key, field] : numbers) {
+    if (!values.Number(t, key, *field, false, in)) {
+      return false;
+    }
+  }
+  if (!std::isnan(check.rate) && !(check.rate > 0.0 && check.rate <= 100.0)) {
+    return values.Fail(*t.get("rate"),
+                       "'rate' must be above 0 and at most 100 % of span per minute, not " + Shown(check.rate));
+  }
+  if (!std::isnan(check.tolerance) && !(check.tolerance > 0.0 && check.tolerance <= 50.0)) {
+    return values.Fail(*t.get("tolerance"),
+                       "'tolerance' must be above 0 and at most 50 % of span, not " + Shown(check.tolerance));
+  }
+  // The alarm list's limits rise as FIX's must.
+  const std::pair<const char*, double> limits[] = {
+      {"lolo", check.lolo}, {"lo", check.lo}, {"hi", check.hi}, {"hihi", check.hihi}};
+  const std::pair<const char*, double>* below = nullptr;
+  for (const auto& limit : limits) {
+    if (std::isnan(limit.second)) {
+      continue;
+    }
+    if (below != nullptr && limit.second < below->second) {
+      return values.Fail(*t.get(limit.first), std::string("'") + limit.first + "' (" + Shown(limit.second) +
+                                                  ") is below '" + below->first + "' (" + Shown(below->second) +
+                                                  "): alarm limits rise lolo <= lo <= hi <= hihi");
+    }
+    below = &limit;
+  }
+  values.loaded().alarmChecks.push_back(check);
   return true;
 }
 

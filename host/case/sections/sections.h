@@ -47,6 +47,7 @@ bool ReadExpectation(CaseValues& values, const toml::table& table);
 bool ReadMalfunction(CaseValues& values, const toml::table& table);
 // [[loop_check]]: automatic checks of the loops a pattern names.
 bool ReadLoopCheck(CaseValues& values, const toml::table& table);
+bool ReadAlarmCheck(CaseValues& values, const toml::table& table);
 // [report]: the heading of the report's loop sheets.
 bool ReadReport(CaseValues& values, const toml::table& table);
 // [[event]]: one operator's change.

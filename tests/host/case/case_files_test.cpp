@@ -39,7 +39,7 @@ TEST_F(DcshostTest, MalformedFilesGiveFileAndLineAndStatusTwo) {
   const Malformed referenced[] = {
       {"csv-header.toml", "bad-header.csv:1: the header must read NODE,TAG,FIELD,Active,Value[,From]"},
       {"csv-active.toml", "bad-active.csv:3: Active must be a number, not 'yes'"},
-      {"db-type.toml", "bad-type-db.csv:3: unknown block type 'XYZ' (AI, AO, PID, DI or RATIO)"},
+      {"db-type.toml", "bad-type-db.csv:3: unknown block type 'XYZ' (AI, AO, PID, DI, RATIO, CMP, VOTE, AND, OR, NOT, LATCH or DO)"},
       {"db-pid-input.toml", "no-input-db.csv:3: a PID block needs INPUT=TAG"},
       {"db-number.toml", "bad-number-db.csv:3: value of F_CV is not a number: 'one'"},
       {"db-missing.toml", "missing-db.csv: cannot open the database file"},
@@ -154,8 +154,8 @@ TEST_F(DcshostTest, GarbageIsRefusedWhereItEntersWithStatusTwo) {
       {"a PID that is its own input", {}, {"INPUT=LT1", "INPUT=LIC1"}, {}, run,
        "db.csv:2: INPUT names the PID LIC1 itself"},
       {"a field a block type lacks, the type's fields listed", {}, {"F_CV=1\n", "F_CV=1;F_DESC=x\n"}, {}, run,
-       "db.csv:1: 'F_DESC' is not a field of a AI block (its fields: F_CV, F_ELO, F_EHI, A_DESC, A_EGUDESC, F_HIHI, "
-       "F_HI, F_LO, F_LOLO)"},
+       "db.csv:1: 'F_DESC' is not a field of an AI block (its fields: F_CV, F_ELO, F_EHI, A_DESC, A_EGUDESC, F_HIHI, "
+       "F_HI, F_LO, F_LOLO, F_ALMDB, F_ALMDLY, A_ALMST, F_ALMST, A_ALMACK)"},
       {"alarm limits out of order", {}, {"F_CV=1\n", "F_CV=1;F_HI=5;F_LO=6\n"}, {}, run,
        "db.csv:1: F_HI (5) is below F_LO (6): the alarm limits rise F_LOLO <= F_LO <= F_HI <= F_HIHI"},
       {"a key [report] does not have", {"[[pv]]", "[report]\nprojekt = \"x\"\n\n[[pv]]"}, {}, {}, run,

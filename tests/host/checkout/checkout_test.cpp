@@ -1,5 +1,8 @@
-// Control checkout: expectations judged with their verdicts, malfunctions at their steps, and
-// saved states that go on exactly where the longer run is.
+// Control checkout: expectations judged with their verdicts, malfunctions at their steps,
+// saved states that go on exactly where the longer run is, and alarm checks.
+#include <filesystem>
+#include <fstream>
+
 #include "dcshost_fixture.h"
 
 namespace host_tests {
@@ -188,6 +191,55 @@ TEST_F(DcshostTest, EventsAtTheEndAndEqualsAtFixPrecision) {
   EXPECT_NE(shortened.output.find("expect FAIL  event at step 5, N:LIC1.A_AUTO (" + dir + "/case.toml:"),
             std::string::npos)
       << shortened.output;
+}
+
+// Alarm checks: where each limit's alarm rose and cleared, against FIX's
+// limit or the alarm list's; one row per behaviour, each a case edit planted
+// in a copy (or an option given) and a line the run must print.
+TEST_F(DcshostTest, AlarmChecksFindWhereEachLimitActs) {
+  struct Row {
+    const char* planted;  // appended to the case
+    const char* option;   // given to run, or empty
+    int status;
+    const char* line;
+  };
+  const Row rows[] = {
+      {"", "", 1, "alarm checks: 6 limits of 3 points, from step 0 to 1007"},
+      {"", "", 1,
+       "  expect PASS  PT101 HIHI alarm: HIHI 9: rose at 9.033 (delay 3 s), cleared at 8.783 (deadband 0.2); FIX's "
+       "F_HIHI 9"},
+      {"", "", 1, "  expect PASS  PT101 LOLO alarm: LOLO 1: rose at 0.9667 (delay 3 s), cleared at 1.2 (deadband 0.2)"},
+      {"", "", 1, "  expect PASS  LT102 LO alarm: LO 20: rose at 20 (delay 0 s), cleared at 20.17 (deadband 0)"},
+      {"", "", 1,
+       "  expect FAIL  TT103 HI alarm: alarmed at 150 where HI 135 gives 135 (within 1.333): FIX's F_HI is 150, the "
+       "alarm list's 135"},
+      {"[[alarm_check]]\npoints = \"LT102\"\nlolo = 10\n", "", 1,
+       "  expect FAIL  LT102 LOLO alarm: the alarm list has LOLO 10, and FIX has no F_LOLO"},
+      {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT102\"\nstep = 1\n", "", 1,
+       "  expect FAIL  LT102 LO alarm: never alarmed: sent to "},
+      {"", "--steps=300", 1, "  expect FAIL  PT101 HI alarm: not reached: the run ended after step 300"},
+      {"[[alarm_check]]\npoints = \"XX*\"\n", "", 2, ": points = \"XX*\" matches none of the 3 PV rows"},
+      {"[[alarm_check]]\npoints = \"*\"\nrate = 0\n", "", 2,
+       ": 'rate' must be above 0 and at most 100 % of span per minute, not 0"},
+      {"[[alarm_check]]\npoints = \"*\"\nhi = 3\nhihi = 2\n", "", 2,
+       ": 'hihi' (2) is below 'hi' (3): alarm limits rise lolo <= lo <= hi <= hihi"},
+  };
+  const std::string folder = Temp("alarm-checks");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy(Source + "/tests/host/alarms/alarms-db.csv", folder);
+  const std::string original = ReadFile(Source + "/tests/host/alarms/alarms.toml");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    std::ofstream(folder + "/alarms.toml", std::ios::binary) << original << "\n" << row.planted;
+    std::vector<std::string> args = {"run", folder + "/alarms.toml", "--no-progress"};
+    if (row.option[0] != '\0') {
+      args.emplace_back(row.option);
+    }
+    const Outcome run = Dcshost(args);
+    EXPECT_EQ(run.status, row.status) << run.output;
+    EXPECT_NE(run.output.find(row.line), std::string::npos) << run.output;
+  }
 }
 
 }  // namespace host_tests
