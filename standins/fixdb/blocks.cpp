@@ -132,10 +132,20 @@ void ScanController(Block& block, double seconds) {
   if (block.input == nullptr) {
     return;
   }
+  // A trip holds the PID in MANL at its stated output; once the trip has
+  // cleared (its latch reset), the PID goes back to the mode it had, without
+  // a bump.
   if (Tripped(block)) {
+    block.heldByTrip = block.heldByTrip || Automatic(block);
     SetManual(block);
     block.cv->value = block.tripOutput->value;
     return;
+  }
+  if (block.heldByTrip) {
+    block.heldByTrip = false;
+    block.modeText->text = "AUTO";
+    block.modeFloat->value = 1.0F;
+    StartAutomatic(block);
   }
   // A measurement that cannot be trusted cannot be controlled on: the
   // controller drops to manual with its output as it is, and stays there

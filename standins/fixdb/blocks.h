@@ -106,8 +106,10 @@ struct Block {
   Field* state = nullptr;              // A_STATE
   Field* tripState = nullptr;          // A_TRIP
   Field* normalState = nullptr;        // A_NORMAL
-  // A PID forced to MANL at F_TRIPOUT % while the logic TRIP names is true.
+  // A PID forced to MANL at F_TRIPOUT % while the logic TRIP names is true,
+  // back in AUTO once it is not where it was in AUTO before (heldByTrip).
   Field* trip = nullptr;
+  bool heldByTrip = false;
   std::string tripTag;
   Field* tripOutput = nullptr;
 };

@@ -458,7 +458,8 @@ TEST_F(BlocksTest, AlarmsThatCannotBeAreRefused) {
 
 // A unit's trip: high pressure voted 2oo3 (PSH3 after 2 s) or low
 // pressure, latched; the latch closes XV1 and forces FIC1 to MANL at 0 %,
-// the trip itself stops P1; a reset clears the latch once the trip has.
+// the trip itself stops P1; a reset clears the latch once the trip has, and
+// the plant comes back: the valve open, FIC1 in AUTO as it was.
 const char* const Trips =
     "NODE,TAG,TYPE,VALUES\n"
     "N,PT1,AI,F_CV=5\nN,PT2,AI,F_CV=5\nN,PT3,AI,F_CV=5\nN,FT1,AI,F_CV=50\n"
@@ -491,7 +492,7 @@ TEST_F(BlocksTest, TheLogicOfATripVotesLatchesAndDrivesItsEffects) {
       {9, 5, 9, false, 1, 1, 1, 0, 0, "CLOSED", "STOPPED", "MANL"},   // two of three: tripped
       {9, 9, 9, true, 1, 1, 1, 1, 0, "CLOSED", "STOPPED", "MANL"},    // no reset while the trip stands
       {7.6F, 5, 5, false, 0, 0, 1, 0, 1, "CLOSED", "RUNNING", "MANL"},  // cleared past the deadband; latched
-      {5, 5, 5, true, 0, 0, 0, 0, 1, "OPEN", "RUNNING", "MANL"},      // reset: back, the PID left in MANL
+      {5, 5, 5, true, 0, 0, 0, 0, 1, "OPEN", "RUNNING", "AUTO"},      // reset: back, the PID in AUTO again
       {0.5F, 5, 5, false, 0, 1, 1, 0, 0, "CLOSED", "STOPPED", "MANL"},  // low pressure
   };
   for (const Row& row : rows) {
@@ -513,7 +514,7 @@ TEST_F(BlocksTest, TheLogicOfATripVotesLatchesAndDrivesItsEffects) {
     EXPECT_STREQ(FixdbGetText("N", "FIC1", "A_AUTO"), row.mode);
     EXPECT_STREQ(FixdbGetText("N", "TRIPL", "A_RESET"), "NO");
   }
-  EXPECT_EQ(Value("FIC1", "F_CV"), 0.0F);  // forced to its trip output
+  EXPECT_EQ(Value("FIC1", "F_CV"), 0.0F);  // forced to its trip output again
   std::string saved(FixdbSaveText(nullptr, 0), '\0');
   FixdbSaveText(saved.data(), saved.size());
   for (const char* link : {";INPUTS=PSH1+PSH2+PSH3", ";TRIP=TRIPL", "A_VOTE=2oo3", "A_TRIP=CLOSED"}) {
