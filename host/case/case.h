@@ -164,6 +164,35 @@ struct CaseAlarmCheck {
   CaseAlarmCheck();
 };
 
+// A cause-and-effect matrix, as a spreadsheet exports it: one row per cause
+// (a point beyond a limit, alone or voting in a group after a delay), one
+// column per effect (a tag in a state), an X where the cause must produce
+// the effect.
+struct MatrixEffect {
+  std::string node, tag, state;  // "XV-101", "CLOSED"; a controller's "MANL" or "AUTO"
+};
+struct MatrixCause {
+  std::string id, description, tag, condition;  // condition "HH", "H", "L", "LL", ">" or "<"
+  double limit = 0.0;                           // NaN: the point's own (F_HIHI, F_HI, F_LO, F_LOLO)
+  std::string group;                            // rows of a group vote; empty: the cause alone
+  int votes = 1, of = 1;                        // the group's vote, M out of N
+  double delay = 0.0;                           // s
+  std::vector<bool> effects;                    // per effect column: marked X
+  Origin origin;
+};
+struct CaseMatrix {
+  std::string path;  // the CSV file, resolved; empty: no matrix
+  std::vector<MatrixEffect> effects;
+  std::vector<MatrixCause> causes;
+  // [matrix]: the node of tags the file names without one, the reset
+  // commands written "YES" once a cause has cleared, the time an effect may
+  // take after its cause's delay, and waivers by cause ID (a glob).
+  std::string node;
+  std::vector<std::string> reset;  // "NODE:TAG.FIELD"
+  double effectTime = 5.0;
+  std::vector<std::pair<std::string, std::string>> waived;
+};
+
 // A value of a block's key as written: a number, a text (a name) or a list of
 // either. Whether the key is known and the value fits is the model's concern.
 struct BlockValue {
@@ -236,6 +265,7 @@ struct Case {
   std::vector<CaseMalfunction> malfunctions;
   std::vector<CaseLoopCheck> loopChecks;
   std::vector<CaseAlarmCheck> alarmChecks;
+  CaseMatrix matrix;
   ReportHeading report;
   std::string initialState;       // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel

@@ -30,6 +30,7 @@ const Section Sections[] = {
     {"pv_import", SectionForm::Array, ReadTagRow<TableKind::PVImport>},
     {"loop_check", SectionForm::Array, ReadLoopCheck},  // before the events: checks make the run longer
     {"alarm_check", SectionForm::Array, ReadAlarmCheck},
+    {"matrix", SectionForm::Optional, ReadMatrix},
     {"event", SectionForm::Array, ReadEvent},
     {"expect", SectionForm::Array, ReadExpectation},
     {"malfunction", SectionForm::Array, ReadMalfunction},

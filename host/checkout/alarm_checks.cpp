@@ -85,7 +85,10 @@ void AlarmChecks::Plan(const Case& c, const std::vector<AlarmPoint>& points, dou
       }
       s.waived = a.waived.empty() ? s.waived : a.waived;
     }
-    if (matched) {
+    const bool limited =
+        std::any_of(s.stated.begin(), s.stated.end(), [](double x) { return !std::isnan(x); }) ||
+        std::any_of(point.configured.begin(), point.configured.end(), [](double x) { return !std::isnan(x); });
+    if (matched && limited) {  // a point without a limit has no alarm to check
       points_.push_back(point);
       settings_.push_back(s);
     }

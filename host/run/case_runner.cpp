@@ -27,11 +27,13 @@
 #include "checkout/expectations.h"
 #include "checkout/loop_checks.h"
 #include "checkout/malfunctions.h"
+#include "checkout/matrix_checks.h"
 #include "report/html_report.h"
 #include "report/plot.h"
 #include "report/trace_writer.h"
 #include "run/alarm_actions.h"
 #include "run/loop_actions.h"
+#include "run/matrix_actions.h"
 #include "run/outputs.h"
 #include "run/run_report.h"
 #include "run/run_summary.h"
@@ -106,10 +108,12 @@ class Run {
   LoopChecks checks_;
   AlarmChecks alarms_;                        // after the loop checks
   std::unique_ptr<AlarmStates> alarmStates_;  // made with them
-  std::vector<LoopAction> due_;               // the loop checks' actions of a step boundary
-  std::vector<LoopColumns> checkedColumns_;   // each checked loop's signals among the columns, for its markers
-  std::vector<SheetFacts> found_, left_;      // what FIX holds of each checked loop before and after, for the report
-  std::vector<Verdict> verdicts_;             // every verdict, once judged
+  MatrixChecks matrix_;                       // after the alarm checks
+  std::unique_ptr<MatrixStates> matrixStates_;
+  std::vector<LoopAction> due_;              // the loop checks' actions of a step boundary
+  std::vector<LoopColumns> checkedColumns_;  // each checked loop's signals among the columns, for its markers
+  std::vector<SheetFacts> found_, left_;     // what FIX holds of each checked loop before and after, for the report
+  std::vector<Verdict> verdicts_;            // every verdict, once judged
   ReportFolder report_;
   StepTimes stepTimes_;
   std::vector<double> values_;
@@ -225,12 +229,16 @@ bool Run::PlanLoopChecks() {
     return Refuse(unmatched);
   }
   checks_.Plan(c_, session_.loops(), dt_);
-  if (checks_.Empty() && c_.alarmChecks.empty()) {
+  const bool matrix = !c_.matrix.path.empty();
+  if (checks_.Empty() && c_.alarmChecks.empty() && !matrix) {
     return true;
   }
   if (!session_.fix().IsSimulated()) {
-    return Refuse(c_.path + ": " + (checks_.Empty() ? "alarm" : "loop") +
-                  " checks act on the simulated database and the model; against this FIX they are refused");
+    return Refuse(c_.path + ": " +
+                  (!checks_.Empty()          ? "loop checks"
+                   : !c_.alarmChecks.empty() ? "alarm checks"
+                                             : "the matrix's checks") +
+                  " act on the simulated database and the model; against this FIX they are refused");
   }
   if (!checks_.Empty()) {
     due_.reserve(checks_.Loops().size() * 6);  // the most actions a loop takes at one step
@@ -243,7 +251,12 @@ bool Run::PlanLoopChecks() {
     alarms_.Plan(c_, ReadAlarmPoints(session_.fix(), c_), dt_, checks_.Empty() ? 0 : checks_.StepsNeeded());
     alarmStates_ = std::make_unique<AlarmStates>(session_.fix(), c_, alarms_.Points());
   }
-  const int64_t needed = std::max(checks_.Empty() ? 0 : checks_.StepsNeeded(), alarms_.StepsNeeded());
+  const int64_t alarmsEnd = std::max(checks_.Empty() ? 0 : checks_.StepsNeeded(), alarms_.StepsNeeded());
+  if (matrix) {
+    matrix_.Plan(c_, ReadMatrixFacts(session_.fix(), c_), dt_, alarmsEnd);
+    matrixStates_ = std::make_unique<MatrixStates>(session_.fix(), c_);
+  }
+  const int64_t needed = std::max(alarmsEnd, matrix_.StepsNeeded());
   if (options_.steps < 0 && steps_ < needed) {
     steps_ = static_cast<int>(std::min<int64_t>(needed, MaxSteps));
   }
@@ -260,7 +273,11 @@ bool Run::PlanLoopChecks() {
   }
   if (!c_.alarmChecks.empty()) {
     out_ << "alarm checks: " << alarms_.Count() << " limits of " << alarms_.Points().size() << " points, from step "
-         << (checks_.Empty() ? 0 : checks_.StepsNeeded()) << " to " << needed << taken << '\n';
+         << (checks_.Empty() ? 0 : checks_.StepsNeeded()) << " to " << alarmsEnd << taken << '\n';
+  }
+  if (matrix) {
+    out_ << "matrix checks: " << c_.matrix.causes.size() << " causes and " << c_.matrix.effects.size() << " effects in "
+         << matrix_.Count() << " forcings, from step " << alarmsEnd << " to " << needed << taken << '\n';
   }
   return true;
 }
@@ -319,6 +336,9 @@ void Run::Record(int64_t step, int done) {
   if (alarms_.Active(done)) {
     alarmStates_->Sample(alarms_, done);
   }
+  if (matrix_.Active(done)) {
+    matrixStates_->Sample(matrix_, done);
+  }
   if (progress_ && (done % 64 == 0 || done + 1 == steps_)) {
     Progress(done + 1, steps_);
   }
@@ -342,6 +362,9 @@ void Run::Loop() {
     }
     if (alarms_.Active(done_)) {
       alarmStates_->Drive(alarms_, malfunctions_, done_);
+    }
+    if (matrix_.Active(done_)) {
+      matrixStates_->Drive(matrix_, malfunctions_, done_);
     }
     Step(session_, step, dt_, context);
     session_.CollectMessages(result_, out_);
@@ -390,8 +413,8 @@ void Run::Finish() {
   // What the run did not reach fails it: a check or an event never made passes nothing.
   const std::string why = "the run ended after step " + std::to_string(last);
   std::vector<Verdict> more = checks_.Judge(c_);
-  for (const std::vector<Verdict>& also :
-       {checks_.NotReached(c_, why), alarms_.Judge(c_), alarms_.NotReached(c_, why)}) {
+  for (const std::vector<Verdict>& also : {checks_.NotReached(c_, why), alarms_.Judge(c_), alarms_.NotReached(c_, why),
+                                           matrix_.Judge(c_), matrix_.NotReached(c_, why)}) {
     more.insert(more.end(), also.begin(), also.end());
   }
   for (const CaseEvent& event : c_.events) {

@@ -4,6 +4,7 @@
 // case is never started, so nothing is written into FIX.
 #include "fix/binding_check.h"
 #include "run/case_runner.h"
+#include "run/matrix_actions.h"
 #include "run/session.h"
 #include "run/tiebacks.h"
 #include "system/exit_status.h"
@@ -19,6 +20,9 @@ int CheckCase(const Case& written, const RunOptions& given, std::ostream& out, R
   }
   const Case& c = session->scenario();
   result.problems = BindingProblems(c, session->fix());
+  for (const std::string& problem : MatrixProblems(session->fix(), c)) {
+    result.problems.push_back(problem);
+  }
   for (const std::string& problem : result.problems) {
     out << "problem: " << problem << '\n';
   }

@@ -21,7 +21,8 @@ bool ReadEvent(CaseValues& values, const toml::table& table) {
   }
   // A case with loop checks runs as long as they need, known once they are
   // planned: its events are bounded then.
-  if (step < 0 || step > (loaded.loopChecks.empty() && loaded.alarmChecks.empty() ? loaded.steps : MaxSteps)) {
+  const bool checked = !loaded.loopChecks.empty() || !loaded.alarmChecks.empty() || !loaded.matrix.path.empty();
+  if (step < 0 || step > (checked ? MaxSteps : loaded.steps)) {
     return values.Fail(*table.get("step"), "event step " + std::to_string(step) + " lies outside the run of " +
                                                std::to_string(loaded.steps) + " steps");
   }

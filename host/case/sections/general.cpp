@@ -93,13 +93,19 @@ bool ReadNamedFiles(CaseValues& values, const toml::table& table) {
       return false;
     }
   }
-  return true;
+  std::string matrix;
+  if (!values.Text(table, "matrix", matrix, false, InCase)) {
+    return false;
+  }
+  return matrix.empty() ||
+         (UsableFile(values, values.Resolve(matrix), "matrix file") && ReadMatrixFile(values, values.Resolve(matrix)));
 }
 
 }  // namespace
 
 bool ReadGeneral(CaseValues& values, const toml::table& table) {
-  std::vector<const char*> keys = {"name", "init_cycle", "steps", "step_seconds", "database", "plot", "initial_state"};
+  std::vector<const char*> keys = {"name",     "init_cycle", "steps",         "step_seconds",
+                                   "database", "plot",       "initial_state", "matrix"};
   for (const TableDescriptor& kind : TableDescriptors()) {
     keys.push_back(kind.fileKey);
   }

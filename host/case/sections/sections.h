@@ -47,7 +47,11 @@ bool ReadExpectation(CaseValues& values, const toml::table& table);
 bool ReadMalfunction(CaseValues& values, const toml::table& table);
 // [[loop_check]]: automatic checks of the loops a pattern names.
 bool ReadLoopCheck(CaseValues& values, const toml::table& table);
+// [[alarm_check]]: alarm checks of the points a pattern names.
 bool ReadAlarmCheck(CaseValues& values, const toml::table& table);
+// matrix = "ce.csv": the cause-and-effect matrix; [matrix]: its settings.
+bool ReadMatrixFile(CaseValues& values, const std::string& file);
+bool ReadMatrix(CaseValues& values, const toml::table& table);
 // [report]: the heading of the report's loop sheets.
 bool ReadReport(CaseValues& values, const toml::table& table);
 // [[event]]: one operator's change.
