@@ -171,17 +171,21 @@ bool MatrixChecks::CellOf(size_t cause, size_t effect, Cell& cell) const {
     }
     if (test.before[effect] == e.state && cell.note.empty()) {
       cell.note = name + " was already " + e.state + " before" + with;
+      cell.brief = "already";
     } else if (cell.marked && test.trips) {
       cell.seconds = cell.seconds < 0.0 ? acted : cell.seconds;
       if (acted < 0.0 && cell.note.empty()) {
         cell.note = name + " did not act within " + Measured(c.delay + m.effectTime) + " s" + with;
+        cell.brief = "did not act";
       } else if (acted >= 0.0 && acted < c.delay - 1e-9 && cell.note.empty()) {
         cell.note = name + " acted after " + Measured(acted) + " s" + with + ", before the cause's delay of " +
                     Measured(c.delay) + " s";
+        cell.brief = "before its delay";
       }
     } else if (acted >= 0.0 && cell.note.empty()) {
       cell.note = name + " acted after " + Measured(acted) + " s" + with +
                   (cell.marked ? ": the vote trips on fewer than " + std::to_string(c.votes) : ", though not marked");
+      cell.brief = cell.marked ? "on fewer votes" : "acted";
     }
   }
   cell.passed = cell.judged && cell.note.empty();

@@ -52,7 +52,8 @@ class MatrixChecks {
   struct Cell {
     bool marked = false, judged = false, passed = false;
     double seconds = -1.0;
-    std::string note;  // why it failed
+    std::string note;   // why it failed
+    std::string brief;  // the same in a word or two, for the sheet's cell
   };
   std::vector<std::vector<Cell>> Cells() const;  // per cause, per effect
 

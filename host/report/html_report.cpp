@@ -74,10 +74,13 @@ std::vector<std::string> SheetFiles(const std::vector<std::string>& tags) {
   return files;
 }
 
-std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheetFiles, bool plot) {
+std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheetFiles, bool plot, bool matrix) {
   std::vector<std::string> entries = {"index.html", "results.json"};
   if (plot) {
     entries.push_back("plot.svg");
+  }
+  if (matrix) {
+    entries.push_back("matrix.html");
   }
   if (!sheetFiles.empty()) {
     entries.push_back("sheets.html");
@@ -159,6 +162,10 @@ std::string CasePage(const CaseReport& r) {
     }
     b << "</table>\n";
   }
+  if (!r.matrix.rows.empty()) {
+    b << "<h2>Cause and effect</h2><p><a href=\"matrix.html\">the matrix as checked, " << r.matrix.rows.size()
+      << " causes and " << r.matrix.effects.size() << " effects, to print</a></p>\n";
+  }
   std::vector<Verdict> others;
   for (const Verdict& v : r.verdicts) {
     const bool onSheet =
@@ -228,6 +235,53 @@ std::string SheetBody(const CaseReport& r, const LoopSheet& s, const std::string
     << "<tr><th>tested by</th><td></td><td></td><td></td></tr><tr><th>witnessed by</th><td></td><td></td><td></td>"
     << "</tr></table></div>\n";
   return b.str();
+}
+
+// The matrix as checked, on one landscape page: the heading, each cause's
+// row of cells (an X with the time its effect took, or what went wrong) and
+// verdict, and the signatures.
+std::string MatrixPage(const CaseReport& r) {
+  const MatrixSheet& m = r.matrix;
+  const SheetHeading& h = r.heading;
+  std::string word = "passed";
+  for (const MatrixSheet::Row& row : m.rows) {
+    word = row.word == "failed" || row.word.empty()   ? "failed"
+           : row.word == "waived" && word == "passed" ? "waived"
+                                                      : word;
+  }
+  std::string upper = word;
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) { return static_cast<char>(c - 'a' + 'A'); });
+  std::ostringstream b;
+  b << "<style>@page { size: A4 landscape; } .matrix td, .matrix th { font-size: 8pt; padding: 2px 3px; }"
+    << " .matrix th.effect { writing-mode: vertical-rl; transform: rotate(180deg); white-space: nowrap; }"
+    << " .matrix td.cell { text-align: center; min-width: 2.2em; }</style>\n"
+    << "<table class=\"heading\"><tr><th>project</th><td>" << Escape(h.project) << "</td><th>unit</th><td>"
+    << Escape(h.unit) << "</td><th>document</th><td>" << Escape(h.document) << "</td><th>revision</th><td>"
+    << Escape(h.revision) << "</td></tr>\n<tr><th>run</th><td colspan=\"7\">" << Escape(r.written)
+    << "</td></tr><tr><th>case</th><td colspan=\"7\" class=\"hash\">" << Escape(HashOf(r, "the case"))
+    << "</td></tr><tr><th>matrix</th><td colspan=\"7\" class=\"hash\">" << Escape(HashOf(r, "the case's matrix"))
+    << "</td></tr></table>\n<h1>Cause-and-effect matrix: <span class=\"" << word << "\">" << upper
+    << "</span></h1>\n<p>" << Escape(r.title) << " &middot; <a href=\"index.html\">the case</a></p>\n"
+    << "<table class=\"matrix\"><tr><th>ID</th><th>cause</th><th>description</th>";
+  for (const std::string& effect : m.effects) {
+    b << "<th class=\"effect\">" << Escape(effect) << "</th>";
+  }
+  b << "<th>verdict</th></tr>\n";
+  for (const MatrixSheet::Row& row : m.rows) {
+    b << "<tr><td>" << Escape(row.id) << "</td><td>" << Escape(row.cause) << "</td><td>" << Escape(row.description)
+      << "</td>";
+    for (const MatrixSheet::Cell& cell : row.cells) {
+      b << "<td class=\"cell " << cell.word << "\">" << (cell.marked ? "X " : "") << Escape(cell.text) << "</td>";
+    }
+    const std::string rowWord = row.word.empty() ? "failed" : row.word;
+    b << "<td class=\"" << rowWord << "\">" << (row.word.empty() ? "not reached" : row.word) << "</td></tr>\n";
+  }
+  b << "</table>\n<p>X: the cause must produce the effect, with the seconds it took after the cause was forced; an "
+       "empty cell: the effect must not act. The causes and their verdicts' details are on "
+       "<a href=\"index.html\">the case's page</a>.</p>\n<h2>Signatures</h2><table class=\"sign\"><tr><th></th>"
+       "<th>name</th><th>date</th><th>signature</th></tr><tr><th>tested by</th><td></td><td></td><td></td></tr>"
+       "<tr><th>witnessed by</th><td></td><td></td><td></td></tr></table>\n";
+  return Page("Cause-and-effect matrix: " + r.title, b.str());
 }
 
 std::string SheetPage(const CaseReport& r, const LoopSheet& s) {
@@ -415,6 +469,10 @@ bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::
     }
   }
   if (!report.loops.empty() && !WriteListed(folder, "sheets.html", "the loop sheets", SheetsPage(report), error)) {
+    return false;
+  }
+  if (!report.matrix.rows.empty() &&
+      !WriteListed(folder, "matrix.html", "the cause-and-effect matrix", MatrixPage(report), error)) {
     return false;
   }
   return WriteListed(folder, "results.json", "the report's results", ResultsJson(report), error) &&

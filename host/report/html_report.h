@@ -48,13 +48,31 @@ struct SheetHeading {
   std::string project, unit, document, revision;
 };
 
+// The cause-and-effect matrix as checked: a row per cause, a cell per
+// effect (marked X or not, its verdict word, and what it showed: "1 s", "did
+// not act", "acted"), the row's verdict.
+struct MatrixSheet {
+  struct Cell {
+    bool marked = false;
+    std::string word;  // "passed", "failed", "waived"; empty: not reached
+    std::string text;
+  };
+  struct Row {
+    std::string id, description, cause, word;
+    std::vector<Cell> cells;
+  };
+  std::vector<std::string> effects;  // "XV-301:CLOSED"
+  std::vector<Row> rows;
+};
+
 struct CaseReport {
   std::string title, casePath, generator, commandLine, written;
   SheetHeading heading;
   std::vector<ReportInput> inputs;
   std::vector<Verdict> verdicts;  // expectations and loop checks
   std::vector<LoopSheet> loops;
-  std::string plot;  // the run's plot beside index.html, or empty
+  MatrixSheet matrix;  // no rows: no matrix
+  std::string plot;    // the run's plot beside index.html, or empty
 };
 
 // The names of the loop sheets' files for the loops' tags, the same on every
@@ -63,7 +81,7 @@ struct CaseReport {
 // to case takes a number, ~2, ~3 and so on. In the order of the tags.
 std::vector<std::string> SheetFiles(const std::vector<std::string>& tags);
 // The files of a run's report, relative to its folder, for its mark.
-std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheetFiles, bool plot);
+std::vector<std::string> CaseReportEntries(const std::vector<std::string>& sheetFiles, bool plot, bool matrix);
 // The files of a suite's report and the report folders of its cases.
 std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& caseFolders);
 
@@ -72,7 +90,7 @@ std::vector<std::string> SuiteReportEntries(const std::vector<std::string>& case
 const char* LoopVerdict(const LoopSheet& sheet);
 
 // Writes index.html, results.json, sheets.html (every loop sheet, one a
-// printed page) and loops/*.html with their trends into a
+// printed page), loops/*.html with their trends and matrix.html into a
 // report folder begun with CaseReportEntries; false with a message when a
 // file cannot be written.
 bool WriteCaseReport(const ReportFolder& folder, const CaseReport& report, std::string& error);

@@ -217,7 +217,8 @@ bool Run::BeginReport() {
   }
   const bool plot = !options_.plotPath.empty() && SameFile(options_.plotPath, options_.reportFolder + "/plot.svg");
   std::string error;
-  return report_.Begin(options_.reportFolder, CaseReportEntries(LoopSheetFiles(c_, checks_), plot), error) ||
+  return report_.Begin(options_.reportFolder,
+                       CaseReportEntries(LoopSheetFiles(c_, checks_), plot, !c_.matrix.path.empty()), error) ||
          Refuse(error);
 }
 
@@ -461,7 +462,7 @@ bool Run::Report() {
     return true;
   }
   std::string error;
-  if (!WriteRunReport(session_, options_, checks_, found_, left_, verdicts_, result_, report_, error)) {
+  if (!WriteRunReport(session_, options_, checks_, matrix_, found_, left_, verdicts_, result_, report_, error)) {
     Say(out_, error);
     return false;
   }

@@ -25,6 +25,9 @@ std::vector<std::pair<std::string, std::string>> Inputs(const Case& c, const Run
   if (!c.database.empty()) {
     inputs.emplace_back(c.database, "the case's database");
   }
+  if (!c.matrix.path.empty()) {
+    inputs.emplace_back(c.matrix.path, "the case's matrix");
+  }
   if (!c.model.file.empty()) {
     inputs.emplace_back(c.model.file, "the case's model file");
   }

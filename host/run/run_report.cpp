@@ -74,6 +74,52 @@ std::vector<SheetFacts> ReadSheetFacts(const FixLibrary& fix, const Case& c, con
   return facts;
 }
 
+namespace {
+
+// The matrix's cells as checked, each row's verdict as judged (waived where its cause's is).
+MatrixSheet MatrixSheetOf(const Case& c, const MatrixChecks& checks, const std::vector<Verdict>& verdicts) {
+  MatrixSheet sheet;
+  const std::vector<std::vector<MatrixChecks::Cell>> cells = checks.Cells();
+  for (const MatrixEffect& e : c.matrix.effects) {
+    sheet.effects.push_back(e.tag + ":" + e.state);
+  }
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const MatrixCause& cause = c.matrix.causes[i];
+    MatrixSheet::Row row;
+    row.id = cause.id;
+    row.description = cause.description;
+    row.cause = cause.tag + " " + cause.condition +
+                (std::isnan(cause.limit) ? std::string() : " " + Measured(cause.limit)) +
+                (cause.group.empty()
+                     ? std::string()
+                     : ", " + std::to_string(cause.votes) + "oo" + std::to_string(cause.of) + " " + cause.group) +
+                (cause.delay > 0.0 ? ", " + Measured(cause.delay) + " s" : std::string());
+    const std::string prefix = cause.id + " " + cause.tag + " " + cause.condition;
+    const Verdict* verdict = nullptr;
+    for (const Verdict& v : verdicts) {
+      verdict = v.description.rfind(prefix, 0) == 0 ? &v : verdict;
+    }
+    const bool reached = verdict != nullptr && verdict->measured.rfind("not reached", 0) != 0;
+    row.word = reached ? VerdictWord(*verdict) : "";
+    for (const MatrixChecks::Cell& cell : cells[i]) {
+      MatrixSheet::Cell shown;
+      shown.marked = cell.marked;
+      shown.word = !cell.judged                                     ? ""
+                   : cell.passed                                    ? "passed"
+                   : verdict != nullptr && !verdict->waived.empty() ? "waived"
+                                                                    : "failed";
+      shown.text = !cell.judged  ? std::string()
+                   : cell.passed ? (cell.marked ? Measured(cell.seconds) + " s" : std::string())
+                                 : cell.brief;
+      row.cells.push_back(shown);
+    }
+    sheet.rows.push_back(row);
+  }
+  return sheet;
+}
+
+}  // namespace
+
 std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks) {
   std::vector<std::string> tags;
   for (const CheckedLoop& loop : checks.Loops()) {
@@ -83,9 +129,9 @@ std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks)
 }
 
 bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
-                    const std::vector<SheetFacts>& found, const std::vector<SheetFacts>& left,
-                    const std::vector<Verdict>& verdicts, const RunResult& result, const ReportFolder& folder,
-                    std::string& error) {
+                    const MatrixChecks& matrix, const std::vector<SheetFacts>& found,
+                    const std::vector<SheetFacts>& left, const std::vector<Verdict>& verdicts, const RunResult& result,
+                    const ReportFolder& folder, std::string& error) {
   const Case& c = session.scenario();
   CaseReport r;
   r.title = c.name.empty() ? c.path : c.name;
@@ -168,6 +214,7 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   for (size_t k = 0; k < byTag.size(); ++k) {
     byTag[k]->sheet = k + 1;
   }
+  r.matrix = MatrixSheetOf(c, matrix, verdicts);
   return WriteCaseReport(folder, r, error);
 }
 

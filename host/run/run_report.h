@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checkout/loop_checks.h"
+#include "checkout/matrix_checks.h"
 #include "run/run_options.h"
 #include "run/session.h"
 #include "system/report_folder.h"
@@ -27,8 +28,8 @@ std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks)
 
 // Writes the report into its folder, begun with the files it lists; false with a message.
 bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
-                    const std::vector<SheetFacts>& found, const std::vector<SheetFacts>& left,
-                    const std::vector<Verdict>& verdicts, const RunResult& result, const ReportFolder& folder,
-                    std::string& error);
+                    const MatrixChecks& matrix, const std::vector<SheetFacts>& found,
+                    const std::vector<SheetFacts>& left, const std::vector<Verdict>& verdicts, const RunResult& result,
+                    const ReportFolder& folder, std::string& error);
 
 }  // namespace host

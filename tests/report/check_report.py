@@ -85,6 +85,28 @@ def check_sheets(browser, profile, folder, sheets):
     return failures
 
 
+def check_matrix(browser, profile, folder):
+    """matrix.html shows every cause's row with a verdict and every marked cell
+    judged, and prints to one landscape page."""
+    failures = []
+    page = os.path.abspath(os.path.join(folder, "matrix.html"))
+    dom = browse(browser, profile, "--dump-dom", "file://" + page)
+    rows = re.findall(r'<td class="(passed|failed|waived)">(passed|failed|waived)</td></tr>', dom)
+    cells = re.findall(r'<td class="cell ([a-z]*)">X ', dom)
+    print("matrix.html: %d causes (%s), %d marked cells" % (len(rows), ", ".join(w for _, w in rows), len(cells)))
+    if not rows or "not reached" in dom:
+        failures.append("matrix.html shows no cause, or one not reached")
+    if any(word == "" for word in cells):
+        failures.append("matrix.html has a marked cell not judged")
+    pdf = os.path.join(folder, "matrix.pdf")
+    browse(browser, profile, "--no-pdf-header-footer", "--print-to-pdf=" + pdf, "file://" + page)
+    pages = pdf_pages(pdf) if os.path.exists(pdf) else 0
+    print("matrix.html prints to %d page(s)" % pages)
+    if pages != 1:
+        failures.append("matrix.html prints to %d pages, not 1" % pages)
+    return failures
+
+
 def main(dcshost, case, folder):
     failures = []
     shutil.rmtree(folder, ignore_errors=True)
@@ -99,8 +121,9 @@ def main(dcshost, case, folder):
         dom = browse(browser, profile, "--dump-dom", index)
         sheets = sorted(set(re.findall(r'href="loops/([^"]+)\.html"', dom)))
         print("loop sheets linked:", ", ".join(sheets))
-        if not sheets:
-            failures.append("the page links no loop sheet")
+        matrix = 'href="matrix.html"' in dom
+        if not sheets and not matrix:
+            failures.append("the page links no loop sheet and no matrix")
         waived = len(re.findall(r'<td class="waived">waived</td>', dom))
         passed = len(re.findall(r'<td class="passed">passed</td>', dom))
         print("verdict cells: %d passed, %d waived" % (passed, waived))
@@ -127,7 +150,10 @@ def main(dcshost, case, folder):
             print("loop sheet %s prints to %d page(s)" % (sheet, pages))
             if pages != 1:
                 failures.append("loop sheet %s prints to %d pages, not 1" % (sheet, pages))
-        failures += check_sheets(browser, profile, folder, sheets)
+        if sheets:
+            failures += check_sheets(browser, profile, folder, sheets)
+        if matrix:
+            failures += check_matrix(browser, profile, folder)
     finally:
         shutil.rmtree(profile, ignore_errors=True)
     for failure in failures:
