@@ -282,4 +282,45 @@ TEST_F(DcshostTest, TheTripsCheckoutFindsEachSeededFaultWithItsCause) {
   }
 }
 
+// A matrix that cannot be read is refused at its line (status 2); one that
+// needs what the case or FIX lacks is a problem `check` names (status 1).
+TEST_F(DcshostTest, AMatrixIsCheckedWhereItIsWrittenAndAgainstFix) {
+  const std::string header =
+      "ID,Description,Tag,Condition,Limit,Group,Vote,Delay,XV-301:CLOSED,P-302:STOPPED\n";
+  struct Row {
+    const char* matrix;  // after the header, or the whole file where it starts with "ID"
+    int status;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"ID,Desc,Tag,Condition,Limit,Group,Vote,Delay,XV-301:CLOSED\nC1,,PT-301A,HH,9,,,,X\n", 2,
+       "trips-ce.csv:1: the header must read ID,Description,Tag,Condition,Limit,Group,Vote,Delay"},
+      {"ID,Description,Tag,Condition,Limit,Group,Vote,Delay,XV-301\nC1,,PT-301A,HH,9,,,,X\n", 2,
+       "trips-ce.csv:1: an effect's heading reads TAG:STATE (XV-101:CLOSED), not 'XV-301'"},
+      {"C1,,PT-301A,HHH,9,,,,X,\n", 2, "trips-ce.csv:2: Condition must be HH, H, L, LL, > or <, not 'HHH'"},
+      {"C1,,PT-301A,>,,,,,X,\n", 2, "trips-ce.csv:2: a cause on > needs its Limit"},
+      {"C1,,PT-301A,HH,9,,,,Y,\n", 2, "trips-ce.csv:2: an effect's cell is X where the cause produces it"},
+      {"C1,,PT-301A,HH,9,,2oo3,,X,\n", 2, "trips-ce.csv:2: a Vote needs a Group"},
+      {"C1,,PT-301A,HH,9,,,-1,X,\n", 2, "trips-ce.csv:2: Delay must be 0 s or more, not '-1'"},
+      {"C1,,PT-301A,HH,9,,,,X,\nC1,,PT-301B,HH,9,,,,X,\n", 2, "trips-ce.csv:3: the cause C1 has two rows"},
+      {"C1,,PT-301A,HH,9,G1,2oo3,,X,\nC2,,PT-301B,HH,9,G1,2oo3,,X,\n", 2,
+       "trips-ce.csv:2: group G1 votes 2oo3 but has 2 causes"},
+      {"C1,,PT-999,HH,9,,,,X,\n", 1, "trips-ce.csv:2: cause C1 names PT-999, which no PV row sends"},
+      {"C1,,FT-305,H,,,,,X,\n", 1, "trips-ce.csv:2: cause C1 needs FT-305.F_HI, which FIX lacks"},
+      {"ID,Description,Tag,Condition,Limit,Group,Vote,Delay,XV-999:CLOSED\nC1,,PT-301A,HH,9,,,,X\n", 1,
+       "the effect XV-999:CLOSED needs XV-999.A_STATE, which FIX lacks"},
+  };
+  const std::string folder = Temp("matrix-checked");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.matrix);
+    std::filesystem::remove_all(folder);
+    std::filesystem::copy(Source + "/examples/trips", folder);
+    const bool whole = std::string(row.matrix).rfind("ID,", 0) == 0;
+    std::ofstream(folder + "/trips-ce.csv", std::ios::binary) << (whole ? "" : header) << row.matrix;
+    const Outcome check = Dcshost({"check", folder + "/trips.toml"});
+    EXPECT_EQ(check.status, row.status) << check.output;
+    EXPECT_NE(check.output.find(row.message), std::string::npos) << check.output;
+  }
+}
+
 }  // namespace host_tests
