@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make bench`: builds the optimised benchmark preset (build/bench, two jobs at
 # most), runs the benchmarks with repetitions interleaved at random and
-# reports medians, driver/floor ratios and the trace's cost per value, then
+# reports medians, driver/floor ratios and the trace's cost per value, times
+# the full-capacity suite with a matrix of 100 causes (under a minute), then
 # counts one step's instructions under callgrind. Builds nowhere but
 # build/bench; x86-64 Linux only.
 #   BENCH_REPETITIONS=12 BENCH_MIN_TIME=0.2 scripts/bench.sh
@@ -20,7 +21,7 @@ if [[ "$(uname -s)-$(uname -m)" != "Linux-x86_64" ]]; then
 fi
 
 cmake --preset bench >/dev/null
-cmake --build build/bench -j 2 --target fixdcs_bench fixdcs_step_probe fixdcs_trace_bench fixdcs_scan_bench
+cmake --build build/bench -j 2 --target fixdcs_bench fixdcs_step_probe fixdcs_trace_bench fixdcs_scan_bench dcshost
 
 build/bench/bin/fixdcs_bench \
   --benchmark_repetitions="$repetitions" \
@@ -46,6 +47,9 @@ build/bench/bin/fixdcs_scan_bench \
 echo
 status=0
 python3 bench/report.py "$results" "$trace_results" "$scan_results" || status=$?
+echo
+echo "The full-capacity suite with a cause-and-effect matrix of 100 causes:"
+python3 bench/trips_suite.py build/bench/bin/dcshost || status=$?
 echo
 echo "Instructions of one full-capacity step and of a binding (callgrind):"
 scripts/callgrind_step.sh || status=$?
