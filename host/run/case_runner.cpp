@@ -137,9 +137,14 @@ bool Run::Allowed() {
     return true;
   }
   if (!options_.live) {
+    std::string resets;
+    for (const std::string& reset : c_.matrix.reset) {
+      resets += (resets.empty() ? "" : ", ") + reset;
+    }
     return Refuse("this FIX is not the simulated database: `run` would write into it (" + std::to_string(c_.pv.size()) +
-                  " PV rows at every step, controllers and PV-import rows "
-                  "at the start); give --live to consent, or use `check`, which only reads");
+                  " PV rows at every step, controllers and PV-import rows at the start" +
+                  (resets.empty() ? std::string() : ", the matrix's reset commands " + resets + " after each cause") +
+                  "); give --live to consent, or use `check`, which only reads");
   }
   if (!c_.malfunctions.empty()) {
     return Refuse(c_.path +
@@ -234,12 +239,12 @@ bool Run::PlanLoopChecks() {
   if (checks_.Empty() && c_.alarmChecks.empty() && !matrix) {
     return true;
   }
-  if (!session_.fix().IsSimulated()) {
-    return Refuse(c_.path + ": " +
-                  (!checks_.Empty()          ? "loop checks"
-                   : !c_.alarmChecks.empty() ? "alarm checks"
-                                             : "the matrix's checks") +
-                  " act on the simulated database and the model; against this FIX they are refused");
+  // Loop checks fail transmitters and switch modes, which only the simulated
+  // database may have done to it; alarm checks and the matrix write nothing
+  // but the PV rows and the reset commands the consent named.
+  if (!session_.fix().IsSimulated() && !checks_.Empty()) {
+    return Refuse(c_.path +
+                  ": loop checks act on the simulated database and the model; against this FIX they are refused");
   }
   if (!checks_.Empty()) {
     due_.reserve(checks_.Loops().size() * 6);  // the most actions a loop takes at one step
