@@ -225,6 +225,19 @@ bool AlarmChecks::Judged(size_t i, size_t k, std::string& measured) const {
   return cause.empty();
 }
 
+std::vector<AlarmChecks::Found> AlarmChecks::Table() const {
+  std::vector<Found> table;
+  for (size_t i = 0; i < points_.size(); ++i) {
+    for (size_t k = 0; k < AlarmLevels.size(); ++k) {
+      if (!std::isnan(Limit(i, k))) {
+        table.push_back(
+            Found{i, k, points_[i].configured[k], settings_[i].stated[k], scripts_[i].rose[k], scripts_[i].cleared[k]});
+      }
+    }
+  }
+  return table;
+}
+
 std::vector<Verdict> AlarmChecks::Judge(const Case& c) const {
   std::vector<Verdict> verdicts;
   for (size_t i = 0; i < points_.size(); ++i) {

@@ -50,6 +50,15 @@ class AlarmChecks {
   std::vector<Verdict> Judge(const Case& c) const;
   // The limits a run that ended early never finished, each failed.
   std::vector<Verdict> NotReached(const Case& c, const std::string& why) const;
+  // Each limit checked, as the report's table of alarms lists it: the
+  // limit as configured in FIX and as the alarm list states it (NaN where
+  // none), and the values its alarm was found to rise and clear at (NaN:
+  // it did not).
+  struct Found {
+    size_t point = 0, limit = 0;  // index among Points(), and among AlarmLimitNames
+    double configured = 0.0, stated = 0.0, rose = 0.0, cleared = 0.0;
+  };
+  std::vector<Found> Table() const;
   // Empty when every [[alarm_check]] pattern matches a PV row; else "file:line: ...".
   static std::string Unmatched(const Case& c);
   // The PV rows (one per point) an [[alarm_check]] matches, in the case's order.

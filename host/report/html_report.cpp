@@ -162,6 +162,16 @@ std::string CasePage(const CaseReport& r) {
     }
     b << "</table>\n";
   }
+  if (!r.alarms.empty()) {
+    b << "<h2>Alarms</h2><table><tr><th>point</th><th>limit</th><th>in FIX</th><th>alarm list</th><th>rose at</th>"
+      << "<th>cleared at</th><th>verdict</th></tr>\n";
+    for (const AlarmRow& a : r.alarms) {
+      b << "<tr><td>" << Escape(a.point) << "</td><td>" << Escape(a.limit) << "</td><td>" << Escape(a.configured)
+        << "</td><td>" << Escape(a.stated) << "</td><td>" << Escape(a.rose) << "</td><td>" << Escape(a.cleared)
+        << "</td><td class=\"" << a.word << "\">" << a.word << "</td></tr>\n";
+    }
+    b << "</table>\n";
+  }
   if (!r.matrix.rows.empty()) {
     b << "<h2>Cause and effect</h2><p><a href=\"matrix.html\">the matrix as checked, " << r.matrix.rows.size()
       << " causes and " << r.matrix.effects.size() << " effects, to print</a></p>\n";

@@ -65,14 +65,21 @@ struct MatrixSheet {
   std::vector<Row> rows;
 };
 
+// An alarm limit as checked: configured in FIX, stated in the alarm list,
+// found to act (texts, empty where none), and its verdict word.
+struct AlarmRow {
+  std::string point, limit, configured, stated, rose, cleared, word;
+};
+
 struct CaseReport {
   std::string title, casePath, generator, commandLine, written;
   SheetHeading heading;
   std::vector<ReportInput> inputs;
   std::vector<Verdict> verdicts;  // expectations and loop checks
   std::vector<LoopSheet> loops;
-  MatrixSheet matrix;  // no rows: no matrix
-  std::string plot;    // the run's plot beside index.html, or empty
+  std::vector<AlarmRow> alarms;  // each limit an alarm check judged
+  MatrixSheet matrix;            // no rows: no matrix
+  std::string plot;              // the run's plot beside index.html, or empty
 };
 
 // The names of the loop sheets' files for the loops' tags, the same on every

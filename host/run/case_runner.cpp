@@ -467,7 +467,8 @@ bool Run::Report() {
     return true;
   }
   std::string error;
-  if (!WriteRunReport(session_, options_, checks_, matrix_, found_, left_, verdicts_, result_, report_, error)) {
+  if (!WriteRunReport(session_, options_, checks_, alarms_, matrix_, found_, left_, verdicts_, result_, report_,
+                      error)) {
     Say(out_, error);
     return false;
   }

@@ -76,6 +76,27 @@ std::vector<SheetFacts> ReadSheetFacts(const FixLibrary& fix, const Case& c, con
 
 namespace {
 
+// Each alarm limit checked: as configured, as stated, as found, and its verdict.
+std::vector<AlarmRow> AlarmRows(const Case& c, const AlarmChecks& alarms, const std::vector<Verdict>& verdicts) {
+  std::vector<AlarmRow> rows;
+  for (const AlarmChecks::Found& f : alarms.Table()) {
+    AlarmRow row;
+    row.point = c.pv[alarms.Points()[f.point].pv].tag;
+    row.limit = AlarmLimitNames[f.limit];
+    row.configured = std::isnan(f.configured) ? std::string("(not in FIX)") : Measured(f.configured);
+    row.stated = std::isnan(f.stated) ? std::string() : Measured(f.stated);
+    row.rose = std::isnan(f.rose) ? std::string("did not rise") : Measured(f.rose);
+    row.cleared = std::isnan(f.cleared) ? std::string("did not clear") : Measured(f.cleared);
+    const std::string description = row.point + " " + row.limit + " alarm";
+    row.word = "failed";
+    for (const Verdict& v : verdicts) {
+      row.word = v.description == description ? VerdictWord(v) : row.word;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 // The matrix's cells as checked, each row's verdict as judged (waived where its cause's is).
 MatrixSheet MatrixSheetOf(const Case& c, const MatrixChecks& checks, const std::vector<Verdict>& verdicts) {
   MatrixSheet sheet;
@@ -129,7 +150,7 @@ std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks)
 }
 
 bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
-                    const MatrixChecks& matrix, const std::vector<SheetFacts>& found,
+                    const AlarmChecks& alarms, const MatrixChecks& matrix, const std::vector<SheetFacts>& found,
                     const std::vector<SheetFacts>& left, const std::vector<Verdict>& verdicts, const RunResult& result,
                     const ReportFolder& folder, std::string& error) {
   const Case& c = session.scenario();
@@ -214,6 +235,7 @@ bool WriteRunReport(const Session& session, const RunOptions& options, const Loo
   for (size_t k = 0; k < byTag.size(); ++k) {
     byTag[k]->sheet = k + 1;
   }
+  r.alarms = AlarmRows(c, alarms, verdicts);
   r.matrix = MatrixSheetOf(c, matrix, verdicts);
   return WriteCaseReport(folder, r, error);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "checkout/alarm_checks.h"
 #include "checkout/loop_checks.h"
 #include "checkout/matrix_checks.h"
 #include "run/run_options.h"
@@ -28,7 +29,7 @@ std::vector<std::string> LoopSheetFiles(const Case& c, const LoopChecks& checks)
 
 // Writes the report into its folder, begun with the files it lists; false with a message.
 bool WriteRunReport(const Session& session, const RunOptions& options, const LoopChecks& checks,
-                    const MatrixChecks& matrix, const std::vector<SheetFacts>& found,
+                    const AlarmChecks& alarms, const MatrixChecks& matrix, const std::vector<SheetFacts>& found,
                     const std::vector<SheetFacts>& left, const std::vector<Verdict>& verdicts, const RunResult& result,
                     const ReportFolder& folder, std::string& error);
 

@@ -280,6 +280,11 @@ TEST_F(DcshostTest, TheTripsCheckoutFindsEachSeededFaultWithItsCause) {
     }
     EXPECT_TRUE(seen);
   }
+  // The case's page lists each limit as configured, as the alarm list states it and as found to act.
+  EXPECT_NE(ReadFile(report + "/index.html")
+                .find("<tr><td>TT-303</td><td>HI</td><td>153</td><td>170</td><td>154.3</td><td>150.7</td>"
+                      "<td class=\"waived\">waived</td></tr>"),
+            std::string::npos);
 }
 
 // A matrix that cannot be read is refused at its line (status 2); one that
