@@ -31,9 +31,9 @@ class BlocksTest : public testing_support::StandinTest {
   }
   // Writes a float (text null) or a text to a field of LIC1 through a group,
   // as the driver does; the point's error code afterwards.
-  int16_t WritePoint(const char* field, float value, const char* text) {
+  int16_t WritePoint(const char* field, float value, const char* text, const char* tag = "LIC1") {
     const int32_t group = EdaCreateGroup(1, 0);
-    EdaDefinePoint(group, "N", "LIC1", field, 0);
+    EdaDefinePoint(group, "N", tag, field, 0);
     EdaResolveGroup(group);
     EdaWaitGroup(group);
     if (text == nullptr) {
@@ -522,6 +522,38 @@ TEST_F(BlocksTest, TheLogicOfATripVotesLatchesAndDrivesItsEffects) {
   }
   ASSERT_EQ(FixdbLoadText(saved.c_str(), "saved.csv", error_, sizeof error_), 1) << error_;
   EXPECT_EQ(Value("TRIPL", "F_CV"), 1.0F);
+}
+
+// What logic computes is its own; a tripped output's state and a tripped
+// PID's AUTO are the trip's; an operator's command to an output not tripped
+// is the state it goes back to after a trip.
+TEST_F(BlocksTest, WritesToLogicAreTakenOrRefusedAsATripRules) {
+  ASSERT_EQ(FixdbLoadText(Trips, "db.csv", error_, sizeof error_), 1) << error_;
+  struct Row {
+    bool tripped;  // PT1 at 0.5 (low pressure) before the write
+    const char* tag;
+    const char* field;
+    const char* text;  // null: a float
+    int16_t refused;
+  };
+  const Row rows[] = {
+      {false, "PSHV", "F_CV", nullptr, FixdbOutputProtected},
+      {false, "TRIPL", "A_RESET", "MAYBE", FixdbValueNotAllowed},
+      {false, "XV1", "A_STATE", "CLOSED", 0},  // an operator closes it: its normal state now
+      {true, "XV1", "A_STATE", "OPEN", FixdbOutputProtected},
+      {true, "FIC1", "A_AUTO", "AUTO", FixdbOutputProtected},
+      {true, "FIC1", "F_AUTO", nullptr, FixdbOutputProtected},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.tag) + "." + row.field);
+    FixdbSetFloat("N", "PT1", "F_CV", row.tripped ? 0.5F : 5.0F);
+    FixdbScan(1.0);
+    EXPECT_EQ(WritePoint(row.field, 1.0F, row.text, row.tag), row.refused);
+  }
+  FixdbSetFloat("N", "PT1", "F_CV", 5.0F);
+  FixdbSetText("N", "TRIPL", "A_RESET", "YES");
+  FixdbScan(1.0);
+  EXPECT_STREQ(FixdbGetText("N", "XV1", "A_STATE"), "CLOSED");  // back to what the operator commanded
 }
 
 TEST_F(BlocksTest, LogicThatCannotBeIsRefusedAtItsLine) {

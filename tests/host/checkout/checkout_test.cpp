@@ -1,9 +1,11 @@
 // Control checkout: expectations judged with their verdicts, malfunctions at their steps,
 // saved states that go on exactly where the longer run is, and alarm checks.
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
 
+#include "checkout/matrix_checks.h"
 #include "dcshost_fixture.h"
 #include "report/results_json.h"
 
@@ -285,6 +287,45 @@ TEST_F(DcshostTest, TheTripsCheckoutFindsEachSeededFaultWithItsCause) {
                 .find("<tr><td>TT-303</td><td>HI</td><td>153</td><td>170</td><td>154.3</td><td>150.7</td>"
                       "<td class=\"waived\">waived</td></tr>"),
             std::string::npos);
+}
+
+// A group voting M of N is forced in every combination of M - 1 of its
+// causes (none may trip) and of M (each must); a cause alone, once. A forced
+// cause's row sends a fiftieth of its span past its limit, up or down.
+TEST(MatrixPlan, AVoteIsForcedInEveryCombinationThatMustAndMustNotTrip) {
+  struct Row {
+    int votes, of;  // 0 of 1: a cause alone
+    size_t forcings;
+  };
+  const Row rows[] = {{0, 1, 1}, {1, 2, 2}, {2, 3, 6}, {3, 4, 10}, {2, 4, 10}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.votes << "oo" << row.of);
+    host::Case c;
+    c.matrix.path = "ce.csv";
+    c.matrix.effects = {host::MatrixEffect{"", "XV1", "CLOSED"}};
+    host::MatrixFacts facts;
+    for (int k = 0; k < row.of; ++k) {
+      host::MatrixCause cause;
+      cause.id = "C" + std::to_string(k);
+      cause.tag = "PT" + std::to_string(k);
+      cause.condition = k == 0 ? "HH" : "<";
+      cause.group = row.votes == 0 ? "" : "G";
+      cause.votes = std::max(row.votes, 1);
+      cause.of = row.of;
+      cause.effects = {true};
+      c.matrix.causes.push_back(cause);
+      facts.pv.push_back(k);
+      facts.limit.push_back(9.0);
+      facts.span.push_back(10.0);
+    }
+    host::MatrixChecks checks;
+    checks.Plan(c, facts, 1.0, 100);
+    EXPECT_EQ(checks.Count(), row.forcings);
+    // The reset first (100), the first forcing's baseline 7 steps later, forced from the step after.
+    EXPECT_TRUE(checks.ResetAt(100));
+    EXPECT_TRUE(std::isnan(checks.Sent(0, 107)));
+    EXPECT_EQ(checks.Sent(0, 108), 9.2);  // every plan's first forcing holds the first cause
+  }
 }
 
 // A matrix that cannot be read is refused at its line (status 2); one that

@@ -156,6 +156,80 @@ TEST(LoopCheckPlan, AGroupAtOnceAndGroupsOneAfterAnother) {
   EXPECT_EQ(together.Count(), 4U);
 }
 
+// The record as a cascade break sees it: the master's output and the
+// slave's target as a row gives them, at each step boundary.
+class CascadeSignals : public host::LoopSignals {
+ public:
+  double masterOutput = 0.25, slaveTarget = 50.0;
+  double Pv(size_t) const override { return 50.0; }
+  double Output(size_t row) const override { return row == 0 ? masterOutput : 0.4; }
+  double Target(size_t) const override { return slaveTarget; }
+  double Command(size_t) const override { return 0.0; }
+};
+
+// A cascade break judged from what the slave and its master did: one row per
+// cause (the switch and the mode read back, the master's output, the slave's
+// target after the return). Schedule: a failed transmitter's check from 10
+// (it stops nothing), then in cascade at 110, failed at 120, read and
+// recovered at 130, back in cascade at 131, the bump read at 133.
+TEST(LoopCheckPlan, ACascadeBreakNamesWhatDidNotHappen) {
+  host::Case c;
+  for (const char* tag : {"LIC1", "FIC2"}) {
+    host::CaseCtrlRow row;
+    row.tag = tag;
+    c.controllers.push_back(row);
+  }
+  host::CasePVRow pv;
+  pv.tag = "FT2";
+  c.pv.push_back(pv);
+  c.loopChecks = {Check("FIC2")};
+  c.loopChecks[0].checks = {"bad_transmitter", "cascade_break"};
+  host::CheckedLoop slave;
+  slave.controller = 1;
+  slave.variable = "F";
+  slave.low = 0.0;
+  slave.high = 200.0;
+  slave.remoteTarget = true;
+  slave.masterRow = 0;
+  struct Row {
+    const char* cascade;  // A_CASC read back once the transmitter failed
+    const char* mode;
+    double masterOutput;  // at the read, 0-1
+    double targetAfter;   // the slave's target two steps after the return (50 before)
+    const char* found;
+  };
+  const Row rows[] = {
+      {"NO", "MANL", 0.25, 50.2, "FT2 failed with FIC2 in cascade: A_CASC NO, MANL; LIC1's output 25 -> 25 %"},
+      {"YES", "AUTO", 0.25, 50.0, "FIC2 stayed in cascade (A_CASC YES) with its measurement failed"},
+      {"NO", "AUTO", 0.25, 50.0, "FIC2 left cascade but stayed in AUTO with its measurement failed"},
+      {"NO", "MANL", 0.60, 50.0, "LIC1's output is not its slave's target: it does not track, and winds up"},
+      {"NO", "MANL", 0.25, 55.0, "FIC2's target jumped on the return to cascade: the return is not bumpless"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.found);
+    host::LoopChecks checks;
+    checks.Plan(c, {slave}, 1.0);
+    CascadeSignals signals;
+    std::vector<host::LoopAction> due;
+    for (int64_t step = 0; step <= 133; ++step) {
+      signals.masterOutput = step == 130 ? row.masterOutput : 0.25;
+      signals.slaveTarget = step == 133 ? row.targetAfter : 50.0;
+      checks.At(step, signals, due);
+      for (const host::LoopAction& action : due) {
+        if (action.kind == host::LoopAction::Kind::ReadCascade) {
+          checks.CascadeAfter(action.loop, row.mode, row.cascade);
+        }
+      }
+      checks.Sample(step, signals);
+    }
+    const std::vector<host::Verdict> verdicts = checks.Judge(c);
+    ASSERT_EQ(verdicts.size(), 2U);
+    EXPECT_EQ(verdicts[1].description, "FIC2 cascade break");
+    EXPECT_EQ(verdicts[1].passed, row.targetAfter == 50.2);
+    EXPECT_NE(verdicts[1].measured.find(row.found), std::string::npos) << verdicts[1].measured;
+  }
+}
+
 // The plant says which loops interact: FIC1's flow feeds LIC2's tank, so
 // LIC2 waits for the group of FIC1 and TIC3, checked at once. Direction only:
 // the longer of flow (10 + 10 + 90 s) and temperature (10 + 200 + 900 s),
