@@ -84,8 +84,9 @@ class Run {
   void Pace(int done, std::chrono::steady_clock::time_point started) const;
   // After a step: the trace, the plot, the expectations, the loop checks and the progress bar.
   void Record(int64_t step, int done);
-  // The loop and alarm checks planned and the run made as long as they need.
-  bool PlanLoopChecks();
+  // The loop checks, the alarm checks and the matrix planned, one after
+  // another, and the run made as long as they need.
+  bool PlanChecks();
   // The report folder cleared of an earlier report and marked with this one's files.
   bool BeginReport();
   // The checks that began at this step boundary, marked on the plot.
@@ -192,7 +193,7 @@ bool Run::Prepare() {
   if (!options_.tracePath.empty() && !trace_.Open(options_.tracePath, columns_, error)) {
     return Refuse(error);
   }
-  if (!PlanLoopChecks() || !BeginReport()) {
+  if (!PlanChecks() || !BeginReport()) {
     return false;
   }
   if (session_.fix().IsSimulated() && session_.fix().simulated().SetJournal != nullptr) {
@@ -227,7 +228,7 @@ bool Run::BeginReport() {
          Refuse(error);
 }
 
-bool Run::PlanLoopChecks() {
+bool Run::PlanChecks() {
   if (const std::string unmatched = LoopChecks::Unmatched(c_, session_.loops()); !unmatched.empty()) {
     return Refuse(unmatched);
   }
