@@ -219,6 +219,8 @@ TEST_F(DcshostTest, AlarmChecksFindWhereEachLimitActs) {
        "alarm list's 135"},
       {"[[alarm_check]]\npoints = \"LT102\"\nlolo = 10\n", "", 1,
        "  expect FAIL  LT102 LOLO alarm: the alarm list has LOLO 10, and FIX has no F_LOLO"},
+      {"[[pv]]\nnode = \"U1\"\ntag = \"FT104\"\nfield = \"F_CV\"\n[[alarm_check]]\npoints = \"FT104\"\nhi = 80\n", "",
+       1, "  expect FAIL  FT104 HI alarm: FIX holds no alarm state (F_ALMST) for the point: its alarms cannot be read"},
       {"[[malfunction]]\nkind = \"frozen\"\npv = \"LT102\"\nstep = 1\n", "", 1,
        "  expect FAIL  LT102 LO alarm: never alarmed: sent to "},
       {"", "--steps=300", 1, "  expect FAIL  PT101 HI alarm: not reached: the run ended after step 300"},

@@ -169,18 +169,17 @@ TEST_F(DcshostTest, CheckWarnsOfRowsThatWriteTheSamePoint) {
   EXPECT_EQ(check.output.find("warning: PV-import row"), std::string::npos) << check.output;
 }
 
-// Alarm checks and a matrix against another FIX: the consent names the
-// reset commands beside the PV rows; with it they run where the logic is
-// that FIX's own, and say what that FIX cannot show (it holds no alarm state).
-TEST_F(OtherFixTest, AlarmChecksAndTheMatrixRunAgainstAnotherFixWithConsent) {
+// A matrix against another FIX: the consent names the reset commands beside
+// the PV rows; with it the matrix is checked where the logic is that FIX's
+// own (this one has none: the effect does not act).
+TEST_F(OtherFixTest, TheMatrixIsCheckedAgainstAnotherFixWithConsent) {
   const std::string folder = Temp("minifix-trips");
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   std::ofstream(folder + "/ce.csv") << "ID,Description,Tag,Condition,Limit,Group,Vote,Delay,TIC100:AUTO\n"
                                        "C1,Hot,TT100,>,60,,,,X\n";
   std::ofstream(folder + "/case.toml", std::ios::binary)
-      << ReadFile(mini) << "\n[[alarm_check]]\npoints = \"TT100\"\nrate = 100\n"
-      << "[matrix]\nreset = [\"MINI:HS100.A_ROUT\"]\neffect_time = 0.2\n";
+      << ReadFile(mini) << "\n[matrix]\nreset = [\"MINI:HS100.A_ROUT\"]\neffect_time = 0.2\n";
   // matrix = "ce.csv" belongs to [case]: put it after the case's name.
   std::string text = ReadFile(folder + "/case.toml");
   text.insert(text.find("name = "), "matrix = \"ce.csv\"\n");
@@ -192,8 +191,7 @@ TEST_F(OtherFixTest, AlarmChecksAndTheMatrixRunAgainstAnotherFixWithConsent) {
       << refused.output;
   const Outcome live = Program(With({"run", folder + "/case.toml", "--live", "--no-progress"}, fix));
   EXPECT_EQ(live.status, 1) << live.output;
-  for (const char* line : {"alarm checks: 1 limits of 1 points",
-                           "  expect FAIL  TT100 HI alarm: FIX holds no alarm state (F_ALMST) for the point",
+  for (const char* line : {"matrix checks: 1 causes and 1 effects in 1 forcings",
                            "  expect FAIL  C1 TT100 > (Hot): TIC100:AUTO did not act within 0.2 s"}) {
     EXPECT_NE(live.output.find(line), std::string::npos) << line << "\n" << live.output;
   }
