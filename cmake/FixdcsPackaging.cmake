@@ -22,11 +22,11 @@ else()
 endif()
 
 # What the packages hold, and nothing else (the test programs are not built).
-add_custom_target(package_contents DEPENDS dcshost ${FIXDCS_PACKAGED_LIBRARIES})
+add_custom_target(package_contents DEPENDS dcshost fmu_worker ${FIXDCS_PACKAGED_LIBRARIES})
 
 install(TARGETS fixdcs RUNTIME DESTINATION . LIBRARY DESTINATION .
         ARCHIVE DESTINATION lib COMPONENT development EXCLUDE_FROM_ALL)
-install(TARGETS dcshost ${FIXDCS_PACKAGED_LIBRARIES} RUNTIME DESTINATION dcshost LIBRARY DESTINATION dcshost
+install(TARGETS dcshost fmu_worker ${FIXDCS_PACKAGED_LIBRARIES} RUNTIME DESTINATION dcshost LIBRARY DESTINATION dcshost
         ARCHIVE DESTINATION lib COMPONENT development EXCLUDE_FROM_ALL)
 install(FILES ${PROJECT_SOURCE_DIR}/docs/INSTALL.txt DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples DESTINATION dcshost)

@@ -269,6 +269,7 @@ struct Case {
   ReportHeading report;
   std::string initialState;       // a saved state to start from, resolved; empty: the case's own start
   std::vector<std::string> plot;  // panels to plot: trace columns, '+' joining those sharing a panel
+  Origin plotOrigin;              // where plot is written
 };
 
 // A row as dcshost's messages name it, counted from 1 as a user counts the

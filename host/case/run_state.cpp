@@ -96,6 +96,13 @@ bool SaveState(const std::string& path, const RunState& state, std::string& erro
       file << Key(block.first) << " = " << List(block.second) << "\n";
     }
   }
+  if (!state.fmuPlatforms.empty()) {
+    file << "\n# The platform of the binary that wrote each FMU's state, which only such a binary reads.\n"
+         << "[fmu_platform]\n";
+    for (const auto& fmu : state.fmuPlatforms) {
+      file << Key(fmu.first) << " = " << Quoted(fmu.second.first) << "\n";
+    }
+  }
   file << "\n# The values the host's record holds from the DCS, row by row.\n[record]\n"
        << "controller_output = " << List(state.ctrlOutput) << "\n"
        << "controller_tv1 = " << List(state.ctrlTV1) << "\n"
@@ -148,6 +155,17 @@ bool LoadState(const std::string& path, RunState& state, std::string& error) {
       if (!Numbers(*plant, state.plant.back().first.c_str(), state.plant.back().second, path, error)) {
         return false;
       }
+    }
+  }
+  if (const toml::table* platforms = root["fmu_platform"].as_table()) {
+    for (const auto& entry : *platforms) {
+      const auto platform = entry.second.value<std::string>();
+      const int line = static_cast<int>(entry.second.source().begin.line);
+      if (!platform) {
+        error = path + ":" + std::to_string(line) + ": an FMU's platform is text, such as \"linux64\"";
+        return false;
+      }
+      state.fmuPlatforms[std::string(entry.first.str())] = {*platform, line};
     }
   }
   if (const toml::table* record = root["record"].as_table()) {

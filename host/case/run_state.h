@@ -20,6 +20,9 @@ struct RunState {
   std::map<std::string, double> model;
   // The state of a model's blocks beyond their outputs, by block name; empty for the tank.
   std::vector<std::pair<std::string, std::vector<double>>> plant;
+  // The platform of the binary that wrote each FMU block's bytes ("linux64"),
+  // by block name, with the line it is on; older states have none.
+  std::map<std::string, std::pair<std::string, int>> fmuPlatforms;
   std::vector<double> ctrlOutput;
   std::vector<double> ctrlTV1;
   std::vector<double> pvImport;

@@ -224,7 +224,7 @@ bool BlockPlant::SavedState(std::vector<std::pair<std::string, std::vector<doubl
   }
   for (FmuBlock& fmu : fmus_) {
     std::vector<unsigned char> bytes;
-    if (!fmu.unit->SaveState(bytes, error)) {
+    if (!fmu.SaveState(bytes, error)) {
       return false;
     }
     saved.push_back({fmu.name, std::vector<double>(bytes.begin(), bytes.end())});

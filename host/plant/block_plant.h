@@ -38,6 +38,8 @@ class BlockPlant {
   bool Begin(double startTime, std::vector<double>& outputs, std::string& error);
   // What stopped the last step (an FMU discarded it or failed), or empty.
   const std::string& Failure() const { return failure_; }
+  // Why the simulation ended before the run's last step (an FMU ended it), or empty.
+  const std::string& Ended() const { return ended_; }
   const std::vector<FmuBlock>& Fmus() const { return fmus_; }
   void LoadNoCode() { loadCode_ = false; }
   // Every FMU logs its debug categories once it begins.
@@ -88,7 +90,7 @@ class BlockPlant {
   int64_t steps_ = 0;
   std::vector<FmuBlock> fmus_;
   bool loadCode_ = true;
-  std::string failure_;
+  std::string failure_, ended_;
 };
 
 // The order in which to evaluate blocks that read the blocks `reads` lists:

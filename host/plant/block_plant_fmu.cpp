@@ -21,6 +21,13 @@ bool BlockPlant::OpenFmus(const std::vector<CaseBlock>& given, std::ostream& log
     if (!OpenFmuBlock(b, log, loadCode_, fmu, error)) {
       return false;
     }
+    // A step the FMU was not made for still runs; it is said once.
+    const double ratio = stepSeconds_ / fmu.unit->description().defaultStep;
+    if (fmu.unit->description().defaultStep > 0.0 && std::fabs(ratio - std::round(ratio)) > 1e-9 * ratio) {
+      log << "warning: " << Where(b.origin) << ": block '" << b.name << "' (fmu): the case's step of "
+          << Shown(stepSeconds_) << " s is not a multiple of the FMU's default step of "
+          << Shown(fmu.unit->description().defaultStep) << " s (its DefaultExperiment stepSize)\n";
+    }
     for (size_t k = 0; k < fmu.outputs.size(); ++k) {
       CaseBlock output;
       output.name = b.name + "." + fmu.outputs[k]->name;
@@ -37,7 +44,7 @@ bool BlockPlant::OpenFmus(const std::vector<CaseBlock>& given, std::ostream& log
 
 double BlockPlant::StepFmu(const Block& b, const std::vector<double>& outputs, double now) {
   FmuBlock& fmu = fmus_[b.fmu];
-  if (fmu.stepped == steps_ || !failure_.empty()) {
+  if (fmu.stepped == steps_ || !failure_.empty() || !ended_.empty()) {
     return fmu.out[b.slot];
   }
   if (fmu.stepped < 0) {
@@ -48,7 +55,11 @@ double BlockPlant::StepFmu(const Block& b, const std::vector<double>& outputs, d
   for (size_t k = 0; k < fmu.in.size(); ++k) {
     fmu.in[k] = ReadInput(b.inputs[k], outputs, external_);
   }
-  fmu.unit->Step(now - stepSeconds_, stepSeconds_, fmu.in.data(), fmu.out.data(), failure_);
+  if (fmu.Step(now - stepSeconds_, stepSeconds_, fmu.in.data(), fmu.out.data(), failure_) == FmuStep::Ended &&
+      ended_.empty()) {
+    ended_ = "FMU block '" + fmu.name + "' ended the simulation at " + Shown(fmu.endedAt()) +
+             " s (its step discarded with fmi2Terminated)";
+  }
   return fmu.out[b.slot];
 }
 
@@ -62,9 +73,8 @@ bool BlockPlant::Begin(double startTime, std::vector<double>& outputs, std::stri
     for (size_t k = 0; k < fmu.inputs.size(); ++k) {
       starts.emplace_back(fmu.inputs[k], ReadInput(first->inputs[k], outputs, external_));
     }
-    if (!fmu.unit->Start(startTime, starts, error) ||
-        (!fmu.savedState.empty() && !fmu.unit->RestoreState(fmu.savedState, error)) ||
-        !fmu.unit->Outputs(fmu.out.data(), error)) {
+    if (!fmu.Start(startTime, starts, error) || (!fmu.savedState.empty() && !fmu.RestoreState(fmu.savedState, error)) ||
+        !fmu.Outputs(fmu.out.data(), error)) {
       return false;
     }
     fmu.stepped = steps_;
@@ -80,7 +90,7 @@ bool BlockPlant::Begin(double startTime, std::vector<double>& outputs, std::stri
 
 bool BlockPlant::CanSaveState(std::string& error) const {
   for (const FmuBlock& fmu : fmus_) {
-    if (!fmu.unit->CanSaveState(error)) {
+    if (!fmu.CanSaveState(error)) {
       error = "FMU block '" + fmu.name + "': " + error;
       return false;
     }

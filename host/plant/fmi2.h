@@ -55,6 +55,10 @@ using FreeStateFn = Status (*)(Component, State*);
 using SerializedSizeFn = Status (*)(Component, State, size_t*);
 using SerializeFn = Status (*)(Component, State, Byte[], size_t);
 using DeserializeFn = Status (*)(Component, const Byte[], size_t, State*);
+// What a master may ask after a step: whether the FMU ended the simulation, and when.
+enum StatusKind { DoStepStatus, PendingStatus, LastSuccessfulTime, Terminated };
+using GetBooleanStatusFn = Status (*)(Component, StatusKind, Boolean*);
+using GetRealStatusFn = Status (*)(Component, StatusKind, Real*);
 }
 
 }  // namespace fmi2

@@ -3,6 +3,8 @@
 // FMU by name, causality and type, with the line it was written on in every message.
 #include "plant/fmu_block.h"
 
+#include <cmath>
+
 #include "case/case_values.h"
 
 namespace host {
@@ -51,6 +53,23 @@ std::string Offered(const ModelDescription& md, Given given) {
   return list.empty() ? "none" : list;
 }
 
+// Why a number cannot be the variable's value, or empty: outside its min and
+// max, or for an Integer not a whole number of 32 bits, for a Boolean not 0 or 1.
+std::string BadValue(const FmuVariable& v, double x) {
+  const std::string as = "'" + v.name + "' is given " + Shown(x);
+  if (v.type == FmuType::Integer && !(x == std::floor(x) && x >= -2147483648.0 && x <= 2147483647.0)) {
+    return as + ", but it is an Integer: a whole number from -2147483648 to 2147483647";
+  }
+  if (v.type == FmuType::Boolean && x != 0.0 && x != 1.0) {
+    return as + ", but it is a Boolean: 0 or 1";
+  }
+  if ((v.hasMin && x < v.min) || (v.hasMax && x > v.max)) {
+    return as + ", outside its range in the FMU (" + (v.hasMin ? "min " + Shown(v.min) : std::string()) +
+           (v.hasMin && v.hasMax ? ", " : "") + (v.hasMax ? "max " + Shown(v.max) : std::string()) + ")";
+  }
+  return std::string();
+}
+
 // Each entry of `inputs`, `parameters` or `starts`: a variable of the FMU that table may give.
 bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBlock& fmu, std::string& error) {
   const ModelDescription& md = fmu.unit->description();
@@ -67,7 +86,15 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
       return Fail(b, value.origin, refused, error);
     }
     if (v->type == FmuType::String) {
-      return Fail(b, value.origin, "'" + name + "' is a String; dcshost gives Real, Integer and Boolean values", error);
+      return Fail(b, value.origin,
+                  "'" + name + "' is a String; dcshost gives Real, Integer and Boolean values (its " + key + ": " +
+                      Offered(md, given) + ")",
+                  error);
+    }
+    if (value.form == BlockValue::Form::Number) {
+      if (const std::string bad = BadValue(*v, value.number); !bad.empty()) {
+        return Fail(b, value.origin, bad, error);
+      }
     }
     if (given == Given::Inputs) {
       fmu.inputs.push_back(v);
@@ -87,21 +114,44 @@ bool ReadTable(const CaseBlock& b, const BlockValue& table, Given given, FmuBloc
 
 bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, bool loadCode, FmuBlock& fmu, std::string& error) {
   for (const auto& entry : b.keys) {
-    if (entry.first != "file" && entry.first != "inputs" && entry.first != "parameters" && entry.first != "starts") {
+    if (entry.first != "file" && entry.first != "inputs" && entry.first != "parameters" && entry.first != "starts" &&
+        entry.first != "process" && entry.first != "timeout") {
       return Fail(b, entry.second.origin,
                   "unknown key '" + entry.first +
                       "' (it takes name, kind, unit, file, "
-                      "inputs, parameters and starts)",
+                      "inputs, parameters, starts, process and timeout)",
                   error);
     }
   }
+  if (const auto process = b.keys.find("process"); process != b.keys.end()) {
+    if (process->second.form != BlockValue::Form::Text ||
+        (process->second.text != "same" && process->second.text != "worker")) {
+      return Fail(b, process->second.origin,
+                  "'process' is \"worker\" (its code runs in a process of its own, the default) or \"same\" (in "
+                  "dcshost's, where a crash or hang in the FMU ends the run)",
+                  error);
+    }
+    fmu.code = process->second.text == "same" ? FmuCode::Here : FmuCode::Worker;
+  }
+  if (const auto timeout = b.keys.find("timeout"); timeout != b.keys.end()) {
+    if (timeout->second.form != BlockValue::Form::Number || !(timeout->second.number > 0.0) ||
+        timeout->second.number > 86400.0) {
+      return Fail(b, timeout->second.origin,
+                  "'timeout' is the seconds its worker has to answer each call, more than 0 and at most 86400", error);
+    }
+    fmu.timeout = timeout->second.number;
+  }
+  if (!loadCode) {
+    fmu.code = FmuCode::Read;
+  }
+  fmu.log = &log;
   const auto file = b.keys.find("file");
   if (file == b.keys.end() || file->second.form != BlockValue::Form::Text) {
     return Fail(b, file == b.keys.end() ? b.origin : file->second.origin,
                 "needs 'file', the .fmu (or the folder it was unpacked into) in quotes", error);
   }
   fmu.name = b.name;
-  fmu.unit = FmuUnit::Open(ResolveBeside(b.origin.file, file->second.text), b.name, log, error, loadCode);
+  fmu.unit = FmuUnit::Open(ResolveBeside(b.origin.file, file->second.text), b.name, log, error, fmu.code);
   if (!fmu.unit) {
     error = Where(file->second.origin) + ": block '" + b.name + "' (fmu): " + error;
     return false;
@@ -127,6 +177,43 @@ bool OpenFmuBlock(const CaseBlock& b, std::ostream& log, bool loadCode, FmuBlock
   }
   fmu.unit->Bind(fmu.inputs, fmu.outputs);
   return true;
+}
+
+bool FmuBlock::OpenWorker(std::string& error) {
+  if (worker) {
+    return true;
+  }
+  worker = FmuWorker::Open(*unit, name, timeout, unit->debugCategories(), inputs, outputs, *log, error);
+  return worker != nullptr;
+}
+
+bool FmuBlock::Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& given,
+                     std::string& error) {
+  if (code != FmuCode::Worker) {
+    return unit->Start(startTime, given, error);
+  }
+  return OpenWorker(error) && worker->Start(startTime, given, error);
+}
+
+FmuStep FmuBlock::Step(double now, double h, const double* stepIn, double* stepOut, std::string& error) {
+  return worker ? worker->Step(now, h, stepIn, stepOut, error) : unit->Step(now, h, stepIn, stepOut, error);
+}
+
+bool FmuBlock::Outputs(double* values, std::string& error) {
+  return worker ? worker->Outputs(values, error) : unit->Outputs(values, error);
+}
+
+bool FmuBlock::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
+  return worker ? worker->SaveState(bytes, error) : unit->SaveState(bytes, error);
+}
+
+bool FmuBlock::RestoreState(const std::vector<unsigned char>& bytes, std::string& error) {
+  return worker ? worker->RestoreState(bytes, error) : unit->RestoreState(bytes, error);
+}
+
+bool FmuBlock::CanSaveState(std::string& error) const {
+  // Its model description first; where a worker runs it, its binary as well.
+  return unit->CanSaveState(error) && (!worker || worker->CanSaveState(error));
 }
 
 }  // namespace host

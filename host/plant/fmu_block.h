@@ -13,6 +13,7 @@
 
 #include "case/case.h"
 #include "plant/fmu_unit.h"
+#include "plant/fmu_worker.h"
 
 namespace host {
 
@@ -25,10 +26,29 @@ struct FmuBlock {
   std::vector<double> in, out;                                // one step's values, sized when opened
   std::vector<unsigned char> savedState;                      // a saved run's, restored when it begins
   int64_t stepped = -1;                                       // the last step it took
+  // Where its code runs: in a worker (opened at its first call) unless the
+  // block says `process = "same"`; a worker's answer is awaited `timeout` s.
+  FmuCode code = FmuCode::Worker;
+  double timeout = 60.0;
+  std::ostream* log = nullptr;
+  std::unique_ptr<FmuWorker> worker;
+
+  // Its FMU's calls, made in its worker or here (as FmuUnit's).
+  bool Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& starts, std::string& error);
+  FmuStep Step(double now, double h, const double* inputs, double* outputs, std::string& error);
+  bool Outputs(double* outputs, std::string& error);
+  bool SaveState(std::vector<unsigned char>& bytes, std::string& error);
+  bool RestoreState(const std::vector<unsigned char>& bytes, std::string& error);
+  bool CanSaveState(std::string& error) const;
+  double endedAt() const { return worker ? worker->endedAt() : unit->endedAt(); }
+
+ private:
+  bool OpenWorker(std::string& error);
 };
 
 // Opens the FMU of a written block; false with "file:line: block 'NAME'
-// (fmu): what". `log` gets the FMU's path and SHA-256, and its log.
+// (fmu): what". `log` gets the FMU's path and SHA-256, and its log. Without
+// `loadCode` nothing of the FMU's code runs (`check`).
 bool OpenFmuBlock(const CaseBlock& written, std::ostream& log, bool loadCode, FmuBlock& fmu, std::string& error);
 
 }  // namespace host

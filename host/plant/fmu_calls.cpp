@@ -41,6 +41,7 @@ const char* FmuUnit::Calls::Resolve(void* library) {
   Find(library, "fmi2GetFMUstate", getState), Find(library, "fmi2SetFMUstate", setState);
   Find(library, "fmi2FreeFMUstate", freeState), Find(library, "fmi2SerializedFMUstateSize", serializedSize);
   Find(library, "fmi2SerializeFMUstate", serialize), Find(library, "fmi2DeSerializeFMUstate", deserialize);
+  Find(library, "fmi2GetBooleanStatus", getBooleanStatus), Find(library, "fmi2GetRealStatus", getRealStatus);
   struct Required {
     const char* name;
     bool found;
@@ -83,6 +84,8 @@ bool FmuUnit::Failed(const char* call, int status, std::string& error) {
   if (status == fmi2::OK || status == fmi2::Warning) {
     return false;
   }
+  erred_ = erred_ || status >= fmi2::Error;
+  fatal_ = fatal_ || status == fmi2::Fatal || status > fmi2::Pending;
   const char* word = status >= 0 && status <= fmi2::Pending ? StatusNames[status] : "an unknown status";
   error = Failure(std::string(call) + " returned " + word);
   return true;
@@ -183,21 +186,37 @@ bool FmuUnit::GetOutputs(double* outputs) {
   return true;
 }
 
-bool FmuUnit::Step(double now, double h, const double* inputs, double* outputs, std::string& error) {
+FmuStep FmuUnit::Step(double now, double h, const double* inputs, double* outputs, std::string& error) {
   const ForeignCall call(who_);
   if (!SetInputs(inputs)) {
+    erred_ = true;
     error = Failure("setting its inputs failed");
-    return false;
+    return FmuStep::Failed;
   }
-  if (Failed("fmi2DoStep", calls_->doStep(component_, now, h, 1), error)) {
-    return false;
+  const fmi2::Status status = calls_->doStep(component_, now, h, 1);
+  // A discarded step may be the FMU ending the simulation, as FMI 2.0 has it
+  // say so: fmi2Terminated, its outputs still readable.
+  fmi2::Boolean terminated = 0;
+  if (status == fmi2::Discard && calls_->getBooleanStatus != nullptr &&
+      calls_->getBooleanStatus(component_, fmi2::Terminated, &terminated) <= fmi2::Warning && terminated != 0) {
+    endedAt_ = now + h;
+    fmi2::Real last = 0.0;
+    if (calls_->getRealStatus != nullptr &&
+        calls_->getRealStatus(component_, fmi2::LastSuccessfulTime, &last) <= fmi2::Warning) {
+      endedAt_ = last;
+    }
+    return Outputs(outputs, error) ? FmuStep::Ended : FmuStep::Failed;
   }
-  return Outputs(outputs, error);
+  if (Failed("fmi2DoStep", status, error)) {
+    return FmuStep::Failed;
+  }
+  return Outputs(outputs, error) ? FmuStep::Done : FmuStep::Failed;
 }
 
 bool FmuUnit::Outputs(double* outputs, std::string& error) {
   const ForeignCall call(who_);
   if (!GetOutputs(outputs)) {
+    erred_ = true;
     error = Failure("getting its outputs failed");
     return false;
   }

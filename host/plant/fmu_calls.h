@@ -1,6 +1,6 @@
 // The FMI 2.0 functions of an FMU's binary that dcshost calls, resolved by
-// name once, when the FMU is opened. The state functions are optional: only
-// saving and restoring a run's state needs them.
+// name once, when the FMU is opened. The state functions are optional (only
+// saving and restoring a run's state needs them), and so are the status ones.
 #pragma once
 
 #include "plant/fmi2.h"
@@ -25,6 +25,8 @@ struct FmuUnit::Calls {
   fmi2::SerializedSizeFn serializedSize = nullptr;
   fmi2::SerializeFn serialize = nullptr;
   fmi2::DeserializeFn deserialize = nullptr;
+  fmi2::GetBooleanStatusFn getBooleanStatus = nullptr;  // optional: whether it ended the simulation
+  fmi2::GetRealStatusFn getRealStatus = nullptr;
   // Every function found; the name of the first required one that is not, or nullptr.
   const char* Resolve(void* library);
 };

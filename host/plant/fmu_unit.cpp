@@ -63,6 +63,14 @@ const char* FmuPlatformWords() {
 #endif
 }
 
+const char* FmuOtherPlatform() {
+#if defined(_WIN32)
+  return sizeof(void*) == 4 ? "win64" : "win32";
+#else
+  return sizeof(void*) == 4 ? "linux64" : "linux32";
+#endif
+}
+
 std::string FileUri(const std::string& path) {
   std::string absolute = GenericName(std::filesystem::absolute(PathOf(path)));
   std::string uri = absolute.rfind('/', 0) == 0 ? "file://" : "file:///";
@@ -76,15 +84,15 @@ std::string FileUri(const std::string& path) {
 }
 
 std::unique_ptr<FmuUnit> FmuUnit::Open(const std::string& file, const std::string& instance, std::ostream& out,
-                                       std::string& error, bool loadCode) {
+                                       std::string& error, FmuCode code, const std::string& unpacked) {
   std::unique_ptr<FmuUnit> unit(new FmuUnit());
   unit->file_ = file;
   unit->instance_ = instance;
   unit->who_ = unit->Who();
   unit->out_ = &out;
   std::error_code ec;
-  std::string folder = file;
-  if (!std::filesystem::is_directory(PathOf(file), ec)) {
+  std::string folder = unpacked.empty() ? file : unpacked;
+  if (unpacked.empty() && !std::filesystem::is_directory(PathOf(file), ec)) {
     ZipArchive zip;
     if (!zip.Open(file, error)) {
       return nullptr;
@@ -102,10 +110,10 @@ std::unique_ptr<FmuUnit> FmuUnit::Open(const std::string& file, const std::strin
       return nullptr;
     }
   }
-  return unit->Load(folder, out, loadCode, error) ? std::move(unit) : nullptr;
+  return unit->Load(folder, out, code, error) ? std::move(unit) : nullptr;
 }
 
-bool FmuUnit::Load(const std::string& folder, std::ostream& out, bool loadCode, std::string& error) {
+bool FmuUnit::Load(const std::string& folder, std::ostream& out, FmuCode code, std::string& error) {
   std::string text;
   const std::string described = folder_ ? file_ + "/modelDescription.xml" : folder + "/modelDescription.xml";
   if (!ReadText(folder + "/modelDescription.xml", text)) {
@@ -115,31 +123,49 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, bool loadCode, 
   if (!ReadModelDescription(text, described, md_, error)) {
     return false;
   }
-  // binaries/PLATFORM/IDENTIFIER.so (or .dll), as the FMU's folder holds it.
-  const std::string within =
-      std::string("binaries/") + FmuPlatform() + "/" + md_.modelIdentifier + (FmuPlatform()[0] == 'w' ? ".dll" : ".so");
-  const std::string binary = folder + "/" + within;
+  folderPath_ = folder;
+  // binaries/PLATFORM/IDENTIFIER.so (or .dll), as the FMU's folder holds it;
+  // a worker may run the other word size's where this one's is absent.
+  const auto within = [this](const char* platform) {
+    return std::string("binaries/") + platform + "/" + md_.modelIdentifier + (platform[0] == 'w' ? ".dll" : ".so");
+  };
   std::error_code ec;
+  platform_ = FmuPlatform();
+  if (!std::filesystem::is_regular_file(PathOf(folder + "/" + within(FmuPlatform())), ec) && code == FmuCode::Worker &&
+      std::filesystem::is_regular_file(PathOf(folder + "/" + within(FmuOtherPlatform())), ec)) {
+    platform_ = FmuOtherPlatform();
+  }
+  const std::string binary = folder + "/" + within(platform_.c_str());
   if (!std::filesystem::is_regular_file(PathOf(binary), ec)) {
     const bool platform = std::filesystem::is_directory(PathOf(folder + "/binaries/" + FmuPlatform()), ec);
     error = file_ + ": " +
             (platform ? std::string("no ") + FmuPlatform() + "/" + md_.modelIdentifier + " binary"
                       : "carries " + PlatformsIn(folder)) +
-            "; this dcshost is " + FmuPlatformWords() + " and needs " + within;
+            "; this dcshost is " + FmuPlatformWords() + " and needs " + within(FmuPlatform()) +
+            (code == FmuCode::Worker
+                 ? std::string(" (or its worker of the other word size, ") + within(FmuOtherPlatform()) + ")"
+                 : std::string());
     return false;
   }
   if ((sha256_.empty() && !Sha256File(binary, sha256_, error)) || !Sha256File(binary, binarySha256_, error)) {
     return false;
   }
-  binaryName_ = within;
-  if (!loadCode) {
-    out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; its native code " << within
+  binaryName_ = within(platform_.c_str());
+  if (code == FmuCode::Read) {
+    out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; its native code " << binaryName_
         << ", SHA-256 " << binarySha256_ << ", is not loaded: check reads only, so whether the FMU instantiates, "
         << "takes its start values and answers is for run to find\n";
     return true;
   }
-  out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code " << binary
-      << ", SHA-256 " << binarySha256_ << '\n';
+  if (code == FmuCode::Worker) {
+    out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; its native code " << binaryName_
+        << ", SHA-256 " << binarySha256_ << ", runs in a worker process\n";
+    return true;
+  }
+  if (code == FmuCode::Here) {
+    out << "FMU " << file_ << " (" << md_.modelName << "): SHA-256 " << sha256_ << "; loading its native code "
+        << binary << ", SHA-256 " << binarySha256_ << '\n';
+  }
   resources_ = FileUri(folder + "/resources");
 #if defined(_WIN32)
   std::string native = binary;
@@ -166,8 +192,9 @@ bool FmuUnit::Load(const std::string& folder, std::ostream& out, bool loadCode, 
 
 FmuUnit::~FmuUnit() {
   const ForeignCall call(who_);
-  if (component_ != nullptr && calls_) {
-    if (initialised_) {
+  // After an error the FMU may only be freed; after a fatal one, not even that.
+  if (component_ != nullptr && calls_ && !fatal_) {
+    if (initialised_ && !erred_) {
       calls_->terminate(component_);
     }
     calls_->freeInstance(component_);

@@ -23,6 +23,19 @@ namespace host {
 const char* FmuPlatform();
 const char* FmuPlatformWords();
 
+// The other word size's platform of this system ("linux32" beside
+// "linux64"), whose binaries a worker of that word size runs.
+const char* FmuOtherPlatform();
+
+// Where an FMU's code runs: nowhere (`check` reads only), in this process, in
+// a worker process (this process reads and hashes, the worker loads), or here
+// as that worker, announced already by its dcshost.
+enum class FmuCode { Read, Here, Worker, Serve };
+
+// How a step ended: done, the FMU ended the simulation (a discarded step
+// with fmi2Terminated), or failed.
+enum class FmuStep { Done, Ended, Failed };
+
 // A file name as a "file:" URI, each byte beyond the unreserved ones escaped.
 std::string FileUri(const std::string& path);
 
@@ -32,10 +45,13 @@ class FmuUnit {
   // into) for the instance named `instance`; null with a message saying what
   // is wrong and where. `out` gets the FMU's path and SHA-256 before its
   // binary is loaded, and its log while it runs.
-  // Without `loadCode` its binary is found and hashed but never loaded, and
-  // it cannot start: what a reading-only command may do.
+  // With FmuCode::Read or Worker its binary is found and hashed but never
+  // loaded here, and it cannot start; for a worker the binary may be the
+  // other word size's. A worker (Serve) opens the folder `unpacked` that its
+  // dcshost unpacked `file` into.
   static std::unique_ptr<FmuUnit> Open(const std::string& file, const std::string& instance, std::ostream& out,
-                                       std::string& error, bool loadCode = true);
+                                       std::string& error, FmuCode code = FmuCode::Here,
+                                       const std::string& unpacked = std::string());
   ~FmuUnit();
   FmuUnit(const FmuUnit&) = delete;
   FmuUnit& operator=(const FmuUnit&) = delete;
@@ -52,8 +68,13 @@ class FmuUnit {
   // own SHA-256: the code that runs, which the archive's hash covers only as packed.
   const std::string& binaryName() const { return binaryName_; }
   const std::string& binarySha256() const { return binarySha256_; }
+  // The platform of that binary ("linux64"), and the folder the FMU is in.
+  const std::string& platform() const { return platform_; }
+  const std::string& folder() const { return folderPath_; }
   // Debug logging on, for the categories given (all when empty), before Start.
   void LogDebug(const std::vector<std::string>& categories) { debug_ = true, categories_ = categories; }
+  // The categories logged, or null when debug logging is off.
+  const std::vector<std::string>* debugCategories() const { return debug_ ? &categories_ : nullptr; }
 
   // The variables a step sets before fmi2DoStep and gets after it, in the
   // order its arrays hold them; each must be a Real, Integer or Boolean.
@@ -62,9 +83,11 @@ class FmuUnit {
   // the experiment at `startTime` with no stop time, and initialises it.
   bool Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& starts, std::string& error);
   // One step: the inputs set, fmi2DoStep from `now` over `h`, the outputs got
-  // (one call per type). Allocates nothing. False with the FMU's own words
-  // when it discards the step or fails.
-  bool Step(double now, double h, const double* inputs, double* outputs, std::string& error);
+  // (one call per type). Allocates nothing. Failed with the FMU's own words
+  // when it discards the step or fails; Ended, its outputs got, when it
+  // discarded the step because it ended the simulation (endedAt() says when).
+  FmuStep Step(double now, double h, const double* inputs, double* outputs, std::string& error);
+  double endedAt() const { return endedAt_; }
   // The outputs as they are now, without a step (after Start).
   bool Outputs(double* outputs, std::string& error);
   // Its state as bytes, and back: false with a message where the FMU cannot.
@@ -80,11 +103,11 @@ class FmuUnit {
     std::vector<int> integers;
   };
   FmuUnit() = default;
-  bool Load(const std::string& folder, std::ostream& out, bool loadCode, std::string& error);
+  bool Load(const std::string& folder, std::ostream& out, FmuCode code, std::string& error);
   bool Failed(const char* call, int status, std::string& error);
   // "FMU NAME (FILE)", and a failure in its words: "...: WHAT: its last log text".
   std::string Who() const { return "FMU " + instance_ + " (" + file_ + ")"; }
-  std::string binaryName_, binarySha256_;
+  std::string binaryName_, binarySha256_, platform_, folderPath_;
   std::string who_;  // Who(), kept for the calls into its code (system/foreign_call.h)
   std::string Failure(const std::string& what) const {
     return Who() + ": " + what + (lastLog_.empty() ? std::string() : ": " + lastLog_);
@@ -100,6 +123,9 @@ class FmuUnit {
   std::unique_ptr<Calls> calls_;
   fmi2::Component component_ = nullptr;
   bool initialised_ = false, debug_ = false;
+  // A call returned fmi2Error (no fmi2Terminate after it) or fmi2Fatal (no call at all).
+  bool erred_ = false, fatal_ = false;
+  double endedAt_ = 0.0;
   std::vector<std::string> categories_;
   ByType inputs_[3], outputs_[3];  // Real, Integer, Boolean
   std::ostream* out_ = nullptr;

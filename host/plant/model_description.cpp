@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "system/xml_reader.h"
@@ -32,8 +33,29 @@ bool NumberOf(const std::string& text, double& value) {
   return end == text.c_str() + text.size() && errno == 0;
 }
 
-// One ScalarVariable: its name, value reference, causality and type element.
-bool ReadVariable(const XmlElement& sv, const std::string& where, FmuVariable& v, std::string& error) {
+// The unit and range a type element gives, where it gives them; false for a
+// bound that is not a number.
+bool ReadRange(const XmlElement& e, FmuVariable& v) {
+  if (const std::string* unit = e.Attribute("unit")) {
+    v.unit = *unit;
+  }
+  const std::string* min = e.Attribute("min");
+  const std::string* max = e.Attribute("max");
+  if ((min != nullptr && !NumberOf(*min, v.min)) || (max != nullptr && !NumberOf(*max, v.max))) {
+    return false;
+  }
+  v.hasMin = v.hasMin || min != nullptr;
+  v.hasMax = v.hasMax || max != nullptr;
+  return true;
+}
+
+// The SimpleTypes of TypeDefinitions by name: each one's unit and range.
+using DeclaredTypes = std::map<std::string, FmuVariable>;
+
+// One ScalarVariable: its name, value reference, causality and type element,
+// with what its declared type gives and it does not.
+bool ReadVariable(const XmlElement& sv, const std::string& where, const DeclaredTypes& types, FmuVariable& v,
+                  std::string& error) {
   v.line = sv.line;
   const std::string at = where + ":" + std::to_string(sv.line) + ": ";
   const std::string* name = sv.Attribute("name");
@@ -67,7 +89,21 @@ bool ReadVariable(const XmlElement& sv, const std::string& where, FmuVariable& v
         continue;
       }
       v.type = static_cast<FmuType>(t);
-      v.unit = child.Attribute("unit") != nullptr ? *child.Attribute("unit") : std::string();
+      if (const std::string* declared = child.Attribute("declaredType")) {
+        const auto type = types.find(*declared);
+        if (type == types.end()) {
+          error =
+              at + "variable '" + v.name + "' has the declaredType '" + *declared + "', which no SimpleType defines";
+          return false;
+        }
+        v.unit = type->second.unit;
+        v.hasMin = type->second.hasMin, v.min = type->second.min;
+        v.hasMax = type->second.hasMax, v.max = type->second.max;
+      }
+      if (!ReadRange(child, v)) {
+        error = at + "variable '" + v.name + "' has a min or max that is not a number";
+        return false;
+      }
       if (const std::string* start = child.Attribute("start")) {
         v.hasStart = v.type == FmuType::String || NumberOf(*start, v.start) || *start == "true" || *start == "false";
         v.start = *start == "true" ? 1.0 : *start == "false" ? 0.0 : v.start;
@@ -119,6 +155,26 @@ bool ReadModelDescription(const std::string& text, const std::string& file, Mode
   }
   std::set<std::string> names;
   bool coSimulation = false;
+  DeclaredTypes types;
+  for (const XmlElement& child : root.children) {
+    for (size_t k = 0; child.name == "TypeDefinitions" && k < child.children.size(); ++k) {
+      const XmlElement& type = child.children[k];
+      const std::string* name = type.Attribute("name");
+      FmuVariable range;
+      if (type.name == "SimpleType" && name != nullptr && !type.children.empty() &&
+          !ReadRange(type.children.front(), range)) {
+        error = file + ":" + std::to_string(type.line) + ": type '" + *name + "' has a min or max that is not a number";
+        return false;
+      }
+      if (name != nullptr) {
+        types[*name] = range;
+      }
+    }
+    if (child.name == "DefaultExperiment" && child.Attribute("stepSize") != nullptr &&
+        !NumberOf(*child.Attribute("stepSize"), md.defaultStep)) {
+      md.defaultStep = 0.0;
+    }
+  }
   for (const XmlElement& child : root.children) {
     if (child.name == "CoSimulation") {
       coSimulation = true;
@@ -132,7 +188,7 @@ bool ReadModelDescription(const std::string& text, const std::string& file, Mode
           continue;
         }
         FmuVariable v;
-        if (!ReadVariable(sv, file, v, error)) {
+        if (!ReadVariable(sv, file, types, v, error)) {
           return false;
         }
         if (!names.insert(v.name).second) {

@@ -18,15 +18,18 @@ struct FmuVariable {
   FmuCausality causality = FmuCausality::Local;
   FmuType type = FmuType::Real;
   bool hasStart = false;
-  bool constant = false;  // variability "constant": never set
-  double start = 0.0;     // Real, Integer, Boolean (1 or 0) and Enumeration starts
-  std::string unit;       // a Real's unit, or empty
-  int line = 0;           // in modelDescription.xml
+  bool constant = false;                // variability "constant": never set
+  double start = 0.0;                   // Real, Integer, Boolean (1 or 0) and Enumeration starts
+  std::string unit;                     // a Real's unit (its own or its declared type's), or empty
+  bool hasMin = false, hasMax = false;  // its range, its own or its declared type's
+  double min = 0.0, max = 0.0;
+  int line = 0;  // in modelDescription.xml
 };
 
 struct ModelDescription {
   std::string fmiVersion, modelName, guid, modelIdentifier;
   bool canGetAndSetState = false, canSerializeState = false, needsExecutionTool = false;
+  double defaultStep = 0.0;  // DefaultExperiment's stepSize, or 0 where it gives none
   std::vector<FmuVariable> variables;
   // The variable of that name, or nullptr.
   const FmuVariable* Find(const std::string& name) const;

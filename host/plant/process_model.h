@@ -31,6 +31,8 @@ class ProcessModel {
   bool Begin(double startTime, std::string& error) { return !blocks_ || plant_.Begin(startTime, values_, error); }
   // What stopped the last step (an FMU discarded it or failed), or empty.
   const std::string& Failure() const { return plant_.Failure(); }
+  // Why the simulation ended before the run's last step (an FMU ended it), or empty.
+  const std::string& Ended() const { return plant_.Ended(); }
   // Its FMU blocks, each with its unit (its file and SHA-256).
   const std::vector<FmuBlock>& Fmus() const { return plant_.Fmus(); }
   void LogFmus() { plant_.LogFmus(); }

@@ -185,7 +185,7 @@ bool Run::Prepare() {
   std::string error;
   if (!options_.plotPath.empty() &&
       !plot_.Choose(PlotList(c_, options_, session_.model(), paired, columns_, out_), columns_, error)) {
-    return Refuse(error);
+    return Refuse(PlotRefusal(c_, options_, session_.model(), error));
   }
   if (!expectations_.Bind(c_, paired, SignalNames(columns_), SignalsFromFix(columns_), session_.fix(), error)) {
     return Refuse(error);
@@ -355,7 +355,7 @@ void Run::Loop() {
   StepContext context{malfunctions_, plot_, stepTimes_, result_, out_, {}};
   progress_ = options_.progress && !options_.live && FIXDCS_ISATTY(FIXDCS_FILENO(stderr)) != 0;
   const auto started = std::chrono::steady_clock::now();
-  for (; done_ < steps_ && stop_.signal() == 0 && broken_.empty(); ++done_) {
+  for (; done_ < steps_ && stop_.signal() == 0 && broken_.empty() && session_.model().Ended().empty(); ++done_) {
     if (options_.live) {
       Pace(done_, started);
       if (stop_.signal() != 0) {
@@ -402,12 +402,16 @@ void Run::Finish() {
   const int64_t last = start_.step + done_;
   // A state that would replace the one the run started from is written only
   // when the run ran to its end.
+  // A state is saved only from a run that reached its last step: one that
+  // stopped before could not go on as the run would have.
   const bool keepStart = !ranToEnd_ && !startState_.empty() && SameFile(options_.saveState, startState_);
   if (keepStart) {
     out_ << "the run did not end: " << options_.saveState << " is kept as it was\n";
+  } else if (!ranToEnd_ && !options_.saveState.empty()) {
+    out_ << "the run did not reach its last step: no state is saved to " << options_.saveState << '\n';
   }
   const bool saved =
-      options_.saveState.empty() || keepStart || SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
+      options_.saveState.empty() || !ranToEnd_ || SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
   session_.End(result_, out_);
   if (stop_.signal() != 0) {
     out_ << "stopped by signal " << stop_.signal() << " after step " << last << ": the driver was reset and "
@@ -416,6 +420,8 @@ void Run::Finish() {
   }
   if (!broken_.empty()) {
     Say(out_, broken_ + ": the run stops there");
+  } else if (!session_.model().Ended().empty()) {
+    out_ << "step " << last << ": " << session_.model().Ended() << "; the run ends there, judged on what ran\n";
   }
   // What the run did not reach fails it: a check or an event never made passes nothing.
   const std::string why = "the run ended after step " + std::to_string(last);

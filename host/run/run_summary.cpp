@@ -113,6 +113,25 @@ void Summary(Session& session, const RunResult& result, double dt, std::ostream&
   }
 }
 
+std::string PlotRefusal(const Case& c, const RunOptions& options, const ProcessModel& model, const std::string& error) {
+  if (!options.signals.empty() || c.plot.empty()) {
+    return error;
+  }
+  // A String output of an FMU is no signal: say so, where the plot names it.
+  std::string why;
+  for (const FmuBlock& fmu : model.Fmus()) {
+    for (const FmuVariable& v : fmu.unit->description().variables) {
+      if (v.causality == FmuCausality::Output && v.type == FmuType::String &&
+          error.find("'" + fmu.name + "." + v.name + "'") != std::string::npos) {
+        why = ": it is a String output of FMU block '" + fmu.name +
+              "', and dcshost reads Real, Integer and Boolean "
+              "outputs only";
+      }
+    }
+  }
+  return Where(c.plotOrigin) + ": plot: " + error + why;
+}
+
 std::vector<std::string> PlotList(const Case& c, const RunOptions& options, const ProcessModel& model,
                                   const std::vector<LoopColumns>& loops, const std::vector<TraceColumn>& columns,
                                   std::ostream& out) {

@@ -23,6 +23,9 @@ void Progress(int step, int steps);
 void ReadFinalModes(Session& session, RunResult& result);
 void Summary(Session& session, const RunResult& result, double dt, std::ostream& out);
 
+// A plot entry refused: at the case's plot line where the case chose it,
+// saying why where the name is an FMU's String output.
+std::string PlotRefusal(const Case& c, const RunOptions& options, const ProcessModel& model, const std::string& error);
 // The plot list: the command line's or the case's; else, for a case with
 // paired loops, the first MostDefaultPanels loops' PV and target, a panel
 // each, and their outputs in one panel; else the model's first

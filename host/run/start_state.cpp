@@ -92,6 +92,17 @@ bool LoadStart(const std::string& path, Session& session, RunState& state, std::
       return false;
     }
   }
+  // An FMU's bytes are its binary's own: another platform's binary cannot read them.
+  for (const FmuBlock& fmu : model.Fmus()) {
+    const auto written = state.fmuPlatforms.find(fmu.name);
+    if (written != state.fmuPlatforms.end() && written->second.first != fmu.unit->platform()) {
+      Say(out, path + ":" + std::to_string(written->second.second) + ": the state of FMU block '" + fmu.name +
+                   "' was written by its " + written->second.first + " binary, and this run runs its " +
+                   fmu.unit->platform() + " one, which cannot read it; go on from it where the " +
+                   written->second.first + " binary runs");
+      return false;
+    }
+  }
   model.ResumeAfter(state.step);
   out << "starting from " << path << " after step " << state.step << '\n';
   return true;
@@ -115,12 +126,13 @@ void RestoreRecord(const RunState& state, Session& session) {
 
 bool BeginModel(Session& session, int64_t step, bool saving, std::ostream& out) {
   std::string error;
-  if (saving && !session.model().CanSaveState(error)) {
-    Say(out, "--save-state is refused: " + error);
-    return false;
-  }
+  // Its FMUs begin first: a worker's binary says whether it can save its state.
   if (!session.model().Begin(session.scenario().stepSeconds * static_cast<double>(step), error)) {
     Say(out, error);
+    return false;
+  }
+  if (saving && !session.model().CanSaveState(error)) {
+    Say(out, "--save-state is refused: " + error);
     return false;
   }
   return true;
@@ -136,6 +148,9 @@ bool SaveEnd(const std::string& path, int64_t step, const Malfunctions& malfunct
     state.model[model.Names()[k]] = model.Value(k);
   }
   std::string error;
+  for (const FmuBlock& fmu : model.Fmus()) {
+    state.fmuPlatforms[fmu.name] = {fmu.unit->platform(), 0};
+  }
   if (!session.model().SavedState(state.plant, error)) {
     Say(out, error);
     return false;

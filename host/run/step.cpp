@@ -86,7 +86,8 @@ void Step(Session& session, int64_t step, double dt, StepContext& x) {
 
 std::string Broken(Session& session, int64_t step) {
   // The message, and its allocation, only when something is wrong.
-  const auto when = [step]() { return step < 0 ? std::string("at the start") : "step " + std::to_string(step); };
+  // Steps counted as the trace counts them: the first is 1.
+  const auto when = [step]() { return step < 0 ? std::string("at the start") : "step " + std::to_string(step + 1); };
   const ProcessModel& model = session.model();
   if (!model.Failure().empty()) {
     return when() + ": " + model.Failure();

@@ -64,6 +64,42 @@ class ChildProcess {
   std::chrono::steady_clock::time_point started_{};
 };
 
+// A child dcshost talks to (an FMU's worker): started from an argument
+// vector with one duplex channel as its standard input and output, its
+// standard error dcshost's own, never outliving dcshost (as ChildProcess).
+// Every read is bounded by a time limit, and a stop signal ends the wait.
+class WorkerProcess {
+ public:
+  enum class Got { Ok, Ended, TimedOut, Stopped };
+  WorkerProcess() = default;
+  // Kills a worker still running and waits for it.
+  ~WorkerProcess();
+  WorkerProcess(const WorkerProcess&) = delete;
+  WorkerProcess& operator=(const WorkerProcess&) = delete;
+
+  bool Start(const std::vector<std::string>& args, std::string& error);
+  // Sends every byte; false once the worker is gone. Allocates nothing.
+  bool Send(const void* data, size_t size);
+  // Reads exactly `size` bytes within `seconds`; Ended when the worker closed
+  // its end (it died), Stopped when dcshost was asked to stop. Allocates nothing.
+  Got Receive(void* data, size_t size, double seconds);
+  // Waits up to `seconds` for the worker to end by itself, kills it after,
+  // and says how it ended: "exited with status 3", "was ended by signal 11 (SIGSEGV)".
+  std::string End(double seconds);
+  long id() const { return id_; }
+
+ private:
+  long id_ = 0;
+  bool running_ = false;
+#if defined(_WIN32)
+  void* process_ = nullptr;
+  void* toWorker_ = nullptr;
+  void* fromWorker_ = nullptr;
+#else
+  int channel_ = -1;
+#endif
+};
+
 // Runs a program to its end; its exit status as ChildProcess::Wait gives it,
 // and everything it printed (or why it could not start) in output.
 int RunProgram(const std::vector<std::string>& args, std::string& output, const std::atomic<int>* stop = nullptr);

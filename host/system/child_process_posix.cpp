@@ -3,13 +3,18 @@
 // (PR_SET_PDEATHSIG) and started with no signal blocked.
 #include "system/child_process.h"
 
+#include "system/stop_signal.h"
+
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,6 +122,130 @@ ChildProcess::~ChildProcess() {
   if (running_) {
     Signal(SIGKILL);
     Wait();
+  }
+}
+
+bool WorkerProcess::Start(const std::vector<std::string>& args, std::string& error) {
+  if (args.empty() || running_) {
+    error = "nothing to start";
+    return false;
+  }
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
+  for (const std::string& arg : args) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+  int ends[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    error = "cannot start " + args[0] + ": " + std::strerror(errno);
+    return false;
+  }
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) {
+      _exit(127);
+    }
+    dup2(ends[1], STDIN_FILENO);
+    dup2(ends[1], STDOUT_FILENO);
+    execvp(argv[0], argv.data());
+    const char message[] = "cannot start the FMU's worker: exec failed\n";
+    (void)!write(STDERR_FILENO, message, sizeof message - 1);
+    _exit(127);
+  }
+  close(ends[1]);
+  if (pid < 0) {
+    close(ends[0]);
+    error = "cannot start " + args[0] + ": " + std::strerror(errno);
+    return false;
+  }
+  channel_ = ends[0];
+  id_ = pid;
+  running_ = true;
+  return true;
+}
+
+bool WorkerProcess::Send(const void* data, size_t size) {
+  const char* at = static_cast<const char*>(data);
+  while (running_ && size > 0) {
+    const ssize_t sent = send(channel_, at, size, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) {
+      continue;
+    }
+    if (sent <= 0) {
+      return false;
+    }
+    at += sent;
+    size -= static_cast<size_t>(sent);
+  }
+  return running_;
+}
+
+WorkerProcess::Got WorkerProcess::Receive(void* data, size_t size, double seconds) {
+  char* at = static_cast<char*>(data);
+  const auto due = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (size > 0) {
+    // Most answers are there at once: read first, wait only for what is not.
+    const ssize_t got = recv(channel_, at, size, MSG_DONTWAIT);
+    if (got > 0) {
+      at += got;
+      size -= static_cast<size_t>(got);
+      continue;
+    }
+    if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+      return Got::Ended;
+    }
+    if (StopFlagOfHandlers().load() != 0) {
+      return Got::Stopped;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return Got::TimedOut;
+    }
+    pollfd fd{channel_, POLLIN, 0};
+    (void)poll(&fd, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
+  }
+  return Got::Ok;
+}
+
+std::string WorkerProcess::End(double seconds) {
+  if (!running_) {
+    return "was not running";
+  }
+  shutdown(channel_, SHUT_WR);  // a worker waiting for its next call reads the end
+  int raw = 0;
+  pid_t ended = 0;
+  const auto due = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while ((ended = waitpid(static_cast<pid_t>(id_), &raw, WNOHANG)) == 0 && std::chrono::steady_clock::now() < due) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  const bool killed = ended == 0;
+  if (killed) {
+    kill(static_cast<pid_t>(id_), SIGKILL);
+    while (waitpid(static_cast<pid_t>(id_), &raw, 0) < 0 && errno == EINTR) {
+    }
+  }
+  close(channel_);
+  channel_ = -1;
+  running_ = false;
+  if (killed) {
+    return "was killed, not having ended by itself";
+  }
+  if (WIFSIGNALED(raw)) {
+    const char* name = sigabbrev_np(WTERMSIG(raw));
+    return "was ended by signal " + std::to_string(WTERMSIG(raw)) + (name ? std::string(" (SIG") + name + ")" : "");
+  }
+  return "exited with status " + std::to_string(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1);
+}
+
+WorkerProcess::~WorkerProcess() {
+  if (running_) {
+    (void)End(0.0);
   }
 }
 

@@ -3,9 +3,13 @@
 // child's output read through a pipe.
 #include "system/child_process.h"
 
+#include "system/stop_signal.h"
+
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
+#include <thread>
 
 namespace host {
 
@@ -143,6 +147,145 @@ ChildProcess::~ChildProcess() {
   if (running_) {
     Signal(9);
     Wait();
+  }
+}
+
+bool WorkerProcess::Start(const std::vector<std::string>& args, std::string& error) {
+  if (args.empty() || running_) {
+    error = "nothing to start";
+    return false;
+  }
+  std::string line;
+  for (const std::string& arg : args) {
+    line += (line.empty() ? "" : " ") + QuoteWindowsArgument(arg);
+  }
+  std::wstring wideLine = Wide(line);
+  static SRWLOCK starting = SRWLOCK_INIT;
+  AcquireSRWLockExclusive(&starting);
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+  if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) {
+    ReleaseSRWLockExclusive(&starting);
+    error = "cannot start " + args[0] + ": no pipe";
+    return false;
+  }
+  if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+    CloseHandle(inRead), CloseHandle(inWrite);
+    ReleaseSRWLockExclusive(&starting);
+    error = "cannot start " + args[0] + ": no pipe";
+    return false;
+  }
+  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inRead;
+  startup.hStdOutput = outWrite;
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION info{};
+  const std::wstring program = Wide(args[0]);
+  const BOOL started = CreateProcessW(program.c_str(), &wideLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                                      nullptr, &startup, &info);
+  CloseHandle(inRead);
+  CloseHandle(outWrite);
+  ReleaseSRWLockExclusive(&starting);
+  if (!started) {
+    CloseHandle(inWrite), CloseHandle(outRead);
+    error = "cannot start " + args[0] + ": Windows error " + std::to_string(GetLastError());
+    return false;
+  }
+  if (HANDLE job = ChildrenJob(); job != nullptr) {
+    AssignProcessToJobObject(job, info.hProcess);
+  }
+  ResumeThread(info.hThread);
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+  toWorker_ = inWrite;
+  fromWorker_ = outRead;
+  id_ = static_cast<long>(info.dwProcessId);
+  running_ = true;
+  return true;
+}
+
+bool WorkerProcess::Send(const void* data, size_t size) {
+  const char* at = static_cast<const char*>(data);
+  while (running_ && size > 0) {
+    DWORD sent = 0;
+    if (!WriteFile(toWorker_, at, static_cast<DWORD>(size), &sent, nullptr) || sent == 0) {
+      return false;
+    }
+    at += sent;
+    size -= sent;
+  }
+  return running_;
+}
+
+WorkerProcess::Got WorkerProcess::Receive(void* data, size_t size, double seconds) {
+  // Anonymous pipes have no wait with a time limit: the pipe is looked at,
+  // briefly yielding at first (an answer is usually there within
+  // microseconds), then every millisecond.
+  char* at = static_cast<char*>(data);
+  const auto due = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (int idle = 0; size > 0;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(fromWorker_, nullptr, 0, nullptr, &available, nullptr)) {
+      return Got::Ended;
+    }
+    if (available > 0) {
+      DWORD got = 0;
+      const DWORD want = static_cast<DWORD>(size < available ? size : available);
+      if (!ReadFile(fromWorker_, at, want, &got, nullptr) || got == 0) {
+        return Got::Ended;
+      }
+      at += got;
+      size -= got;
+      idle = 0;
+      continue;
+    }
+    if (StopFlagOfHandlers().load() != 0) {
+      return Got::Stopped;
+    }
+    if (std::chrono::steady_clock::now() >= due) {
+      return Got::TimedOut;
+    }
+    if (++idle < 200) {
+      SwitchToThread();
+    } else {
+      WaitForSingleObject(process_, 1);
+    }
+  }
+  return Got::Ok;
+}
+
+std::string WorkerProcess::End(double seconds) {
+  if (!running_) {
+    return "was not running";
+  }
+  CloseHandle(toWorker_);  // a worker waiting for its next call reads the end
+  const bool killed = WaitForSingleObject(process_, static_cast<DWORD>(seconds * 1000.0)) != WAIT_OBJECT_0;
+  if (killed) {
+    TerminateProcess(process_, 137);
+    WaitForSingleObject(process_, INFINITE);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  CloseHandle(fromWorker_);
+  CloseHandle(process_);
+  running_ = false;
+  if (killed) {
+    return "was killed, not having ended by itself";
+  }
+  char hex[16];
+  (void)std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+  return code >= 0xC0000000UL
+             ? std::string("ended with exception ") + hex + (code == 0xC0000005UL ? " (access violation)" : "")
+             : "exited with status " + std::to_string(code);
+}
+
+WorkerProcess::~WorkerProcess() {
+  if (running_) {
+    (void)End(0.0);
   }
 }
 

@@ -117,6 +117,19 @@ FMI2_EXPORT fmi2Status fmi2DoStep(fmi2Component c, fmi2Real now, fmi2Real h, fmi
 }
 #endif
 
+/* Whether the FMU ended the simulation, and the time it reached. */
+FMI2_EXPORT fmi2Status fmi2GetBooleanStatus(fmi2Component c, int kind, fmi2Boolean* value) {
+  if (kind != 3) return fmi2Discard; /* fmi2Terminated */
+  *value = ((Instance*)c)->terminated;
+  return fmi2OK;
+}
+
+FMI2_EXPORT fmi2Status fmi2GetRealStatus(fmi2Component c, int kind, fmi2Real* value) {
+  if (kind != 2) return fmi2Discard; /* fmi2LastSuccessfulTime */
+  *value = ((Instance*)c)->time;
+  return fmi2OK;
+}
+
 /* The state: a copy of the instance, which holds everything the model is. */
 #if !defined(FMU_WITHOUT_GETSTATE) /* a broken FMU for the tests offers state saving without it */
 FMI2_EXPORT fmi2Status fmi2GetFMUstate(fmi2Component c, fmi2FMUstate* s) {

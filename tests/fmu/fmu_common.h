@@ -41,6 +41,7 @@ typedef struct {
   double time;
   double r[16];
   int i[4];
+  int terminated; /* the FMU ended the simulation (fmi2Terminated) */
 } Instance;
 
 /* The FMU's own: its guid, its start values, and one step of its model. */

@@ -44,6 +44,9 @@ bool ReadRunSettings(CaseValues& values, const toml::table& table) {
 
 bool ReadPlot(CaseValues& values, const toml::table& table) {
   const toml::node* plot = table.get("plot");
+  if (plot != nullptr) {
+    values.loaded().plotOrigin = values.OriginOf(*plot);
+  }
   return plot == nullptr || values.TextList(*plot, values.loaded().plot,
                                             "plot must be a list of texts, such as [\"level+LIC101.tv1\", \"valve\"]",
                                             "each entry of plot must be a text");

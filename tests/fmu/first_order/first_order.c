@@ -1,6 +1,8 @@
 /* A first-order plant for the tests: y follows k * u + offset with time constant T,
  * held while `hold` is true, counting its steps; it discards a step that
- * would pass `discard_at` s (when that is not negative).
+ * would pass `discard_at` s (when that is not negative). Built with
+ * FMU_TERMINATES (the test FMU "terminates"), that step is taken and the FMU
+ * ends the simulation there, as FMI 2.0 has it: fmi2Discard, fmi2Terminated.
  * Built with FMU_MISBEHAVES (the test FMU "misbehaving"), that step instead
  * misbehaves as `offset` says, as a faulty plant may: 1 prints verdict-shaped
  * lines at every step from then on, 2 ends the process with status 0, 3
@@ -58,7 +60,7 @@ fmi2Status Step(Instance* m, double h) {
   if (beyond) {
     Misbehave((int)m->r[OFFSET]);
   }
-#else
+#elif !defined(FMU_TERMINATES)
   if (beyond) {
     snprintf(text, sizeof text, "the model cannot go on beyond %g s", m->r[DISCARD_AT]);
     Log(m, fmi2Discard, "logStatusDiscard", text);
@@ -70,6 +72,13 @@ fmi2Status Step(Instance* m, double h) {
     m->r[Y] = target + (m->r[Y] - target) * exp(-h / m->r[T]);
   }
   m->i[STEPS] += 1;
+#if defined(FMU_TERMINATES)
+  if (beyond) {
+    m->time += h, m->terminated = 1;
+    Log(m, fmi2Discard, "logStatusDiscard", "the simulation ends here");
+    return fmi2Discard;
+  }
+#endif
   if (m->debug) {
     snprintf(text, sizeof text, "step %d to %g s: y = %g", m->i[STEPS], m->time + h, m->r[Y]);
     Log(m, fmi2OK, "logAll", text);

@@ -43,7 +43,7 @@ class FirstOrder : public ::testing::Test {
   }
   bool Step(double u, bool hold, std::string& error) {
     const double in[] = {u, hold ? 1.0 : 0.0};
-    const bool ok = unit_->Step(now_, 1.0, in, out_, error);
+    const bool ok = unit_->Step(now_, 1.0, in, out_, error) == host::FmuStep::Done;
     now_ += 1.0;
     return ok;
   }
@@ -95,7 +95,8 @@ TEST_F(FirstOrder, ADiscardedStepStopsWithTheFmusOwnWords) {
     ASSERT_TRUE(Step(1.0, false, error)) << error;
   }
   EXPECT_FALSE(Step(1.0, false, error));
-  EXPECT_NE(error.find("FMU FO1 (" + Fmus + "/first_order.fmu): fmi2DoStep returned discard: the model cannot go "
+  EXPECT_NE(error.find("FMU FO1 (" + Fmus +
+                       "/first_order.fmu): fmi2DoStep returned discard: the model cannot go "
                        "on beyond 3 s"),
             std::string::npos)
       << error;
@@ -152,18 +153,21 @@ TEST(FmuUnit, BadFmusAreRefusedWithTheirReason) {
        "not an FMI 2.0 model description"},
       {"model exchange", zip_writer::Zip({{"modelDescription.xml", with("<CoSimulation", "<ModelExchange")}}), "",
        "offers no co-simulation"},
-      {"other platforms", zip_writer::Zip({{"modelDescription.xml", md}, {"binaries/win64/first_order.dll", "x"},
-                                           {"binaries/darwin64/first_order.dylib", "x"}}),
+      {"other platforms",
+       zip_writer::Zip({{"modelDescription.xml", md},
+                        {"binaries/win64/first_order.dll", "x"},
+                        {"binaries/darwin64/first_order.dylib", "x"}}),
        "", "carries binaries for "},
       {"a path out", zip_writer::Zip({{"modelDescription.xml", md}, {"../../first_order.so", binary}}), "",
        "would leave the folder"},
       {"a model identifier that climbs out",
-       zip_writer::Zip({{"modelDescription.xml", with("modelIdentifier=\"first_order\"",
-                                                      "modelIdentifier=\"../../first_order\"")}, {ours, binary}}),
+       zip_writer::Zip(
+           {{"modelDescription.xml", with("modelIdentifier=\"first_order\"", "modelIdentifier=\"../../first_order\"")},
+            {ours, binary}}),
        "", "modelIdentifier '../../first_order' is not a bare file name"},
       {"no fmi2DoStep", "", Fmus + "/no_dostep.fmu", "its binary has no function fmi2DoStep"},
-      {"another guid", zip_writer::Zip({{"modelDescription.xml", with("{8c4e810f", "{00000000")}, {ours, binary}}),
-       "", "fmi2Instantiate failed for guid {00000000"},
+      {"another guid", zip_writer::Zip({{"modelDescription.xml", with("{8c4e810f", "{00000000")}, {ours, binary}}), "",
+       "fmi2Instantiate failed for guid {00000000"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
