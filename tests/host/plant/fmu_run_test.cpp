@@ -57,6 +57,33 @@ TEST_F(DcshostTest, TheTankAsAnFmuStepsAsTheBuiltInTank) {
       << saving.output;
 }
 
+// An FMU that carries only the other word size's binary runs in the other
+// word size's worker, started natively, and steps as this word size's does.
+TEST_F(DcshostTest, AnFmuOfTheOtherWordSizeRunsInItsWorker) {
+#if !defined(FIXDCS_OTHER_FMU_DIR)
+  GTEST_SKIP() << "this build makes no worker of the other word size (Windows, or an instrumented build)";
+#else
+  const std::string other = FIXDCS_OTHER_PLATFORM;
+  if (other == "linux32" &&
+      (std::getenv("FIXDCS_NO_I686") != nullptr || !std::filesystem::exists("/lib/ld-linux.so.2"))) {
+    GTEST_SKIP() << "this machine does not execute i686 programs (or FIXDCS_NO_I686 is set): no linux32 worker runs";
+  }
+  std::string block = TankBlock;
+  block.replace(block.find(Fmus), Fmus.size(), FIXDCS_OTHER_FMU_DIR);
+  const std::string path = Temp("fmu-other.toml"), trace = Temp("fmu-other.csv"), own = Temp("fmu-own.csv");
+  std::ofstream(path, std::ios::binary) << FmuTankCase(block);
+  const Outcome run = Dcshost({"run", path, "--trace", trace, "--no-progress"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("its native code binaries/" + other + "/tank.so, SHA-256 "), std::string::npos)
+      << run.output;
+  std::ofstream(path, std::ios::binary) << FmuTankCase(TankBlock);
+  ASSERT_EQ(Dcshost({"run", path, "--trace", own, "--no-progress"}).status, 0);
+  for (const int step : {1, 600, 1200}) {
+    EXPECT_NEAR(TraceAt(trace, step).at("TANK.level"), TraceAt(own, step).at("TANK.level"), 1e-9) << step;
+  }
+#endif
+}
+
 // A first-order FMU behind the tank's controller: 300 + 300 steps from a
 // saved state give the trace of 600, and a step it discards stops the run.
 TEST_F(DcshostTest, AnFmusSavedStateGoesOnAndADiscardStopsTheRun) {
