@@ -11,9 +11,10 @@
 #   x86-64 Linux (or a script)  run as it is;
 #   i686 Linux                  run directly where the kernel executes i686
 #                               programs, otherwise under qemu-i386;
-#   Windows (PE)                run under 32-bit wine, with the prefix kept in
-#                               the build tree beside the program's folder and
-#                               wine's chatter off; where the kernel cannot
+#   Windows (PE)                run under wine (32-bit, with a prefix that also
+#                               runs 64-bit programs where wine64 is installed),
+#                               the prefix kept in the build tree beside the
+#                               program's folder and wine's chatter off; where the kernel cannot
 #                               execute i686 programs wine cannot start, and the
 #                               program is reported as skipped (exit 77).
 #
@@ -68,9 +69,15 @@ case "$magic" in
       exit 1
     fi
     bindir=$(cd "$(dirname "$program")" && pwd)
-    export WINEPREFIX="${WINEPREFIX:-$bindir/../wineprefix}"
+    # With wine64 beside 32-bit wine the prefix runs both word sizes (WoW64),
+    # so that dcshost.exe can start the 64-bit FMU worker; the programs say so
+    # to the tests through FIXDCS_WINE_WOW64.
+    if [ -x /usr/lib/wine/wine64 ] || command -v wine64 >/dev/null 2>&1; then
+      export WINEPREFIX="${WINEPREFIX:-$bindir/../wineprefix-wow64}" WINEARCH=win64 FIXDCS_WINE_WOW64=1
+    else
+      export WINEPREFIX="${WINEPREFIX:-$bindir/../wineprefix}" WINEARCH=win32
+    fi
     export WINEDEBUG=-all
-    export WINEARCH=win32
     export WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       wineboot --init >/dev/null 2>&1

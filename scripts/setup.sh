@@ -14,11 +14,12 @@ set -euo pipefail
 
 # Installed with the candidates apt picks, security updates included.
 need=(cmake make ninja-build g++ gcc-multilib g++-multilib g++-mingw-w64-i686 googletest
-      binutils-mingw-w64-i686 qemu-user python3 clang-tidy clang-format cppcheck
+      binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 qemu-user python3 clang-tidy clang-format cppcheck
       libcli11-dev libtomlplusplus-dev nlohmann-json3-dev libbenchmark-dev valgrind clang libclang-rt-14-dev gcovr
       librsvg2-bin chromium fonts-dejavu-core)
 # Packages with i386 parts: each i386 package must match its amd64 twin's version.
-need_i386=(wine wine32:i386)
+# wine64 beside wine32 makes a prefix that runs 64-bit and 32-bit programs (WoW64).
+need_i386=(wine wine32:i386 wine64)
 
 missing_of() {
   local p
