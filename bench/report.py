@@ -13,6 +13,7 @@ STEP_RATIO_LIMIT = 1.15
 TRACE_NS_PER_VALUE_LIMIT = 100.0
 PLANT_RATIO_LIMIT = 1.0
 FMU_STEP_US_LIMIT = 1.0
+FMU_WORKER_STEP_US_LIMIT = 50.0  # the same step through the FMU's worker process, wall time
 SCAN_RATIO_LIMIT = 1.2
 
 
@@ -106,6 +107,16 @@ def fmu_report(runs, failures):
         failures.append(f"an FMU step costs {step:.3f} us (limit {FMU_STEP_US_LIMIT:g})")
     if allocations != 0:
         failures.append(f"{allocations:g} allocations per FMU step")
+    # Through the worker the call and its answer cross to another process:
+    # wall time, since dcshost waits for the answer.
+    worker = median_us(runs, "BM_FmuStepInWorker", "real_time")
+    allocations = max(b["allocs_per_call"] for b in runs["BM_FmuStepInWorker"])
+    print(f"  through its worker process (the default): {worker:.2f} us wall time (limit "
+          f"{FMU_WORKER_STEP_US_LIMIT:g}); allocations per step in dcshost: {allocations:g}")
+    if worker > FMU_WORKER_STEP_US_LIMIT:
+        failures.append(f"an FMU step through its worker costs {worker:.2f} us (limit {FMU_WORKER_STEP_US_LIMIT:g})")
+    if allocations != 0:
+        failures.append(f"{allocations:g} allocations per FMU step through its worker")
 
 
 # One scan of the simulated database (300 PIDs), a third of its loops in

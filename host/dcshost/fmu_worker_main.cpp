@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "plant/fmu_serve.h"
+#include "system/foreign_call.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
   if (channelOut < 0) {
     return 2;
   }
+  host::LetForeignExitsThrough();  // dcshost says how the worker ended, with the FMU's own status
   const host::WorkerChannel channel{ReadBytes, WriteBytes};
   return host::ServeFmu(channel);
 }

@@ -1,6 +1,7 @@
 // The FMU worker's loop: one call read, made and answered at a time.
 #include "plant/fmu_serve.h"
 
+#include <cstring>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -137,14 +138,16 @@ bool Server::Start(fmuwire::Reader& call) {
 }
 
 bool Server::Answer(uint32_t what, const std::vector<unsigned char>& more) {
+  // The header and what follows in one write: dcshost wakes once per answer.
   const std::string log = log_.str();
   log_.str(std::string());
-  answer_.clear();
+  answer_.assign(sizeof(fmuwire::Header), 0);
   fmuwire::Writer writer(answer_);
   writer.Text(log);
   writer.Raw(more.data(), more.size());
-  const fmuwire::Header header{what, static_cast<uint32_t>(answer_.size())};
-  return channel_.write(&header, sizeof header) && channel_.write(answer_.data(), answer_.size());
+  const fmuwire::Header header{what, static_cast<uint32_t>(answer_.size() - sizeof header)};
+  std::memcpy(answer_.data(), &header, sizeof header);
+  return channel_.write(answer_.data(), answer_.size());
 }
 
 bool Server::Fail(const std::string& error) {

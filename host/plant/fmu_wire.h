@@ -33,8 +33,12 @@ class Writer {
     Raw(text.data(), text.size());
   }
   void Raw(const void* data, size_t size) {
-    const auto* at = static_cast<const unsigned char*>(data);
-    bytes_.insert(bytes_.end(), at, at + size);
+    if (size == 0) {
+      return;
+    }
+    const size_t at = bytes_.size();
+    bytes_.resize(at + size);
+    std::memcpy(bytes_.data() + at, data, size);
   }
 
  private:

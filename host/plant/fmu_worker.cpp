@@ -34,6 +34,7 @@ std::unique_ptr<FmuWorker> FmuWorker::Open(const FmuUnit& unit, const std::strin
     error = worker->who_ + ": its " + unit.platform() + " worker " + program + " cannot start: " + error;
     return nullptr;
   }
+  worker->Begin();
   fmuwire::Writer call(worker->call_);
   call.Text(unit.file());
   call.Text(unit.folder());
@@ -53,7 +54,7 @@ std::unique_ptr<FmuWorker> FmuWorker::Open(const FmuUnit& unit, const std::strin
     return nullptr;
   }
   // A step's call and answer are made in these, sized once.
-  worker->call_.reserve(2 * sizeof(fmuwire::Header) + (inputs.size() + 2) * sizeof(double));
+  worker->call_.reserve(sizeof(fmuwire::Header) + (inputs.size() + 2) * sizeof(double));
   worker->answer_.reserve(1024 + (outputs.size() + 1) * sizeof(double));
   return worker;
 }
@@ -67,10 +68,12 @@ uint32_t FmuWorker::Call(uint32_t what, const char* name, std::string& error) {
     error = who_ + ": its worker has ended";
     return fmuwire::Failed;
   }
-  const fmuwire::Header header{what, static_cast<uint32_t>(call_.size())};
+  // The header goes before the call's bytes, in the room left for it: one write.
+  const fmuwire::Header header{what, static_cast<uint32_t>(call_.size() - sizeof(fmuwire::Header))};
+  std::memcpy(call_.data(), &header, sizeof header);
   fmuwire::Header answer;
   WorkerProcess::Got got = WorkerProcess::Got::Ended;
-  if (process_.Send(&header, sizeof header) && process_.Send(call_.data(), call_.size())) {
+  if (process_.Send(call_.data(), call_.size())) {
     got = process_.Receive(&answer, sizeof answer, seconds_);
     if (got == WorkerProcess::Got::Ok && answer.size > fmuwire::MostBytes) {
       got = WorkerProcess::Got::Ended;
@@ -117,7 +120,7 @@ bool FmuWorker::TakeValues(double* outputs, std::string& error) {
 
 bool FmuWorker::Start(double startTime, const std::vector<std::pair<const FmuVariable*, double>>& starts,
                       std::string& error) {
-  call_.clear();
+  Begin();
   fmuwire::Writer call(call_);
   call.Number(startTime);
   call.Number(static_cast<uint32_t>(starts.size()));
@@ -129,7 +132,7 @@ bool FmuWorker::Start(double startTime, const std::vector<std::pair<const FmuVar
 }
 
 FmuStep FmuWorker::Step(double now, double h, const double* inputs, double* outputs, std::string& error) {
-  call_.clear();
+  Begin();
   fmuwire::Writer call(call_);
   call.Number(now);
   call.Number(h);
@@ -142,12 +145,12 @@ FmuStep FmuWorker::Step(double now, double h, const double* inputs, double* outp
 }
 
 bool FmuWorker::Outputs(double* outputs, std::string& error) {
-  call_.clear();
+  Begin();
   return Call(fmuwire::Outputs, "the reading of its outputs", error) == fmuwire::Done && TakeValues(outputs, error);
 }
 
 bool FmuWorker::SaveState(std::vector<unsigned char>& bytes, std::string& error) {
-  call_.clear();
+  Begin();
   if (Call(fmuwire::SaveState, "the saving of its state", error) != fmuwire::Done) {
     return false;
   }
@@ -156,12 +159,13 @@ bool FmuWorker::SaveState(std::vector<unsigned char>& bytes, std::string& error)
 }
 
 bool FmuWorker::RestoreState(const std::vector<unsigned char>& bytes, std::string& error) {
-  call_.assign(bytes.begin(), bytes.end());
+  Begin();
+  call_.insert(call_.end(), bytes.begin(), bytes.end());
   return Call(fmuwire::RestoreState, "the restoring of its state", error) == fmuwire::Done;
 }
 
 bool FmuWorker::CanSaveState(std::string& error) {
-  call_.clear();
+  Begin();
   return Call(fmuwire::CanSaveState, "the check of its state functions", error) == fmuwire::Done;
 }
 

@@ -47,6 +47,8 @@ class FmuWorker {
 
  private:
   FmuWorker() = default;
+  // A new call: call_ holds room for its header only. Allocates nothing once sized.
+  void Begin() { call_.assign(sizeof(fmuwire::Header), 0); }
   // Sends call_ as `what`, reads the answer into answer_ and prints its log;
   // the answer's kind, or Failed with why (the worker's words, or how it ended).
   uint32_t Call(uint32_t what, const char* name, std::string& error);

@@ -188,9 +188,12 @@ bool WorkerProcess::Send(const void* data, size_t size) {
 
 WorkerProcess::Got WorkerProcess::Receive(void* data, size_t size, double seconds) {
   char* at = static_cast<char*>(data);
-  const auto due = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  const auto now = std::chrono::steady_clock::now();
+  const auto due = now + std::chrono::duration<double>(seconds);
+  // A worker's answer usually comes within microseconds: it is looked for
+  // without sleeping for a short while, which spares the wake-up of a poll.
+  const auto spin = now + std::chrono::microseconds(100);
   while (size > 0) {
-    // Most answers are there at once: read first, wait only for what is not.
     const ssize_t got = recv(channel_, at, size, MSG_DONTWAIT);
     if (got > 0) {
       at += got;
@@ -202,6 +205,9 @@ WorkerProcess::Got WorkerProcess::Receive(void* data, size_t size, double second
     }
     if (StopFlagOfHandlers().load() != 0) {
       return Got::Stopped;
+    }
+    if (std::chrono::steady_clock::now() < spin) {
+      continue;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
     if (left.count() <= 0) {

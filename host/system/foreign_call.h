@@ -21,6 +21,11 @@ class ForeignCall {
   const std::string* outer_;
 };
 
+// In a process that runs foreign code for dcshost (an FMU's worker), an exit
+// from that code ends the process with its own status, which dcshost reads:
+// no handler is registered. Called before any ForeignCall.
+void LetForeignExitsThrough();
+
 // The code being called now ("FMU TANK (tank.fmu)"), or null: safe to read
 // from a signal handler.
 const std::string* ForeignCallUnderWay();

@@ -355,7 +355,7 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
   const std::string worker = "step 3: FMU TANK (" + Fmus + "/misbehaving.fmu): ";
   const std::vector<Row> rows = {
       {1, false, ""},                           // prints verdict-shaped lines: judged by its own verdicts alone
-      {2, false, worker + "its worker (pid "},  // ends the process with status 0: its worker says so, exit 1
+      {2, false, worker + "its worker (pid "},  // ends the process with status 0: dcshost says so, exit 1
       {3, false, worker + "its worker (pid "},  // aborts
       {4, false, worker + "its worker (pid "},  // writes through a null pointer
       {5, false, worker + "did not finish its step within 1 s; its worker (pid "},  // never returns
@@ -395,7 +395,7 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
       std::filesystem::remove(trace);
       const Outcome run = Program({"run", path, "--trace", trace, "--no-progress"});
       EXPECT_EQ(run.status, 1) << run.output;
-      const std::string how = row.how == 2 ? "it exited with status 1" : row.how == 3 ? aborted : nullWrite;
+      const std::string how = row.how == 2 ? "it exited with status 0" : row.how == 3 ? aborted : nullWrite;
       EXPECT_NE(run.output.find(row.result), std::string::npos) << run.output;
       EXPECT_NE(run.output.find(row.how == 5 ? ") was killed, not having ended by itself: the run stops there"
                                              : how + ": the run stops there"),
