@@ -39,11 +39,12 @@ for preset in "${presets[@]}"; do
   mkdir -p "$unpacked"
   case $preset in
     windows-x86) archive=dist/fixdcs-$version-$preset.zip; python3 -m zipfile -e "$archive" "$unpacked"
-                 driver=fixdcs.dll; program=dcshost.exe ;;
+                 driver=fixdcs.dll; program=dcshost.exe; workers="dcshost-fmu-win32.exe dcshost-fmu-win64.exe" ;;
     *)           archive=dist/fixdcs-$version-$preset.tar.gz; tar -xzf "$archive" -C "$unpacked"
-                 driver=libfixdcs.so; program=dcshost ;;
+                 driver=libfixdcs.so; program=dcshost; workers="dcshost-fmu-linux32 dcshost-fmu-linux64" ;;
   esac
-  for f in "$driver" INSTALL.txt "dcshost/$program" "dcshost/$driver" dcshost/examples/tank/tank.toml; do
+  for f in "$driver" INSTALL.txt "dcshost/$program" "dcshost/$driver" dcshost/examples/tank/tank.toml \
+           $(printf 'dcshost/%s ' $workers); do
     [ -e "$unpacked/$f" ] || { echo "package: $archive lacks $f" >&2; exit 1; }
   done
   python3 tests/binary/check_binary.py --version "$version" "$unpacked/$driver" >"$unpacked.binary.txt" ||

@@ -67,6 +67,36 @@ TEST_F(FirstOrder, StepsAsItsClosedFormAndHoldsOnABoolean) {
   EXPECT_EQ(out_[0], held);
 }
 
+// After a call the FMU failed with fmi2Error it is freed without
+// fmi2Terminate, which would draw a second error; after a good run it is
+// terminated. A discarded step of an FMU that ended the simulation is no failure.
+TEST(FmuUnit, IsTerminatedOnlyWhenNoCallFailed) {
+  for (const double from : {0.0, 5.0}) {  // a step from 5 s, where its time is 0 s, is an error
+    std::ostringstream log;
+    std::string error;
+    auto unit = host::FmuUnit::Open(Fmus + "/first_order.fmu", "FO1", log, error);
+    ASSERT_TRUE(unit) << error;
+    unit->LogDebug({});
+    unit->Bind({}, {unit->description().Find("y")});
+    ASSERT_TRUE(unit->Start(0.0, {}, error)) << error;
+    double y = 0.0;
+    EXPECT_EQ(unit->Step(from, 1.0, nullptr, &y, error), from == 0.0 ? host::FmuStep::Done : host::FmuStep::Failed);
+    unit.reset();
+    EXPECT_EQ(log.str().find("[logAll] OK: terminated") != std::string::npos, from == 0.0) << log.str();
+  }
+  std::ostringstream log;
+  std::string error;
+  auto ends = host::FmuUnit::Open(Fmus + "/terminates.fmu", "T1", log, error);
+  ASSERT_TRUE(ends) << error;
+  ends->Bind({}, {ends->description().Find("steps")});
+  ASSERT_TRUE(ends->Start(0.0, {{ends->description().Find("discard_at"), 1.5}}, error)) << error;
+  double steps = 0.0;
+  EXPECT_EQ(ends->Step(0.0, 1.0, nullptr, &steps, error), host::FmuStep::Done);
+  EXPECT_EQ(ends->Step(1.0, 1.0, nullptr, &steps, error), host::FmuStep::Ended) << error;
+  EXPECT_EQ(steps, 2.0);  // the ending step's own output
+  EXPECT_EQ(ends->endedAt(), 2.0);
+}
+
 TEST_F(FirstOrder, ASavedStateGoesOnAsTheUnbrokenRun) {
   Open({{"T", 5.0}});
   std::string error;
