@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   _dup2(2, 1);
   SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
 #else
-  std::signal(SIGPIPE, SIG_IGN);  // a write to a dcshost that is gone fails instead
+  (void)std::signal(SIGPIPE, SIG_IGN);  // a write to a dcshost that is gone fails instead
   channelOut = dup(1);
   dup2(2, 1);
 #endif

@@ -51,10 +51,11 @@ int Server::Serve() {
     fmuwire::Reader call(call_.data(), call_.size());
     std::string error;
     bool answered = false;
+    if (header.what != fmuwire::Open && !unit_) {
+      return 2;  // every call but the first needs the FMU open
+    }
     if (header.what == fmuwire::Open) {
       answered = Open(call);
-    } else if (!unit_) {
-      return 2;
     } else if (header.what == fmuwire::Start) {
       answered = Start(call);
     } else if (header.what == fmuwire::Step) {

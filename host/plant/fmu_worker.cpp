@@ -75,8 +75,8 @@ uint32_t FmuWorker::Call(uint32_t what, const char* name, std::string& error) {
   WorkerProcess::Got got = WorkerProcess::Got::Ended;
   if (process_.Send(call_.data(), call_.size())) {
     got = process_.Receive(&answer, sizeof answer, seconds_);
-    if (got == WorkerProcess::Got::Ok && answer.size > fmuwire::MostBytes) {
-      got = WorkerProcess::Got::Ended;
+    if (got == WorkerProcess::Got::Ok && (answer.size > fmuwire::MostBytes || answer.what > fmuwire::Ended)) {
+      got = WorkerProcess::Got::Ended;  // not an answer: the worker is not to be trusted further
     }
     if (got == WorkerProcess::Got::Ok) {
       answer_.resize(answer.size);

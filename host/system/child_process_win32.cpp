@@ -39,6 +39,11 @@ BOOL WINAPI MakeChildrenJob(PINIT_ONCE, PVOID, PVOID*) {
   return TRUE;
 }
 
+// Children started at once by several threads would inherit each other's
+// pipes and keep them open: every child's pipes are made and handed on under
+// this one lock, whichever kind of child it is.
+SRWLOCK starting = SRWLOCK_INIT;
+
 HANDLE ChildrenJob() {
   static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
   InitOnceExecuteOnce(&once, MakeChildrenJob, nullptr, nullptr);
@@ -57,9 +62,6 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
     line += (line.empty() ? "" : " ") + QuoteWindowsArgument(arg);
   }
   std::wstring wideLine = Wide(line);
-  // Children started at once by several threads would inherit each other's
-  // pipes and keep them open: the pipe is made and handed on under one lock.
-  static SRWLOCK starting = SRWLOCK_INIT;
   AcquireSRWLockExclusive(&starting);
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -160,7 +162,6 @@ bool WorkerProcess::Start(const std::vector<std::string>& args, std::string& err
     line += (line.empty() ? "" : " ") + QuoteWindowsArgument(arg);
   }
   std::wstring wideLine = Wide(line);
-  static SRWLOCK starting = SRWLOCK_INIT;
   AcquireSRWLockExclusive(&starting);
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
