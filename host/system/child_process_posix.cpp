@@ -22,24 +22,18 @@ namespace host {
 namespace {
 // How long a child asked to stop has before it is killed.
 constexpr std::chrono::seconds StopGrace{5};
-}  // namespace
 
-bool ChildProcess::Start(const std::vector<std::string>& args, std::string& error) {
-  if (args.empty() || running_) {
-    error = "nothing to start";
-    return false;
-  }
+// Forks and execs args[0] with args, its standard input on `in` and its
+// standard output on `out` (and its standard error too where `bothOut`), the
+// child sent `deathSignal` when its parent dies and started with no signal
+// blocked; the child's id, or -1 with a message.
+pid_t Spawn(const std::vector<std::string>& args, int in, int out, bool bothOut, int deathSignal, std::string& error) {
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (const std::string& arg : args) {
     argv.push_back(const_cast<char*>(arg.c_str()));
   }
   argv.push_back(nullptr);
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) {
-    error = "cannot start " + args[0] + ": " + std::strerror(errno);
-    return false;
-  }
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -49,21 +43,44 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    prctl(PR_SET_PDEATHSIG, deathSignal);
     if (getppid() != parent) {
       _exit(127);  // the parent is already gone
     }
-    dup2(fds[1], STDOUT_FILENO);
-    dup2(fds[1], STDERR_FILENO);
+    if (in >= 0) {
+      dup2(in, STDIN_FILENO);
+    }
+    dup2(out, STDOUT_FILENO);
+    if (bothOut) {
+      dup2(out, STDERR_FILENO);
+    }
     execvp(argv[0], argv.data());
     const char message[] = "cannot start the program: exec failed\n";
     (void)!write(STDERR_FILENO, message, sizeof message - 1);
     _exit(127);
   }
+  if (pid < 0) {
+    error = "cannot start " + args[0] + ": " + std::strerror(errno);
+  }
+  return pid;
+}
+
+}  // namespace
+
+bool ChildProcess::Start(const std::vector<std::string>& args, std::string& error) {
+  if (args.empty() || running_) {
+    error = "nothing to start";
+    return false;
+  }
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    error = "cannot start " + args[0] + ": " + std::strerror(errno);
+    return false;
+  }
+  const pid_t pid = Spawn(args, -1, fds[1], true, SIGTERM, error);
   close(fds[1]);
   if (pid < 0) {
     close(fds[0]);
-    error = "cannot start " + args[0] + ": " + std::strerror(errno);
     return false;
   }
   pipe_ = fds[0];
@@ -130,38 +147,15 @@ bool WorkerProcess::Start(const std::vector<std::string>& args, std::string& err
     error = "nothing to start";
     return false;
   }
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (const std::string& arg : args) {
-    argv.push_back(const_cast<char*>(arg.c_str()));
-  }
-  argv.push_back(nullptr);
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
     error = "cannot start " + args[0] + ": " + std::strerror(errno);
     return false;
   }
-  const pid_t parent = getpid();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != parent) {
-      _exit(127);
-    }
-    dup2(ends[1], STDIN_FILENO);
-    dup2(ends[1], STDOUT_FILENO);
-    execvp(argv[0], argv.data());
-    const char message[] = "cannot start the FMU's worker: exec failed\n";
-    (void)!write(STDERR_FILENO, message, sizeof message - 1);
-    _exit(127);
-  }
+  const pid_t pid = Spawn(args, ends[1], ends[1], false, SIGKILL, error);
   close(ends[1]);
   if (pid < 0) {
     close(ends[0]);
-    error = "cannot start " + args[0] + ": " + std::strerror(errno);
     return false;
   }
   channel_ = ends[0];

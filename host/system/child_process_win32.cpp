@@ -50,6 +50,35 @@ HANDLE ChildrenJob() {
   return childrenJob;
 }
 
+// Starts args[0] suspended, from its quoted command line, with the standard
+// handles `startup` gives and the inheritable handles inherited; false with
+// a message.
+bool CreateSuspended(const std::vector<std::string>& args, STARTUPINFOW& startup, PROCESS_INFORMATION& info,
+                     std::string& error) {
+  std::string line;
+  for (const std::string& arg : args) {
+    line += (line.empty() ? "" : " ") + QuoteWindowsArgument(arg);
+  }
+  std::wstring wideLine = Wide(line);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  const std::wstring program = Wide(args[0]);
+  if (!CreateProcessW(program.c_str(), &wideLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                      &startup, &info)) {
+    error = "cannot start " + args[0] + ": Windows error " + std::to_string(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+// A started child into the children's job, then running.
+void Adopt(const PROCESS_INFORMATION& info) {
+  if (HANDLE job = ChildrenJob(); job != nullptr) {
+    AssignProcessToJobObject(job, info.hProcess);
+  }
+  ResumeThread(info.hThread);
+}
+
 }  // namespace
 
 bool ChildProcess::Start(const std::vector<std::string>& args, std::string& error) {
@@ -57,11 +86,6 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
     error = "nothing to start";
     return false;
   }
-  std::string line;
-  for (const std::string& arg : args) {
-    line += (line.empty() ? "" : " ") + QuoteWindowsArgument(arg);
-  }
-  std::wstring wideLine = Wide(line);
   AcquireSRWLockExclusive(&starting);
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -73,26 +97,18 @@ bool ChildProcess::Start(const std::vector<std::string>& args, std::string& erro
   }
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   PROCESS_INFORMATION info{};
-  const std::wstring program = Wide(args[0]);
-  const BOOL started = CreateProcessW(program.c_str(), &wideLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                                      nullptr, &startup, &info);
+  const bool started = CreateSuspended(args, startup, info, error);
   CloseHandle(writeEnd);
   ReleaseSRWLockExclusive(&starting);
   if (!started) {
     CloseHandle(readEnd);
-    error = "cannot start " + args[0] + ": Windows error " + std::to_string(GetLastError());
     return false;
   }
-  if (HANDLE job = ChildrenJob(); job != nullptr) {
-    AssignProcessToJobObject(job, info.hProcess);
-  }
-  ResumeThread(info.hThread);
+  Adopt(info);
   process_ = info.hProcess;
   thread_ = info.hThread;
   pipe_ = readEnd;
@@ -157,21 +173,15 @@ bool WorkerProcess::Start(const std::vector<std::string>& args, std::string& err
     error = "nothing to start";
     return false;
   }
-  std::string line;
-  for (const std::string& arg : args) {
-    line += (line.empty() ? "" : " ") + QuoteWindowsArgument(arg);
-  }
-  std::wstring wideLine = Wide(line);
   AcquireSRWLockExclusive(&starting);
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
-  if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) {
-    ReleaseSRWLockExclusive(&starting);
-    error = "cannot start " + args[0] + ": no pipe";
-    return false;
-  }
-  if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) {
-    CloseHandle(inRead), CloseHandle(inWrite);
+  if (!CreatePipe(&inRead, &inWrite, &inherit, 0) || !CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+    for (HANDLE h : {inRead, inWrite}) {
+      if (h != nullptr) {
+        CloseHandle(h);
+      }
+    }
     ReleaseSRWLockExclusive(&starting);
     error = "cannot start " + args[0] + ": no pipe";
     return false;
@@ -179,27 +189,19 @@ bool WorkerProcess::Start(const std::vector<std::string>& args, std::string& err
   SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
   SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = inRead;
   startup.hStdOutput = outWrite;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION info{};
-  const std::wstring program = Wide(args[0]);
-  const BOOL started = CreateProcessW(program.c_str(), &wideLine[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                                      nullptr, &startup, &info);
+  const bool started = CreateSuspended(args, startup, info, error);
   CloseHandle(inRead);
   CloseHandle(outWrite);
   ReleaseSRWLockExclusive(&starting);
   if (!started) {
     CloseHandle(inWrite), CloseHandle(outRead);
-    error = "cannot start " + args[0] + ": Windows error " + std::to_string(GetLastError());
     return false;
   }
-  if (HANDLE job = ChildrenJob(); job != nullptr) {
-    AssignProcessToJobObject(job, info.hProcess);
-  }
-  ResumeThread(info.hThread);
+  Adopt(info);
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   toWorker_ = inWrite;
