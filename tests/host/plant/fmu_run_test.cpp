@@ -425,7 +425,7 @@ TEST_F(OtherFixTest, AMisbehavingPlantNeverPassesItsCase) {
       host::ChildProcess stuck;
       std::string error;
       ASSERT_TRUE(stuck.Start(Command({"run", path, "--no-progress"}), error)) << error;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // inside its step by then, even emulated
       const auto asked = std::chrono::steady_clock::now();
       const std::atomic<int> stop{SIGTERM};  // SIGTERM now, SIGKILL five seconds later
       EXPECT_EQ(stuck.Wait(&stop), 128 + SIGTERM) << stuck.output();
