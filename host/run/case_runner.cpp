@@ -400,15 +400,15 @@ void Run::Finish() {
     left_ = ReadSheetFacts(session_.fix(), c_, checks_);  // as left, before the driver lets go
   }
   const int64_t last = start_.step + done_;
-  // A state that would replace the one the run started from is written only
-  // when the run ran to its end.
   // A state is saved only from a run that reached its last step: one that
-  // stopped before could not go on as the run would have.
-  const bool keepStart = !ranToEnd_ && !startState_.empty() && SameFile(options_.saveState, startState_);
-  if (keepStart) {
-    out_ << "the run did not end: " << options_.saveState << " is kept as it was\n";
-  } else if (!ranToEnd_ && !options_.saveState.empty()) {
-    out_ << "the run did not reach its last step: no state is saved to " << options_.saveState << '\n';
+  // stopped before could not go on as the run would have (and the state it
+  // started from, where that is the file, is kept as it was).
+  if (!ranToEnd_ && !options_.saveState.empty()) {
+    if (!startState_.empty() && SameFile(options_.saveState, startState_)) {
+      out_ << "the run did not end: " << options_.saveState << " is kept as it was\n";
+    } else {
+      out_ << "the run did not reach its last step: no state is saved to " << options_.saveState << '\n';
+    }
   }
   const bool saved =
       options_.saveState.empty() || !ranToEnd_ || SaveEnd(options_.saveState, last, malfunctions_, session_, out_);
