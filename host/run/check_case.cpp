@@ -46,8 +46,8 @@ int CheckCase(const Case& written, const RunOptions& given, std::ostream& out, R
   // Binding says nothing of a plant's code, which check never runs.
   const std::vector<FmuBlock>& fmus = session->model().Fmus();
   if (!fmus.empty()) {
-    out << "; not checked: whether its " << fmus.size() << (fmus.size() == 1 ? " FMU" : " FMUs")
-        << " instantiate (their guid), take their start values and step, which only run finds";
+    out << "; not checked: whether its FMUs (" << fmus.size()
+        << ") instantiate (their guid), take their start values and step, which only run finds";
   }
   out << '\n';
   return StatusOf(binds ? ExitStatus::Ok : ExitStatus::Failed);
