@@ -22,11 +22,12 @@ bool BlockPlant::OpenFmus(const std::vector<CaseBlock>& given, std::ostream& log
       return false;
     }
     // A step the FMU was not made for still runs; it is said once.
-    const double ratio = stepSeconds_ / fmu.unit->description().defaultStep;
-    if (fmu.unit->description().defaultStep > 0.0 && std::fabs(ratio - std::round(ratio)) > 1e-9 * ratio) {
+    const double own = fmu.unit->description().defaultStep;
+    const double ratio = own > 0.0 ? stepSeconds_ / own : 1.0;
+    if (std::fabs(ratio - std::round(ratio)) > 1e-9 * ratio) {
       log << "warning: " << Where(b.origin) << ": block '" << b.name << "' (fmu): the case's step of "
-          << Shown(stepSeconds_) << " s is not a multiple of the FMU's default step of "
-          << Shown(fmu.unit->description().defaultStep) << " s (its DefaultExperiment stepSize)\n";
+          << Shown(stepSeconds_) << " s is not a multiple of the FMU's default step of " << Shown(own)
+          << " s (its DefaultExperiment stepSize)\n";
     }
     for (size_t k = 0; k < fmu.outputs.size(); ++k) {
       CaseBlock output;

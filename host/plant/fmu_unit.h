@@ -23,8 +23,8 @@ namespace host {
 const char* FmuPlatform();
 const char* FmuPlatformWords();
 
-// The other word size's platform of this system ("linux32" beside
-// "linux64"), whose binaries a worker of that word size runs.
+// The platform of the same operating system in the other word size
+// ("linux32" beside "linux64"), whose binaries a worker of that word size runs.
 const char* FmuOtherPlatform();
 
 // Where an FMU's code runs: nowhere (`check` reads only), in this process, in
